@@ -1,0 +1,158 @@
+#include "connection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "internal.h"
+#include "jetfunctions.h"
+#include "jetsql.h"
+#include "schema.h"
+
+namespace db {
+
+namespace {
+thread_local QString g_lastError;
+}
+
+QString LastError() { return g_lastError; }
+void SetLastError(const QString& text) { g_lastError = text; }
+
+QString ConnectionStringValue(const QString& cs, const QString& key) {
+    // key=value pairs separated by ';'; a value may be wrapped in braces holding ';'.
+    qsizetype i = 0;
+    while (i < cs.size()) {
+        const qsizetype eq = cs.indexOf(u'=', i);
+        if (eq < 0) break;
+        const QString name = cs.mid(i, eq - i).trimmed();
+        qsizetype j = eq + 1;
+        QString value;
+        if (j < cs.size() && cs[j] == u'{') {
+            const qsizetype close = cs.indexOf(u'}', j);
+            value = cs.mid(j + 1, (close < 0 ? cs.size() : close) - j - 1);
+            j = close < 0 ? cs.size() : close + 1;
+            const qsizetype semi = cs.indexOf(u';', j);
+            j = semi < 0 ? cs.size() : semi + 1;
+        } else {
+            const qsizetype semi = cs.indexOf(u';', j);
+            value = cs.mid(j, (semi < 0 ? cs.size() : semi) - j);
+            j = semi < 0 ? cs.size() : semi + 1;
+        }
+        if (name.compare(key, Qt::CaseInsensitive) == 0) return value.trimmed();
+        i = j;
+    }
+    return QString();
+}
+
+Connection::Connection() = default;
+
+Connection::~Connection() { Close(); }
+
+int Connection::State() const { return state_ && state_->handle ? adStateOpen : adStateClosed; }
+
+bool Connection::Fail(const QString& text) {
+    lastError_ = text;
+    SetLastError(text);
+    return false;
+}
+
+QString Connection::DatabasePath() const {
+    if (State() == adStateOpen) return state_->path;
+    QString path = ConnectionStringValue(connectionString_, QStringLiteral("DBQ"));
+    if (path.isEmpty()) path = ConnectionStringValue(connectionString_, QStringLiteral("Data Source"));
+    return path;
+}
+
+QString Connection::ProviderConnectString() const {
+    const QString path = DatabasePath();
+    QString dir = ConnectionStringValue(connectionString_, QStringLiteral("DefaultDir"));
+    if (dir.isEmpty()) dir = QFileInfo(path).absolutePath();
+    return QStringLiteral("DBQ=%1;DefaultDir=%2;DriverId=25;FIL=MS Access;").arg(path, dir);
+}
+
+bool Connection::Open(const QString& connectionString) {
+    if (!connectionString.isEmpty()) connectionString_ = connectionString;
+    Close();
+    const QString path = DatabasePath();
+    if (path.isEmpty()) return Fail(QStringLiteral("The connection string names no database file (DBQ=)."));
+    const QFileInfo info(path);
+    if (!info.exists()) return Fail(QStringLiteral("Could not find file '%1'.").arg(path));
+    if (!info.isFile()) return Fail(QStringLiteral("'%1' is not a file.").arg(path));
+    if (!info.isReadable()) return Fail(QStringLiteral("The file '%1' cannot be read.").arg(path));
+
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &handle,
+                                   SQLITE_OPEN_READWRITE, nullptr);
+    auto refuse = [&](const QString& text) {
+        sqlite3_close(handle);
+        return Fail(text);
+    };
+    if (rc != SQLITE_OK) return refuse(QStringLiteral("Could not open '%1': %2").arg(path, detail::EngineError(handle)));
+    if (sqlite3_db_readonly(handle, "main") == 1)
+        return refuse(QStringLiteral("The database '%1' is read-only; it cannot be used.").arg(path));
+    sqlite3_busy_timeout(handle, 5000);
+
+    auto state = std::make_shared<detail::ConnectionState>();
+    state->handle = handle;
+    state->path = info.absoluteFilePath();
+    {
+        detail::Statement tables;
+        if (tables.Prepare(handle, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")) != SQLITE_OK)
+            return refuse(QStringLiteral("'%1' is not an Ambrelle database: %2").arg(path, detail::EngineError(handle)));
+        int step;
+        while ((step = sqlite3_step(tables.get())) == SQLITE_ROW) {
+            detail::TableInfo t;
+            t.name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(tables.get(), 0)));
+            state->tables.insert(t.name.toLower(), t);
+        }
+        if (step != SQLITE_DONE)
+            return refuse(QStringLiteral("'%1' is not an Ambrelle database: %2").arg(path, detail::EngineError(handle)));
+    }
+    for (const QString& required : RequiredTables()) {
+        if (!state->tables.contains(required.toLower()))
+            return refuse(QStringLiteral("'%1' is not an Ambrelle database: it has no table %2.").arg(path, required));
+    }
+    for (auto& t : state->tables) {
+        detail::Statement info;
+        if (info.Prepare(handle, QStringLiteral("PRAGMA table_info(%1)").arg(SqlQuote(t.name))) != SQLITE_OK) continue;
+        while (sqlite3_step(info.get()) == SQLITE_ROW) {
+            detail::ColumnInfo c;
+            c.name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
+            const QString type = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2)));
+            c.kind = KindFromDeclaredType(type);
+            if (sqlite3_column_int(info.get(), 5) == 1 && type.compare(u"INTEGER", Qt::CaseInsensitive) == 0)
+                t.keyColumn = c.name;
+            t.columns.insert(c.name.toLower(), c);
+            state->columnNames.insert(c.name.toLower());
+        }
+    }
+    if (!RegisterJetFunctions(handle)) return refuse(QStringLiteral("Could not prepare the database functions."));
+    state_ = std::move(state);
+    lastError_.clear();
+    return true;
+}
+
+void Connection::Close() {
+    if (state_ && state_->handle) {
+        sqlite3_close_v2(state_->handle);
+        state_->handle = nullptr;
+    }
+    state_.reset();
+}
+
+bool Connection::Execute(const QString& sql, const QVariantList& params, int* rowsAffected) {
+    if (State() != adStateOpen) return Fail(QStringLiteral("The connection is closed."));
+    const JetTranslation t = TranslateJetSql(sql, state_->columnNames);
+    if (!t.error.isEmpty()) return Fail(t.error);
+    detail::Statement stmt;
+    if (stmt.Prepare(state_->handle, t.sql) != SQLITE_OK) return Fail(detail::EngineError(state_->handle));
+    for (int i = 0; i < params.size(); ++i) detail::Bind(stmt.get(), i + 1, params[i]);
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) return Fail(detail::EngineError(state_->handle));
+    if (rowsAffected) *rowsAffected = sqlite3_changes(state_->handle);
+    return true;
+}
+
+}  // namespace db

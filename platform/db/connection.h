@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+
+#include <memory>
+
+namespace db {
+
+// ADO's numbers, as the windows pass them.
+enum ObjectState { adStateClosed = 0, adStateOpen = 1 };
+enum CursorLocationEnum { adUseServer = 2, adUseClient = 3 };
+enum CursorTypeEnum {
+    adOpenUnspecified = -1,
+    adOpenForwardOnly = 0,
+    adOpenKeyset = 1,
+    adOpenDynamic = 2,
+    adOpenStatic = 3
+};
+enum LockTypeEnum {
+    adLockUnspecified = -1,
+    adLockReadOnly = 1,
+    adLockPessimistic = 2,
+    adLockOptimistic = 3,
+    adLockBatchOptimistic = 4
+};
+
+// The text of the most recent failure of any call of this layer, as the windows show it.
+QString LastError();
+void SetLastError(const QString& text);
+
+// The value of one key of a connection string ("DBQ", "Data Source"), without case;
+// braces around a value are removed. Empty when the key is missing.
+QString ConnectionStringValue(const QString& connectionString, const QString& key);
+
+namespace detail {
+struct ConnectionState;
+}
+
+// The one connection to the database file. The connection string names the file with
+// DBQ= (or Data Source=); every other key is accepted and ignored. Open never creates a
+// file and refuses one that is not a database with the eight tables.
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    QString ConnectionString() const { return connectionString_; }
+    void SetConnectionString(const QString& text) { connectionString_ = text; }
+    int CursorLocation() const { return cursorLocation_; }
+    void SetCursorLocation(int location) { cursorLocation_ = location; }
+
+    // Opens the file named by the connection string (or by `connectionString` when given).
+    // On failure State() stays closed and LastError() says why.
+    bool Open(const QString& connectionString = QString());
+    int State() const;
+    void Close();
+    QString LastError() const { return lastError_; }
+
+    // Path of the open file, or the one the connection string names when closed.
+    QString DatabasePath() const;
+    // The driver's own connect string: "DBQ=<path>;DefaultDir=<folder>;..." (read by the
+    // compaction job, which takes the path out of it).
+    QString ProviderConnectString() const;
+
+    // Runs one statement with values bound to its ? marks (tools and tests; the windows
+    // open record sets).
+    bool Execute(const QString& sql, const QVariantList& params = {}, int* rowsAffected = nullptr);
+
+    std::shared_ptr<detail::ConnectionState> state() const { return state_; }
+
+private:
+    bool Fail(const QString& text);
+
+    QString connectionString_;
+    int cursorLocation_ = adUseServer;
+    QString lastError_;
+    std::shared_ptr<detail::ConnectionState> state_;
+};
+
+}  // namespace db

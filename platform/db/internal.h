@@ -1,0 +1,73 @@
+#pragma once
+
+// Shared between the connection and the record sets; not for the windows.
+
+#include <sqlite3.h>
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+#include <utility>
+
+#include "value.h"
+
+namespace db::detail {
+
+struct ColumnInfo {
+    QString name;
+    Kind kind = Kind::Unknown;
+};
+
+struct TableInfo {
+    QString name;
+    QString keyColumn;  // the INTEGER PRIMARY KEY, empty when the table has none
+    QHash<QString, ColumnInfo> columns;  // by lower-case name
+};
+
+struct ConnectionState {
+    sqlite3* handle = nullptr;
+    QString path;
+    QHash<QString, TableInfo> tables;  // by lower-case name
+    QSet<QString> columnNames;         // every column of every table, lower case
+
+    const TableInfo* table(const QString& name) const {
+        auto it = tables.constFind(name.toLower());
+        return it == tables.cend() ? nullptr : &*it;
+    }
+};
+
+// RAII for one prepared statement.
+class Statement {
+public:
+    Statement() = default;
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    int Prepare(sqlite3* db, const QString& sql) {
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+        const QByteArray utf8 = sql.toUtf8();
+        return sqlite3_prepare_v2(db, utf8.constData(), static_cast<int>(utf8.size()), &stmt_, nullptr);
+    }
+    sqlite3_stmt* get() const { return stmt_; }
+    void Swap(Statement& other) { std::swap(stmt_, other.stmt_); }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// Values as held in memory (see filter.h) to and from the file.
+bool Bind(sqlite3_stmt* stmt, int index, const QVariant& cell);
+QVariant ReadColumn(sqlite3_stmt* stmt, int column, Kind kind);
+// Converts a value a caller assigns into the in-memory form of a column of this kind.
+// Fails (nullopt) on a value the column cannot hold.
+std::optional<QVariant> ToCell(const QVariant& value, Kind kind);
+// The in-memory form as callers see it (dates as QDateTime).
+QVariant FromCell(const QVariant& cell, Kind kind);
+
+QString EngineError(sqlite3* db);
+
+}  // namespace db::detail

@@ -1,0 +1,890 @@
+#include "recordset.h"
+
+#include <QBitArray>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <vector>
+
+#include "filter.h"
+#include "internal.h"
+#include "jetsql.h"
+
+namespace db {
+namespace detail {
+
+struct FieldInfo {
+    QString name;
+    QString table;   // origin table as the database names it; empty for an expression
+    QString column;  // origin column
+    Kind kind = Kind::Unknown;
+};
+
+struct Row {
+    Cells values;
+    Cells original;   // values before the edit in progress
+    QBitArray dirty;  // fields assigned since the edit began
+    bool deleted = false;
+};
+
+struct View;
+
+struct Store {
+    std::shared_ptr<ConnectionState> conn;
+    QString sql;
+    QVariantList params;
+    int cursorType = adOpenUnspecified;
+    int lockType = adLockUnspecified;
+    std::vector<FieldInfo> fields;  // the public ones, then the hidden rowid when there is one
+    int publicCount = 0;
+    int rowidField = -1;
+    QString rowidTable;
+    QHash<QString, int> byName;    // lower-case name -> first field of that name
+    QHash<QString, int> keyField;  // lower-case table -> field holding its key or rowid
+    std::vector<std::shared_ptr<Row>> rows;
+    quint64 version = 0;
+    std::vector<std::weak_ptr<View>> views;
+};
+
+struct View {
+    std::shared_ptr<Store> store;
+    std::vector<std::shared_ptr<Row>> visible;
+    qsizetype pos = 0;  // -1 = BOF, visible.size() = EOF
+    QString filterText;
+    std::optional<db::Filter> filter;
+    QString sortText;
+    std::optional<SortOrder> sort;
+    int editMode = Recordset::adEditNone;
+    std::shared_ptr<Row> editRow;
+    qsizetype addReturnPos = 0;
+    bool currentDeleted = false;
+    quint64 seenVersion = 0;
+    QString lastError;
+    RecordsetNotifier notifier;
+
+    FieldLookup Lookup() const {
+        const Store* s = store.get();
+        return FieldLookup{[s](const QString& name) {
+                               auto it = s->byName.constFind(name.toLower());
+                               if (it != s->byName.cend() && *it < s->publicCount) return *it;
+                               return -1;
+                           },
+                           [s](int i) { return s->fields[static_cast<size_t>(i)].kind; }};
+    }
+
+    void Rebuild() {
+        const std::shared_ptr<Row> current =
+            pos >= 0 && pos < static_cast<qsizetype>(visible.size()) ? visible[static_cast<size_t>(pos)] : nullptr;
+        visible.clear();
+        visible.reserve(store->rows.size());
+        for (const auto& r : store->rows)
+            if (!r->deleted && (!filter || filter->Matches(r->values))) visible.push_back(r);
+        if (sort && !sort->empty())
+            std::stable_sort(visible.begin(), visible.end(),
+                             [this](const auto& a, const auto& b) { return sort->Less(a->values, b->values); });
+        seenVersion = store->version;
+        if (current) {
+            auto it = std::find(visible.begin(), visible.end(), current);
+            if (it != visible.end()) {
+                pos = it - visible.begin();
+                return;
+            }
+        }
+        pos = std::clamp<qsizetype>(pos, 0, static_cast<qsizetype>(visible.size()));
+    }
+
+    void Sync() {
+        if (store && seenVersion != store->version) Rebuild();
+    }
+
+    // After this view changed the shared rows: the others read them again.
+    void Touched(bool structural) {
+        ++store->version;
+        seenVersion = store->version;
+        for (auto& w : store->views) {
+            auto v = w.lock();
+            if (!v || v.get() == this) continue;
+            if (structural) emit v->notifier.rowsChanged();
+            else emit v->notifier.valuesChanged();
+        }
+    }
+
+    Row* Current() const {
+        if (currentDeleted || pos < 0 || pos >= static_cast<qsizetype>(visible.size())) return nullptr;
+        return visible[static_cast<size_t>(pos)].get();
+    }
+};
+
+}  // namespace detail
+
+using detail::Row;
+using detail::Store;
+using detail::View;
+
+namespace {
+
+const QString kNoCurrentRecord = QStringLiteral(
+    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+    "requires a current record.");
+const QString kReadOnly = QStringLiteral(
+    "Current Recordset does not support updating. This may be a limitation of the provider, or "
+    "of the selected locktype.");
+const QString kClosed = QStringLiteral("Operation is not allowed when the object is closed.");
+
+QString Quoted(const QString& name) {
+    QString n = name;
+    n.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + n + u'"';
+}
+
+bool PlainSelect(const QString& sql) {
+    static const QRegularExpression notPlain(QStringLiteral(R"(\b(group\s+by|distinct|union|having)\b)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression select(QStringLiteral(R"(^\s*select\s)"), QRegularExpression::CaseInsensitiveOption);
+    return select.match(sql).hasMatch() && !notPlain.match(sql).hasMatch();
+}
+
+// Executes a statement, reading rows when it returns any. Returns false with `error` set.
+bool RunQuery(Store& store, const QString& translated, QString* error, bool* returnsRows) {
+    sqlite3* db = store.conn->handle;
+    detail::Statement stmt;
+    if (stmt.Prepare(db, translated) != SQLITE_OK) {
+        *error = detail::EngineError(db);
+        return false;
+    }
+    for (int i = 0; i < store.params.size(); ++i) detail::Bind(stmt.get(), i + 1, store.params[i]);
+    int columns = sqlite3_column_count(stmt.get());
+    *returnsRows = columns > 0;
+    if (!*returnsRows) {
+        const int rc = sqlite3_step(stmt.get());
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+            *error = detail::EngineError(db);
+            return false;
+        }
+        return true;
+    }
+
+    auto describe = [&](sqlite3_stmt* s, int offset) {
+        store.fields.clear();
+        const int n = sqlite3_column_count(s);
+        for (int c = offset; c < n; ++c) {
+            detail::FieldInfo f;
+            f.name = QString::fromUtf8(sqlite3_column_name(s, c));
+            const char* table = sqlite3_column_table_name(s, c);
+            const char* origin = sqlite3_column_origin_name(s, c);
+            if (table && origin) {
+                if (const auto* t = store.conn->table(QString::fromUtf8(table))) {
+                    f.table = t->name;
+                    const auto col = t->columns.constFind(QString::fromUtf8(origin).toLower());
+                    if (col != t->columns.cend()) {
+                        f.column = col->name;
+                        f.kind = col->kind;
+                    }
+                }
+                // SQLite tells two same-named columns apart as "Description:1"; the result
+                // of a plain column reference is named after the column, as it should be.
+                static const QRegularExpression suffix(QStringLiteral(R"(^(.*):\d+$)"));
+                const auto m = suffix.match(f.name);
+                if (m.hasMatch() && m.captured(1).compare(f.column, Qt::CaseInsensitive) == 0) f.name = f.column;
+            }
+            if (f.kind == Kind::Unknown) {
+                const char* decl = sqlite3_column_decltype(s, c);
+                if (decl) f.kind = KindFromDeclaredType(QString::fromUtf8(decl));
+            }
+            store.fields.push_back(f);
+        }
+        store.publicCount = static_cast<int>(store.fields.size());
+    };
+    describe(stmt.get(), 0);
+
+    // Rows of a table whose key is not selected are found again by their rowid.
+    QSet<QString> tables;
+    bool keySelected = false;
+    for (const auto& f : store.fields) {
+        if (f.table.isEmpty()) continue;
+        tables.insert(f.table);
+        const auto* t = store.conn->table(f.table);
+        if (t && !t->keyColumn.isEmpty() && f.column.compare(t->keyColumn, Qt::CaseInsensitive) == 0) keySelected = true;
+    }
+    int offset = 0;
+    if (tables.size() == 1 && !keySelected && store.lockType != adLockReadOnly && PlainSelect(translated)) {
+        static const QRegularExpression lead(QStringLiteral(R"(^\s*select\s)"), QRegularExpression::CaseInsensitiveOption);
+        QString withRowid = translated;
+        withRowid.replace(lead, QStringLiteral("SELECT rowid AS __rowid__, "));
+        detail::Statement again;
+        if (again.Prepare(db, withRowid) == SQLITE_OK && sqlite3_column_count(again.get()) == columns + 1) {
+            for (int i = 0; i < store.params.size(); ++i) detail::Bind(again.get(), i + 1, store.params[i]);
+            stmt.Swap(again);
+            offset = 1;
+        }
+    }
+    if (offset == 1) {
+        store.rowidTable = *tables.begin();
+        detail::FieldInfo hidden;
+        hidden.name = QStringLiteral("__rowid__");
+        hidden.kind = Kind::Integer;
+        store.fields.push_back(hidden);
+        store.rowidField = store.publicCount;
+    }
+
+    store.byName.clear();
+    for (int i = static_cast<int>(store.fields.size()) - 1; i >= 0; --i)
+        store.byName.insert(store.fields[static_cast<size_t>(i)].name.toLower(), i);
+    store.keyField.clear();
+    for (int i = 0; i < store.publicCount; ++i) {
+        const auto& f = store.fields[static_cast<size_t>(i)];
+        if (f.table.isEmpty()) continue;
+        const auto* t = store.conn->table(f.table);
+        if (t && !t->keyColumn.isEmpty() && f.column.compare(t->keyColumn, Qt::CaseInsensitive) == 0 &&
+            !store.keyField.contains(f.table.toLower()))
+            store.keyField.insert(f.table.toLower(), i);
+    }
+    if (store.rowidField >= 0 && !store.keyField.contains(store.rowidTable.toLower()))
+        store.keyField.insert(store.rowidTable.toLower(), store.rowidField);
+
+    store.rows.clear();
+    const int total = static_cast<int>(store.fields.size());
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        auto row = std::make_shared<Row>();
+        row->values.resize(total);
+        for (int i = 0; i < store.publicCount; ++i)
+            row->values[i] = detail::ReadColumn(stmt.get(), i + offset, store.fields[static_cast<size_t>(i)].kind);
+        if (offset == 1) row->values[store.rowidField] = detail::ReadColumn(stmt.get(), 0, Kind::Integer);
+        store.rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        *error = detail::EngineError(db);
+        return false;
+    }
+    return true;
+}
+
+// WHERE text and values that find `row` of `table` again.
+bool RowLocator(const Store& store, const Row& row, const QString& table, const Cells& cells, QString* where,
+                QVariantList* values) {
+    const auto key = store.keyField.constFind(table.toLower());
+    if (key != store.keyField.cend()) {
+        const auto& f = store.fields[static_cast<size_t>(*key)];
+        *where = (*key == store.rowidField ? QStringLiteral("rowid") : Quoted(f.column)) + QStringLiteral(" = ?");
+        values->append(cells[*key]);
+        return !IsNull(cells[*key]);
+    }
+    // No key in the result: the first row whose selected columns all hold these values.
+    QStringList parts;
+    for (int i = 0; i < store.publicCount; ++i) {
+        const auto& f = store.fields[static_cast<size_t>(i)];
+        if (f.table.compare(table, Qt::CaseInsensitive) != 0 || f.column.isEmpty()) continue;
+        parts << Quoted(f.column) + QStringLiteral(" IS ?");
+        values->append(cells[i]);
+    }
+    Q_UNUSED(row);
+    if (parts.isEmpty()) return false;
+    *where = QStringLiteral("rowid = (SELECT rowid FROM %1 WHERE %2 LIMIT 1)").arg(Quoted(table), parts.join(u" AND "));
+    return true;
+}
+
+bool Exec(sqlite3* db, const QString& sql, const QVariantList& values, QString* error, int* changes = nullptr) {
+    detail::Statement stmt;
+    if (stmt.Prepare(db, sql) != SQLITE_OK) {
+        *error = detail::EngineError(db);
+        return false;
+    }
+    for (int i = 0; i < values.size(); ++i) detail::Bind(stmt.get(), i + 1, values[i]);
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
+        *error = detail::EngineError(db);
+        return false;
+    }
+    if (changes) *changes = sqlite3_changes(db);
+    return true;
+}
+
+// The table a row is added to or deleted from when the fields come from several.
+QString UniqueTable(const Store& store) {
+    for (int i = 0; i < store.publicCount; ++i) {
+        const auto& f = store.fields[static_cast<size_t>(i)];
+        if (!f.table.isEmpty() && store.keyField.contains(f.table.toLower())) return f.table;
+    }
+    for (int i = 0; i < store.publicCount; ++i)
+        if (!store.fields[static_cast<size_t>(i)].table.isEmpty()) return store.fields[static_cast<size_t>(i)].table;
+    return QString();
+}
+
+}  // namespace
+
+// ---- Field -----------------------------------------------------------------------------
+
+QString Field::Name() const {
+    if (!rs_->Ready() || index_ < 0 || index_ >= rs_->FieldCount()) return QString();
+    return rs_->view_->store->fields[static_cast<size_t>(index_)].name;
+}
+
+Kind Field::kind() const {
+    if (!rs_->Ready() || index_ < 0 || index_ >= rs_->FieldCount()) return Kind::Unknown;
+    return rs_->view_->store->fields[static_cast<size_t>(index_)].kind;
+}
+
+QVariant Field::Value() const {
+    if (!rs_->Ready()) return QVariant();
+    View& v = *rs_->view_;
+    v.Sync();
+    if (index_ < 0 || index_ >= rs_->FieldCount()) {
+        rs_->Fail(QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        return QVariant();
+    }
+    const Row* row = v.Current();
+    if (!row) {
+        rs_->Fail(kNoCurrentRecord);
+        return QVariant();
+    }
+    return detail::FromCell(row->values[index_], v.store->fields[static_cast<size_t>(index_)].kind);
+}
+
+bool Field::SetValue(const QVariant& value) {
+    if (!rs_->Ready()) return false;
+    View& v = *rs_->view_;
+    v.Sync();
+    if (index_ < 0 || index_ >= rs_->FieldCount())
+        return rs_->Fail(QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+    if (v.store->lockType == adLockReadOnly) return rs_->Fail(kReadOnly);
+    Row* row = v.Current();
+    if (!row) return rs_->Fail(kNoCurrentRecord);
+    const auto& f = v.store->fields[static_cast<size_t>(index_)];
+    if (f.column.isEmpty())
+        return rs_->Fail(QStringLiteral("Field '%1' is not updatable: it is not a column of a table.").arg(f.name));
+    const auto cell = detail::ToCell(value, f.kind);
+    if (!cell)
+        return rs_->Fail(QStringLiteral("Type mismatch: '%1' cannot be stored in field '%2'.")
+                             .arg(ValueText(value), f.name));
+    if (v.editMode == Recordset::adEditNone) {
+        row->original = row->values;
+        row->dirty = QBitArray(static_cast<qsizetype>(v.store->fields.size()));
+        v.editMode = Recordset::adEditInProgress;
+        v.editRow = v.visible[static_cast<size_t>(v.pos)];
+    }
+    // Every field bound to the same column shows the new value.
+    for (int i = 0; i < v.store->publicCount; ++i) {
+        const auto& g = v.store->fields[static_cast<size_t>(i)];
+        if (i == index_ || (g.table == f.table && g.column.compare(f.column, Qt::CaseInsensitive) == 0)) {
+            row->values[i] = *cell;
+            row->dirty.setBit(i);
+        }
+    }
+    return true;
+}
+
+// ---- Recordset -------------------------------------------------------------------------
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+Recordset::Recordset(Recordset&&) noexcept = default;
+Recordset& Recordset::operator=(Recordset&&) noexcept = default;
+
+Recordset Recordset::FromView(std::shared_ptr<detail::View> view) {
+    Recordset rs;
+    rs.view_ = std::move(view);
+    return rs;
+}
+
+bool Recordset::Fail(const QString& text) const {
+    if (view_) view_->lastError = text;
+    SetLastError(text);
+    return false;
+}
+
+bool Recordset::Ready() const {
+    if (!view_ || !view_->store) return Fail(kClosed);
+    return true;
+}
+
+QString Recordset::LastError() const { return view_ ? view_->lastError : QString(); }
+
+RecordsetNotifier* Recordset::notifier() const {
+    if (!view_) const_cast<Recordset*>(this)->view_ = std::make_shared<View>();
+    return &view_->notifier;
+}
+
+bool Recordset::Open(const QString& sql, Connection& connection, int cursorType, int lockType) {
+    return OpenWith(sql, connection, {}, cursorType, lockType);
+}
+
+bool Recordset::OpenWith(const QString& sql, Connection& connection, const QVariantList& params, int cursorType,
+                         int lockType) {
+    if (!view_) view_ = std::make_shared<View>();
+    Close();
+    if (connection.State() != adStateOpen) return Fail(kClosed);
+    auto store = std::make_shared<Store>();
+    store->conn = connection.state();
+    store->sql = sql;
+    store->params = params;
+    store->cursorType = cursorType;
+    store->lockType = lockType;
+    const JetTranslation t = TranslateJetSql(sql, store->conn->columnNames);
+    if (!t.error.isEmpty()) return Fail(t.error);
+    QString error;
+    bool returnsRows = false;
+    if (!RunQuery(*store, t.sql, &error, &returnsRows)) return Fail(error);
+    if (!returnsRows) return true;  // INSERT/DELETE: carried out, the record set stays closed
+    View& v = *view_;
+    v.store = std::move(store);
+    v.store->views.push_back(view_);
+    v.filterText.clear();
+    v.filter.reset();
+    v.sortText.clear();
+    v.sort.reset();
+    v.pos = 0;
+    v.Rebuild();
+    v.pos = 0;
+    emit v.notifier.rowsChanged();
+    return true;
+}
+
+int Recordset::State() const { return view_ && view_->store ? adStateOpen : adStateClosed; }
+
+void Recordset::Close() {
+    if (!view_ || !view_->store) return;
+    View& v = *view_;
+    auto& views = v.store->views;
+    views.erase(std::remove_if(views.begin(), views.end(),
+                               [&](const std::weak_ptr<View>& w) {
+                                   auto p = w.lock();
+                                   return !p || p.get() == &v;
+                               }),
+                views.end());
+    v.store.reset();
+    v.visible.clear();
+    v.editMode = adEditNone;
+    v.editRow.reset();
+    v.currentDeleted = false;
+    emit v.notifier.rowsChanged();
+}
+
+QString Recordset::Source() const { return view_ && view_->store ? view_->store->sql : QString(); }
+
+int Recordset::FieldCount() const { return State() == adStateOpen ? view_->store->publicCount : 0; }
+
+Field Recordset::Fields(int index) { return Field(this, index); }
+
+Field Recordset::Fields(const QString& name) {
+    const int index = FieldIndex(name);
+    if (index < 0 && State() == adStateOpen)
+        Fail(QStringLiteral("Item '%1' cannot be found in the collection corresponding to the requested name or ordinal.").arg(name));
+    return Field(this, index);
+}
+
+int Recordset::FieldIndex(const QString& rawName) const {
+    if (State() != adStateOpen) return -1;
+    QString name = rawName.trimmed();
+    if (name.startsWith(u'[') && name.endsWith(u']')) name = name.mid(1, name.size() - 2);
+    const Store& s = *view_->store;
+    auto it = s.byName.constFind(name.toLower());
+    if (it != s.byName.cend() && *it < s.publicCount) return *it;
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot > 0) {
+        const QString table = name.left(dot), column = name.mid(dot + 1);
+        for (int i = 0; i < s.publicCount; ++i) {
+            const auto& f = s.fields[static_cast<size_t>(i)];
+            if (f.table.compare(table, Qt::CaseInsensitive) == 0 && f.column.compare(column, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+    }
+    return -1;
+}
+
+QVariant Recordset::Value(const QString& name) const { return const_cast<Recordset*>(this)->Fields(name).Value(); }
+
+bool Recordset::SetValue(const QString& name, const QVariant& value) { return Fields(name).SetValue(value); }
+
+QVariant Recordset::ValueAt(int row, int field) const {
+    if (State() != adStateOpen) return QVariant();
+    view_->Sync();
+    const View& v = *view_;
+    if (row < 0 || row >= static_cast<int>(v.visible.size()) || field < 0 || field >= v.store->publicCount)
+        return QVariant();
+    return detail::FromCell(v.visible[static_cast<size_t>(row)]->values[field],
+                            v.store->fields[static_cast<size_t>(field)].kind);
+}
+
+bool Recordset::Eof() const {
+    if (State() != adStateOpen) return true;
+    view_->Sync();
+    return view_->pos >= static_cast<qsizetype>(view_->visible.size());
+}
+
+bool Recordset::Bof() const {
+    if (State() != adStateOpen) return true;
+    view_->Sync();
+    return view_->pos < 0 || view_->visible.empty();
+}
+
+int Recordset::RecordCount() const {
+    if (State() != adStateOpen) return -1;
+    view_->Sync();
+    return static_cast<int>(view_->visible.size());
+}
+
+int Recordset::AbsolutePosition() const {
+    if (State() != adStateOpen) return -1;
+    view_->Sync();
+    if (view_->currentDeleted) return -1;
+    if (Bof()) return -2;
+    if (Eof()) return -3;
+    return static_cast<int>(view_->pos) + 1;
+}
+
+bool Recordset::SetAbsolutePosition(int position) {
+    if (!Ready()) return false;
+    view_->Sync();
+    if (position < 1 || position > static_cast<int>(view_->visible.size()))
+        return Fail(QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another."));
+    if (view_->editMode != adEditNone && !Update()) return false;
+    view_->pos = position - 1;
+    view_->currentDeleted = false;
+    emit view_->notifier.moved();
+    return true;
+}
+
+bool Recordset::MoveFirst() {
+    if (!Ready()) return false;
+    if (view_->editMode != adEditNone && !Update()) return false;
+    view_->Sync();
+    view_->currentDeleted = false;
+    if (view_->visible.empty()) {
+        view_->pos = 0;
+        return Fail(kNoCurrentRecord);
+    }
+    view_->pos = 0;
+    emit view_->notifier.moved();
+    return true;
+}
+
+bool Recordset::MoveLast() {
+    if (!Ready()) return false;
+    if (view_->editMode != adEditNone && !Update()) return false;
+    view_->Sync();
+    view_->currentDeleted = false;
+    if (view_->visible.empty()) {
+        view_->pos = 0;
+        return Fail(kNoCurrentRecord);
+    }
+    view_->pos = static_cast<qsizetype>(view_->visible.size()) - 1;
+    emit view_->notifier.moved();
+    return true;
+}
+
+bool Recordset::MoveNext() {
+    if (!Ready()) return false;
+    if (view_->editMode != adEditNone && !Update()) return false;
+    View& v = *view_;
+    v.Sync();
+    if (v.currentDeleted) {
+        // The row after a deleted one already sits at its place.
+        v.currentDeleted = false;
+    } else {
+        if (v.pos >= static_cast<qsizetype>(v.visible.size())) return Fail(kNoCurrentRecord);
+        ++v.pos;
+    }
+    emit v.notifier.moved();
+    return true;
+}
+
+bool Recordset::MovePrevious() {
+    if (!Ready()) return false;
+    if (view_->editMode != adEditNone && !Update()) return false;
+    View& v = *view_;
+    v.Sync();
+    v.currentDeleted = false;
+    if (v.pos < 0) return Fail(kNoCurrentRecord);
+    --v.pos;
+    emit v.notifier.moved();
+    return true;
+}
+
+QString Recordset::Filter() const { return view_ ? view_->filterText : QString(); }
+
+bool Recordset::SetFilter(const QString& condition) {
+    if (!Ready()) return false;
+    if (view_->editMode != adEditNone && !Update()) return false;
+    View& v = *view_;
+    if (condition.trimmed().isEmpty()) {
+        v.filter.reset();
+        v.filterText.clear();
+    } else {
+        QString error;
+        auto f = db::Filter::Parse(condition, v.Lookup(), &error);
+        if (!f) return Fail(error);
+        v.filter = std::move(f);
+        v.filterText = condition;
+    }
+    v.currentDeleted = false;
+    v.pos = 0;
+    v.Rebuild();
+    v.pos = 0;
+    emit v.notifier.rowsChanged();
+    return true;
+}
+
+QString Recordset::Sort() const { return view_ ? view_->sortText : QString(); }
+
+bool Recordset::SetSort(const QString& order) {
+    if (!Ready()) return false;
+    if (view_->editMode != adEditNone && !Update()) return false;
+    View& v = *view_;
+    if (order.trimmed().isEmpty()) {
+        v.sort.reset();
+        v.sortText.clear();
+    } else {
+        QString error;
+        auto s = SortOrder::Parse(order, v.Lookup(), &error);
+        if (!s) return Fail(error);
+        v.sort = std::move(s);
+        v.sortText = order;
+    }
+    v.currentDeleted = false;
+    v.pos = 0;
+    v.Rebuild();
+    v.pos = 0;
+    emit v.notifier.rowsChanged();
+    return true;
+}
+
+int Recordset::EditMode() const { return view_ ? view_->editMode : adEditNone; }
+
+bool Recordset::AddNew() {
+    if (!Ready()) return false;
+    if (view_->store->lockType == adLockReadOnly) return Fail(kReadOnly);
+    if (view_->editMode != adEditNone && !Update()) return false;
+    View& v = *view_;
+    v.Sync();
+    auto row = std::make_shared<Row>();
+    row->values.resize(static_cast<qsizetype>(v.store->fields.size()));
+    row->original = row->values;
+    row->dirty = QBitArray(static_cast<qsizetype>(v.store->fields.size()));
+    v.addReturnPos = v.pos;
+    v.store->rows.push_back(row);
+    v.visible.push_back(row);
+    v.pos = static_cast<qsizetype>(v.visible.size()) - 1;
+    v.currentDeleted = false;
+    v.editMode = adEditAdd;
+    v.editRow = row;
+    v.Touched(true);
+    emit v.notifier.rowsChanged();
+    return true;
+}
+
+bool Recordset::Update() {
+    if (!Ready()) return false;
+    View& v = *view_;
+    if (v.editMode == adEditNone) return true;
+    Store& s = *v.store;
+    if (!s.conn->handle) return Fail(QStringLiteral("The connection to the database is closed."));
+    Row& row = *v.editRow;
+    sqlite3* db = s.conn->handle;
+
+    // Tables touched, in the order their first field appears.
+    QStringList tables;
+    for (int i = 0; i < s.publicCount; ++i) {
+        const auto& f = s.fields[static_cast<size_t>(i)];
+        if (row.dirty.testBit(i) && !f.column.isEmpty() && !tables.contains(f.table, Qt::CaseInsensitive))
+            tables << f.table;
+    }
+    const bool adding = v.editMode == adEditAdd;
+    if (adding && tables.isEmpty()) {
+        const QString unique = UniqueTable(s);
+        if (unique.isEmpty()) return Fail(kReadOnly);
+        tables << unique;
+    }
+    QString error;
+    for (const QString& table : tables) {
+        QStringList columns;
+        QVariantList values;
+        for (int i = 0; i < s.publicCount; ++i) {
+            const auto& f = s.fields[static_cast<size_t>(i)];
+            if (!row.dirty.testBit(i) || f.table != table || f.column.isEmpty()) continue;
+            if (columns.contains(Quoted(f.column), Qt::CaseInsensitive)) continue;
+            columns << Quoted(f.column);
+            values << row.values[i];
+        }
+        if (adding) {
+            QString sql = columns.isEmpty()
+                              ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(Quoted(table))
+                              : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                    .arg(Quoted(table), columns.join(u", "),
+                                         QStringList(columns.size(), QStringLiteral("?")).join(u", "));
+            if (!Exec(db, sql, values, &error)) return Fail(error);
+            const qint64 rowid = sqlite3_last_insert_rowid(db);
+            // Read back what the database filled in: the new key and the defaults.
+            QStringList readCols;
+            QList<int> readFields;
+            for (int i = 0; i < s.publicCount; ++i) {
+                const auto& f = s.fields[static_cast<size_t>(i)];
+                if (f.table != table || f.column.isEmpty()) continue;
+                readCols << Quoted(f.column);
+                readFields << i;
+            }
+            if (!readCols.isEmpty()) {
+                detail::Statement stmt;
+                if (stmt.Prepare(db, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                         .arg(readCols.join(u", "), Quoted(table))) == SQLITE_OK) {
+                    sqlite3_bind_int64(stmt.get(), 1, rowid);
+                    if (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+                        for (int k = 0; k < readFields.size(); ++k)
+                            row.values[readFields[k]] =
+                                detail::ReadColumn(stmt.get(), k, s.fields[static_cast<size_t>(readFields[k])].kind);
+                    }
+                }
+            }
+            if (s.rowidField >= 0 && table.compare(s.rowidTable, Qt::CaseInsensitive) == 0)
+                row.values[s.rowidField] = static_cast<qlonglong>(rowid);
+        } else {
+            QString where;
+            QVariantList whereValues;
+            if (!RowLocator(s, row, table, row.original, &where, &whereValues))
+                return Fail(QStringLiteral("The row cannot be found again in table %1 to be updated.").arg(table));
+            QStringList sets;
+            for (const QString& c : columns) sets << c + QStringLiteral(" = ?");
+            int changes = 0;
+            if (!Exec(db, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(Quoted(table), sets.join(u", "), where),
+                      values + whereValues, &error, &changes))
+                return Fail(error);
+            if (changes == 0)
+                return Fail(QStringLiteral(
+                    "Row cannot be located for updating. Some values may have been changed since it was last read."));
+        }
+    }
+    row.original.clear();
+    row.dirty.clear();
+    v.editMode = adEditNone;
+    v.editRow.reset();
+    v.Touched(false);
+    emit v.notifier.valuesChanged();
+    return true;
+}
+
+bool Recordset::CancelUpdate() {
+    if (!Ready()) return false;
+    View& v = *view_;
+    if (v.editMode == adEditNone) return true;
+    auto row = v.editRow;
+    if (v.editMode == adEditAdd) {
+        auto& rows = v.store->rows;
+        rows.erase(std::remove(rows.begin(), rows.end(), row), rows.end());
+        v.visible.erase(std::remove(v.visible.begin(), v.visible.end(), row), v.visible.end());
+        v.pos = std::clamp<qsizetype>(v.addReturnPos, 0, static_cast<qsizetype>(v.visible.size()));
+        v.editMode = adEditNone;
+        v.editRow.reset();
+        v.Touched(true);
+        emit v.notifier.rowsChanged();
+        return true;
+    }
+    row->values = row->original;
+    row->original.clear();
+    row->dirty.clear();
+    v.editMode = adEditNone;
+    v.editRow.reset();
+    emit v.notifier.valuesChanged();
+    return true;
+}
+
+bool Recordset::Delete() {
+    if (!Ready()) return false;
+    View& v = *view_;
+    if (v.store->lockType == adLockReadOnly) return Fail(kReadOnly);
+    if (v.editMode == adEditAdd) return CancelUpdate();
+    v.Sync();
+    Row* current = v.Current();
+    if (!current) return Fail(kNoCurrentRecord);
+    if (v.editMode == adEditInProgress) CancelUpdate();
+    Store& s = *v.store;
+    if (!s.conn->handle) return Fail(QStringLiteral("The connection to the database is closed."));
+    const QString table = UniqueTable(s);
+    if (table.isEmpty()) return Fail(kReadOnly);
+    QString where, error;
+    QVariantList values;
+    if (!RowLocator(s, *current, table, current->values, &where, &values))
+        return Fail(QStringLiteral("The row cannot be found again in table %1 to be deleted.").arg(table));
+    int changes = 0;
+    if (!Exec(s.conn->handle, QStringLiteral("DELETE FROM %1 WHERE %2").arg(Quoted(table), where), values, &error,
+              &changes))
+        return Fail(error);
+    if (changes == 0)
+        return Fail(QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+    current->deleted = true;
+    v.visible.erase(v.visible.begin() + v.pos);
+    v.currentDeleted = true;
+    v.Touched(true);
+    emit v.notifier.rowsChanged();
+    return true;
+}
+
+bool Recordset::Requery() {
+    if (!Ready()) return false;
+    if (view_->editMode != adEditNone && !Update()) return false;
+    View& v = *view_;
+    auto old = v.store;
+    auto store = std::make_shared<Store>();
+    store->conn = old->conn;
+    store->sql = old->sql;
+    store->params = old->params;
+    store->cursorType = old->cursorType;
+    store->lockType = old->lockType;
+    if (!store->conn->handle) return Fail(QStringLiteral("The connection to the database is closed."));
+    const JetTranslation t = TranslateJetSql(store->sql, store->conn->columnNames);
+    QString error;
+    bool returnsRows = false;
+    if (!t.error.isEmpty()) return Fail(t.error);
+    if (!RunQuery(*store, t.sql, &error, &returnsRows)) return Fail(error);
+    const QString filterText = v.filterText, sortText = v.sortText;
+    Close();
+    v.store = std::move(store);
+    v.store->views.push_back(view_);
+    // The fields are the same, so the filter and sort still apply.
+    QString ignored;
+    v.filter = filterText.isEmpty() ? std::nullopt : db::Filter::Parse(filterText, v.Lookup(), &ignored);
+    v.filterText = v.filter ? filterText : QString();
+    v.sort = sortText.isEmpty() ? std::nullopt : SortOrder::Parse(sortText, v.Lookup(), &ignored);
+    v.sortText = v.sort ? sortText : QString();
+    v.pos = 0;
+    v.Rebuild();
+    v.pos = 0;
+    emit v.notifier.rowsChanged();
+    return true;
+}
+
+Recordset Recordset::Clone() const {
+    Recordset copy;
+    copy.view_ = std::make_shared<View>();
+    if (State() != adStateOpen) return copy;
+    View& c = *copy.view_;
+    c.store = view_->store;
+    c.store->views.push_back(copy.view_);
+    c.pos = 0;
+    c.Rebuild();
+    c.pos = 0;
+    return copy;
+}
+
+QString Recordset::GetString(const QString& columnDelimiter, const QString& rowDelimiter, const QString& nullExpr) {
+    if (!Ready()) return QString();
+    if (view_->editMode != adEditNone && !Update()) return QString();
+    View& v = *view_;
+    v.Sync();
+    if (v.currentDeleted) {
+        v.currentDeleted = false;
+    }
+    QString out;
+    const Store& s = *v.store;
+    for (; v.pos >= 0 && v.pos < static_cast<qsizetype>(v.visible.size()); ++v.pos) {
+        const Row& r = *v.visible[static_cast<size_t>(v.pos)];
+        for (int i = 0; i < s.publicCount; ++i) {
+            if (i) out += columnDelimiter;
+            const QVariant value = detail::FromCell(r.values[i], s.fields[static_cast<size_t>(i)].kind);
+            out += IsNull(value) ? nullExpr : ValueText(value);
+        }
+        out += rowDelimiter;
+    }
+    emit v.notifier.moved();
+    return out;
+}
+
+}  // namespace db

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include <memory>
+
+#include "connection.h"
+#include "value.h"
+
+namespace db {
+
+class Recordset;
+namespace detail {
+struct View;
+}
+
+// Tells bound grids that the rows or the current row of a record set changed.
+class RecordsetNotifier : public QObject {
+    Q_OBJECT
+signals:
+    void rowsChanged();   // requery, filter, sort, rows added or removed
+    void valuesChanged(); // a row was saved or its edit cancelled
+    void moved();         // the current row changed
+};
+
+// One field of the current row.
+class Field {
+public:
+    QString Name() const;
+    Kind kind() const;
+    // The value: QDateTime, Currency, bool, int/qlonglong, double, QString, QByteArray, or
+    // an invalid QVariant for Null.
+    QVariant Value() const;
+    bool SetValue(const QVariant& value);
+    bool IsNull() const { return db::IsNull(Value()); }
+    // Everyday text (see ValueText); empty for Null.
+    QString Text() const { return ValueText(Value()); }
+
+private:
+    friend class Recordset;
+    Field(Recordset* rs, int index) : rs_(rs), index_(index) {}
+    Recordset* rs_;
+    int index_;
+};
+
+// A client-side record set: the result is read into memory, filtered and sorted there,
+// and edits are written through to the table each field came from, by that table's key.
+class Recordset {
+public:
+    enum EditModeEnum { adEditNone = 0, adEditInProgress = 1, adEditAdd = 2 };
+
+    Recordset();
+    ~Recordset();
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // Runs a Jet SQL text. A statement that returns no rows (INSERT, DELETE) is carried
+    // out and leaves the record set closed, as the engine does.
+    bool Open(const QString& sql, Connection& connection, int cursorType = adOpenUnspecified,
+              int lockType = adLockUnspecified);
+    // The same with values bound to the text's ? marks.
+    bool OpenWith(const QString& sql, Connection& connection, const QVariantList& params,
+                  int cursorType = adOpenUnspecified, int lockType = adLockUnspecified);
+    int State() const;
+    void Close();
+    QString Source() const;
+    QString LastError() const;
+
+    int FieldCount() const;
+    Field Fields(int index);
+    // Any case; "Table.Column" also finds a field by its origin.
+    Field Fields(const QString& name);
+    int FieldIndex(const QString& name) const;
+    QVariant Value(const QString& name) const;
+    bool SetValue(const QString& name, const QVariant& value);
+    // A value of any visible row (0-based, after filter and sort) without moving.
+    QVariant ValueAt(int row, int field) const;
+
+    bool Eof() const;
+    bool Bof() const;
+    int RecordCount() const;
+    // 1-based; -2 at BOF, -3 at EOF, -1 when the current row was deleted.
+    int AbsolutePosition() const;
+    bool SetAbsolutePosition(int position);
+    bool MoveFirst();
+    bool MoveLast();
+    bool MoveNext();
+    bool MovePrevious();
+
+    QString Filter() const;
+    // Narrows the rows to those matching and moves to the first; "" shows all rows again.
+    bool SetFilter(const QString& condition);
+    QString Sort() const;
+    bool SetSort(const QString& order);
+
+    int EditMode() const;
+    bool AddNew();
+    bool Update();
+    bool CancelUpdate();
+    bool Delete();
+    // Reads the rows again, keeping the filter and sort.
+    bool Requery();
+    void Cancel() {}
+    // Shares the rows; has its own position, filter and sort.
+    Recordset Clone() const;
+
+    // Rows from the current one to the end as text; leaves the record set at EOF.
+    QString GetString(const QString& columnDelimiter = QStringLiteral("\t"),
+                      const QString& rowDelimiter = QStringLiteral("\r\n"),
+                      const QString& nullExpr = QString());
+
+    RecordsetNotifier* notifier() const;
+    std::shared_ptr<detail::View> view() const { return view_; }
+    static Recordset FromView(std::shared_ptr<detail::View> view);
+
+private:
+    friend class Field;
+    bool Fail(const QString& text) const;
+    bool Ready() const;
+
+    std::shared_ptr<detail::View> view_;
+};
+
+}  // namespace db

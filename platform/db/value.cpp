@@ -1,0 +1,175 @@
+#include "value.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace db {
+
+Kind KindFromDeclaredType(const QString& declared) {
+    const QString t = declared.trimmed().toUpper();
+    if (t.isEmpty()) return Kind::Unknown;
+    if (t.startsWith(u"DATE") || t == u"TIMESTAMP") return Kind::DateTime;
+    if (t == u"CURRENCY" || t == u"MONEY") return Kind::Currency;
+    if (t == u"YESNO" || t == u"BOOLEAN" || t == u"BIT") return Kind::YesNo;
+    if (t.contains(u"INT") || t == u"LONG" || t == u"COUNTER") return Kind::Integer;
+    if (t.contains(u"CHAR") || t.contains(u"TEXT") || t.contains(u"CLOB") || t == u"MEMO")
+        return Kind::Text;
+    if (t.contains(u"REAL") || t.contains(u"FLOA") || t.contains(u"DOUB") || t == u"NUMERIC")
+        return Kind::Double;
+    if (t.contains(u"BLOB") || t == u"PICTURE" || t == u"IMAGE" || t == u"OLEOBJECT")
+        return Kind::Binary;
+    return Kind::Unknown;
+}
+
+namespace {
+
+int Digits(QStringView s, qsizetype pos, qsizetype n, bool* ok) {
+    int v = 0;
+    for (qsizetype i = pos; i < pos + n; ++i) {
+        if (i >= s.size() || !s[i].isDigit() || s[i].unicode() > '9') {
+            *ok = false;
+            return 0;
+        }
+        v = v * 10 + (s[i].unicode() - '0');
+    }
+    return v;
+}
+
+std::optional<QDateTime> Make(int y, int mo, int d, int h, int mi, int se) {
+    const QDate date(y, mo, d);
+    const QTime time(h, mi, se);
+    if (!date.isValid() || !time.isValid()) return std::nullopt;
+    QDateTime dt(date, time);
+    if (!dt.isValid()) dt = QDateTime(date, time.addSecs(3600));  // a clock-change gap
+    return dt;
+}
+
+}  // namespace
+
+QString CanonicalDateText(const QDateTime& dt) {
+    return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+std::optional<QDateTime> ParseCanonicalDate(QStringView s) {
+    s = s.trimmed();
+    if (s.size() != 10 && s.size() != 16 && s.size() != 19) return std::nullopt;
+    bool ok = true;
+    const int y = Digits(s, 0, 4, &ok);
+    const int mo = Digits(s, 5, 2, &ok);
+    const int d = Digits(s, 8, 2, &ok);
+    if (!ok || s[4] != u'-' || s[7] != u'-') return std::nullopt;
+    int h = 0, mi = 0, se = 0;
+    if (s.size() >= 16) {
+        if (s[10] != u' ' && s[10] != u'T') return std::nullopt;
+        h = Digits(s, 11, 2, &ok);
+        mi = Digits(s, 14, 2, &ok);
+        if (!ok || s[13] != u':') return std::nullopt;
+        if (s.size() == 19) {
+            se = Digits(s, 17, 2, &ok);
+            if (!ok || s[16] != u':') return std::nullopt;
+        }
+    }
+    return Make(y, mo, d, h, mi, se);
+}
+
+std::optional<QDateTime> ParseDateLiteral(QStringView text) {
+    if (auto iso = ParseCanonicalDate(text)) return iso;
+    static const QRegularExpression re(QStringLiteral(
+        R"(^\s*(\d{1,2})/(\d{1,2})/(\d{2,4})(?:\s+(\d{1,2}):(\d{2})(?::(\d{2}))?\s*([AaPp][Mm])?)?\s*$)"));
+    const auto m = re.match(text.toString());
+    if (!m.hasMatch()) return std::nullopt;
+    int y = m.capturedView(3).toInt();
+    if (m.capturedView(3).size() == 2) y += y < 30 ? 2000 : 1900;
+    int h = m.capturedView(4).isEmpty() ? 0 : m.capturedView(4).toInt();
+    const int mi = m.capturedView(5).isEmpty() ? 0 : m.capturedView(5).toInt();
+    const int se = m.capturedView(6).isEmpty() ? 0 : m.capturedView(6).toInt();
+    const QStringView ampm = m.capturedView(7);
+    if (!ampm.isEmpty()) {
+        if (h < 1 || h > 12) return std::nullopt;
+        const bool pm = ampm[0].toUpper() == u'P';
+        h = (h % 12) + (pm ? 12 : 0);
+    }
+    return Make(y, m.capturedView(1).toInt(), m.capturedView(2).toInt(), h, mi, se);
+}
+
+QString FilterDateText(const QDateTime& dt) {
+    if (dt.time() == QTime(0, 0)) return dt.toString(QStringLiteral("yyyy-MM-dd"));
+    return CanonicalDateText(dt);
+}
+
+std::optional<QDateTime> ToDateTime(const QVariant& v) {
+    if (IsNull(v)) return std::nullopt;
+    switch (v.metaType().id()) {
+        case QMetaType::QDateTime: {
+            const QDateTime dt = v.toDateTime();
+            return dt.isValid() ? std::optional(dt) : std::nullopt;
+        }
+        case QMetaType::QDate: {
+            const QDate d = v.toDate();
+            return d.isValid() ? std::optional(QDateTime(d, QTime(0, 0))) : std::nullopt;
+        }
+        case QMetaType::QString: {
+            const QString s = v.toString();
+            if (auto dt = ParseDateLiteral(s)) return dt;
+            const QLocale loc;
+            for (const auto fmt : {QLocale::ShortFormat, QLocale::LongFormat}) {
+                QDateTime dt = loc.toDateTime(s, loc.dateTimeFormat(fmt));
+                if (dt.isValid()) return dt;
+                const QDate d = loc.toDate(s, loc.dateFormat(fmt));
+                if (d.isValid()) return QDateTime(d, QTime(0, 0));
+            }
+            return std::nullopt;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+QString ValueText(const QVariant& v) {
+    if (IsNull(v)) return QString();
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    switch (v.metaType().id()) {
+        case QMetaType::QDateTime: {
+            const QDateTime dt = v.toDateTime();
+            QString s = loc.toString(dt.date(), QLocale::ShortFormat);
+            if (dt.time() != QTime(0, 0)) s += u' ' + dt.time().toString(QStringLiteral("HH:mm:ss"));
+            return s;
+        }
+        case QMetaType::QDate:
+            return loc.toString(v.toDate(), QLocale::ShortFormat);
+        case QMetaType::Bool:
+            return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        case QMetaType::Double:
+            return loc.toString(v.toDouble(), 'g', 15);
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+            return loc.toString(v.toLongLong());
+        default:
+            break;
+    }
+    if (v.metaType() == QMetaType::fromType<Currency>())
+        return v.value<Currency>().toPlainText().replace(u'.', loc.decimalPoint());
+    return v.toString();
+}
+
+QString SqlQuote(const QString& text) {
+    QString s = text;
+    s.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + s + u'\'';
+}
+
+QString SqlNumber(double value) {
+    if (std::isnan(value) || std::isinf(value)) return QStringLiteral("0");
+    QString s = QString::number(value, 'f', 10);
+    while (s.contains(u'.') && (s.endsWith(u'0') || s.endsWith(u'.'))) {
+        const bool dot = s.endsWith(u'.');
+        s.chop(1);
+        if (dot) break;
+    }
+    return s;
+}
+
+}  // namespace db

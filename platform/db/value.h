@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+#include "currency.h"
+
+namespace db {
+
+// The kind a column was declared with; it decides how a stored value is typed in C++.
+enum class Kind { Unknown, Integer, Double, Text, DateTime, Currency, YesNo, Binary };
+
+Kind KindFromDeclaredType(const QString& declared);
+
+// Null is an invalid QVariant; an empty QString is a value.
+inline bool IsNull(const QVariant& v) { return !v.isValid() || v.metaType().id() == QMetaType::Nullptr; }
+
+// Dates are kept in the file as "YYYY-MM-DD HH:MM:SS", so that text order is date order.
+QString CanonicalDateText(const QDateTime& dt);
+std::optional<QDateTime> ParseCanonicalDate(QStringView text);
+
+// Reads a date written as month/day/year (the literal form of SQL and filters), with an
+// optional time "h:nn[:ss]" and AM/PM, or in the canonical form.
+std::optional<QDateTime> ParseDateLiteral(QStringView text);
+
+// The text a date takes in a filter when no "#" marks are written around it.
+QString FilterDateText(const QDateTime& dt);
+
+// Converts any value that could stand for a date (QDateTime, QDate, a date text in
+// canonical, month/day/year or the user's short form).
+std::optional<QDateTime> ToDateTime(const QVariant& v);
+
+// A value in its everyday text form, as a grid or an export shows it: dates in the
+// locale's short form (with the time when there is one), numbers with the locale's
+// separators, Yes/No as True/False. Null gives the empty text.
+QString ValueText(const QVariant& v);
+
+// Quotes a text for SQL: 'O''Brien'. The one way user text may reach SQL text.
+QString SqlQuote(const QString& text);
+// A number as C-locale SQL text, whatever the user's locale ("1.175", never "1,175").
+QString SqlNumber(double value);
+
+}  // namespace db

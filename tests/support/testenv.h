@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+#include "platform/db/connection.h"
+#include "platform/db/currency.h"
+#include "platform/ui/prompts.h"
+
+namespace testsupport {
+
+// A temporary program folder holding a fresh database made from the schema, a temporary
+// settings store, and scripted prompts. Everything is removed when it goes.
+class TestEnv {
+public:
+    TestEnv();
+    ~TestEnv();
+    TestEnv(const TestEnv&) = delete;
+    TestEnv& operator=(const TestEnv&) = delete;
+
+    QString programFolder() const { return dir_.path(); }
+    QString databasePath() const;
+    QString settingsFolder() const;
+    // The connection string the program builds for a database at `path` (this one's by default).
+    QString connectionString(const QString& path = QString()) const;
+    // Opened on first use.
+    db::Connection& connection();
+    ui::ScriptedPrompts& prompts() { return *prompts_; }
+    // Checks that every scripted answer was used.
+    bool allPromptsAnswered() const { return prompts_->pending() == 0; }
+
+private:
+    QTemporaryDir dir_;
+    db::Connection connection_;
+    ui::ScriptedPrompts* prompts_ = nullptr;
+};
+
+// Row builders: each inserts one row (columns not given take the table's defaults) and
+// returns the new key.
+int InsertRow(db::Connection& c, const QString& table, const QVariantMap& values);
+int AddCompany(db::Connection& c, const QString& name, QVariantMap more = {});
+int AddContact(db::Connection& c, int companyId, const QString& first, const QString& last, QVariantMap more = {});
+int AddJob(db::Connection& c, int customerId, const QDateTime& start, const QDateTime& finish, QVariantMap more = {});
+int AddInvoice(db::Connection& c, int companyId, const QDate& billingDate, db::Currency amount, QVariantMap more = {});
+int AddPartPayment(db::Connection& c, int invoiceId, const QDate& date, db::Currency amount);
+int AddExpense(db::Connection& c, QVariantMap values);
+// Writes (or replaces) the System row with this key.
+void SetSystemRow(db::Connection& c, const QString& fieldName, const QString& value);
+int AddSyncRow(db::Connection& c, int jobId, const QDateTime& lastSync, const QString& type = QStringLiteral("new"));
+// One value read straight from the file, for checks.
+QVariant QueryValue(db::Connection& c, const QString& sql, const QVariantList& params = {});
+
+}  // namespace testsupport
