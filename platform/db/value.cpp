@@ -111,8 +111,9 @@ std::optional<QDateTime> ToDateTime(const QVariant& v) {
             return d.isValid() ? std::optional(QDateTime(d, QTime(0, 0))) : std::nullopt;
         }
         case QMetaType::QString: {
-            const QString s = v.toString();
-            if (auto dt = ParseDateLiteral(s)) return dt;
+            // Text in the stored form, then as the user writes dates, then month/day/year.
+            const QString s = v.toString().trimmed();
+            if (auto dt = ParseCanonicalDate(s)) return dt;
             const QLocale loc;
             for (const auto fmt : {QLocale::ShortFormat, QLocale::LongFormat}) {
                 QDateTime dt = loc.toDateTime(s, loc.dateTimeFormat(fmt));
@@ -120,7 +121,7 @@ std::optional<QDateTime> ToDateTime(const QVariant& v) {
                 const QDate d = loc.toDate(s, loc.dateFormat(fmt));
                 if (d.isValid()) return QDateTime(d, QTime(0, 0));
             }
-            return std::nullopt;
+            return ParseDateLiteral(s);
         }
         default:
             return std::nullopt;
