@@ -1,12 +1,17 @@
 #include <QApplication>
-#include <QMainWindow>
+
+#include "core/forms.h"
+#include "core/startup.h"
+#include "diary/frmMain.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QMainWindow w;
-    w.setObjectName(QStringLiteral("frmMain"));
-    w.setWindowTitle(QStringLiteral("Ambrelle"));
-    w.resize(800, 600);
-    w.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("Tollbook"));
+    QApplication::setApplicationVersion(QStringLiteral(AMBRELLE_VERSION));
+
+    StartupHooks hooks;
+    hooks.showMainWindow = [] { Forms::get<frmMain>()->show(); };
+    // The command line as one text, so that Main reads it the way it was typed.
+    if (!Main(QApplication::arguments().mid(1).join(u' '), hooks)) return 0;
+    return QApplication::exec();
 }

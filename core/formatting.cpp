@@ -1,0 +1,141 @@
+#include "formatting.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include "platform/db/value.h"
+
+std::optional<QDate> ParseDbDate(const QVariant& value) {
+    if (db::IsNull(value)) return std::nullopt;
+    switch (value.metaType().id()) {
+        case QMetaType::QDateTime: {
+            const QDate d = value.toDateTime().date();
+            return d.isValid() ? std::optional(d) : std::nullopt;
+        }
+        case QMetaType::QDate:
+            return value.toDate().isValid() ? std::optional(value.toDate()) : std::nullopt;
+        default:
+            break;
+    }
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty()) return std::nullopt;
+    if (text.left(4).contains(u'-') || text.left(4).contains(u'/')) {
+        // A date in the user's own form (06/05/2004), possibly with a time.
+        const QLocale loc;
+        const QString first = text.section(u' ', 0, 0);
+        for (const QString& fmt : {loc.dateFormat(QLocale::ShortFormat), QStringLiteral("d/M/yyyy"),
+                                   QStringLiteral("d-M-yyyy")}) {
+            const QDate d = loc.toDate(first, fmt);
+            if (d.isValid()) return d;
+        }
+        return std::nullopt;
+    }
+    // Fixed positions: yyyy-mm-dd.
+    static const QRegularExpression iso(QStringLiteral(R"(^(\d{4}).(\d{2}).(\d{2}))"));
+    const auto m = iso.match(text);
+    if (!m.hasMatch()) return std::nullopt;
+    // An impossible month or day gives no date rather than one rolled into the next month.
+    const QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    return d.isValid() ? std::optional(d) : std::nullopt;
+}
+
+QString FormatSqlDate(const QVariant& value) {
+    const auto d = ParseDbDate(value);
+    if (!d) return QString();
+    return QStringLiteral("%1/%2/%3").arg(d->month()).arg(d->day()).arg(d->year(), 4, 10, QLatin1Char('0'));
+}
+
+namespace {
+
+QString FormatDateTime(const QVariant& value, QLocale::FormatType format, bool* ok) {
+    const auto dt = db::ToDateTime(value);
+    if (ok) *ok = dt.has_value();
+    if (!dt) return QString();
+    const QLocale loc;
+    QString text = loc.toString(dt->date(), format);
+    const QString t = dt->time().toString(QStringLiteral("HH:mm"));
+    if (t > QStringLiteral("00:00")) text += u' ' + t;
+    return text;
+}
+
+}  // namespace
+
+QString FormatLongDateTime(const QVariant& value, bool* ok) { return FormatDateTime(value, QLocale::LongFormat, ok); }
+
+QString FormatShortDateTime(const QVariant& value, bool* ok) {
+    return FormatDateTime(value, QLocale::ShortFormat, ok);
+}
+
+QString FormatMoney(db::Currency amount) {
+    // Rounded to pence first so that the text and the amount it stands for agree.
+    const db::Currency pence = amount.roundedToPence();
+    return QLocale().toCurrencyString(pence.toDouble(), QString(), 2);
+}
+
+QString FormatMoney(const QVariant& value, bool* ok) {
+    if (ok) *ok = false;
+    if (db::IsNull(value)) return QString();
+    db::Currency amount;
+    if (value.metaType() == QMetaType::fromType<db::Currency>()) {
+        amount = value.value<db::Currency>();
+    } else if (value.metaType().id() == QMetaType::QString) {
+        const auto parsed = ParseMoney(value.toString());
+        if (!parsed) return QString();
+        amount = *parsed;
+    } else {
+        bool converted = false;
+        const double d = value.toDouble(&converted);
+        if (!converted) return QString();
+        amount = db::Currency::fromDouble(d);
+    }
+    if (ok) *ok = true;
+    return FormatMoney(amount);
+}
+
+std::optional<db::Currency> ParseMoney(const QString& input) {
+    const QLocale loc;
+    QString text = input.trimmed();
+    if (text.isEmpty()) return std::nullopt;
+    bool negative = false;
+    if (text.startsWith(u'(') && text.endsWith(u')')) {
+        negative = true;
+        text = text.mid(1, text.size() - 2).trimmed();
+    }
+    const QString symbol = loc.currencySymbol();
+    if (!symbol.isEmpty()) text.remove(symbol);
+    text.remove(loc.currencySymbol(QLocale::CurrencyIsoCode));
+    text = text.trimmed();
+    const QString minus = loc.negativeSign();
+    if (text.startsWith(minus) || text.startsWith(u'-')) {
+        negative = !negative;
+        text = text.mid(text.startsWith(minus) ? minus.size() : 1).trimmed();
+    } else if (text.endsWith(minus) || text.endsWith(u'-')) {
+        negative = !negative;
+        text.chop(text.endsWith(minus) ? minus.size() : 1);
+        text = text.trimmed();
+    }
+    if (!symbol.isEmpty() && text.contains(symbol)) return std::nullopt;
+    // Group separators only between digits; the decimal separator once.
+    const QString group = loc.groupSeparator();
+    const QString decimal = loc.decimalPoint();
+    QString plain;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isDigit() && c.unicode() <= '9') {
+            plain += c;
+        } else if (QStringView(text).mid(i).startsWith(decimal)) {
+            plain += u'.';
+            i += decimal.size() - 1;
+        } else if (!group.isEmpty() && QStringView(text).mid(i).startsWith(group) && i > 0 &&
+                   i + group.size() < text.size() && text[i - 1].isDigit() && text[i + group.size()].isDigit()) {
+            i += group.size() - 1;
+        } else if (c == u'.' && decimal != QStringLiteral(".")) {
+            return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+    }
+    auto amount = db::Currency::fromPlainText(plain);
+    if (!amount) return std::nullopt;
+    return negative ? -*amount : *amount;
+}

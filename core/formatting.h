@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+#include "platform/db/currency.h"
+
+// The date of a database or picker value (QDateTime, QDate, or text as "2004-05-06[ 14:30]"
+// or in the user's short form), without its time; nullopt for empty, Null or an impossible date.
+std::optional<QDate> ParseDbDate(const QVariant& value);
+
+// month/day/year with no leading zeros ("5/6/2004"), whatever the user's settings: the form
+// of "#" literals in SQL and filters. Empty when the value is no date.
+QString FormatSqlDate(const QVariant& value);
+
+// The user's long (or short) date, followed by " HH:mm" when the time is not midnight to the
+// minute. `ok` is false (and the text empty) when the value is no date.
+QString FormatLongDateTime(const QVariant& value, bool* ok = nullptr);
+QString FormatShortDateTime(const QVariant& value, bool* ok = nullptr);
+
+// Money in the user's currency format: symbol, thousands separators, two decimals and the
+// user's negative style ("£1,234.50" in the United Kingdom).
+QString FormatMoney(db::Currency amount);
+// The same for a value read from a record set or a box: Currency, a number, or plain text.
+// `ok` is false (and the text empty) when the value is no amount.
+QString FormatMoney(const QVariant& value, bool* ok = nullptr);
+
+// Reads money typed into a box back: everything FormatMoney writes, and plain numbers with
+// or without the currency symbol and separators. nullopt when the text is no amount.
+std::optional<db::Currency> ParseMoney(const QString& text);

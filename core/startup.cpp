@@ -1,0 +1,161 @@
+#include "startup.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QWidget>
+
+#include "core/forms.h"
+#include "core/frmSplash.h"
+#include "core/globals.h"
+#include "core/maintenance.h"
+#include "platform/db/recordset.h"
+#include "platform/settings/settings.h"
+#include "platform/ui/prompts.h"
+
+namespace {
+
+const QString kDriverTail = QStringLiteral(
+    ";Driver={Microsoft Access Driver (*.mdb)};DriverId=25;FIL=MS Access;MaxBufferSize=2048;MaxScanRows=8;"
+    "PageTimeout=5;PWD=");
+const QString kDriverEnd = QStringLiteral(";SafeTransactions=0;Threads=3;UID=admin;UserCommitSync=Yes;");
+
+QString ConnectionTail() { return kDriverTail + DatabasePassword + kDriverEnd; }
+
+void SetStatus(const QString& text) { Forms::get<frmSplash>()->Status->setText(text); }
+
+bool AnyWindowOpen() {
+    const auto windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); });
+}
+
+}  // namespace
+
+QString DefaultConnectionString(const QString& programFolder) {
+    const QString folder = QDir::toNativeSeparators(QDir::cleanPath(programFolder));
+    return QStringLiteral("PROVIDER=MSDataShape;DBQ=") + QDir(programFolder).filePath(QStringLiteral("ambrelle.mdb")) +
+           QStringLiteral(";DefaultDir=") + folder + ConnectionTail();
+}
+
+QString PickedFileConnectionString(const QString& file, const QString& programFolder) {
+    return QStringLiteral("PROVIDER=MSDataShape;DBQ=") + file + QStringLiteral(";DefaultDir=") +
+           QDir::toNativeSeparators(QDir::cleanPath(programFolder)) + ConnectionTail();
+}
+
+CommandLineRequest ParseCommandLine(const QString& commandLine) {
+    CommandLineRequest request;
+    if (commandLine.isEmpty()) return request;
+    const QStringList args = commandLine.split(u' ');
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString arg = args[i].toLower();
+        if (arg == u"-u" || arg == u"/u") {
+            request.forgetConnection = true;
+            break;
+        }
+        if (arg == u"-r" || arg == u"/r") {
+            request.repair = true;
+        } else if (arg == u"-i" || arg == u"/i") {
+            if (i == args.size() - 1) {
+                ui::MsgBox(QStringLiteral("Invoice Number not specified."), ui::vbOKOnly, AppTitle);
+                continue;
+            }
+            ++i;
+            // The number becomes an invoice key, so it must be one.
+            bool ok = false;
+            const qlonglong n = args[i].trimmed().toLongLong(&ok);
+            if (!ok || n < 1 || n > 2147483647LL) {
+                ui::MsgBox(QStringLiteral("Invalid invoice number: ") + args[i] + QStringLiteral("\r\n") +
+                               QStringLiteral("The invoice number must be a whole number from 1 to 2147483647."),
+                           ui::vbOKOnly, AppTitle);
+                continue;
+            }
+            request.invoiceNumber = true;
+            request.startInvoiceNumber = static_cast<int>(n);
+        } else {
+            ui::MsgBox(QStringLiteral("Invalid argument: ") + args[i] + QStringLiteral("\r\nValid arguments are: \r\n") +
+                           QStringLiteral("-u unregister database\r\n-r repair database\r\n-i changing starting invoice number"),
+                       ui::vbOKOnly, AppTitle);
+        }
+    }
+    return request;
+}
+
+std::optional<double> VatMultiplierFromRate(const QVariant& value) {
+    if (!value.isValid()) return std::nullopt;
+    QString text = value.toString();
+    const qsizetype percent = text.indexOf(u'%');
+    if (percent >= 0) text = text.left(percent);
+    text = text.trimmed();
+    if (text.isEmpty()) return std::nullopt;
+    bool ok = false;
+    double rate = text.toDouble(&ok);
+    if (!ok) rate = QLocale().toDouble(text, &ok);
+    if (!ok) return std::nullopt;
+    return 1 + rate / 100;
+}
+
+bool Main(const QString& commandLine, const StartupHooks& hooks) {
+    ui::SetMousePointer(ui::vbHourglass);
+    const CommandLineRequest request = ParseCommandLine(commandLine);
+    db::Connection& conn = DbConnection();
+    if (request.forgetConnection) {
+        settings::DeleteSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString"));
+    } else {
+        if (request.invoiceNumber) StartInvoiceNumber = request.startInvoiceNumber;
+        SetStatus(QStringLiteral("Attempting to connect to datasource"));
+        conn.SetConnectionString(settings::GetSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString")));
+        if (conn.ConnectionString().isEmpty()) {
+            conn.SetConnectionString(DefaultConnectionString(ProgramFolder()));
+            settings::SaveSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString"), conn.ConnectionString());
+        }
+        conn.SetCursorLocation(db::adUseClient);
+        conn.Open();
+    }
+    Forms::get<frmSplash>()->show();
+
+    if (conn.State() != db::adStateOpen) {
+        for (;;) {
+            SetStatus(QStringLiteral("Failed to Connect to datasource, attempting to create default data source..."));
+            ui::SetMousePointer(ui::vbDefault);
+            if (ui::MsgBox(QStringLiteral("Would you like to select the database manually?"), ui::vbOKCancel,
+                           QStringLiteral("I can't seem to open my database")) == ui::vbCancel) {
+                Forms::unload<frmSplash>();
+                return false;
+            }
+            ui::FileDialogOptions options;
+            options.title = QStringLiteral("Select Jet database to open");
+            options.filter = QStringLiteral("Microsoft Access Database (*.MDB) | *.MDB");
+            options.fileName = QStringLiteral("*.MDB");
+            options.initialDir = ProgramFolder();
+            const QString file = ui::GetOpenFileName(options, Forms::find<frmSplash>());
+            if (!file.isEmpty()) conn.SetConnectionString(PickedFileConnectionString(file, ProgramFolder()));
+            Forms::unload<frmSplash>();
+            conn.Open();
+            if (conn.State() == db::adStateOpen) {
+                settings::SaveSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString"), conn.ConnectionString());
+                break;
+            }
+        }
+    }
+    SetStatus(QStringLiteral("Connection established"));
+
+    {
+        db::Recordset rs;
+        if (rs.Open(QStringLiteral("SELECT System.FieldName, System.Value From System"), conn, db::adOpenForwardOnly,
+                    db::adLockOptimistic) &&
+            rs.SetFilter(QStringLiteral("Fieldname = 'VATRate'")) && !rs.Eof()) {
+            if (const auto multiplier = VatMultiplierFromRate(rs.Value(QStringLiteral("Value")))) VatMultiplier = *multiplier;
+        }
+    }
+
+    if (request.invoiceNumber) {
+        ResetInvoiceNumber();
+    } else if (request.repair) {
+        CompactAndRepairDatabase();
+    } else {
+        if (hooks.showMainWindow) hooks.showMainWindow();
+        if (hooks.checkOwnerDetails) hooks.checkOwnerDetails();
+    }
+    Forms::unload<frmSplash>();
+    ui::SetMousePointer(ui::vbDefault);
+    return AnyWindowOpen();
+}

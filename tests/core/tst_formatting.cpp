@@ -1,0 +1,114 @@
+// Date and money helpers under a pinned United Kingdom locale.
+#include <QLocale>
+#include <QTest>
+
+#include "core/formatting.h"
+
+using db::Currency;
+
+class TestFormatting : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
+
+    void parseDbDate_data() {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QDate>("expected");  // invalid = no date
+        QTest::newRow("empty text") << QVariant(QString()) << QDate();
+        QTest::newRow("null") << QVariant() << QDate();
+        QTest::newRow("iso date") << QVariant(QStringLiteral("2004-05-06")) << QDate(2004, 5, 6);
+        QTest::newRow("iso date and time") << QVariant(QStringLiteral("2004-05-06 14:30")) << QDate(2004, 5, 6);
+        QTest::newRow("regional text") << QVariant(QStringLiteral("06/05/2004")) << QDate(2004, 5, 6);
+        QTest::newRow("date-time at 23:59") << QVariant(QDateTime(QDate(2004, 5, 6), QTime(23, 59))) << QDate(2004, 5, 6);
+        QTest::newRow("month 13") << QVariant(QStringLiteral("2004-13-06")) << QDate();
+        QTest::newRow("30 February") << QVariant(QStringLiteral("2004-02-30")) << QDate();
+        QTest::newRow("31 April regional") << QVariant(QStringLiteral("31/04/2004")) << QDate();
+        QTest::newRow("no date") << QVariant(QStringLiteral("tomorrow")) << QDate();
+    }
+    void parseDbDate() {
+        QFETCH(QVariant, value);
+        QFETCH(QDate, expected);
+        const auto d = ParseDbDate(value);
+        QCOMPARE(d.value_or(QDate()), expected);
+    }
+
+    void formatSqlDate_data() {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("1 December 2005") << QVariant(QDate(2005, 12, 1)) << QStringLiteral("12/1/2005");
+        QTest::newRow("6 May 2004 with time") << QVariant(QDateTime(QDate(2004, 5, 6), QTime(9, 0))) << QStringLiteral("5/6/2004");
+        QTest::newRow("stored text") << QVariant(QStringLiteral("2026-04-01 00:00:00")) << QStringLiteral("4/1/2026");
+        QTest::newRow("nothing") << QVariant(QString()) << QString();
+    }
+    void formatSqlDate() {
+        QFETCH(QVariant, value);
+        QFETCH(QString, expected);
+        QCOMPARE(FormatSqlDate(value), expected);
+    }
+
+    void formatDateTimes() {
+        const QDate d(2004, 5, 6);
+        const QString longDate = QLocale().toString(d, QLocale::LongFormat);
+        const QString shortDate = QLocale().toString(d, QLocale::ShortFormat);
+        QCOMPARE(shortDate, QStringLiteral("06/05/2004"));
+        QCOMPARE(FormatLongDateTime(QDateTime(d, QTime(0, 0))), longDate);
+        QCOMPARE(FormatLongDateTime(QDateTime(d, QTime(0, 0, 30))), longDate);  // midnight to the minute
+        QCOMPARE(FormatLongDateTime(QDateTime(d, QTime(0, 1))), longDate + QStringLiteral(" 00:01"));
+        QCOMPARE(FormatShortDateTime(QDateTime(d, QTime(14, 30))), shortDate + QStringLiteral(" 14:30"));
+        bool ok = true;
+        QCOMPARE(FormatShortDateTime(QVariant(QStringLiteral("no date")), &ok), QString());
+        QVERIFY(!ok);
+    }
+
+    void formatMoney_data() {
+        QTest::addColumn<qint64>("ticks");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("1234.5") << qint64(12345000) << QStringLiteral("£1,234.50");
+        QTest::newRow("zero") << qint64(0) << QStringLiteral("£0.00");
+        QTest::newRow("half a penny rounds up") << qint64(50) << QStringLiteral("£0.01");
+        QTest::newRow("a million") << qint64(10000000000) << QStringLiteral("£1,000,000.00");
+    }
+    void formatMoney() {
+        QFETCH(qint64, ticks);
+        QFETCH(QString, expected);
+        QCOMPARE(FormatMoney(Currency::fromTicks(ticks)), expected);
+    }
+
+    void parseMoneyIsTheInverse() {
+        // Every amount in pence formats and reads back to itself.
+        for (qint64 pence : {0LL, 1LL, 99LL, 100LL, 123456LL, -5LL, -123456789LL, 99999999999LL}) {
+            const Currency c = Currency::fromTicks(pence * 100);
+            const auto back = ParseMoney(FormatMoney(c));
+            QVERIFY2(back.has_value(), qPrintable(FormatMoney(c)));
+            QCOMPARE(back->ticks(), c.ticks());
+        }
+    }
+
+    void parseMoneyTyped_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("ticks");  // -1 = refused
+        QTest::newRow("plain") << QStringLiteral("12.5") << qint64(125000);
+        QTest::newRow("separators") << QStringLiteral("1,234.56") << qint64(12345600);
+        QTest::newRow("symbol and blanks") << QStringLiteral("  £ 7 ") << qint64(70000);
+        QTest::newRow("parentheses") << QStringLiteral("(£3.00)") << qint64(-30000);
+        QTest::newRow("letters") << QStringLiteral("12a") << qint64(-1);
+        QTest::newRow("two points") << QStringLiteral("1.2.3") << qint64(-1);
+        QTest::newRow("stray separator") << QStringLiteral(",5") << qint64(-1);
+        QTest::newRow("empty") << QString() << qint64(-1);
+        QTest::newRow("only a symbol") << QStringLiteral("£") << qint64(-1);
+    }
+    void parseMoneyTyped() {
+        QFETCH(QString, text);
+        QFETCH(qint64, ticks);
+        const auto c = ParseMoney(text);
+        if (ticks == -1) {
+            QVERIFY2(!c.has_value(), qPrintable(text));
+        } else {
+            QVERIFY2(c.has_value(), qPrintable(text));
+            QCOMPARE(c->ticks(), ticks);
+        }
+    }
+};
+
+QTEST_MAIN(TestFormatting)
+#include "tst_formatting.moc"
