@@ -79,6 +79,9 @@ bool Connection::Open(const QString& connectionString) {
     if (!info.exists()) return Fail(QStringLiteral("Could not find file '%1'.").arg(path));
     if (!info.isFile()) return Fail(QStringLiteral("'%1' is not a file.").arg(path));
     if (!info.isReadable()) return Fail(QStringLiteral("The file '%1' cannot be read.").arg(path));
+    // A file marked read-only is refused even where the user could still write it (root).
+    if (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))
+        return Fail(QStringLiteral("The database '%1' is read-only; it cannot be used.").arg(path));
 
     sqlite3* handle = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &handle,
