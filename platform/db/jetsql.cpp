@@ -211,12 +211,13 @@ void RewriteConcat(std::vector<Tok>& v) {
             operands.push_back(Join(v, j + 1, re));
             j = re;
         }
-        QString raw = QStringLiteral("(");
+        QString raw = QStringLiteral("((");
         for (size_t k = 0; k < operands.size(); ++k) {
             if (k) raw += QStringLiteral(" || ");
             raw += QStringLiteral("jet_text(") + (operands[k].isEmpty() ? QStringLiteral("NULL") : operands[k]) + u')';
         }
-        raw += u')';
+        // Jet compares the joined text without case, as it does the columns.
+        raw += QStringLiteral(") COLLATE NOCASE)");
         const bool sp = ls < v.size() ? v[ls].spaceBefore : false;
         v.erase(v.begin() + static_cast<std::ptrdiff_t>(ls), v.begin() + static_cast<std::ptrdiff_t>(j));
         v.insert(v.begin() + static_cast<std::ptrdiff_t>(ls), Tok{Tok::Raw, raw, sp});
