@@ -314,6 +314,12 @@ QString UniqueTable(const Store& store) {
 
 // ---- Field -----------------------------------------------------------------------------
 
+QString Field::NotFound() const {
+    const QString item = name_.isEmpty() ? QString::number(index_) : name_;
+    return QStringLiteral("Item '%1' cannot be found in the collection corresponding to the requested name or ordinal.")
+        .arg(item);
+}
+
 QString Field::Name() const {
     if (!rs_->Ready() || index_ < 0 || index_ >= rs_->FieldCount()) return QString();
     return rs_->view_->store->fields[static_cast<size_t>(index_)].name;
@@ -329,7 +335,7 @@ QVariant Field::Value() const {
     View& v = *rs_->view_;
     v.Sync();
     if (index_ < 0 || index_ >= rs_->FieldCount()) {
-        rs_->Fail(QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        rs_->Fail(NotFound());
         return QVariant();
     }
     const Row* row = v.Current();
@@ -345,7 +351,7 @@ bool Field::SetValue(const QVariant& value) {
     View& v = *rs_->view_;
     v.Sync();
     if (index_ < 0 || index_ >= rs_->FieldCount())
-        return rs_->Fail(QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        return rs_->Fail(NotFound());
     if (v.store->lockType == adLockReadOnly) return rs_->Fail(kReadOnly);
     Row* row = v.Current();
     if (!row) return rs_->Fail(kNoCurrentRecord);
@@ -467,9 +473,9 @@ Field Recordset::Fields(int index) { return Field(this, index); }
 
 Field Recordset::Fields(const QString& name) {
     const int index = FieldIndex(name);
-    if (index < 0 && State() == adStateOpen)
-        Fail(QStringLiteral("Item '%1' cannot be found in the collection corresponding to the requested name or ordinal.").arg(name));
-    return Field(this, index);
+    Field field(this, index, name);
+    if (index < 0 && State() == adStateOpen) Fail(field.NotFound());
+    return field;
 }
 
 int Recordset::FieldIndex(const QString& rawName) const {

@@ -41,9 +41,11 @@ public:
 
 private:
     friend class Recordset;
-    Field(Recordset* rs, int index) : rs_(rs), index_(index) {}
+    Field(Recordset* rs, int index, const QString& name = QString()) : rs_(rs), index_(index), name_(name) {}
+    QString NotFound() const;
     Recordset* rs_;
     int index_;
+    QString name_;  // as the caller asked for it, for the error text
 };
 
 // A client-side record set: the result is read into memory, filtered and sorted there,
