@@ -1,0 +1,197 @@
+// Opening the database file: which file a connection string names, and which files are refused.
+
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/db/connection.h"
+#include "platform/db/recordset.h"
+#include "platform/db/schema.h"
+#include "tests/support/testenv.h"
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// A database holding one company whose name says which file it is.
+void MakeMarkedDatabase(const QString& path, const QString& marker) {
+    QString error;
+    QVERIFY2(db::CreateDatabase(path, &error), qPrintable(error));
+    db::Connection c;
+    QVERIFY2(c.Open(QStringLiteral("DBQ=") + path), qPrintable(c.LastError()));
+    testsupport::AddCompany(c, marker);
+}
+
+QString Marker(db::Connection& c) {
+    db::Recordset rs;
+    if (!rs.Open(QStringLiteral("select companyname from companies"), c, db::adOpenStatic,
+                 db::adLockReadOnly) ||
+        rs.Eof())
+        return QString();
+    return rs.Fields(QStringLiteral("CompanyName")).Text();
+}
+
+}  // namespace
+
+class TestDbConnection : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void connectionStrings_data();
+    void connectionStrings();
+    void missingFileIsNotCreated();
+    void refusedFiles_data();
+    void refusedFiles();
+    void reopenAfterRefusalStaysClosed();
+    void closeLeavesRecordsetsFailing();
+};
+
+void TestDbConnection::connectionStrings_data() {
+    QTest::addColumn<QString>("pattern");  // %1 = the path
+    QTest::newRow("odbc, as the program builds it")
+        << "PROVIDER=MSDataShape;DBQ=%1;DefaultDir=/tmp;Driver={Microsoft Access Driver (*.mdb)};"
+           "DriverId=25;FIL=MS Access;PWD=Tk5Rw8Nq3Vz6;";
+    QTest::newRow("oledb Data Source") << "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;"
+                                          "Jet OLEDB:Database Password=Tk5Rw8Nq3Vz6";
+    QTest::newRow("lower-case key, last") << "uid=admin;dbq=%1";
+    QTest::newRow("braced value") << "Driver={Microsoft Access Driver (*.mdb)};DBQ={%1};PWD=x";
+    QTest::newRow("blanks around") << " DBQ = %1 ; UID = admin ";
+}
+
+void TestDbConnection::connectionStrings() {
+    QFETCH(QString, pattern);
+    QTemporaryDir dir;
+    // Blanks and letters outside ASCII in folder and file name.
+    const QString folder = dir.filePath(QStringLiteral("Mes données/Büro 2026"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/ämbrelle copy.mdb");
+    const QString other = dir.filePath(QStringLiteral("other.mdb"));
+    MakeMarkedDatabase(path, QStringLiteral("the named file"));
+    MakeMarkedDatabase(other, QStringLiteral("another file"));
+
+    db::Connection c;
+    c.SetConnectionString(pattern.arg(path));
+    c.SetCursorLocation(db::adUseClient);
+    QVERIFY2(c.Open(), qPrintable(c.LastError()));
+    QCOMPARE(c.State(), int(db::adStateOpen));
+    QCOMPARE(c.DatabasePath(), path);
+    QCOMPARE(c.ConnectionString(), pattern.arg(path));
+    QCOMPARE(Marker(c), QStringLiteral("the named file"));
+    QVERIFY(c.ProviderConnectString().contains(QStringLiteral("DBQ=") + path + u';'));
+    c.Close();
+    QCOMPARE(c.State(), int(db::adStateClosed));
+}
+
+void TestDbConnection::missingFileIsNotCreated() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("nothing here.mdb"));
+    db::Connection c;
+    QVERIFY(!c.Open(QStringLiteral("DBQ=") + path));
+    QCOMPARE(c.State(), int(db::adStateClosed));
+    QVERIFY(c.LastError().contains(path));
+    QCOMPARE(db::LastError(), c.LastError());
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+
+    QVERIFY(!c.Open(QStringLiteral("Driver={Microsoft Access Driver (*.mdb)};PWD=x")));
+    QCOMPARE(c.State(), int(db::adStateClosed));
+    QVERIFY(!c.LastError().isEmpty());
+}
+
+void TestDbConnection::refusedFiles_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("text file") << "text";
+    QTest::newRow("empty file") << "empty";
+    QTest::newRow("other SQLite database") << "foreign";
+    QTest::newRow("database lacking one table") << "partial";
+    QTest::newRow("read-only file") << "readonly";
+    QTest::newRow("folder") << "folder";
+}
+
+void TestDbConnection::refusedFiles() {
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picked.mdb"));
+    if (kind == u"text") {
+        WriteAll(path, "Name,Town\r\nAcme,Leeds\r\n");
+    } else if (kind == u"empty") {
+        WriteAll(path, QByteArray());
+    } else if (kind == u"foreign") {
+        sqlite3* h = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &h), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(h,
+                              "CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT);"
+                              "INSERT INTO notes (body) VALUES ('hello');",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(h);
+    } else if (kind == u"partial") {
+        QVERIFY(db::CreateDatabase(path));
+        db::Connection c;
+        QVERIFY(c.Open(QStringLiteral("DBQ=") + path));
+        QVERIFY(c.Execute(QStringLiteral("DROP TABLE sync")));
+    } else if (kind == u"readonly") {
+        QVERIFY(db::CreateDatabase(path));
+        QVERIFY(
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    } else if (kind == u"folder") {
+        QVERIFY(QDir().mkpath(path));
+    }
+    const QByteArray before = ReadAll(path);
+    const QStringList filesBefore =
+        QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+
+    db::Connection c;
+    QVERIFY(!c.Open(QStringLiteral("DBQ=%1;PWD=x").arg(path)));
+    QCOMPARE(c.State(), int(db::adStateClosed));
+    QVERIFY2(c.LastError().contains(QStringLiteral("picked.mdb")), qPrintable(c.LastError()));
+    db::Recordset rs;
+    QVERIFY(!rs.Open(QStringLiteral("select * from companies"), c));
+    QCOMPARE(rs.State(), int(db::adStateClosed));
+
+    QCOMPARE(ReadAll(path), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), filesBefore);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void TestDbConnection::reopenAfterRefusalStaysClosed() {
+    testsupport::TestEnv env;
+    db::Connection& c = env.connection();
+    QCOMPARE(c.State(), int(db::adStateOpen));
+    const QString bad = env.programFolder() + QStringLiteral("/notes.txt");
+    WriteAll(bad, "not a database");
+    QVERIFY(!c.Open(QStringLiteral("DBQ=") + bad));
+    QCOMPARE(c.State(), int(db::adStateClosed));
+    QVERIFY(c.Open(env.connectionString()));
+    QCOMPARE(c.State(), int(db::adStateOpen));
+}
+
+void TestDbConnection::closeLeavesRecordsetsFailing() {
+    testsupport::TestEnv env;
+    testsupport::AddCompany(env.connection(), QStringLiteral("Acme"));
+    db::Recordset rs;
+    QVERIFY(rs.Open(QStringLiteral("select * from companies"), env.connection(), db::adOpenDynamic,
+                    db::adLockOptimistic));
+    env.connection().Close();
+    // The rows read stay readable; writing fails with a message instead of crashing.
+    QCOMPARE(rs.Fields(QStringLiteral("CompanyName")).Text(), QStringLiteral("Acme"));
+    QVERIFY(rs.Fields(QStringLiteral("CompanyName")).SetValue(QStringLiteral("Beta")));
+    QVERIFY(!rs.Update());
+    QVERIFY(!rs.LastError().isEmpty());
+    QVERIFY(!rs.Requery());
+}
+
+QTEST_GUILESS_MAIN(TestDbConnection)
+#include "tst_db_connection.moc"
