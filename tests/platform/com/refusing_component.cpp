@@ -1,0 +1,5 @@
+#include <cstdint>
+
+extern "C" __attribute__((visibility("default"))) std::int32_t DllRegisterServer() {
+    return static_cast<std::int32_t>(0x80040201u);
+}
