@@ -14,6 +14,8 @@ void RecordsetModel::setRecordset(const Recordset* rs) {
         view_ = rs->view();
         c1_ = connect(n, &RecordsetNotifier::rowsChanged, this, &RecordsetModel::reset);
         c2_ = connect(n, &RecordsetNotifier::valuesChanged, this, [this] {
+            // A change made through a clone can take a row out of this record set's filter.
+            if (Recordset::FromView(view_).RecordCount() != rows_) return reset();
             if (rows_ > 0 && columns_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, columns_ - 1));
         });
         c3_ = connect(n, &RecordsetNotifier::moved, this, [this] { emit currentRowChanged(currentRow()); });

@@ -64,6 +64,10 @@ void TestDbModel::followsTheRecordset() {
     QVERIFY(clone.SetFilter(QStringLiteral("JobID = 1")));
     QVERIFY(clone.Fields(QStringLiteral("Description")).SetValue(QStringLiteral("From the clone")));
     QVERIFY(clone.Update());
+    // The added row has no customer: the original's filter now leaves it out, and the grid
+    // must not keep a row for it.
+    QCOMPARE(model.rowCount(), rs.RecordCount());
+    QCOMPARE(model.rowCount(), 3);
     bool found = false;
     for (int r = 0; r < model.rowCount(); ++r)
         found |= model.data(model.index(r, 2)).toString() == QStringLiteral("From the clone");
