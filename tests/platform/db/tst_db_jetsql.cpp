@@ -120,6 +120,15 @@ void TestDbJetSql::dialect_data() {
     QTest::newRow("& with calls and parentheses")
         << "SELECT UCase(firstname) & '-' & (lastname & '!') FROM contacts WHERE contactid = 1"
         << "ANN-Lee!";
+    QTest::newRow("& of calls with commas")
+        << "SELECT Format(Start, 'd/m/yyyy') & ' ' & Format(Finish, 'hh:nn') & IIf(Fee > 100, ' "
+           "(big)', '') "
+           "FROM JobDetails WHERE JobID = 1"
+        << "2/4/2026 11:00 (big)";
+    QTest::newRow("reused alias holding &") << "select firstname & ' ' & lastname as FullName, "
+                                               "FullName & '!' as Shout from contacts where "
+                                               "contactid = 1"
+                                            << "Ann Lee|Ann Lee!";
     QTest::newRow("& binds looser than +")
         << "SELECT 'n=' & InvoiceNumber + 1 FROM Billing WHERE InvoiceNumber = 2"
         << "n=3";

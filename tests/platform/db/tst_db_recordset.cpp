@@ -433,6 +433,15 @@ void TestDbRecordset::deleteAndTheMovesAfterIt() {
     QCOMPARE(rs.RecordCount(), 3);
     QCOMPARE(Db("select count(*) from jobdetails"), QVariant(3));
 
+    // Deleting the one row a filter shows leaves nothing to stand on.
+    QVERIFY(rs.SetFilter(QStringLiteral("JobID = 5")));
+    QVERIFY(rs.Delete());
+    QCOMPARE(rs.RecordCount(), 0);
+    QVERIFY(rs.MoveNext());
+    QVERIFY(rs.Eof() && rs.Bof());
+    QVERIFY(rs.SetFilter(QString()));
+    QCOMPARE(rs.RecordCount(), 2);
+
     // Deleting through a join removes the row of the table the key came from.
     db::Recordset appointments;
     OPEN(appointments, kAppointments, db::adLockOptimistic);
