@@ -201,8 +201,12 @@ std::optional<QVariant> ToCell(const QVariant& v, Kind kind) {
 }
 
 QVariant FromCell(const QVariant& cell, Kind kind) {
-    if (kind == Kind::DateTime && cell.metaType().id() == QMetaType::QString) {
-        if (auto dt = ParseCanonicalDate(cell.toString())) return *dt;
+    if (cell.metaType().id() != QMetaType::QString) return cell;
+    const QString text = cell.toString();
+    // An expression over a date column (IIf, Max) has no declared kind and hands back the
+    // stored text; Jet gives a date there too.
+    if (kind == Kind::DateTime || (kind == Kind::Unknown && text.size() == 19)) {
+        if (auto dt = ParseCanonicalDate(text)) return *dt;
     }
     return cell;
 }

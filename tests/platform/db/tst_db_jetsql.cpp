@@ -58,6 +58,7 @@ class TestDbJetSql : public QObject {
     void dialect_data();
     void dialect();
     void nestedRightJoinKeepsColumnNames();
+    void expressionsOverDatesGiveDates();
     void reusedAliasOnEveryRow();
     void deleteColumnsFrom();
     void apostrophes();
@@ -85,8 +86,9 @@ void TestDbJetSql::dialect_data() {
     QTest::newRow("# h:nn:ss PM#")
         << "SELECT JobID FROM JobDetails WHERE Start = #5/3/2026 1:00:00 PM#"
         << "3";
-    QTest::newRow("#dates# as values") << "SELECT #12/31/2026#, #1/2/2026 8:05:00#"
-                                       << "2026-12-31 00:00:00|2026-01-02 08:05:00";
+    QTest::newRow("#dates# as values")
+        << "SELECT #12/31/2026#, #1/2/2026 8:05:00#"
+        << db::ValueText(At(2026, 12, 31)) + u'|' + db::ValueText(At(2026, 1, 2, 8, 5));
     QTest::newRow("Between")
         << "SELECT count(*) FROM Billing WHERE BillingDate Between #4/20/2026# And #5/2/2026#"
         << "2";
@@ -227,6 +229,33 @@ void TestDbJetSql::nestedRightJoinKeepsColumnNames() {
     QCOMPARE(both.Fields(QStringLiteral("JobDetails.Description")).Text(),
              QStringLiteral("Survey"));
     QCOMPARE(both.Fields(QStringLiteral("Outgoings.Description")).Text(), QStringLiteral("Drive"));
+}
+
+void TestDbJetSql::expressionsOverDatesGiveDates() {
+    db::Recordset rs;
+    QVERIFY2(
+        rs.Open(QStringLiteral(
+                    "SELECT Max(BillingDate) AS Latest, IIf(Stage = 0, BillingDate, 'none') AS "
+                    "Saved, Min(PaymentDate) & '' AS Joined FROM Billing WHERE InvoiceNumber < 3 "
+                    "GROUP BY Stage ORDER BY Stage"),
+                env->connection()),
+        qPrintable(rs.LastError()));
+    QCOMPARE(rs.Fields(QStringLiteral("Latest")).Value(), QVariant(At(2026, 5, 2)));
+    QCOMPARE(rs.Fields(QStringLiteral("Saved")).Value(), QVariant(At(2026, 5, 2)));
+    QVERIFY(rs.Fields(QStringLiteral("Joined")).Text().isEmpty());
+    QVERIFY(rs.MoveNext());
+    QCOMPARE(rs.Fields(QStringLiteral("Saved")).Value(), QVariant(QStringLiteral("none")));
+    QCOMPARE(rs.Fields(QStringLiteral("Joined")).Value(), QVariant(db::ValueText(At(2026, 5, 1))));
+
+    db::Recordset report;
+    QVERIFY(report.Open(kExpenseReport, env->connection()));
+    QVERIFY(report.MoveLast());
+    QCOMPARE(report.Fields(QStringLiteral("Dates")).Value(), QVariant(At(2026, 4, 15)));
+    // Text that only looks like a date stays text where the column says so.
+    QVERIFY(env->connection().Execute(QStringLiteral(
+        "UPDATE Companies SET Website = '2026-01-01 00:00:00' WHERE CompanyID = 1")));
+    QCOMPARE(Db("select website from companies where companyid = 1"),
+             QVariant(QStringLiteral("2026-01-01 00:00:00")));
 }
 
 void TestDbJetSql::reusedAliasOnEveryRow() {
