@@ -139,3 +139,7 @@ std::optional<db::Currency> ParseMoney(const QString& input) {
     if (!amount) return std::nullopt;
     return negative ? -*amount : *amount;
 }
+
+QDate DateSerial(int year, int month, int day) {
+    return QDate(year, 1, 1).addMonths(month - 1).addDays(day - 1);
+}

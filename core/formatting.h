@@ -31,3 +31,7 @@ QString FormatMoney(const QVariant& value, bool* ok = nullptr);
 // Reads money typed into a box back: everything FormatMoney writes, and plain numbers with
 // or without the currency symbol and separators. nullopt when the text is no amount.
 std::optional<db::Currency> ParseMoney(const QString& text);
+
+// The date of year, month and day where months and days beyond their range carry into the
+// next month or year (month 13 of 2025 is January 2026, 31 February is early March).
+QDate DateSerial(int year, int month, int day);

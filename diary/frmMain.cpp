@@ -1,7 +1,591 @@
 #include "frmMain.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTableView>
+
+#include "core/flexgrid.h"
+#include "core/formatting.h"
+#include "core/globals.h"
+#include "diary/cSplitter.h"
+#include "diary/colourmask.h"
+#include "diary/mainrules.h"
+#include "platform/com/com.h"
+#include "platform/db/recordsetmodel.h"
+#include "platform/settings/settings.h"
+#include "platform/ui/prompts.h"
+
+namespace {
+
+constexpr int kTwips = 15;  // twips per pixel
+
+// The calendar as the window's design saves it.
+const char* const kSchCal1Design =
+    "Small = False\n"
+    "ViewWeeks = True\n"
+    "Labels = True\n";
+
+// Design places of the controls the layout does not move, in twips of the client area.
+struct Design {
+    const char* name;
+    int left, top, width, height;
+    const char* tag;
+};
+const Design kDesign[] = {
+    {"MainTabctl", 120, 120, 9650, 5400, ""},
+    {"CalFrame", 3195, 600, 3600, 2550, ""},
+    {"Label1", 240, 3105, 3000, 240, ""},
+    {"AppGrid", 240, 3360, 9400, 1500, ""},
+    {"fnYearlbl", 6900, 615, 1275, 300, "mlabel"},
+    {"FnYearCbo", 8400, 600, 1200, 330, "mobile"},
+    {"Label2", 240, 660, 3000, 240, ""},
+    {"PendInv", 240, 960, 9400, 1400, ""},
+    {"picSplit", 240, 3000, 9400, 45, ""},
+    {"lblSetInv", 240, 3150, 3000, 240, ""},
+    {"SetInv", 240, 3400, 9400, 900, ""},
+    {"lblPend", 6000, 2460, 2400, 300, "mlabel"},
+    {"totPend", 8400, 2460, 1290, 300, "mobile"},
+    {"lblPendVAT", 6000, 2810, 2400, 300, "mlabel"},
+    {"totPendVAT", 8400, 2810, 1290, 300, "mobile"},
+    {"lblTotSet", 6000, 4400, 2400, 300, "mlabel"},
+    {"totSet", 8400, 4400, 1290, 300, "mobile"},
+    {"lblSetVAT", 6000, 4750, 2400, 300, "mlabel"},
+    {"totSetVat", 8400, 4750, 1290, 300, "mobile"},
+};
+
+QString Setting(const char* key, const QString& def = QString()) {
+    return settings::GetSetting(AppTitle, QStringLiteral("Settings"), QString::fromLatin1(key), def);
+}
+
+void SaveSettingValue(const QString& key, const QString& value) {
+    settings::SaveSetting(AppTitle, QStringLiteral("Settings"), key, value);
+}
+
+std::optional<qint64> SettingNumber(const QString& key, std::optional<qint64> def) {
+    const QString text = settings::GetSetting(AppTitle, QStringLiteral("Settings"), key);
+    if (text.isEmpty()) return def;
+    bool ok = false;
+    const double d = text.trimmed().toDouble(&ok);
+    return ok ? std::optional<qint64>(std::llround(d)) : def;
+}
+
+// A colour as the store keeps it: a decimal &H00BBGGRR number, possibly negative.
+uint ColourSetting(const char* key, uint def) {
+    const auto n = SettingNumber(QString::fromLatin1(key), static_cast<qint64>(def));
+    return static_cast<uint>(static_cast<quint32>(*n));
+}
+
+const QStringList& MonthNames() {
+    static const QStringList names{QStringLiteral("January"), QStringLiteral("February"), QStringLiteral("March"),
+                                   QStringLiteral("April"),   QStringLiteral("May"),      QStringLiteral("June"),
+                                   QStringLiteral("July"),    QStringLiteral("August"),   QStringLiteral("September"),
+                                   QStringLiteral("October"), QStringLiteral("November"), QStringLiteral("December")};
+    return names;
+}
+
+bool g_calendarFailureShown = false;
+
+}  // namespace
+
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Ambrelle"));
-    resize(800, 600);
+    ui_.setupUi(this);
+    MainTabctl = ui_.MainTabctl;
+    CalFrame = ui_.CalFrame;
+    YearCbo = ui_.YearCbo;
+    MonthCbo = ui_.MonthCbo;
+    NextMon = ui_.NextMon;
+    PrevMon = ui_.PrevMon;
+    Label1 = ui_.Label1;
+    AppGrid = ui_.AppGrid;
+    fnYearlbl = ui_.fnYearlbl;
+    FnYearCbo = ui_.FnYearCbo;
+    Label2 = ui_.Label2;
+    PendInv = ui_.PendInv;
+    lblSetInv = ui_.lblSetInv;
+    SetInv = ui_.SetInv;
+    lblPend = ui_.lblPend;
+    totPend = ui_.totPend;
+    lblPendVAT = ui_.lblPendVAT;
+    totPendVAT = ui_.totPendVAT;
+    lblTotSet = ui_.lblTotSet;
+    totSet = ui_.totSet;
+    lblSetVAT = ui_.lblSetVAT;
+    totSetVat = ui_.totSetVat;
+    picSplit = ui_.picSplit;
+
+    mnuCxtInvoice = new QMenu(QStringLiteral("InvoiceContextMenu"), this);
+    mnuCxtInvoice->setObjectName(QStringLiteral("mnuCxtInvoice"));
+    mnuCxtInvoice->addActions({ui_.mnuEditInv, ui_.mnuProcessInv, ui_.mnuSendReminder});
+    mnuCxtSchedule = new QMenu(QStringLiteral("Schedule Context Menu"), this);
+    mnuCxtSchedule->setObjectName(QStringLiteral("mnuCxtSchedule"));
+    mnuCxtSchedule->addActions({ui_.mnuEditApp, ui_.mnucxtNewApp, ui_.mnuEditExp});
+    // Commands whose windows are not part of the program yet stay visible but unavailable.
+    for (QAction* a : findChildren<QAction*>()) {
+        if (a->menu() || a->isSeparator()) continue;
+        a->setEnabled(a == ui_.mnuExit);
+    }
+
+    for (const QString& m : MonthNames()) MonthCbo->addItem(m);
+    for (QWidget* w : {totPend, totPendVAT, totSet, totSetVat}) w->setProperty("Tag", QStringLiteral("mobile"));
+    FnYearCbo->setProperty("Tag", QStringLiteral("mobile"));
+    for (QWidget* w : {lblPend, lblPendVAT, lblTotSet, lblSetVAT, fnYearlbl}) w->setProperty("Tag", QStringLiteral("mlabel"));
+
+    // Controls stand on the window, above the tab control, which shows those of its tab.
+    for (const Design& d : kDesign) {
+        if (QWidget* w = findChild<QWidget*>(QString::fromLatin1(d.name))) {
+            w->setGeometry(d.left / kTwips, d.top / kTwips, d.width / kTwips, std::max(1, d.height / kTwips));
+            if (w != MainTabctl) w->raise();
+        }
+    }
+
+    appModel_ = new db::RecordsetModel(this);
+    AppGrid->setModel(appModel_);
+    AppGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    AppGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    AppGrid->verticalHeader()->hide();
+    AppGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    AppGrid->setWordWrap(false);
+    AppGrid->verticalHeader()->setDefaultSectionSize(AppGrid->fontMetrics().height() + 6);
+    for (int c : {1, 2}) appModel_->setFormatter(c, [](const QVariant& v) { return FormatShortDateTime(v); });
+    connect(AppGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) appModel_->moveTo(current.row());
+            });
+
+    connect(MainTabctl, &QTabWidget::currentChanged, this, [this] {
+        ShowTabControls();
+        Form_Resize();
+    });
+    connect(MonthCbo, &QComboBox::currentIndexChanged, this, &frmMain::MonthCbo_Click);
+    connect(NextMon, &QPushButton::clicked, this, &frmMain::NextMon_Click);
+    connect(PrevMon, &QPushButton::clicked, this, &frmMain::PrevMon_Click);
+    connect(YearCbo, &QComboBox::activated, this, &frmMain::YearCbo_Click);
+    connect(YearCbo->lineEdit(), &QLineEdit::editingFinished, this, &frmMain::YearCbo_LostFocus);
+    connect(FnYearCbo, &QComboBox::activated, this, &frmMain::FnYearCbo_Click);
+    connect(ui_.mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+
+    m_cSplit = new cSplitter(this);
+    connect(m_cSplit, &cSplitter::SplitComplete, this, &frmMain::m_cSplit_SplitComplete);
+    picSplit->installEventFilter(this);
+    centralWidget()->installEventFilter(this);
+    centralWidget()->setMouseTracking(false);
+
+    CreateCalendar();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::CreateCalendar() {
+    com::PropertyBag bag;
+    bag.FromText(QString::fromLatin1(kSchCal1Design));
+    SchCal1 = com::CreateObject(QStringLiteral("Gyrodate.Orbicle"), CalFrame, bag);
+    if (!SchCal1) {
+        // The window works on without its calendar; say why once.
+        if (!g_calendarFailureShown) {
+            g_calendarFailureShown = true;
+            ui::MsgBox(QStringLiteral("The calendar could not be shown: ") + com::LastError(), ui::vbExclamation, AppTitle,
+                       this);
+        }
+        return;
+    }
+    SchCal1->setObjectName(QStringLiteral("SchCal1"));
+    SchCal1->move(13, 36);
+    SchCal1->show();
+}
+
+void frmMain::SetCalendar(const char* property, const QVariant& value) {
+    if (SchCal1) com::SetProperty(SchCal1, QString::fromLatin1(property), value);
+}
+
+ControlBoxes frmMain::CurrentBoxes() const {
+    ControlBoxes boxes;
+    for (const Design& d : kDesign) {
+        const QWidget* w = findChild<QWidget*>(QString::fromLatin1(d.name));
+        if (!w) continue;
+        ControlBox b;
+        b.left = w->x() * kTwips;
+        b.top = w->y() * kTwips;
+        b.width = w->width() * kTwips;
+        b.height = w->height() * kTwips;
+        b.tag = w->property("Tag").toString();
+        boxes.emplace(QString::fromLatin1(d.name), b);
+    }
+    return boxes;
+}
+
+void frmMain::ApplyBoxes(const ControlBoxes& boxes) {
+    for (const auto& [name, b] : boxes) {
+        QWidget* w = findChild<QWidget*>(name);
+        if (!w) continue;
+        const QRect r(b.left / kTwips, b.top / kTwips, b.width / kTwips, std::max(1, b.height / kTwips));
+        if (w->geometry() != r) w->setGeometry(r);
+    }
+}
+
+void frmMain::ShowTabControls() {
+    const bool tab0 = MainTabctl->currentIndex() == 0;
+    for (QWidget* w : std::initializer_list<QWidget*>{CalFrame, Label1, AppGrid}) w->setVisible(tab0);
+    for (QWidget* w : std::initializer_list<QWidget*>{fnYearlbl, FnYearCbo, Label2, PendInv, picSplit, lblSetInv, SetInv,
+                                                      lblPend, totPend, lblTotSet, totSet})
+        w->setVisible(!tab0);
+    for (QWidget* w : std::initializer_list<QWidget*>{lblPendVAT, totPendVAT, lblSetVAT, totSetVat})
+        w->setVisible(!tab0 && VatMultiplier != 0);
+}
+
+// ---- loading ----------------------------------------------------------------------------
+
+void frmMain::Form_Load() {
+    m_cSplit->Initialise(picSplit, centralWidget());
+
+    const int left = static_cast<int>(SettingNumber(QStringLiteral("MainLeft"), 1800).value());
+    const int top = static_cast<int>(SettingNumber(QStringLiteral("MainTop"), 1000).value());
+    const int width = static_cast<int>(SettingNumber(QStringLiteral("MainWidth"), 10000).value());
+    const int height = static_cast<int>(SettingNumber(QStringLiteral("MainHeight"), 6500).value());
+    move(left / kTwips, top / kTwips);
+    resize(std::max(200, width / kTwips), std::max(150, height / kTwips));
+
+    const int tab = static_cast<int>(SettingNumber(QStringLiteral("Maintabctl"), 0).value());
+    MainTabctl->setCurrentIndex(tab == 1 ? 1 : 0);
+    if (const auto split = SettingNumber(QStringLiteral("Split"), std::nullopt)) wantedSplit_ = static_cast<int>(*split);
+
+    SetCalendar("Color_A", ColourSetting("FreeColour", 0xFFFFFF));
+    SetCalendar("Color_C", ColourSetting("BusyColour", 0xFF0000));
+    SetCalendar("Color_D", ColourSetting("ConflictColour", 255));
+    SetCalendar("Color_B", ColourSetting("HeadingColour", 0xC0C0C0));
+    SetCalendar("TodayColor", ColourSetting("TodayColour", 0xFF00FF));
+
+    LoadSystemSettings();
+    SetShownDateToToday();
+    OpenAppointmentRecordset();
+    OpenBillingRecordset();
+    FillInvoiceGrids();
+    FormatMainGrids();
+    ShowTabControls();
+    Form_Resize();
+}
+
+void frmMain::LoadSystemSettings() {
+    const QDate today = QDate::currentDate();
+    const QSignalBlocker b1(YearCbo), b2(FnYearCbo), b3(MonthCbo);
+    YearCbo->clear();
+    FnYearCbo->clear();
+    for (int y = today.year() + 2; y >= today.year() - 8; --y) {
+        YearCbo->addItem(QString::number(y));
+        FnYearCbo->addItem(QString::number(y));
+    }
+
+    QVariant fnYear, finDay, finMonth, owner;
+    db::Recordset rs;
+    if (rs.Open(QStringLiteral("SELECT System.FieldName, System.Value From System"), DbConnection(), db::adOpenForwardOnly,
+                db::adLockOptimistic)) {
+        auto read = [&rs](const char* key) {
+            rs.SetFilter(QStringLiteral("Fieldname = '%1'").arg(QLatin1String(key)));
+            return rs.Eof() ? QVariant() : rs.Value(QStringLiteral("Value"));
+        };
+        fnYear = read("CurrentFnYear");
+        finDay = read("FinYearDay");
+        finMonth = read("FinYearMonth");
+        owner = read("MyCompanyName");
+        rs.Close();
+    }
+    FinYearStart = FinancialYearStart(fnYear, finDay, finMonth, today, &CurrentFnYearText);
+    OwnerCompanyName = owner.isValid() ? owner.toString() : QStringLiteral("Go to View, Options to set Company Name");
+
+    // A stored year outside the list still shows, so that saving the layout keeps it.
+    if (FnYearCbo->findText(CurrentFnYearText) < 0 && IsFourDigitYear(CurrentFnYearText)) {
+        int at = 0;
+        while (at < FnYearCbo->count() && FnYearCbo->itemText(at).toInt() > CurrentFnYearText.toInt()) ++at;
+        FnYearCbo->insertItem(at, CurrentFnYearText);
+    }
+    FnYearCbo->setCurrentIndex(FnYearCbo->findText(CurrentFnYearText));
+    YearCbo->setCurrentText(QString::number(today.year()));
+    MonthCbo->setCurrentIndex(today.month() - 1);
+}
+
+void frmMain::SetShownDateToToday() {
+    ViewDate = QDateTime::currentDateTime();
+    SetCalendar("MonthIN", ViewDate.date().month());
+    // After a reload the calendar may still show another year.
+    SetCalendar("YearIN", ViewDate.date().year());
+}
+
+void frmMain::OpenAppointmentRecordset() {
+    db::Recordset rs;
+    rs.Open(QStringLiteral("select JobID, Start, Finish, Description, CompanyName as Customer, Duration, PO_Number, ") +
+                QStringLiteral("iif(invoicenumber = 0, 'No', 'Yes') as 'Invoiced?' FROM JobDetails inner join companies "
+                               "on (jobdetails.customerid = companies.companyid) WHERE (((JobDetails.Cancelled)=False)) "
+                               "ORDER BY JobDetails.Start"),
+            DbConnection(), db::adOpenDynamic, db::adLockOptimistic);
+    AppointmentRecordset = std::move(rs);
+    ShowMonthAppointments();
+}
+
+void frmMain::ShowMonthAppointments() {
+    AppointmentRecordset.SetFilter(MonthAppointmentFilter(ViewDate.date()));
+    appModel_->setRecordset(&AppointmentRecordset);
+    AppGrid->setColumnHidden(0, true);
+    BuildCalendarColourMask();
+}
+
+void frmMain::BuildCalendarColourMask() {
+    AppGrid->setColumnHidden(0, true);
+    if (!SchCal1) return;
+    const QDate first(ViewDate.date().year(), ViewDate.date().month(), 1);
+    const int s = StartPositionFromOutputInfo(com::GetProperty(SchCal1, QStringLiteral("OutputInfo")).toInt());
+    std::vector<AppointmentSpan> spans;
+    // Read without moving the record set the grid shows.
+    const db::Recordset& rs = AppointmentRecordset;
+    const int start = rs.FieldIndex(QStringLiteral("Start"));
+    const int finish = rs.FieldIndex(QStringLiteral("Finish"));
+    const int n = rs.State() == db::adStateOpen ? rs.RecordCount() : 0;
+    spans.reserve(static_cast<size_t>(std::max(0, n)));
+    for (int r = 0; r < n; ++r) spans.push_back({rs.ValueAt(r, start).toDateTime(), rs.ValueAt(r, finish).toDateTime()});
+    SetCalendar("ColorMask", CalendarColourMask(first, s, spans));
+}
+
+void frmMain::OpenBillingRecordset() {
+    shownFinYearStart_ = FinYearStart;
+    shownFinYearEnd_ = shownFinYearStart_.addYears(1).addDays(-1);
+    const QLocale loc;
+    FnYearCbo->setToolTip(QStringLiteral("From ") + loc.toString(shownFinYearStart_, QLocale::ShortFormat) +
+                          QStringLiteral(" to ") + loc.toString(shownFinYearEnd_, QLocale::ShortFormat));
+    db::Recordset rs;
+    rs.Open(QStringLiteral("SELECT Billing.InvoiceNumber AS [Invoice Number], Companies.CompanyName AS Company, "
+                           "Billing.BillingDate AS [Invoice Date], Billing.PaymentDueDate AS [Payment Due On], "
+                           "Billing.PaymentDate as [Payment Date], Billing.InvoiceAmount AS Amount, Billing.Stage AS StageID ") +
+                QStringLiteral("FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID ") +
+                QStringLiteral("GROUP BY Billing.InvoiceNumber, Companies.CompanyName, Billing.BillingDate, "
+                               "Billing.InvoiceAmount, Billing.PaymentDueDate, Billing.PaymentDate, Billing.Stage "),
+            DbConnection(), db::adOpenDynamic, db::adLockOptimistic);
+    BillingRecordset = std::move(rs);
+}
+
+void frmMain::FillInvoiceGrids() {
+    PendingRecordset = BillingRecordset.Clone();
+    const bool all = Setting("Outstanding Invoice Display", QStringLiteral("False")).compare(u"True", Qt::CaseInsensitive) == 0;
+    PendingRecordset.SetFilter(PendingInvoiceFilter(shownFinYearStart_, all));
+    PendingRecordset.SetSort(QStringLiteral("[StageID], [Invoice Date]"));
+    PendInv->Bind(PendingRecordset);
+    BillingRecordset.SetFilter(SettledInvoiceFilter(shownFinYearStart_));
+    SetInv->Bind(BillingRecordset);
+}
+
+void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
+    const QString prefix = pending ? QStringLiteral("Pend Col ") : QStringLiteral("Settled Col ");
+    vatColumns_ = VatMultiplier != 0;
+    if (vatColumns_) {
+        grid->SetCols(8);
+        grid->SetTextMatrix(0, 7, QStringLiteral("Inc VAT"));
+    }
+    // Every column's width is read back under the key it was saved under.
+    for (int i = 0; i < grid->Cols(); ++i)
+        grid->SetColWidth(i, static_cast<int>(SettingNumber(prefix + QString::number(i) + QStringLiteral(" Width"), 1500).value()));
+    grid->SetColWidth(6, 0);
+    grid->SetColWidth(pending ? 4 : 3, 0);
+    const uint overdue = ColourSetting("OverDueColour", 0xFFFFFF);
+    const QDateTime now = QDateTime::currentDateTime();
+    const int dateCols[2] = {2, pending ? 3 : 4};
+    for (int r = 1; r < grid->Rows(); ++r) {
+        for (int c : dateCols) {
+            const auto d = ParseDbDate(grid->Value(r, c));
+            grid->SetTextMatrix(r, c, d ? QLocale().toString(*d, QLocale::ShortFormat) : QString());
+        }
+        const QVariant amount = grid->Value(r, 5);
+        const db::Currency net = amount.metaType() == QMetaType::fromType<db::Currency>() ? amount.value<db::Currency>()
+                                                                                          : db::Currency();
+        grid->SetTextMatrix(r, 5, db::IsNull(amount) ? QString() : FormatMoney(net));
+        if (vatColumns_) grid->SetTextMatrix(r, 7, FormatMoney(WithVat(net, VatMultiplier)));
+        if (pending) {
+            const auto due = db::ToDateTime(grid->Value(r, 3));
+            if (due && *due < now)
+                for (int c = 0; c < grid->Cols(); ++c) grid->SetCellBackColor(r, c, overdue);
+        }
+    }
+}
+
+void frmMain::FormatMainGrids() {
+    for (int i = 0; i < appModel_->columnCount(); ++i)
+        AppGrid->setColumnWidth(
+            i, std::max(1, static_cast<int>(SettingNumber(QStringLiteral("Calendar Col %1 Width").arg(i), 1500).value()) /
+                               kTwips));
+    AppGrid->setColumnHidden(0, true);
+
+    FormatInvoiceGrid(PendInv, true);
+    const db::Currency pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));
+    totPend->setText(PendingRecordset.RecordCount() > 0 ? FormatMoney(pending) : QStringLiteral("0"));
+    totPendVAT->setText(FormatMoney(WithVat(pending, VatMultiplier)));
+
+    FormatInvoiceGrid(SetInv, false);
+    const db::Currency settled = SumAmounts(BillingRecordset, QStringLiteral("amount"));
+    totSet->setText(BillingRecordset.RecordCount() > 0 ? FormatMoney(settled) : QStringLiteral("0"));
+    totSetVat->setText(FormatMoney(WithVat(settled, VatMultiplier)));
+    ShowTabControls();
+}
+
+void frmMain::RefreshInvoices() {
+    PendingRecordset.Close();
+    BillingRecordset.Close();
+    OpenBillingRecordset();
+    FillInvoiceGrids();
+    FormatMainGrids();
+}
+
+// ---- navigation -------------------------------------------------------------------------
+
+void frmMain::ShowMonth() {
+    SetCalendar("MonthIN", ViewDate.date().month());
+    SetCalendar("YearIN", ViewDate.date().year());
+    ShowMonthAppointments();
+    MonthCbo->setCurrentIndex(ViewDate.date().month() - 1);  // runs MonthCbo_Click when it changes
+    const QSignalBlocker block(YearCbo);
+    YearCbo->setCurrentText(QString::number(ViewDate.date().year()));
+}
+
+void frmMain::MonthCbo_Click() {
+    if (MonthCbo->currentIndex() < 0) return;
+    ViewDate = QDateTime(QDate(ViewDate.date().year(), MonthCbo->currentIndex() + 1, 1), ViewDate.time());
+    ShowMonth();
+}
+
+void frmMain::NextMon_Click() {
+    ViewDate = ViewDate.addMonths(1);
+    ShowMonth();
+}
+
+void frmMain::PrevMon_Click() {
+    ViewDate = ViewDate.addMonths(-1);
+    ShowMonth();
+}
+
+void frmMain::YearCbo_Click() {
+    bool ok = false;
+    const int year = YearCbo->currentText().trimmed().toInt(&ok);
+    if (ok && year >= 100 && year <= 9999) ViewDate = QDateTime(QDate(year, ViewDate.date().month(), 1), ViewDate.time());
+    ShowMonth();
+}
+
+void frmMain::YearCbo_LostFocus() { YearCbo_Click(); }
+
+void frmMain::FnYearCbo_Click() {
+    const QString text = FnYearCbo->currentText();
+    if (IsFourDigitYear(text)) FinYearStart = DateSerial(text.toInt(), FinYearStart.month(), FinYearStart.day());
+    RefreshInvoices();
+}
+
+// ---- layout -----------------------------------------------------------------------------
+
+void frmMain::Form_Resize() {
+    ControlBoxes boxes = CurrentBoxes();
+    const int W = centralWidget()->width() * kTwips;
+    const int H = centralWidget()->height() * kTwips;
+    // Both lists stay reachable whatever the window's size and the stored split.
+    boxes[QStringLiteral("picSplit")].top = ClampSplitPosition(wantedSplit_, H);
+    LayoutMainWindow(boxes, W, H);
+    ApplyBoxes(boxes);
+}
+
+void frmMain::m_cSplit_SplitComplete() {
+    wantedSplit_ = picSplit->y() * kTwips;
+    Form_Resize();
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) m_cSplit->Cancel();
+    QMainWindow::changeEvent(event);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == picSplit && event->type() == QEvent::MouseButtonPress) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        if (me->button() == Qt::LeftButton) m_cSplit->MouseDown(me->position().y());
+        return true;
+    }
+    if (watched == centralWidget() || watched == picSplit) {
+        if (event->type() == QEvent::MouseMove) {
+            auto* me = static_cast<QMouseEvent*>(event);
+            const QPoint p = static_cast<QWidget*>(watched)->mapTo(centralWidget(), me->position().toPoint());
+            m_cSplit->MouseMove(p.y(), me->buttons() & Qt::LeftButton);
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            auto* me = static_cast<QMouseEvent*>(event);
+            const QPoint p = static_cast<QWidget*>(watched)->mapTo(centralWidget(), me->position().toPoint());
+            double y = p.y();
+            m_cSplit->MouseUp(y);
+        } else if (event->type() == QEvent::KeyPress && m_cSplit->Dragging()) {
+            m_cSplit->Cancel();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- closing ----------------------------------------------------------------------------
+
+void frmMain::SaveGridWidths(const QString& prefix, int count, const std::function<int(int)>& widthOf) {
+    for (int i = 0; i < count; ++i) {
+        const int width = widthOf(i);
+        if (width > 0) settings::SaveSetting(AppTitle, QStringLiteral("settings"), prefix.arg(i), QString::number(width));
+    }
+}
+
+void frmMain::SaveLayout() {
+    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : QRect(pos(), size());
+    SaveSettingValue(QStringLiteral("MainLeft"), QString::number(normal.x() * kTwips));
+    SaveSettingValue(QStringLiteral("MainTop"), QString::number(normal.y() * kTwips));
+    SaveSettingValue(QStringLiteral("MainWidth"), QString::number(normal.width() * kTwips));
+    SaveSettingValue(QStringLiteral("MainHeight"), QString::number(normal.height() * kTwips));
+    settings::SaveSetting(AppTitle, QStringLiteral("settings"), QStringLiteral("Split"), QString::number(wantedSplit_));
+
+    // Only a year reaches the System row.
+    const QString year = FnYearCbo->currentText();
+    if (IsFourDigitYear(year) && DbConnection().State() == db::adStateOpen) {
+        db::Recordset rs;
+        if (rs.Open(QStringLiteral("select fieldname, value from system"), DbConnection(), db::adOpenDynamic,
+                    db::adLockOptimistic)) {
+            rs.SetFilter(QStringLiteral("Fieldname = 'CurrentFnYear'"));
+            if (rs.Eof()) {
+                rs.AddNew();
+                rs.SetValue(QStringLiteral("fieldname"), QStringLiteral("CurrentFnYear"));
+            }
+            rs.SetValue(QStringLiteral("value"), year);
+            rs.Update();
+            rs.Close();
+        }
+    }
+    SaveSettingValue(QStringLiteral("Maintabctl"), QString::number(MainTabctl->currentIndex()));
+
+    SaveGridWidths(QStringLiteral("Pend Col %1 Width"), PendInv->Cols(), [this](int i) { return PendInv->ColWidth(i); });
+    SaveGridWidths(QStringLiteral("Settled Col %1 Width"), SetInv->Cols(), [this](int i) { return SetInv->ColWidth(i); });
+    SaveGridWidths(QStringLiteral("Calendar Col %1 Width"), appModel_->columnCount(), [this](int i) {
+        return AppGrid->isColumnHidden(i) ? 0 : AppGrid->columnWidth(i) * kTwips;
+    });
+}
+
+void frmMain::mnuExit_Click() { close(); }
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    // Windows open beside this one close first; one that keeps unsaved edits stops the close.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w == this || !w->isVisible() || w->isModal()) continue;
+        if (!w->close()) {
+            event->ignore();
+            return;
+        }
+    }
+    if (m_cSplit->Dragging()) m_cSplit->Cancel();
+    SaveLayout();
+    AppGrid->setFocus();
+    appModel_->setRecordset(nullptr);
+    AppointmentRecordset.Close();
+    BillingRecordset.Close();
+    PendingRecordset.Close();
+    DbConnection().Close();
+    event->accept();
 }

@@ -1,10 +1,121 @@
 #pragma once
 
+#include <QDate>
+#include <QDateTime>
 #include <QMainWindow>
 
-// The main window: the month's appointments, the calendar and the invoice lists.
+#include "diary/mainlayout.h"
+#include "platform/db/recordset.h"
+#include "ui_frmMain.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+class FlexGrid;
+class cSplitter;
+namespace db {
+class RecordsetModel;
+}
+
+// The hub window: the shown month's appointments beside the calendar, and the pending and
+// settled invoices of the selected financial year with their totals.
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
     explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Read by other windows.
+    db::Recordset AppointmentRecordset;
+    db::Recordset BillingRecordset;
+    db::Recordset PendingRecordset;
+    QDateTime ViewDate;
+    QString CurrentFnYearText;
+
+    QTabWidget* MainTabctl;
+    QFrame* CalFrame;
+    QWidget* SchCal1 = nullptr;  // the calendar control; null when it could not be created
+    QComboBox* YearCbo;
+    QComboBox* MonthCbo;
+    QPushButton* NextMon;
+    QPushButton* PrevMon;
+    QLabel* Label1;
+    QTableView* AppGrid;
+    QLabel* fnYearlbl;
+    QComboBox* FnYearCbo;
+    QLabel* Label2;
+    FlexGrid* PendInv;
+    QLabel* lblSetInv;
+    FlexGrid* SetInv;
+    QLabel* lblPend;
+    QLineEdit* totPend;
+    QLabel* lblPendVAT;
+    QLineEdit* totPendVAT;
+    QLabel* lblTotSet;
+    QLineEdit* totSet;
+    QLabel* lblSetVAT;
+    QLineEdit* totSetVat;
+    QFrame* picSplit;
+    QMenu* mnuCxtInvoice;
+    QMenu* mnuCxtSchedule;
+
+    QDate ShownFinYearStart() const { return shownFinYearStart_; }
+    QDate ShownFinYearEnd() const { return shownFinYearEnd_; }
+    // The grid's rows as the window shows them (for the layout and for tests).
+    ControlBoxes CurrentBoxes() const;
+    Ui::frmMain& ui() { return ui_; }
+
+public slots:
+    void Form_Load();
+    void LoadSystemSettings();
+    void SetShownDateToToday();
+    void OpenAppointmentRecordset();
+    void ShowMonthAppointments();
+    void BuildCalendarColourMask();
+    void OpenBillingRecordset();
+    void FillInvoiceGrids();
+    void FormatMainGrids();
+    void ShowMonth();
+    void SaveLayout();
+    // Closes the two invoice record sets and builds the invoice views again.
+    void RefreshInvoices();
+
+    void MonthCbo_Click();
+    void NextMon_Click();
+    void PrevMon_Click();
+    void YearCbo_Click();
+    void YearCbo_LostFocus();
+    void FnYearCbo_Click();
+    void Form_Resize();
+    void m_cSplit_SplitComplete();
+    void mnuExit_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateCalendar();
+    void SetCalendar(const char* property, const QVariant& value);
+    void ApplyBoxes(const ControlBoxes& boxes);
+    void ShowTabControls();
+    void FormatInvoiceGrid(FlexGrid* grid, bool pending);
+    void SaveGridWidths(const QString& prefix, int count, const std::function<int(int)>& widthOf);
+
+    Ui::frmMain ui_;
+    cSplitter* m_cSplit = nullptr;
+    db::RecordsetModel* appModel_ = nullptr;
+    QDate shownFinYearStart_;
+    QDate shownFinYearEnd_;
+    bool vatColumns_ = false;
+    // Where the user put the splitter bar, in twips; the bar stands there as far as the
+    // window's height allows.
+    int wantedSplit_ = 3000;
+    bool closing_ = false;
 };

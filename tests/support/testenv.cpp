@@ -14,6 +14,8 @@ TestEnv::TestEnv() {
     QStandardPaths::setTestModeEnabled(true);
     QDir(dir_.path()).mkpath(QStringLiteral("settings"));
     settings::SetStoreFolder(settingsFolder());
+    // Components register into a registry of this environment's own.
+    qputenv("AMBRELLE_COMPONENT_REGISTRY", QDir(settingsFolder()).filePath(QStringLiteral("components.ini")).toLocal8Bit());
     QString error;
     if (!db::CreateDatabase(databasePath(), &error)) qFatal("cannot create the test database: %s", qPrintable(error));
     auto prompts = std::make_unique<ui::ScriptedPrompts>();
@@ -26,6 +28,7 @@ TestEnv::~TestEnv() {
     connection_.Close();
     ui::Install(std::make_unique<ui::ScriptedPrompts>());
     settings::SetStoreFolder(QString());
+    qunsetenv("AMBRELLE_COMPONENT_REGISTRY");
 }
 
 QString TestEnv::databasePath() const { return QDir(dir_.path()).filePath(QStringLiteral("ambrelle.mdb")); }

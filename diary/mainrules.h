@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QVariant>
+
+#include "platform/db/currency.h"
+
+namespace db {
+class Recordset;
+}
+
+// The first day of the selected financial year from the System rows CurrentFnYear (start
+// year), FinYearDay and FinYearMonth (0-based); a missing row takes its default (1 April of
+// the year in which the last start on or before today fell). `yearText` gets the start year.
+QDate FinancialYearStart(const QVariant& currentFnYear, const QVariant& finYearDay, const QVariant& finYearMonth,
+                         const QDate& today, QString* yearText = nullptr);
+
+// A year typed or stored as a financial or calendar year: four digits, nothing else.
+bool IsFourDigitYear(const QString& text);
+
+// Record-set filters of the main window. A year runs from its first day, inclusive, to the
+// same day a year later, exclusive.
+QString MonthAppointmentFilter(const QDate& dayInMonth);
+QString PendingInvoiceFilter(const QDate& yearStart, bool allOutstanding);
+QString SettledInvoiceFilter(const QDate& yearStart);
+
+// Sum of the field over every row from the first to the end (an empty amount counts as 0);
+// leaves the record set at its end.
+db::Currency SumAmounts(db::Recordset& rs, const QString& field);
+// An amount with VAT added.
+db::Currency WithVat(db::Currency net, double vatMultiplier);

@@ -1,0 +1,279 @@
+// The main window on a fixture database, with the real calendar control.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+
+#include "core/flexgrid.h"
+#include "core/globals.h"
+#include "diary/frmMain.h"
+#include "platform/com/com.h"
+#include "platform/settings/settings.h"
+#include "tests/support/testenv.h"
+
+using db::Currency;
+using testsupport::TestEnv;
+
+namespace {
+
+QDateTime At(int y, int m, int d, int h = 0) { return QDateTime(QDate(y, m, d), QTime(h, 0)); }
+
+QString Setting(const QString& key) { return settings::GetSetting(AppTitle, QStringLiteral("Settings"), key); }
+
+class StubbornWindow : public QWidget {
+protected:
+    void closeEvent(QCloseEvent* e) override { e->ignore(); }
+};
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestEnv> env_;
+
+    std::unique_ptr<frmMain> Open() {
+        DbConnection().SetCursorLocation(db::adUseClient);
+        if (DbConnection().State() != db::adStateOpen) DbConnection().Open(env_->connectionString());
+        return std::make_unique<frmMain>();
+    }
+    void ShowMonth(frmMain& w, int y, int m, int d = 1) {
+        w.ViewDate = At(y, m, d, 12);
+        w.ShowMonth();
+    }
+    QChar MaskLetter(frmMain& w, QDate day) {
+        const QString mask = com::GetProperty(w.SchCal1, QStringLiteral("ColorMask")).toString();
+        const int info = com::GetProperty(w.SchCal1, QStringLiteral("OutputInfo")).toInt();
+        const int s = QString::number(info)[1].digitValue();
+        const QDate first(day.year(), day.month(), 1);
+        return mask.at(7 + s + first.daysTo(day));
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
+    void init() {
+        env_ = std::make_unique<TestEnv>();
+        SetProgramFolder(env_->programFolder());
+        QVERIFY(com::RegisterLibrary(QStringLiteral(ORBICLE_LIBRARY)));
+        VatMultiplier = 0;
+    }
+    void cleanup() {
+        DbConnection().Close();
+        env_.reset();
+    }
+
+    void firstRunDefaults() {
+        auto w = Open();
+        QVERIFY(w->SchCal1);
+        QCOMPARE(w->size(), QSize(10000 / 15, 6500 / 15));
+        QCOMPARE(w->pos(), QPoint(1800 / 15, 1000 / 15));
+        QCOMPARE(w->MainTabctl->currentIndex(), 0);
+        QCOMPARE(w->MainTabctl->tabText(0), QStringLiteral("My Appointments"));
+        QCOMPARE(w->MainTabctl->tabText(1), QStringLiteral("Invoice Tracker"));
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("Color_A")).toUInt(), 0xFFFFFFu);
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("Color_B")).toUInt(), 0xC0C0C0u);
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("Color_C")).toUInt(), 0xFF0000u);
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("Color_D")).toUInt(), 255u);
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("TodayColor")).toUInt(), 0xFF00FFu);
+        QCOMPARE(w->YearCbo->count(), 11);
+        QCOMPARE(w->YearCbo->itemText(0).toInt(), QDate::currentDate().year() + 2);
+        QCOMPARE(OwnerCompanyName, QStringLiteral("Go to View, Options to set Company Name"));
+        // Loading again (after Options) does not double the year lists.
+        w->Form_Load();
+        QCOMPARE(w->YearCbo->count(), 11);
+        QCOMPARE(w->FnYearCbo->count(), 11);
+    }
+
+    void monthGridAndMask() {
+        db::Connection& c = env_->connection();
+        const int acme = testsupport::AddCompany(c, QStringLiteral("Builders' Supplies"));
+        testsupport::AddJob(c, acme, At(2026, 1, 5, 9), At(2026, 1, 5, 10));
+        testsupport::AddJob(c, acme, At(2026, 1, 6, 9), At(2026, 1, 6, 11));
+        testsupport::AddJob(c, acme, At(2026, 1, 6, 10), At(2026, 1, 6, 12));
+        testsupport::AddJob(c, acme, At(2026, 1, 7, 9), At(2026, 1, 7, 10), {{QStringLiteral("Cancelled"), true}});
+        testsupport::AddJob(c, acme, At(2026, 2, 3, 9), At(2026, 2, 3, 10));
+        auto w = Open();
+        ShowMonth(*w, 2026, 1, 20);
+        QCOMPARE(w->AppGrid->model()->rowCount(), 3);
+        QVERIFY(w->AppGrid->isColumnHidden(0));
+        QCOMPARE(w->AppGrid->model()->index(0, 4).data().toString(), QStringLiteral("Builders' Supplies"));
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("MonthIN")).toInt(), 1);
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("YearIN")).toInt(), 2026);
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("ColorMask")).toString().size(), 49);
+        QCOMPARE(MaskLetter(*w, QDate(2026, 1, 5)), QChar(u'C'));
+        QCOMPARE(MaskLetter(*w, QDate(2026, 1, 6)), QChar(u'D'));
+        QCOMPARE(MaskLetter(*w, QDate(2026, 1, 7)), QChar(u'A'));  // cancelled
+        QCOMPARE(MaskLetter(*w, QDate(2026, 1, 8)), QChar(u'A'));
+        // The mask is read without moving the grid's record set.
+        w->AppointmentRecordset.MoveLast();
+        w->BuildCalendarColourMask();
+        QCOMPARE(w->AppointmentRecordset.AbsolutePosition(), 3);
+    }
+
+    void navigationAcrossYearEnds() {
+        auto w = Open();
+        ShowMonth(*w, 2025, 12, 15);
+        w->NextMon_Click();
+        QCOMPARE(w->ViewDate.date(), QDate(2026, 1, 1));
+        QCOMPARE(w->MonthCbo->currentIndex(), 0);
+        QCOMPARE(w->YearCbo->currentText(), QStringLiteral("2026"));
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("YearIN")).toInt(), 2026);
+        w->PrevMon_Click();
+        QCOMPARE(w->ViewDate.date(), QDate(2025, 12, 1));
+        QCOMPARE(w->YearCbo->currentText(), QStringLiteral("2025"));
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("MonthIN")).toInt(), 12);
+
+        ShowMonth(*w, 2026, 1, 31);
+        w->NextMon_Click();
+        QCOMPARE(w->ViewDate.date(), QDate(2026, 2, 1));
+
+        w->MonthCbo->setCurrentIndex(6);  // as a user picks July
+        QCOMPARE(w->ViewDate.date(), QDate(2026, 7, 1));
+
+        w->YearCbo->setEditText(QStringLiteral("2031"));
+        w->YearCbo_Click();
+        QCOMPARE(w->ViewDate.date(), QDate(2031, 7, 1));
+        w->YearCbo->setEditText(QStringLiteral("abc"));
+        w->YearCbo_LostFocus();
+        QCOMPARE(w->ViewDate.date(), QDate(2031, 7, 1));
+        QCOMPARE(w->YearCbo->currentText(), QStringLiteral("2031"));
+    }
+
+    void invoiceListsWithVat() {
+        db::Connection& c = env_->connection();
+        testsupport::SetSystemRow(c, QStringLiteral("CurrentFnYear"), QStringLiteral("2025"));
+        testsupport::SetSystemRow(c, QStringLiteral("FinYearMonth"), QStringLiteral("3"));
+        testsupport::SetSystemRow(c, QStringLiteral("FinYearDay"), QStringLiteral("1"));
+        settings::SaveSetting(AppTitle, QStringLiteral("settings"), QStringLiteral("OverDueColour"), QStringLiteral("255"));
+        const int acme = testsupport::AddCompany(c, QStringLiteral("Acme"));
+        testsupport::AddInvoice(c, acme, QDate(2025, 4, 1), Currency::fromUnits(100));
+        testsupport::AddInvoice(c, acme, QDate(2026, 3, 31), Currency::fromUnits(50),
+                                {{QStringLiteral("Stage"), 2}, {QStringLiteral("PaymentDueDate"), At(2020, 1, 1)}});
+        testsupport::AddInvoice(c, acme, QDate(2025, 6, 1), Currency::fromUnits(200),
+                                {{QStringLiteral("Stage"), 3}, {QStringLiteral("PaymentDate"), At(2025, 7, 1)}});
+        testsupport::AddInvoice(c, acme, QDate(2025, 6, 2), Currency::fromUnits(999), {{QStringLiteral("Stage"), 4}});
+        testsupport::AddInvoice(c, acme, QDate(2026, 4, 1), Currency::fromUnits(999), {{QStringLiteral("Stage"), 2}});
+        VatMultiplier = 1.2;
+        auto w = Open();
+        QCOMPARE(FinYearStart, QDate(2025, 4, 1));
+        QCOMPARE(w->PendInv->Rows(), 3);  // header and two invoices
+        QCOMPARE(w->PendInv->TextMatrix(0, 7), QStringLiteral("Inc VAT"));
+        QCOMPARE(w->PendInv->TextMatrix(1, 5), QStringLiteral("£100.00"));
+        QCOMPARE(w->PendInv->TextMatrix(1, 7), QStringLiteral("£120.00"));
+        QCOMPARE(w->PendInv->TextMatrix(1, 2), QStringLiteral("01/04/2025"));
+        QCOMPARE(w->totPend->text(), QStringLiteral("£150.00"));
+        QCOMPARE(w->totPendVAT->text(), QStringLiteral("£180.00"));
+        QCOMPARE(w->SetInv->Rows(), 2);
+        QCOMPARE(w->SetInv->TextMatrix(1, 4), QStringLiteral("01/07/2025"));
+        QCOMPARE(w->totSet->text(), QStringLiteral("£200.00"));
+        QCOMPARE(w->totSetVat->text(), QStringLiteral("£240.00"));
+        QCOMPARE(w->PendInv->ColWidth(6), 0);
+        QCOMPARE(w->PendInv->ColWidth(4), 0);
+        QCOMPARE(w->SetInv->ColWidth(3), 0);
+        // The row due in 2020 is overdue; the one without a due date is not.
+        const int overdueRow = w->PendInv->TextMatrix(1, 5) == QStringLiteral("£50.00") ? 1 : 2;
+        QCOMPARE(w->PendInv->item(overdueRow - 1, 0)->background().color(), QColor(255, 0, 0));
+        QCOMPARE(w->PendInv->item(2 - overdueRow, 0)->background().style(), Qt::NoBrush);
+        w->MainTabctl->setCurrentIndex(1);
+        QVERIFY(!w->lblPendVAT->isHidden());
+        QVERIFY(w->FnYearCbo->toolTip().contains(QStringLiteral("01/04/2025")));
+        QVERIFY(w->FnYearCbo->toolTip().contains(QStringLiteral("31/03/2026")));
+
+        // Another financial year.
+        w->FnYearCbo->setCurrentIndex(w->FnYearCbo->findText(QStringLiteral("2026")));
+        w->FnYearCbo_Click();
+        QCOMPARE(FinYearStart, QDate(2026, 4, 1));
+        QCOMPARE(w->PendInv->Rows(), 2);
+        QCOMPARE(w->totSet->text(), QStringLiteral("0"));
+    }
+
+    void withoutVatOneMoneyColumn() {
+        db::Connection& c = env_->connection();
+        const int acme = testsupport::AddCompany(c, QStringLiteral("Acme"));
+        testsupport::AddInvoice(c, acme, QDate::currentDate(), Currency::fromUnits(10));
+        auto w = Open();
+        w->MainTabctl->setCurrentIndex(1);
+        QCOMPARE(w->PendInv->Cols(), 7);
+        QVERIFY(w->lblPendVAT->isHidden());
+        QVERIFY(w->totSetVat->isHidden());
+        QVERIFY(!w->totPend->isHidden());
+    }
+
+    void layoutIsSavedAndRestoredColumnByColumn() {
+        db::Connection& c = env_->connection();
+        const int acme = testsupport::AddCompany(c, QStringLiteral("Acme"));
+        testsupport::AddInvoice(c, acme, QDate::currentDate(), Currency::fromUnits(10));
+        testsupport::AddJob(c, acme, QDateTime::currentDateTime(), QDateTime::currentDateTime().addSecs(3600));
+        {
+            auto w = Open();
+            w->PendInv->SetColWidth(0, 1200);
+            w->PendInv->SetColWidth(1, 3000);
+            w->SetInv->SetColWidth(2, 2400);
+            w->AppGrid->setColumnWidth(3, 120);
+            w->MainTabctl->setCurrentIndex(1);
+            w->SaveLayout();
+        }
+        QCOMPARE(settings::GetSetting(AppTitle, QStringLiteral("settings"), QStringLiteral("Pend Col 0 Width")), QStringLiteral("1200"));
+        QCOMPARE(Setting(QStringLiteral("Pend Col 1 Width")), QStringLiteral("3000"));
+        QCOMPARE(Setting(QStringLiteral("Calendar Col 3 Width")), QStringLiteral("1800"));
+        QCOMPARE(Setting(QStringLiteral("Calendar Col 0 Width")), QString());  // hidden: not saved
+        QCOMPARE(Setting(QStringLiteral("Maintabctl")), QStringLiteral("1"));
+        QCOMPARE(Setting(QStringLiteral("MainWidth")), QStringLiteral("9990"));  // whole pixels
+        QCOMPARE(testsupport::QueryValue(c, QStringLiteral("SELECT Value FROM System WHERE FieldName = 'CurrentFnYear'")).toString(),
+                 QString::number(FinYearStart.year()));
+        auto again = Open();
+        QCOMPARE(again->PendInv->ColWidth(0), 1200);
+        QCOMPARE(again->PendInv->ColWidth(1), 3000);
+        QCOMPARE(again->SetInv->ColWidth(2), 2400);
+        QCOMPARE(again->AppGrid->columnWidth(3), 120);
+        QCOMPARE(again->MainTabctl->currentIndex(), 1);
+    }
+
+    void storedYearOutsideTheListIsKept() {
+        db::Connection& c = env_->connection();
+        testsupport::SetSystemRow(c, QStringLiteral("CurrentFnYear"), QStringLiteral("2001"));
+        auto w = Open();
+        QCOMPARE(w->FnYearCbo->currentText(), QStringLiteral("2001"));
+        QCOMPARE(FinYearStart, QDate(2001, 4, 1));
+        w->SaveLayout();
+        QCOMPARE(testsupport::QueryValue(c, QStringLiteral("SELECT Value FROM System WHERE FieldName = 'CurrentFnYear'")).toString(),
+                 QStringLiteral("2001"));
+    }
+
+    void closingClosesTheConnection() {
+        auto w = Open();
+        w->show();
+        QVERIFY(w->close());
+        QCOMPARE(w->AppointmentRecordset.State(), int(db::adStateClosed));
+        QCOMPARE(w->BillingRecordset.State(), int(db::adStateClosed));
+        QCOMPARE(DbConnection().State(), int(db::adStateClosed));
+    }
+
+    void aWindowThatKeepsItsEditsStopsTheClose() {
+        auto w = Open();
+        w->show();
+        StubbornWindow other;
+        other.show();
+        QVERIFY(!w->close());
+        QCOMPARE(DbConnection().State(), int(db::adStateOpen));
+        QVERIFY(w->isVisible());
+    }
+
+    void worksWithoutTheCalendar() {
+        com::UnregisterComponent(QStringLiteral("Gyrodate.Orbicle"));
+        db::Connection& c = env_->connection();
+        const int acme = testsupport::AddCompany(c, QStringLiteral("Acme"));
+        testsupport::AddJob(c, acme, QDateTime::currentDateTime(), QDateTime::currentDateTime().addSecs(60));
+        env_->prompts().ExpectMsgBox(QStringLiteral("The calendar could not be shown"));
+        auto w = Open();
+        QVERIFY(!w->SchCal1);
+        QCOMPARE(w->AppGrid->model()->rowCount(), 1);
+        w->NextMon_Click();
+        QCOMPARE(w->AppGrid->model()->rowCount(), 0);
+        auto second = Open();  // said once only
+        QVERIFY(env_->allPromptsAnswered());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
