@@ -208,6 +208,10 @@ QVariant FromCell(const QVariant& cell, Kind kind) {
     if (kind == Kind::DateTime || (kind == Kind::Unknown && text.size() == 19)) {
         if (auto dt = ParseCanonicalDate(text)) return *dt;
     }
+    // Date text a statement wrote as it was (INSERT ... VALUES ('<date text>')).
+    if (kind == Kind::DateTime) {
+        if (auto dt = ToDateTime(text)) return *dt;
+    }
     return cell;
 }
 

@@ -46,6 +46,24 @@ std::optional<QDateTime> Make(int y, int mo, int d, int h, int mi, int se) {
     return dt;
 }
 
+// The user's date forms, alone or followed by a time as ValueText writes it. A two-digit
+// year falls in 1930-2029.
+std::optional<QDateTime> ParseUserDate(const QString& s) {
+    const QLocale loc;
+    for (const auto fmt : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        const QString date = loc.dateFormat(fmt);
+        const QString patterns[] = {date, date + QStringLiteral(" H:mm:ss"), date + QStringLiteral(" H:mm"),
+                                    loc.dateTimeFormat(fmt)};
+        for (const QString& pattern : patterns) {
+            QDateTime dt = loc.toDateTime(s, pattern);
+            if (!dt.isValid()) continue;
+            if (!pattern.contains(QStringLiteral("yyyy")) && dt.date().year() < 1930) dt = dt.addYears(100);
+            return dt;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 QString CanonicalDateText(const QDateTime& dt) {
@@ -114,13 +132,7 @@ std::optional<QDateTime> ToDateTime(const QVariant& v) {
             // Text in the stored form, then as the user writes dates, then month/day/year.
             const QString s = v.toString().trimmed();
             if (auto dt = ParseCanonicalDate(s)) return dt;
-            const QLocale loc;
-            for (const auto fmt : {QLocale::ShortFormat, QLocale::LongFormat}) {
-                QDateTime dt = loc.toDateTime(s, loc.dateTimeFormat(fmt));
-                if (dt.isValid()) return dt;
-                const QDate d = loc.toDate(s, loc.dateFormat(fmt));
-                if (d.isValid()) return QDateTime(d, QTime(0, 0));
-            }
+            if (auto dt = ParseUserDate(s)) return dt;
             return ParseDateLiteral(s);
         }
         default:

@@ -56,6 +56,8 @@ class TestDbRecordset : public QObject {
     void nullIsNotEmptyText();
     void valuesTypedByColumn();
     void moneyKeepsFourDecimals();
+    void dateTextTypedBack_data();
+    void dateTextTypedBack();
     void positionsFollowMovesAndFilter();
     void emptyResult();
     void addNewReadsKeyAndDefaults();
@@ -192,6 +194,44 @@ void TestDbRecordset::moneyKeepsFourDecimals() {
     QVERIFY(rs.Update());
     QVERIFY(rs.Requery());
     QCOMPARE(VAL(rs, "Amount").value<db::Currency>().ticks(), qint64(1001));
+}
+
+void TestDbRecordset::dateTextTypedBack_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QDateTime>("when");
+    const QList<QDateTime> dates = {At(2026, 4, 20), At(2026, 4, 20, 12, 5),
+                                    At(2026, 12, 3, 23, 59), At(2029, 1, 2, 8, 0), At(1999, 7, 31)};
+    for (const QLocale& l : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+                             QLocale(QLocale::English, QLocale::UnitedKingdom),
+                             QLocale(QLocale::German), QLocale(QLocale::French)}) {
+        for (const QDateTime& d : dates) {
+            const QString tag = l.name() + u' ' + d.toString(Qt::ISODate);
+            QTest::newRow(qPrintable(tag)) << l << d;
+        }
+    }
+}
+
+void TestDbRecordset::dateTextTypedBack() {
+    // A date shown in a grid or text box and typed back is the same date, in any locale.
+    QFETCH(QLocale, locale);
+    QFETCH(QDateTime, when);
+    QLocale::setDefault(locale);
+    const QString shown = db::ValueText(when);
+    db::Recordset rs;
+    OPEN(rs, QStringLiteral("select jobid, start from jobdetails where jobid = 1"),
+         db::adLockOptimistic);
+    const bool stored = rs.Fields(QStringLiteral("Start")).SetValue(shown) && rs.Update();
+    // Dates written into a date column as text by a statement read back as dates too.
+    const bool inserted = env->connection().Execute(
+        QStringLiteral("INSERT INTO sync (RecordType, RecordID, LastSyncDate, synctype) VALUES "
+                       "('schedule', 9, ") +
+        db::SqlQuote(shown) + QStringLiteral(", 'new')"));
+    const QVariant synced = Db("SELECT Lastsyncdate FROM sync WHERE recordid = 9");
+    QLocale::setDefault(QLocale::c());
+    QVERIFY2(stored, qPrintable(shown + u' ' + rs.LastError()));
+    QCOMPARE(Db("select start from jobdetails where jobid = 1"), QVariant(when));
+    QVERIFY(inserted);
+    QCOMPARE(synced, QVariant(when));
 }
 
 void TestDbRecordset::positionsFollowMovesAndFilter() {
