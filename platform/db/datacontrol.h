@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QToolButton>
+#include <QWidget>
+#include <vector>
+
+#include "recordset.h"
+
+namespace db {
+
+// Editors bound to fields of a record set's current row. Load() shows the row; Write()
+// puts what the user changed since then into the row's fields (it does not save the row).
+// An empty box writes Null.
+class BoundFields : public QObject {
+    Q_OBJECT
+  public:
+    explicit BoundFields(QObject* parent = nullptr);
+
+    // Shares the record set's current row, edit and position.
+    void setRecordset(const Recordset& rs);
+    void bind(QLineEdit* box, const QString& field);
+    void bind(QCheckBox* box, const QString& field);
+
+    // Shows the current row; no current row empties every editor.
+    void Load();
+    // False when a field refused its value (LastError() says why); the editors keep their text.
+    bool Write();
+    // An editor differs from what Load() (or the last Write()) put there.
+    bool Changed() const;
+    QString LastError() const { return lastError_; }
+
+  private:
+    struct Binding {
+        QPointer<QWidget> editor;
+        QString field;
+        QVariant shown;  // text of a line edit, check state of a check box
+    };
+    static QVariant EditorValue(const Binding& b);
+
+    Recordset rs_;
+    std::vector<Binding> bindings_;
+    QString lastError_;
+};
+
+// The navigator bar of a record set: first, previous, caption, next, last. It keeps the
+// bound editors on the current row and writes their changes when it moves to another row
+// (or when asked to Update), as a data control does. Failures of the user's own clicks are
+// reported through Error(); calls from code report them by their result and LastError().
+class DataControl : public QWidget {
+    Q_OBJECT
+  public:
+    // Why the current row changed, as MoveComplete reports it.
+    enum EventReason {
+        adRsnAddNew = 1,
+        adRsnUpdate = 3,
+        adRsnRequery = 7,
+        adRsnMove = 10,
+        adRsnMoveFirst = 12,
+        adRsnMoveNext = 13,
+        adRsnMovePrevious = 14,
+        adRsnMoveLast = 15
+    };
+    Q_ENUM(EventReason)
+
+    explicit DataControl(QWidget* parent = nullptr);
+
+    // Shares the record set's rows and position; the control follows moves made on it.
+    void setRecordset(const Recordset& rs);
+    Recordset& recordset() { return rs_; }
+
+    QString caption() const { return caption_->text(); }
+    void setCaption(const QString& text) { caption_->setText(text); }
+
+    void bind(QLineEdit* box, const QString& field) { fields_.bind(box, field); }
+    void bind(QCheckBox* box, const QString& field) { fields_.bind(box, field); }
+    BoundFields& boundFields() { return fields_; }
+
+    // Each writes the bound editors' changes into the row and saves it before moving; at
+    // either end a move stays where it is but still saves. False (nothing moved, the edits
+    // kept) when the row cannot be saved.
+    bool MoveFirst();
+    bool MovePrevious();
+    bool MoveNext();
+    bool MoveLast();
+    // Saves the current row as a move would, then starts a new one.
+    bool AddNew();
+    // Saves the current row without moving.
+    bool Update();
+    // The bound editors from the current row again.
+    void Refresh() { fields_.Load(); }
+    QString LastError() const { return lastError_; }
+
+    QToolButton* btnFirst;
+    QToolButton* btnPrevious;
+    QToolButton* btnNext;
+    QToolButton* btnLast;
+
+  signals:
+    void WillMove(int reason);
+    void MoveComplete(int reason);
+    // A click could not be carried out; the row and the editors keep the user's changes.
+    void Error(const QString& description);
+
+  private:
+    enum class Step { First, Previous, Next, Last, AddNew, Save };
+    bool Navigate(Step step, int reason);
+    void Clicked(Step step, int reason);
+    void Followed(int reason);
+
+    Recordset rs_;
+    BoundFields fields_;
+    QLabel* caption_;
+    QString lastError_;
+    bool navigating_ = false;
+    QList<QMetaObject::Connection> follow_;
+};
+
+}  // namespace db
