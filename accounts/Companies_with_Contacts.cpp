@@ -1,0 +1,297 @@
+#include "Companies_with_Contacts.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QHeaderView>
+#include <QStyle>
+#include <QToolBar>
+
+#include "accounts/Contacts.h"
+#include "core/forms.h"
+#include "core/globals.h"
+#include "platform/settings/settings.h"
+#include "platform/ui/prompts.h"
+
+namespace {
+
+const QString kCompaniesSql = QStringLiteral(
+    "SELECT Companies.CompanyID, Companies.CompanyName, Companies.Postal_AddressStreet, "
+    "Companies.Postal_AddressTown, Companies.Postal_AddressCounty, "
+    "Companies.Postal_AddressCountry, "
+    "Companies.Postal_AddressPostcode, Companies.IsBillingAddressSameasPostal, "
+    "Companies.Billing_AddressStreet, "
+    "Companies.Billing_AddressTown, Companies.Billing_AddressCounty, "
+    "Companies.Billing_AddressCountry, "
+    "Companies.Billing_AddressPostcode, Companies.Telephone1, Companies.Telephone2, Companies.Fax, "
+    "Companies.Website FROM Companies;");
+const QString kContactsSql = QStringLiteral(
+    "select firstname & ' ' & lastname as Name, directtelephone as Direct, mobiletelephone as "
+    "Mobile, "
+    "contactid, companyid from contacts");
+const QString kNotSaved = QStringLiteral("Save the company before adding contacts to it.");
+
+constexpr int kTwipsPerPixel = 15;
+constexpr int kContactIdColumn = 3;
+constexpr int kCompanyIdColumn = 4;
+// Name, Direct and Mobile keep the widths the user gives them.
+constexpr int kSizedColumns = 3;
+
+QString WidthKey(int column) { return QStringLiteral("Contact Col %1 Width").arg(column); }
+
+}  // namespace
+
+Companies_with_Contacts::Companies_with_Contacts(QWidget* parent) : QDialog(parent) {
+    ui_.setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    txtFields = {
+        {0, ui_.txtFields_0}, {3, ui_.txtFields_3}, {4, ui_.txtFields_4}, {5, ui_.txtFields_5}};
+    AdodcCPY = ui_.AdodcCPY;
+    SSTab1 = ui_.SSTab1;
+    Text1 = ui_.Text1;
+    Text2 = ui_.Text2;
+    PAddr = {ui_.PAddr1, ui_.PAddr2, ui_.PAddr3, ui_.PAddr4, ui_.PAddr5};
+    SameAsChk = ui_.SameAsChk;
+    BAddr = {ui_.BAddr1, ui_.BAddr2, ui_.BAddr3, ui_.BAddr4, ui_.BAddr5};
+    ContactGrid = ui_.ContactGrid;
+
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ui_.MainLayout->insertWidget(0, Toolbar1);
+    auto add = [this](const char* key, const QString& caption, QStyle::StandardPixmap icon) {
+        QAction* a = Toolbar1->addAction(style()->standardIcon(icon), caption);
+        a->setObjectName(QString::fromLatin1(key));
+        connect(a, &QAction::triggered, this, [this, a] { Toolbar1_ButtonClick(a->objectName()); });
+    };
+    add("btnSave", QStringLiteral("Save"), QStyle::SP_DialogSaveButton);
+    add("btnNewCompany", QStringLiteral("New Company"), QStyle::SP_FileDialogNewFolder);
+    add("btnNewContact", QStringLiteral("New Contact"), QStyle::SP_FileIcon);
+
+    AdodcCPY->bind(txtFields[0], QStringLiteral("CompanyName"));
+    AdodcCPY->bind(Text1, QStringLiteral("Telephone1"));
+    AdodcCPY->bind(Text2, QStringLiteral("Telephone1"));
+    AdodcCPY->bind(txtFields[3], QStringLiteral("Telephone2"));
+    AdodcCPY->bind(txtFields[4], QStringLiteral("Fax"));
+    AdodcCPY->bind(txtFields[5], QStringLiteral("Website"));
+    const char* const postal[] = {"Street", "Town", "County", "Country", "Postcode"};
+    for (size_t i = 0; i < PAddr.size(); ++i) {
+        AdodcCPY->bind(PAddr[i], QStringLiteral("Postal_Address") + QLatin1String(postal[i]));
+        AdodcCPY->bind(BAddr[i], QStringLiteral("Billing_Address") + QLatin1String(postal[i]));
+    }
+    AdodcCPY->bind(SameAsChk, QStringLiteral("IsBillingAddressSameasPostal"));
+    connect(AdodcCPY, &db::DataControl::MoveComplete, this,
+            &Companies_with_Contacts::AdodcCPY_MoveComplete);
+    connect(AdodcCPY, &db::DataControl::Error, this, &Companies_with_Contacts::AdodcCPY_Error);
+    connect(SameAsChk, &QCheckBox::toggled, this, &Companies_with_Contacts::SameAsChk_Click);
+
+    contactModel_ = new db::RecordsetModel(this);
+    ContactGrid->setModel(contactModel_);
+    ContactGrid->verticalHeader()->hide();
+    ContactGrid->viewport()->installEventFilter(this);
+    // A filter or reload resets the grid's columns; the user's widths are put back each time.
+    connect(contactModel_, &QAbstractItemModel::modelReset, this,
+            &Companies_with_Contacts::FormatContactGrid);
+    connect(ContactGrid->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int size) {
+                if (!formatting_ && column < kSizedColumns && size > 0)
+                    contactWidths_[column] = size;
+            });
+
+    Form_Load();
+}
+
+Companies_with_Contacts::~Companies_with_Contacts() { Form_Unload(); }
+
+void Companies_with_Contacts::Form_Load() {
+    for (int c = 0; c < kSizedColumns; ++c)
+        contactWidths_[c] = settings::GetSetting(AppTitle, QStringLiteral("settings"), WidthKey(c),
+                                                 QStringLiteral("1500"))
+                                .toInt() /
+                            kTwipsPerPixel;
+    if (!CompaniesRecordset.Open(kCompaniesSql, DbConnection(), db::adOpenDynamic,
+                                 db::adLockOptimistic)) {
+        ui::MsgBox(CompaniesRecordset.LastError(), ui::vbOKOnly, QString(), this);
+        return;
+    }
+    init_ContactGrid();
+    AdodcCPY->setRecordset(CompaniesRecordset);
+    // An empty table opens on a new company, as "New Company" gives it.
+    if (CompaniesRecordset.Bof() && CompaniesRecordset.Eof()) new_cpy();
+    if (HasCompany()) EnableBillingAddress();
+}
+
+bool Companies_with_Contacts::HasCompany() const {
+    return CompaniesRecordset.State() == db::adStateOpen &&
+           CompaniesRecordset.AbsolutePosition() > 0;
+}
+
+bool Companies_with_Contacts::new_cpy() {
+    if (!AdodcCPY->AddNew()) return false;
+    CompaniesRecordset.SetValue(QStringLiteral("IsBillingAddressSameasPostal"), true);
+    AdodcCPY->Refresh();
+    EnableBillingAddress();
+    return true;
+}
+
+void Companies_with_Contacts::init_ContactGrid() {
+    contactModel_->setRecordset(nullptr);
+    if (!ContactsRecordset.Open(kContactsSql, DbConnection(), db::adOpenUnspecified,
+                                db::adLockReadOnly)) {
+        ui::MsgBox(ContactsRecordset.LastError(), ui::vbOKOnly, QString(), this);
+        return;
+    }
+    contactModel_->setRecordset(&ContactsRecordset);
+    ShowCompanyContacts();
+}
+
+void Companies_with_Contacts::ShowCompanyContacts() {
+    const QVariant id =
+        HasCompany() ? CompaniesRecordset.Value(QStringLiteral("CompanyID")) : QVariant();
+    if (db::IsNull(id) || id.toInt() == 0) {
+        ContactGrid->setVisible(false);
+        return;
+    }
+    if (ContactsRecordset.State() == db::adStateOpen)
+        ContactsRecordset.SetFilter(QStringLiteral("companyid = ") + QString::number(id.toInt()));
+    ContactGrid->setVisible(true);
+    FormatContactGrid();
+}
+
+void Companies_with_Contacts::FormatContactGrid() {
+    formatting_ = true;
+    const int columns = contactModel_->columnCount();
+    for (int c = 0; c < columns; ++c) {
+        if (c == kContactIdColumn || c == kCompanyIdColumn) {
+            ContactGrid->setColumnHidden(c, true);
+        } else if (contactWidths_.contains(c)) {
+            ContactGrid->setColumnWidth(c, contactWidths_[c]);
+        }
+    }
+    // No contacts: no heading row either.
+    ContactGrid->horizontalHeader()->setVisible(contactModel_->rowCount() > 0);
+    formatting_ = false;
+}
+
+void Companies_with_Contacts::AdodcCPY_MoveComplete(int) {
+    AdodcCPY->setCaption(QStringLiteral("Record %1 of %2")
+                             .arg(CompaniesRecordset.AbsolutePosition())
+                             .arg(CompaniesRecordset.RecordCount()));
+    if (!HasCompany()) return;
+    EnableBillingAddress();
+    // Renewed on every move, whatever the company before had.
+    ShowCompanyContacts();
+}
+
+void Companies_with_Contacts::AdodcCPY_Error(const QString& description) {
+    // The user's changes stay in the row and the boxes, to be put right and saved.
+    ui::MsgBox(description, ui::vbOKOnly, QString(), this);
+}
+
+void Companies_with_Contacts::EnableBillingAddress() {
+    const bool same = SameAsChk->checkState() == Qt::Checked;
+    for (QLineEdit* box : BAddr) box->setEnabled(!same);
+}
+
+void Companies_with_Contacts::SameAsChk_Click() { EnableBillingAddress(); }
+
+void Companies_with_Contacts::Toolbar1_ButtonClick(const QString& key) {
+    if (key == QLatin1String("btnSave")) {
+        if (!AdodcCPY->Update()) {
+            ui::MsgBox(AdodcCPY->LastError(), ui::vbOKOnly, QString(), this);
+            return;
+        }
+        // A company saved for the first time now has an id and can list contacts.
+        ShowCompanyContacts();
+    } else if (key == QLatin1String("btnNewCompany")) {
+        if (!new_cpy()) ui::MsgBox(AdodcCPY->LastError(), ui::vbOKOnly, QString(), this);
+    } else if (key == QLatin1String("btnNewContact")) {
+        new_contact();
+    }
+}
+
+void Companies_with_Contacts::new_contact() {
+    CurrentContactID = 0;
+    const QVariant id =
+        HasCompany() ? CompaniesRecordset.Value(QStringLiteral("CompanyID")) : QVariant();
+    if (db::IsNull(id) || id.toInt() == 0) {
+        ui::MsgBox(kNotSaved, ui::vbOKOnly, QString(), this);
+        return;
+    }
+    CurrentCompanyID = id.toInt();
+    ShowContactWindow();
+    ReloadContactGrid();
+}
+
+void Companies_with_Contacts::ContactGrid_DblClick() {
+    if (ContactsRecordset.State() != db::adStateOpen || contactModel_->rowCount() == 0) {
+        const QVariant id =
+            HasCompany() ? CompaniesRecordset.Value(QStringLiteral("CompanyID")) : QVariant();
+        if (db::IsNull(id) || id.toInt() == 0) {
+            ui::MsgBox(kNotSaved, ui::vbOKOnly, QString(), this);
+            return;
+        }
+        CurrentContactID = 0;
+        CurrentCompanyID = id.toInt();
+    } else {
+        const QModelIndex current = ContactGrid->currentIndex();
+        const int row = current.isValid() ? current.row() : 0;
+        ContactGrid->setCurrentIndex(contactModel_->index(row, kContactIdColumn));
+        CurrentContactID = contactModel_->value(row, kContactIdColumn).toInt();
+    }
+    ui::SetMousePointer(ui::vbHourglass);
+    contactModel_->setRecordset(nullptr);
+    ContactsRecordset.Close();
+    ShowContactWindow();
+    init_ContactGrid();
+}
+
+void Companies_with_Contacts::ShowContactWindow() { Forms::get<Contacts>(this)->exec(); }
+
+void Companies_with_Contacts::ReloadContactGrid() {
+    contactModel_->setRecordset(nullptr);
+    ContactsRecordset.Close();
+    init_ContactGrid();
+}
+
+int Companies_with_Contacts::ShowModal(QWidget* owner) {
+    if (parentWidget() != owner) setParent(owner, windowFlags());
+    return exec();
+}
+
+bool Companies_with_Contacts::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ContactGrid->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        ContactGrid_DblClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Companies_with_Contacts::done(int result) {
+    Form_Unload();
+    QDialog::done(result);
+    if (Forms::find<Companies_with_Contacts>() == this) Forms::unload<Companies_with_Contacts>();
+}
+
+void Companies_with_Contacts::Form_Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    for (int c = 0; c < kSizedColumns; ++c)
+        settings::SaveSetting(AppTitle, QStringLiteral("settings"), WidthKey(c),
+                              QString::number(contactWidths_.value(c, 100) * kTwipsPerPixel));
+    contactModel_->setRecordset(nullptr);
+    ContactsRecordset.Close();
+    CompaniesRecordset.Close();
+    ui::SetMousePointer(ui::vbDefault);
+}
+
+void ShowCustomerWindow(QWidget* owner) {
+    const bool fresh = !Forms::loaded<Companies_with_Contacts>();
+    Companies_with_Contacts* w = Forms::get<Companies_with_Contacts>();
+    if (fresh && owner)
+        QObject::connect(owner, &QObject::destroyed, w,
+                         [] { Forms::unload<Companies_with_Contacts>(); });
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
