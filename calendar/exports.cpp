@@ -22,13 +22,17 @@ ORBICLE_EXPORT com::HRESULT DllRegisterServer() {
 }
 
 ORBICLE_EXPORT com::HRESULT DllUnregisterServer() {
-    return com::UnregisterComponent(QLatin1String(Orbicle::kProgId)) ? com::S_OK : com::SELFREG_E_CLASS;
+    return com::UnregisterComponent(QLatin1String(Orbicle::kProgId)) ? com::S_OK
+                                                                     : com::SELFREG_E_CLASS;
 }
 
-ORBICLE_EXPORT com::HRESULT DllCanUnloadNow() { return Orbicle::LiveInstances() == 0 ? com::S_OK : com::S_FALSE; }
+ORBICLE_EXPORT com::HRESULT DllCanUnloadNow() {
+    return Orbicle::LiveInstances() == 0 ? com::S_OK : com::S_FALSE;
+}
 
 ORBICLE_EXPORT QWidget* CreateControl(const char* progId, QWidget* parent) {
-    if (!progId || QString::fromUtf8(progId).compare(QLatin1String(Orbicle::kProgId), Qt::CaseInsensitive) != 0)
+    if (!progId || QString::fromUtf8(progId).compare(QLatin1String(Orbicle::kProgId),
+                                                     Qt::CaseInsensitive) != 0)
         return nullptr;
     return new Orbicle(parent);
 }

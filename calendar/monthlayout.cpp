@@ -19,12 +19,14 @@ struct SizeGeometry {
     std::array<int, 3> heights;  // control height for 4, 5 and 6 rows
 };
 
+// clang-format off
 constexpr SizeGeometry kSmall{30,  375,  270,  210,  375,  210,  8,    false, 8,
                               2670, 270, 2634, 255,  2895, 2650, 240,
                               {1110, 1320, 1530}, {1125, 1335, 1545}};
 constexpr SizeGeometry kBig{15,   420,  345,  270,  435,  285,  10,   true, 12,
                             2985, 375, 2949, 330,  3210, 2970, 315,
                             {1410, 1680, 1950}, {1440, 1710, 1980}};
+// clang-format on
 
 constexpr int kWeekLabelSize = 225;
 constexpr int kLineTop = 15;
@@ -38,7 +40,9 @@ QString HeadingText(const QLocale& locale, int sundayBasedDay) {
     return text;
 }
 
-bool SameMonth(const QDate& d, int year, int month) { return d.year() == year && d.month() == month; }
+bool SameMonth(const QDate& d, int year, int month) {
+    return d.year() == year && d.month() == month;
+}
 
 }  // namespace
 
@@ -53,12 +57,18 @@ bool IsLeapYear(int year) { return year % 4 == 0 && !(year % 100 == 0 && year % 
 
 int DaysInMonth(int year, int month) {
     switch (month) {
-    case 1: case 3: case 5: case 7: case 8: case 10: case 12:
-        return 31;
-    case 2:
-        return IsLeapYear(year) ? 29 : 28;
-    default:
-        return 30;
+        case 1:
+        case 3:
+        case 5:
+        case 7:
+        case 8:
+        case 10:
+        case 12:
+            return 31;
+        case 2:
+            return IsLeapYear(year) ? 29 : 28;
+        default:
+            return 30;
     }
 }
 
@@ -77,7 +87,8 @@ int WeekOfYear(const QDate& date, int startDay) {
 }
 
 int MonthInfoCode(int year, int month, int startDay) {
-    if (year < 1900 || year > 2199 || month < 1 || month > 12 || startDay < 1 || startDay > 7) return 0;
+    if (year < 1900 || year > 2199 || month < 1 || month > 12 || startDay < 1 || startDay > 7)
+        return 0;
     const QDate first(year, month, 1);
     const int column = (SundayBasedWeekday(first) - startDay + 7) % 7;
     const int previousDays = month == 1 ? 31 : DaysInMonth(year, month - 1);
@@ -85,7 +96,8 @@ int MonthInfoCode(int year, int month, int startDay) {
            (DaysInMonth(year, month) - 28) * 10 + (previousDays - 28);
 }
 
-void PaintColorMask(MonthLayout& layout, const QString& mask, const std::array<OleColor, 8>& colors, bool labels) {
+void PaintColorMask(MonthLayout& layout, const QString& mask, const std::array<OleColor, 8>& colors,
+                    bool labels) {
     OleColor current = 0;  // black until a letter chooses a colour
     const auto choose = [&](int position) {
         if (position > mask.size()) return;
@@ -104,8 +116,8 @@ void PaintColorMask(MonthLayout& layout, const QString& mask, const std::array<O
 }
 
 std::optional<MonthLayout> ComputeMonthLayout(const MonthInput& in) {
-    if (in.year < 1900 || in.year > 2199 || in.month < 1 || in.month > 12 || in.startDay < 0 || in.startDay > 7 ||
-        in.othersMonths < 0 || in.othersMonths > 255)
+    if (in.year < 1900 || in.year > 2199 || in.month < 1 || in.month > 12 || in.startDay < 0 ||
+        in.startDay > 7 || in.othersMonths < 0 || in.othersMonths > 255)
         return std::nullopt;
     const SizeGeometry& g = in.small ? kSmall : kBig;
     const int startDay = ResolveStartDay(in.startDay, in.locale);
@@ -133,7 +145,8 @@ std::optional<MonthLayout> ComputeMonthLayout(const MonthInput& in) {
     out.startPosition = wd - 1;
     const int layoutIndex = out.rows - 4;
     const int bottom = g.bottoms[layoutIndex] - out.labelOffset;
-    out.size = QSize(in.viewWeeks ? g.widthWithWeeks : g.widthWithoutWeeks, g.heights[layoutIndex] - out.labelOffset);
+    out.size = QSize(in.viewWeeks ? g.widthWithWeeks : g.widthWithoutWeeks,
+                     g.heights[layoutIndex] - out.labelOffset);
 
     // Grid lines; the line below the last shown row is drawn two pixels wide, one pixel lower.
     out.line2[0] = GridLine{QPoint(15, 15), QPoint(g.lineRight, 15), 1, in.labels, in.gridColor};
@@ -159,7 +172,8 @@ std::optional<MonthLayout> ComputeMonthLayout(const MonthInput& in) {
     out.firstWeek = WeekOfYear(first, startDay);
     for (int r = 0; r < kWeekRows; ++r) {
         WeekNumber& w = out.weeks[r];
-        w.rect = QRect(g.weekLeft, g.weekTop + g.rowStep * r - out.labelOffset, kWeekLabelSize, kWeekLabelSize);
+        w.rect = QRect(g.weekLeft, g.weekTop + g.rowStep * r - out.labelOffset, kWeekLabelSize,
+                       kWeekLabelSize);
         w.visible = in.viewWeeks && r < out.rows;
         w.number = out.firstWeek + r;
         w.foreColor = in.colorWeek;
@@ -176,15 +190,16 @@ std::optional<MonthLayout> ComputeMonthLayout(const MonthInput& in) {
     const QDate previousMonth = first.addMonths(-1);
     const QDate nextMonth = first.addMonths(1);
     const auto isToday = [&](const QDate& monthOfCell, int day) {
-        return !out.hideTodayMark && in.today.isValid() && SameMonth(in.today, monthOfCell.year(), monthOfCell.month()) &&
+        return !out.hideTodayMark && in.today.isValid() &&
+               SameMonth(in.today, monthOfCell.year(), monthOfCell.month()) &&
                in.today.day() == day;
     };
     for (int i = 0; i < kCells; ++i) {
         Cell& c = out.cells[i];
         const int row = i / 7;
         const int col = i % 7;
-        c.rect = QRect(g.cellLeft + g.cellStep * col, g.cellTop + g.rowStep * row - out.labelOffset, g.cellWidth,
-                       g.cellHeight);
+        c.rect = QRect(g.cellLeft + g.cellStep * col, g.cellTop + g.rowStep * row - out.labelOffset,
+                       g.cellWidth, g.cellHeight);
         c.visible = i < out.rows * 7;
         c.fontSize = g.cellFont;
         c.bold = g.cellBold;

@@ -108,8 +108,9 @@ struct MonthLayout {
     std::array<Heading, kHeadings> headings;
     std::array<WeekNumber, kWeekRows> weeks;
     std::array<GridLine, kLines> line1;  // vertical: left edge of each column and the right edge
-    std::array<GridLine, kLines> line2;  // horizontal: 0 above the headings, 1 below, r + 1 below row r
-    QSize size;                          // the control's size in twips
+    std::array<GridLine, kLines>
+        line2;   // horizontal: 0 above the headings, 1 below, r + 1 below row r
+    QSize size;  // the control's size in twips
     int rows = 0;
     int labelOffset = 0;
     int startPosition = 0;  // column of the 1st
@@ -126,6 +127,7 @@ std::optional<MonthLayout> ComputeMonthLayout(const MonthInput& in);
 // Background colours from a colour mask: cells 0-41 from positions 8-49, then headings 0-6 from
 // positions 1-7 (only when `labels`). A character other than A-H (any case) or a missing
 // position repeats the colour chosen last, black before any.
-void PaintColorMask(MonthLayout& layout, const QString& mask, const std::array<OleColor, 8>& colors, bool labels);
+void PaintColorMask(MonthLayout& layout, const QString& mask, const std::array<OleColor, 8>& colors,
+                    bool labels);
 
 }  // namespace orbicle

@@ -20,7 +20,8 @@ constexpr OleColor kSilver = 0x00C0C0C0;
 constexpr OleColor kBlack = 0x00000000;
 constexpr OleColor kGrey = 0x00808080;
 constexpr OleColor kMagenta = 0x00FF00FF;
-constexpr std::array<OleColor, 8> kDefaultColors{kWhite, kSilver, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite};
+constexpr std::array<OleColor, 8> kDefaultColors{kWhite, kSilver, kWhite, kWhite,
+                                                 kWhite, kWhite,  kWhite, kWhite};
 constexpr std::array<const char*, 8> kColorNames{"Color_A", "Color_B", "Color_C", "Color_D",
                                                  "Color_E", "Color_F", "Color_G", "Color_H"};
 constexpr std::array<const char*, 3> kCursorNames{"Cursor1", "Cursor2", "Cursor3"};
@@ -28,7 +29,9 @@ constexpr std::array<const char*, 3> kCursorNames{"Cursor1", "Cursor2", "Cursor3
 bool InRange(int v, int low, int high) { return v >= low && v <= high; }
 bool IsByte(int v) { return InRange(v, 0, 255); }
 
-QColor ToQColor(OleColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+QColor ToQColor(OleColor c) {
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
 
 // Bag readers: a value that is missing, of the wrong kind or out of range gives the default.
 QString ReadText(const com::PropertyBag& bag, const char* key, const QString& def) {
@@ -148,7 +151,9 @@ orbicle::MonthInput Orbicle::Input() const {
 
 void Orbicle::Action() {
     const auto layout = orbicle::ComputeMonthLayout(Input());
-    if (!layout) return;  // the setters and the bag reader keep the state in range; nothing to show otherwise
+    if (!layout)
+        return;  // the setters and the bag reader keep the state in range; nothing to show
+                 // otherwise
     layout_ = *layout;
     setOutputInfo(layout_.outputInfo);
     setFixedSize(orbicle::ToPixels(layout_.size));
@@ -217,7 +222,8 @@ QVariantList Orbicle::WriteProperties() const {
     bag.WriteProperty(QStringLiteral("MonthIN"), monthIN_, initialMonth_);
     bag.WriteProperty(QStringLiteral("Labels"), labels_, true);
     for (int i = 0; i < 8; ++i)
-        bag.WriteProperty(QLatin1String(kColorNames[i]), Color(colors_[i]), Color(kDefaultColors[i]));
+        bag.WriteProperty(QLatin1String(kColorNames[i]), Color(colors_[i]),
+                          Color(kDefaultColors[i]));
     bag.WriteProperty(QStringLiteral("ColorLabels"), Color(colorLabels_), Color(kBlack));
     bag.WriteProperty(QStringLiteral("ColorDay_IN"), Color(colorDayIn_), Color(kBlack));
     bag.WriteProperty(QStringLiteral("ColorDay_OUT"), Color(colorDayOut_), Color(kSilver));
@@ -229,7 +235,8 @@ QVariantList Orbicle::WriteProperties() const {
     bag.WriteProperty(QStringLiteral("Small"), small_, false);
     bag.WriteProperty(QStringLiteral("OutputWeek"), outputWeek_);  // always written
     bag.WriteProperty(QStringLiteral("OutputInfo"), outputInfo_, 0);
-    for (int i = 0; i < 3; ++i) bag.WriteProperty(QLatin1String(kCursorNames[i]), PictureBytes(cursors_[i]));
+    for (int i = 0; i < 3; ++i)
+        bag.WriteProperty(QLatin1String(kCursorNames[i]), PictureBytes(cursors_[i]));
     bag.WriteProperty(QStringLiteral("StartDay"), startDay_, 0);
     bag.WriteProperty(QStringLiteral("SetCMDay"), setCMDay_, 1);
     bag.WriteProperty(QStringLiteral("SetCMColor"), setCMColor_, QStringLiteral("A"));
@@ -373,8 +380,8 @@ void Orbicle::paintEvent(QPaintEvent*) {
     using orbicle::ToPixels;
     QPainter p(this);
     p.fillRect(rect(), ToQColor(layout_.backColor));
-    const auto box = [&p, this](const QRect& twips, OleColor back, OleColor fore, const QString& text, int points,
-                                bool bold) {
+    const auto box = [&p, this](const QRect& twips, OleColor back, OleColor fore,
+                                const QString& text, int points, bool bold) {
         const QRect r = ToPixels(twips);
         p.fillRect(r, ToQColor(back));
         if (text.isEmpty()) return;
@@ -398,10 +405,12 @@ void Orbicle::paintEvent(QPaintEvent*) {
         const QPoint b = ToPixels(l.to);
         const int half = l.width / 2;
         if (a.y() == b.y())
-            p.fillRect(QRect(QPoint(qMin(a.x(), b.x()), a.y() - half), QSize(qAbs(b.x() - a.x()) + 1, l.width)),
+            p.fillRect(QRect(QPoint(qMin(a.x(), b.x()), a.y() - half),
+                             QSize(qAbs(b.x() - a.x()) + 1, l.width)),
                        ToQColor(l.color));
         else
-            p.fillRect(QRect(QPoint(a.x() - half, qMin(a.y(), b.y())), QSize(l.width, qAbs(b.y() - a.y()) + 1)),
+            p.fillRect(QRect(QPoint(a.x() - half, qMin(a.y(), b.y())),
+                             QSize(l.width, qAbs(b.y() - a.y()) + 1)),
                        ToQColor(l.color));
     };
     for (const auto& l : layout_.line1) line(l);
@@ -411,49 +420,53 @@ void Orbicle::paintEvent(QPaintEvent*) {
 Orbicle::Hit Orbicle::HitTest(const QPoint& pixel) const {
     using orbicle::ToPixels;
     for (int c = orbicle::kHeadings - 1; c >= 0; --c)
-        if (layout_.headings[c].visible && ToPixels(layout_.headings[c].rect).contains(pixel)) return {Part::Heading, c};
+        if (layout_.headings[c].visible && ToPixels(layout_.headings[c].rect).contains(pixel))
+            return {Part::Heading, c};
     for (int r = orbicle::kWeekRows - 1; r >= 0; --r)
-        if (layout_.weeks[r].visible && ToPixels(layout_.weeks[r].rect).contains(pixel)) return {Part::Week, r};
+        if (layout_.weeks[r].visible && ToPixels(layout_.weeks[r].rect).contains(pixel))
+            return {Part::Week, r};
     // A later cell is painted over the edge of the one before it, so it takes the press there.
     for (int i = orbicle::kCells - 1; i >= 0; --i)
-        if (layout_.cells[i].visible && ToPixels(layout_.cells[i].rect).contains(pixel)) return {Part::Cell, i};
+        if (layout_.cells[i].visible && ToPixels(layout_.cells[i].rect).contains(pixel))
+            return {Part::Cell, i};
     return {};
 }
 
 void Orbicle::mousePressEvent(QMouseEvent* event) {
     const Hit hit = HitTest(event->position().toPoint());
     switch (hit.part) {
-    case Part::Cell: {
-        const orbicle::Cell& cell = layout_.cells[hit.index];
-        int value = 0;
-        if (cell.kind == orbicle::CellKind::ShownMonth) value = cell.day;
-        if (cell.kind == orbicle::CellKind::PreviousMonth) value = cell.day + 100;
-        if (cell.kind == orbicle::CellKind::NextMonth) value = cell.day + 200;
-        setOutputValue(value);
-        const int startDay = orbicle::ResolveStartDay(startDay_, locale());
-        setOutputWeek(orbicle::WeekOfYear(QDate(yearIN_, monthIN_, 1), startDay) + hit.index / 7);
-        setIndexCM(hit.index + 8);
-        if (event->button() == Qt::RightButton)
-            emit RightClick();
-        else
-            emit Click();
-        break;
-    }
-    case Part::Heading:
-        setOutputValue(240 + hit.index);
-        setOutputWeek(0);
-        setIndexCM(hit.index + 1);
-        emit ClickOnLabel();
-        break;
-    case Part::Week:
-        setOutputWeek(layout_.weeks[hit.index].number);
-        setOutputValue(230 + hit.index);
-        setIndexCM(0);
-        emit ClickOnWeek();
-        break;
-    case Part::None:
-        QWidget::mousePressEvent(event);
-        break;
+        case Part::Cell: {
+            const orbicle::Cell& cell = layout_.cells[hit.index];
+            int value = 0;
+            if (cell.kind == orbicle::CellKind::ShownMonth) value = cell.day;
+            if (cell.kind == orbicle::CellKind::PreviousMonth) value = cell.day + 100;
+            if (cell.kind == orbicle::CellKind::NextMonth) value = cell.day + 200;
+            setOutputValue(value);
+            const int startDay = orbicle::ResolveStartDay(startDay_, locale());
+            setOutputWeek(orbicle::WeekOfYear(QDate(yearIN_, monthIN_, 1), startDay) +
+                          hit.index / 7);
+            setIndexCM(hit.index + 8);
+            if (event->button() == Qt::RightButton)
+                emit RightClick();
+            else
+                emit Click();
+            break;
+        }
+        case Part::Heading:
+            setOutputValue(240 + hit.index);
+            setOutputWeek(0);
+            setIndexCM(hit.index + 1);
+            emit ClickOnLabel();
+            break;
+        case Part::Week:
+            setOutputWeek(layout_.weeks[hit.index].number);
+            setOutputValue(230 + hit.index);
+            setIndexCM(0);
+            emit ClickOnWeek();
+            break;
+        case Part::None:
+            QWidget::mousePressEvent(event);
+            break;
     }
 }
 

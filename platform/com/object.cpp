@@ -16,26 +16,35 @@ namespace {
 
 using Factory = QWidget* (*)(const char* progId, QWidget* parent);
 
-// Libraries stay loaded for the life of the process: a control that lives on must never lose its code.
-QHash<QString, Factory>& Factories() {
-    static auto* factories = new QHash<QString, Factory>;
-    return *factories;
+struct LoadedLibrary {
+    QLibrary* library;
+    Factory factory;
+};
+
+// Libraries stay loaded for the life of the process: a control that lives on must never lose its
+// code.
+QHash<QString, LoadedLibrary>& Loaded() {
+    static auto* loaded = new QHash<QString, LoadedLibrary>;
+    return *loaded;
 }
 
 Factory LoadFactory(const QString& path) {
-    if (const auto it = Factories().constFind(path); it != Factories().cend()) return *it;
+    if (const auto it = Loaded().constFind(path); it != Loaded().cend()) return it->factory;
     auto* lib = new QLibrary(path);
     if (!lib->load()) {
-        internal::Fail(QStringLiteral("The component library \"%1\" cannot be loaded: %2").arg(path, lib->errorString()));
+        internal::Fail(QStringLiteral("The component library \"%1\" cannot be loaded: %2")
+                           .arg(path, lib->errorString()));
         delete lib;  // does not unload; the failed load left nothing to unload
         return nullptr;
     }
     auto factory = reinterpret_cast<Factory>(lib->resolve(kFactorySymbol));
     if (!factory) {
-        internal::Fail(QStringLiteral("The component library \"%1\" does not create controls.").arg(path));
+        internal::Fail(
+            QStringLiteral("The component library \"%1\" does not create controls.").arg(path));
+        delete lib;  // does not unload
         return nullptr;
     }
-    Factories().insert(path, factory);
+    Loaded().insert(path, {lib, factory});
     return factory;
 }
 
@@ -47,15 +56,18 @@ QWidget* Make(const QString& progId, QWidget* parent) {
         return nullptr;
     }
     if (entry->library.isEmpty() || !QFileInfo(entry->library).isFile()) {
-        internal::Fail(QStringLiteral("The library \"%1\" registered for the component \"%2\" cannot be found.")
-                           .arg(entry->library, entry->progId));
+        internal::Fail(
+            QStringLiteral(
+                "The library \"%1\" registered for the component \"%2\" cannot be found.")
+                .arg(entry->library, entry->progId));
         return nullptr;
     }
     const Factory factory = LoadFactory(QFileInfo(entry->library).absoluteFilePath());
     if (!factory) return nullptr;
     QWidget* w = factory(entry->progId.toUtf8().constData(), parent);
     if (!w)
-        internal::Fail(QStringLiteral("The library \"%1\" does not make the component \"%2\".").arg(entry->library, entry->progId));
+        internal::Fail(QStringLiteral("The library \"%1\" does not make the component \"%2\".")
+                           .arg(entry->library, entry->progId));
     return w;
 }
 
@@ -79,7 +91,9 @@ QMetaProperty FindProperty(const QObject* object, const QString& name) {
 
 bool NoMember(const QObject* object, const QString& name) {
     return internal::Fail(QStringLiteral("%1 doesn't support this property or method: %2")
-                              .arg(object ? QString::fromLatin1(object->metaObject()->className()) : QStringLiteral("Object"), name));
+                              .arg(object ? QString::fromLatin1(object->metaObject()->className())
+                                          : QStringLiteral("Object"),
+                                   name));
 }
 
 class PropertyChangedRelay : public QObject {
@@ -112,7 +126,8 @@ bool InitNew(QObject* control) {
     if (!control) return NoMember(control, QStringLiteral("InitProperties"));
     const QMetaMethod m = FindMethod(control, QStringLiteral("InitProperties"));
     if (!m.isValid()) return true;  // a control without saved state has nothing to set up
-    return m.invoke(control, Qt::DirectConnection) || internal::Fail(QStringLiteral("InitProperties failed."));
+    return m.invoke(control, Qt::DirectConnection) ||
+           internal::Fail(QStringLiteral("InitProperties failed."));
 }
 
 bool Load(QObject* control, const PropertyBag& bag) {
@@ -139,8 +154,10 @@ bool SetProperty(QObject* object, const QString& name, const QVariant& value) {
     if (!object) return NoMember(object, name);
     const QMetaProperty p = FindProperty(object, name);
     if (!p.isValid()) return NoMember(object, name);
-    if (!p.isWritable()) return internal::Fail(QStringLiteral("Property %1 is read-only.").arg(name));
-    if (!p.write(object, value)) return internal::Fail(QStringLiteral("Type mismatch assigning property %1.").arg(name));
+    if (!p.isWritable())
+        return internal::Fail(QStringLiteral("Property %1 is read-only.").arg(name));
+    if (!p.write(object, value))
+        return internal::Fail(QStringLiteral("Type mismatch assigning property %1.").arg(name));
     return true;
 }
 
@@ -156,13 +173,17 @@ bool CallMethod(QObject* object, const QString& name) {
     internal::ClearError();
     if (!object) return NoMember(object, name);
     const QMetaMethod m = FindMethod(object, name);
-    if (!m.isValid() || m.parameterCount() != 0 || m.methodType() == QMetaMethod::Signal) return NoMember(object, name);
-    return m.invoke(object, Qt::DirectConnection) || internal::Fail(QStringLiteral("%1 failed.").arg(name));
+    if (!m.isValid() || m.parameterCount() != 0 || m.methodType() == QMetaMethod::Signal)
+        return NoMember(object, name);
+    return m.invoke(object, Qt::DirectConnection) ||
+           internal::Fail(QStringLiteral("%1 failed.").arg(name));
 }
 
-bool OnPropertyChanged(QObject* control, QObject* context, std::function<void(const QString&)> handler) {
+bool OnPropertyChanged(QObject* control, QObject* context,
+                       std::function<void(const QString&)> handler) {
     internal::ClearError();
-    if (!control || !handler || control->metaObject()->indexOfSignal("PropertyChanged(QString)") < 0)
+    if (!control || !handler ||
+        control->metaObject()->indexOfSignal("PropertyChanged(QString)") < 0)
         return NoMember(control, QStringLiteral("PropertyChanged"));
     auto* relay = new PropertyChangedRelay(std::move(handler), context ? context : control);
     if (!QObject::connect(control, SIGNAL(PropertyChanged(QString)), relay, SLOT(relay(QString)))) {

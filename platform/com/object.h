@@ -17,16 +17,16 @@ namespace com {
 //   QWidget* CreateControl(const char* progId, QWidget* parent);   // nullptr for a ProgID it lacks
 // and what the control it makes offers by name, through Qt's meta-object system:
 //   Q_INVOKABLE void InitProperties();                       a new instance takes its defaults
-//   Q_INVOKABLE void ReadProperties(const QVariantList& bag);  a saved one its bag (PropertyBag::ToVariant)
-//   Q_INVOKABLE QVariantList WriteProperties();              its state for saving
-//   signal PropertyChanged(QString name);                    its saved state changed
+//   Q_INVOKABLE void ReadProperties(const QVariantList& bag);  a saved one its bag
+//   (PropertyBag::ToVariant) Q_INVOKABLE QVariantList WriteProperties();              its state for
+//   saving signal PropertyChanged(QString name);                    its saved state changed
 //   Q_INVOKABLE void ShowAboutBox();                         optional: the "About" entry
 inline constexpr char kFactorySymbol[] = "CreateControl";
 
 // Creates the control registered under `progId` as a child of `parent`: loads the library (which
 // is then never unloaded), makes the control and lets it take its defaults (or the values of
-// `bag`). Returns nullptr with LastError() set when the ProgID is unknown or the library is missing,
-// unloadable or does not make it.
+// `bag`). Returns nullptr with LastError() set when the ProgID is unknown or the library is
+// missing, unloadable or does not make it.
 QWidget* CreateObject(const QString& progId, QWidget* parent);
 QWidget* CreateObject(const QString& progId, QWidget* parent, const PropertyBag& bag);
 
@@ -43,7 +43,8 @@ bool CallMethod(QObject* object, const QString& name);             // no argumen
 
 // The property-changed notification: `handler` gets the property's name each time the control
 // reports one of its saved properties changed. The connection ends with `context`.
-bool OnPropertyChanged(QObject* control, QObject* context, std::function<void(const QString&)> handler);
+bool OnPropertyChanged(QObject* control, QObject* context,
+                       std::function<void(const QString&)> handler);
 
 // The "About" entry a property browser offers.
 bool HasAboutBox(const QObject* control);

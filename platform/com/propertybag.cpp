@@ -11,26 +11,26 @@ namespace {
 QVariant Normalize(const QVariant& v) {
     if (!v.isValid()) return v;
     switch (v.metaType().id()) {
-    case QMetaType::Bool:
-        return v.toBool();
-    case QMetaType::QString:
-        return v.toString();
-    case QMetaType::QByteArray:
-        return v.toByteArray();
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-        return v.toLongLong();
-    default:
-        return v.toString();
+        case QMetaType::Bool:
+            return v.toBool();
+        case QMetaType::QString:
+            return v.toString();
+        case QMetaType::QByteArray:
+            return v.toByteArray();
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Char:
+        case QMetaType::SChar:
+        case QMetaType::UChar:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+            return v.toLongLong();
+        default:
+            return v.toString();
     }
 }
 
@@ -51,14 +51,14 @@ bool UnquoteText(const QString& quoted, QString* out) {
 
 QString ValueText(const QVariant& v) {
     switch (v.metaType().id()) {
-    case QMetaType::Bool:
-        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case QMetaType::LongLong:
-        return QString::number(v.toLongLong());
-    case QMetaType::QByteArray:
-        return QStringLiteral("b64\"%1\"").arg(QString::fromLatin1(v.toByteArray().toBase64()));
-    default:
-        return QuoteText(v.toString());
+        case QMetaType::Bool:
+            return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        case QMetaType::LongLong:
+            return QString::number(v.toLongLong());
+        case QMetaType::QByteArray:
+            return QStringLiteral("b64\"%1\"").arg(QString::fromLatin1(v.toByteArray().toBase64()));
+        default:
+            return QuoteText(v.toString());
     }
 }
 
@@ -71,7 +71,8 @@ bool ParseValue(const QString& text, QVariant* out) {
         *out = s;
         return true;
     }
-    if (text.compare(u"True", Qt::CaseInsensitive) == 0 || text.compare(u"False", Qt::CaseInsensitive) == 0) {
+    if (text.compare(u"True", Qt::CaseInsensitive) == 0 ||
+        text.compare(u"False", Qt::CaseInsensitive) == 0) {
         *out = text.compare(u"True", Qt::CaseInsensitive) == 0;
         return true;
     }
@@ -102,7 +103,8 @@ QVariant PropertyBag::ReadProperty(const QString& name, const QVariant& defaultV
     return i < 0 ? defaultValue : entries_[i].second;
 }
 
-void PropertyBag::WriteProperty(const QString& name, const QVariant& value, const QVariant& defaultValue) {
+void PropertyBag::WriteProperty(const QString& name, const QVariant& value,
+                                const QVariant& defaultValue) {
     const QVariant v = Normalize(value);
     const QVariant d = Normalize(defaultValue);
     const int i = IndexOf(name);
@@ -130,7 +132,8 @@ QStringList PropertyBag::Names() const {
 
 QString PropertyBag::ToText() const {
     QString text;
-    for (const auto& e : entries_) text += e.first + QStringLiteral(" = ") + ValueText(e.second) + u'\n';
+    for (const auto& e : entries_)
+        text += e.first + QStringLiteral(" = ") + ValueText(e.second) + u'\n';
     return text;
 }
 
@@ -143,8 +146,11 @@ bool PropertyBag::FromText(const QString& text, QString* error) {
         const qsizetype eq = line.indexOf(u'=');
         const QString name = eq > 0 ? line.left(eq).trimmed() : QString();
         QVariant value;
-        if (name.isEmpty() || name.contains(u'"') || !ParseValue(line.mid(eq + 1).trimmed(), &value)) {
-            if (error) *error = QStringLiteral("Property bag line %1 cannot be read: %2").arg(n + 1).arg(line);
+        if (name.isEmpty() || name.contains(u'"') ||
+            !ParseValue(line.mid(eq + 1).trimmed(), &value)) {
+            if (error)
+                *error =
+                    QStringLiteral("Property bag line %1 cannot be read: %2").arg(n + 1).arg(line);
             return false;
         }
         read.append({name, value});
@@ -164,7 +170,8 @@ PropertyBag PropertyBag::FromVariant(const QVariantList& list) {
     PropertyBag bag;
     for (const QVariant& item : list) {
         const QVariantList pair = item.toList();
-        if (pair.size() == 2 && !pair[0].toString().isEmpty()) bag.WriteProperty(pair[0].toString(), pair[1]);
+        if (pair.size() == 2 && !pair[0].toString().isEmpty())
+            bag.WriteProperty(pair[0].toString(), pair[1]);
     }
     return bag;
 }

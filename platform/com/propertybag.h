@@ -18,7 +18,8 @@ public:
     QVariant ReadProperty(const QString& name, const QVariant& defaultValue = QVariant()) const;
     // Stores `value`; removes the entry instead when `value` equals `defaultValue` (an invalid
     // default never equals anything, so the value is always written).
-    void WriteProperty(const QString& name, const QVariant& value, const QVariant& defaultValue = QVariant());
+    void WriteProperty(const QString& name, const QVariant& value,
+                       const QVariant& defaultValue = QVariant());
     bool Contains(const QString& name) const;
     void Remove(const QString& name);
     void Clear() { entries_.clear(); }

@@ -37,13 +37,17 @@ using EntryPoint = HRESULT (*)();
 
 bool RunEntryPoint(const QString& path, const char* name) {
     const QString file = QFileInfo(path).absoluteFilePath();
-    if (!QFileInfo(file).isFile()) return internal::Fail(QStringLiteral("The library \"%1\" cannot be found.").arg(file));
+    if (!QFileInfo(file).isFile())
+        return internal::Fail(QStringLiteral("The library \"%1\" cannot be found.").arg(file));
     QLibrary lib(file);
-    if (!lib.load()) return internal::Fail(QStringLiteral("The library \"%1\" cannot be loaded: %2").arg(file, lib.errorString()));
+    if (!lib.load())
+        return internal::Fail(
+            QStringLiteral("The library \"%1\" cannot be loaded: %2").arg(file, lib.errorString()));
     auto entry = reinterpret_cast<EntryPoint>(lib.resolve(name));
     if (!entry)
         return internal::Fail(
-            QStringLiteral("The library \"%1\" was loaded, but the entry point %2 was not found.").arg(file, QLatin1String(name)));
+            QStringLiteral("The library \"%1\" was loaded, but the entry point %2 was not found.")
+                .arg(file, QLatin1String(name)));
     const HRESULT hr = entry();
     if (hr != S_OK)
         return internal::Fail(QStringLiteral("%1 in \"%2\" failed with error code 0x%3.")
@@ -68,7 +72,8 @@ void ClearError() { ErrorText().clear(); }
 QString LastError() { return ErrorText(); }
 
 QString RegistryFile() {
-    if (const QByteArray env = qgetenv(kRegistryVariable); !env.isEmpty()) return QString::fromLocal8Bit(env);
+    if (const QByteArray env = qgetenv(kRegistryVariable); !env.isEmpty())
+        return QString::fromLocal8Bit(env);
     QString folder;
     if (const QByteArray env = qgetenv("AMBRELLE_SETTINGS_DIR"); !env.isEmpty())
         folder = QString::fromLocal8Bit(env);
@@ -87,9 +92,11 @@ void SetRegistryFile(const QString& path) {
 
 bool RegisterComponent(const ComponentEntry& entry) {
     internal::ClearError();
-    if (entry.progId.trimmed().isEmpty() || entry.progId.contains(u'/') || entry.progId.contains(u'\\'))
+    if (entry.progId.trimmed().isEmpty() || entry.progId.contains(u'/') ||
+        entry.progId.contains(u'\\'))
         return internal::Fail(QStringLiteral("\"%1\" is not a valid ProgID.").arg(entry.progId));
-    if (entry.library.isEmpty()) return internal::Fail(QStringLiteral("No library given for \"%1\".").arg(entry.progId));
+    if (entry.library.isEmpty())
+        return internal::Fail(QStringLiteral("No library given for \"%1\".").arg(entry.progId));
     QDir().mkpath(QFileInfo(RegistryFile()).absolutePath());
     auto s = OpenRegistry();
     // Replace an entry spelled with other case, so that one ProgID has one entry.
@@ -103,7 +110,8 @@ bool RegisterComponent(const ComponentEntry& entry) {
     s->endGroup();
     s->sync();
     if (s->status() != QSettings::NoError)
-        return internal::Fail(QStringLiteral("The component registry \"%1\" cannot be written.").arg(RegistryFile()));
+        return internal::Fail(
+            QStringLiteral("The component registry \"%1\" cannot be written.").arg(RegistryFile()));
     return true;
 }
 
@@ -114,7 +122,8 @@ bool UnregisterComponent(const QString& progId) {
     if (const QString stored = StoredProgId(*s, progId); !stored.isEmpty()) s->remove(stored);
     s->sync();
     if (s->status() != QSettings::NoError)
-        return internal::Fail(QStringLiteral("The component registry \"%1\" cannot be written.").arg(RegistryFile()));
+        return internal::Fail(
+            QStringLiteral("The component registry \"%1\" cannot be written.").arg(RegistryFile()));
     return true;
 }
 

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
     QString library;
     const QStringList args = app.arguments().mid(1);
     for (const QString& a : args) {
-        const QString opt = a.size() == 2 && (a[0] == u'-' || a[0] == u'/') ? a.mid(1).toLower() : QString();
+        const QString opt =
+            a.size() == 2 && (a[0] == u'-' || a[0] == u'/') ? a.mid(1).toLower() : QString();
         if (opt == u"u")
             unregister = true;
         else if (opt == u"s")
@@ -39,7 +40,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!silent)
-        QTextStream(stdout) << (unregister ? "DllUnregisterServer" : "DllRegisterServer") << " in \"" << path
-                            << "\" succeeded (component registry \"" << com::RegistryFile() << "\").\n";
+        QTextStream(stdout) << (unregister ? "DllUnregisterServer" : "DllRegisterServer")
+                            << " in \"" << path << "\" succeeded (component registry \""
+                            << com::RegistryFile() << "\").\n";
     return 0;
 }

@@ -12,7 +12,8 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/orbicle.png");
+    const QString out =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/orbicle.png");
     QTemporaryDir registry;
     com::SetRegistryFile(registry.filePath(QStringLiteral("components.ini")));
     if (!com::RegisterLibrary(QStringLiteral(ORBICLE_LIBRARY))) {

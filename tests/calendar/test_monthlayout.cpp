@@ -18,7 +18,8 @@ MonthInput Month(int year, int month, int startDay = kSunday) {
     in.startDay = startDay;
     in.locale = QLocale(QLocale::English, QLocale::UnitedStates);
     in.mask = QString(7, u'B') + QString(42, u'A');
-    in.colors = {0x00FFFFFF, 0x00C0C0C0, 0x000000FF, 0x0000FF00, 0x00FF0000, 0x00111111, 0x00222222, 0x00333333};
+    in.colors = {0x00FFFFFF, 0x00C0C0C0, 0x000000FF, 0x0000FF00,
+                 0x00FF0000, 0x00111111, 0x00222222, 0x00333333};
     in.colorDayIn = 0x00000001;
     in.colorDayOut = 0x00000002;
     in.todayColor = 0x00FF00FF;
@@ -134,18 +135,30 @@ void TestMonthLayout::geometry_data() {
     QTest::addColumn<int>("line1Y");       // Line2 1, below the headings
     QTest::addColumn<int>("lastLineY");    // the two-pixel line below the last row
     // 4 rows: February 2026; 5 rows: February 2024; 6 rows: August 2025 (all from Sunday)
-    QTest::newRow("small, headings, 4") << true << true << 2026 << 2 << 4 << 1125 << 1110 << 270 << 255 << 1110;
-    QTest::newRow("small, headings, 5") << true << true << 2024 << 2 << 5 << 1335 << 1320 << 270 << 255 << 1320;
-    QTest::newRow("small, headings, 6") << true << true << 2025 << 8 << 6 << 1545 << 1530 << 270 << 255 << 1530;
-    QTest::newRow("small, no headings, 4") << true << false << 2026 << 2 << 4 << 885 << 870 << 30 << 15 << 870;
-    QTest::newRow("small, no headings, 5") << true << false << 2024 << 2 << 5 << 1095 << 1080 << 30 << 15 << 1080;
-    QTest::newRow("small, no headings, 6") << true << false << 2025 << 8 << 6 << 1305 << 1290 << 30 << 15 << 1290;
-    QTest::newRow("big, headings, 4") << false << true << 2026 << 2 << 4 << 1440 << 1410 << 345 << 330 << 1425;
-    QTest::newRow("big, headings, 5") << false << true << 2024 << 2 << 5 << 1710 << 1680 << 345 << 330 << 1695;
-    QTest::newRow("big, headings, 6") << false << true << 2025 << 8 << 6 << 1980 << 1950 << 345 << 330 << 1965;
-    QTest::newRow("big, no headings, 4") << false << false << 2026 << 2 << 4 << 1125 << 1095 << 30 << 15 << 1110;
-    QTest::newRow("big, no headings, 5") << false << false << 2024 << 2 << 5 << 1395 << 1365 << 30 << 15 << 1380;
-    QTest::newRow("big, no headings, 6") << false << false << 2025 << 8 << 6 << 1665 << 1635 << 30 << 15 << 1650;
+    QTest::newRow("small, headings, 4")
+        << true << true << 2026 << 2 << 4 << 1125 << 1110 << 270 << 255 << 1110;
+    QTest::newRow("small, headings, 5")
+        << true << true << 2024 << 2 << 5 << 1335 << 1320 << 270 << 255 << 1320;
+    QTest::newRow("small, headings, 6")
+        << true << true << 2025 << 8 << 6 << 1545 << 1530 << 270 << 255 << 1530;
+    QTest::newRow("small, no headings, 4")
+        << true << false << 2026 << 2 << 4 << 885 << 870 << 30 << 15 << 870;
+    QTest::newRow("small, no headings, 5")
+        << true << false << 2024 << 2 << 5 << 1095 << 1080 << 30 << 15 << 1080;
+    QTest::newRow("small, no headings, 6")
+        << true << false << 2025 << 8 << 6 << 1305 << 1290 << 30 << 15 << 1290;
+    QTest::newRow("big, headings, 4")
+        << false << true << 2026 << 2 << 4 << 1440 << 1410 << 345 << 330 << 1425;
+    QTest::newRow("big, headings, 5")
+        << false << true << 2024 << 2 << 5 << 1710 << 1680 << 345 << 330 << 1695;
+    QTest::newRow("big, headings, 6")
+        << false << true << 2025 << 8 << 6 << 1980 << 1950 << 345 << 330 << 1965;
+    QTest::newRow("big, no headings, 4")
+        << false << false << 2026 << 2 << 4 << 1125 << 1095 << 30 << 15 << 1110;
+    QTest::newRow("big, no headings, 5")
+        << false << false << 2024 << 2 << 5 << 1395 << 1365 << 30 << 15 << 1380;
+    QTest::newRow("big, no headings, 6")
+        << false << false << 2025 << 8 << 6 << 1665 << 1635 << 30 << 15 << 1650;
 }
 
 void TestMonthLayout::geometry() {
@@ -236,13 +249,15 @@ void TestMonthLayout::dayNumbersAndNeighbours() {
     MonthInput in = Month(2026, 5, kMonday);
     in.othersMonths = othersMonths;
     const MonthLayout l = Layout(in);
-    QCOMPARE(Texts(l, 0, 3), previous ? QStringList({"27", "28", "29", "30"}) : QStringList({"", "", "", ""}));
+    QCOMPARE(Texts(l, 0, 3),
+             previous ? QStringList({"27", "28", "29", "30"}) : QStringList({"", "", "", ""}));
     QCOMPARE(l.cells[0].kind, previous ? CellKind::PreviousMonth : CellKind::Empty);
     QCOMPARE(l.cells[4].text, QStringLiteral("1"));
     QCOMPARE(l.cells[34].text, QStringLiteral("31"));
     QCOMPARE(l.cells[4].foreColor, in.colorDayIn);
     // Trailing days continue into the cells the row layout hides.
-    QCOMPARE(Texts(l, 35, 41), next ? QStringList({"1", "2", "3", "4", "5", "6", "7"}) : QStringList(7, QString()));
+    QCOMPARE(Texts(l, 35, 41),
+             next ? QStringList({"1", "2", "3", "4", "5", "6", "7"}) : QStringList(7, QString()));
     if (previous) QCOMPARE(l.cells[3].foreColor, in.colorDayOut);
     if (next) QCOMPARE(l.cells[35].kind, CellKind::NextMonth);
 
@@ -340,19 +355,22 @@ void TestMonthLayout::colourMask_data() {
     QTest::addColumn<QString>("headings");  // one per heading
     const QString a42(42, u'A');
     QTest::newRow("default") << QString(7, u'B') + a42 << true << a42 << "BBBBBBB";
-    QTest::newRow("48 letters repeat cell 40") << "BBBBBBB" + QString(40, u'A') + "C" << true
-                                               << QString(40, u'A') + "CC" << "BBBBBBB";
-    QTest::newRow("58 letters paint as 49") << "CDCDCDC" + a42 + "EEEEEEEEE" << true << a42 << "CDCDCDC";
+    QTest::newRow("48 letters repeat cell 40")
+        << "BBBBBBB" + QString(40, u'A') + "C" << true << QString(40, u'A') + "CC"
+        << "BBBBBBB";
+    QTest::newRow("58 letters paint as 49")
+        << "CDCDCDC" + a42 + "EEEEEEEEE" << true << a42 << "CDCDCDC";
     QTest::newRow("empty mask is black") << "" << true << QString(42, u'0') << "0000000";
     QTest::newRow("no headings: not painted") << "CCCCCCC" + a42 << false << a42 << "0000000";
     QTest::newRow("a bad heading letter follows the last cell")
-        << "?BBBBBB" + QString(41, u'A') + "D" << true << QString(41, u'A') + "D" << "DBBBBBB";
-    QTest::newRow("Z first is black") << "BBBBBBBZC" + QString(40, u'A') << true << "0C" + QString(40, u'A')
-                                      << "BBBBBBB";
-    QTest::newRow("Z later repeats") << "BBBBBBBACZ" + QString(39, u'A') << true << "ACC" + QString(39, u'A')
-                                     << "BBBBBBB";
-    QTest::newRow("lower case letters") << "bbbbbbbhg" + QString(40, u'a') << true << "HG" + QString(40, u'A')
-                                        << "BBBBBBB";
+        << "?BBBBBB" + QString(41, u'A') + "D" << true << QString(41, u'A') + "D"
+        << "DBBBBBB";
+    QTest::newRow("Z first is black")
+        << "BBBBBBBZC" + QString(40, u'A') << true << "0C" + QString(40, u'A') << "BBBBBBB";
+    QTest::newRow("Z later repeats")
+        << "BBBBBBBACZ" + QString(39, u'A') << true << "ACC" + QString(39, u'A') << "BBBBBBB";
+    QTest::newRow("lower case letters")
+        << "bbbbbbbhg" + QString(40, u'a') << true << "HG" + QString(40, u'A') << "BBBBBBB";
 }
 
 void TestMonthLayout::colourMask() {

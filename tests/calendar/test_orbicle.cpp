@@ -20,14 +20,18 @@ using orbicle::ToPixels;
 namespace {
 
 const QStringList kPropertyNames{
-    "ColorMask", "OthersMonths", "YearIN",     "MonthIN",   "Labels",     "Color_A",      "Color_B",
-    "Color_C",   "Color_D",      "Color_E",    "Color_F",   "Color_G",    "Color_H",      "ColorLabels",
-    "ColorDay_IN", "ColorDay_OUT", "BackColor", "ColorWeek", "GridColor", "ViewWeeks",    "OutputValue",
-    "OutputWeek", "OutputInfo",  "Small",      "Cursor1",   "Cursor2",    "Cursor3",      "StartDay",
-    "SetCMDay",  "SetCMColor",   "IndexCM",    "TodayColor"};
-const QStringList kQuietProperties{"OutputValue", "OutputWeek", "OutputInfo", "SetCMDay", "SetCMColor", "IndexCM"};
+    "ColorMask", "OthersMonths", "YearIN",      "MonthIN",      "Labels",     "Color_A",
+    "Color_B",   "Color_C",      "Color_D",     "Color_E",      "Color_F",    "Color_G",
+    "Color_H",   "ColorLabels",  "ColorDay_IN", "ColorDay_OUT", "BackColor",  "ColorWeek",
+    "GridColor", "ViewWeeks",    "OutputValue", "OutputWeek",   "OutputInfo", "Small",
+    "Cursor1",   "Cursor2",      "Cursor3",     "StartDay",     "SetCMDay",   "SetCMColor",
+    "IndexCM",   "TodayColor"};
+const QStringList kQuietProperties{"OutputValue", "OutputWeek", "OutputInfo",
+                                   "SetCMDay",    "SetCMColor", "IndexCM"};
 
-QColor Rgb(uint ole) { return QColor(int(ole & 0xFF), int((ole >> 8) & 0xFF), int((ole >> 16) & 0xFF)); }
+QColor Rgb(uint ole) {
+    return QColor(int(ole & 0xFF), int((ole >> 8) & 0xFF), int((ole >> 16) & 0xFF));
+}
 
 int CountPixels(const QImage& image, const QRect& rect, const QColor& colour) {
     int n = 0;
@@ -149,9 +153,11 @@ void TestOrbicle::newInstance() {
     QCOMPARE(c_->property("IndexCM").toInt(), 0);
     QCOMPARE(c_->property("TodayColor").toUInt(), 0x00FF00FFu);
     // The shown month is described; en_US weeks begin on Sunday.
-    QCOMPARE(c_->property("OutputInfo").toInt(), orbicle::MonthInfoCode(today.year(), today.month(), 1));
+    QCOMPARE(c_->property("OutputInfo").toInt(),
+             orbicle::MonthInfoCode(today.year(), today.month(), 1));
     QCOMPARE(c_->size(), QSize(214, ToPixels(c_->Layout().size.height())));
-    for (const char* m : {"Action()", "SetCM()", "ShowAboutBox()"}) QVERIFY(c_->metaObject()->indexOfMethod(m) >= 0);
+    for (const char* m : {"Action()", "SetCM()", "ShowAboutBox()"})
+        QVERIFY(c_->metaObject()->indexOfMethod(m) >= 0);
 }
 
 void TestOrbicle::assignments() {
@@ -161,7 +167,8 @@ void TestOrbicle::assignments() {
         QVERIFY2(c_->setProperty(name.toLatin1(), OtherValue(name)), qPrintable(name));
         const bool quiet = kQuietProperties.contains(name);
         QCOMPARE(change.count(), quiet ? 0 : 1);
-        const QStringList expected = quiet ? QStringList{name} : QStringList{name, "OutputInfo", "IndexCM"};
+        const QStringList expected =
+            quiet ? QStringList{name} : QStringList{name, "OutputInfo", "IndexCM"};
         QCOMPARE(Names(notified), expected);
         if (!name.startsWith(u"Cursor")) {
             QVariant assigned = OtherValue(name);
@@ -325,10 +332,10 @@ void TestOrbicle::clicksOnDays() {
         bool rightClick;
     };
     const Case cases[] = {
-        {10, Qt::LeftButton, 5, 6, false},     // the 5th, row 1
-        {5, Qt::RightButton, 131, 5, true},    // January 31 in row 0
-        {0, Qt::LeftButton, 126, 5, false},    // January 26
-        {34, Qt::MiddleButton, 201, 9, false}, // March 1 in row 4
+        {10, Qt::LeftButton, 5, 6, false},      // the 5th, row 1
+        {5, Qt::RightButton, 131, 5, true},     // January 31 in row 0
+        {0, Qt::LeftButton, 126, 5, false},     // January 26
+        {34, Qt::MiddleButton, 201, 9, false},  // March 1 in row 4
         {33, Qt::LeftButton, 28, 9, false},
     };
     for (const Case& k : cases) {
@@ -420,7 +427,8 @@ void TestOrbicle::bagRoundTrip() {
                              {"SetCMDay", 31},
                              {"SetCMColor", "E"},
                              {"TodayColor", 0u}};
-    for (auto it = values.cbegin(); it != values.cend(); ++it) c_->setProperty(it.key().toLatin1(), it.value());
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        c_->setProperty(it.key().toLatin1(), it.value());
     QPixmap cursor(4, 4);
     cursor.fill(Qt::blue);
     c_->setProperty("Cursor3", cursor);
@@ -449,7 +457,8 @@ void TestOrbicle::bagDefaultsAndBadValues() {
     com::PropertyBag bag;
     QVERIFY(bag.FromText(
         "MonthIN = 13\nYearIN = 1800\nStartDay = 9\nOthersMonths = 300\nOutputWeek = 256\n"
-        "ColorMask = 5\nLabels = \"yes\"\nColor_A = 4294967296\nSetCMDay = -1\nSmall = True\nColor_B = -16777216\n"));
+        "ColorMask = 5\nLabels = \"yes\"\nColor_A = 4294967296\nSetCMDay = -1\nSmall = "
+        "True\nColor_B = -16777216\n"));
     Orbicle* c = NewControl();
     c->setProperty("MonthIN", 4);
     c->setProperty("OutputValue", 77);
@@ -473,8 +482,8 @@ void TestOrbicle::bagDefaultsAndBadValues() {
 void TestOrbicle::pixels() {
     const QDate today = QDate::currentDate();
     c_->setProperty("StartDay", 1);
-    c_->setProperty("Color_C", 0x000080FFu);      // orange
-    c_->setProperty("ColorDay_OUT", 0x0000A000u); // green
+    c_->setProperty("Color_C", 0x000080FFu);       // orange
+    c_->setProperty("ColorDay_OUT", 0x0000A000u);  // green
     QString mask = Orbicle::kDefaultMask;
     const int shown = c_->Layout().startPosition + 7 + 3;  // day 3 of the month
     mask[shown - 1] = u'C';
@@ -486,8 +495,11 @@ void TestOrbicle::pixels() {
     for (int i = 0; i < orbicle::kCells; ++i) {
         const auto& cell = layout.cells[i];
         if (cell.kind == CellKind::ShownMonth && cell.day == today.day()) todayCell = i;
-        if (cell.kind == CellKind::ShownMonth && cell.day != today.day() && otherCell < 0) otherCell = i;
-        if (cell.kind == CellKind::PreviousMonth || (cell.kind == CellKind::NextMonth && cell.visible)) leadingCell = i;
+        if (cell.kind == CellKind::ShownMonth && cell.day != today.day() && otherCell < 0)
+            otherCell = i;
+        if (cell.kind == CellKind::PreviousMonth ||
+            (cell.kind == CellKind::NextMonth && cell.visible))
+            leadingCell = i;
     }
     QVERIFY(todayCell >= 0 && otherCell >= 0 && leadingCell >= 0);
     const QColor magenta = Rgb(0x00FF00FF);
@@ -499,8 +511,10 @@ void TestOrbicle::pixels() {
     const int day3 = shown - 8;
     const QRect r3 = ToPixels(layout.cells[day3].rect);
     QCOMPARE(image.pixelColor(r3.topLeft() + QPoint(2, 2)), Rgb(0x000080FF));
-    QCOMPARE(image.pixelColor(ToPixels(layout.cells[day3 + 1].rect).topLeft() + QPoint(2, 2)), Rgb(0x00FFFFFF));
-    QCOMPARE(image.pixelColor(ToPixels(layout.headings[0].rect).topLeft() + QPoint(2, 2)), Rgb(0x00C0C0C0));
+    QCOMPARE(image.pixelColor(ToPixels(layout.cells[day3 + 1].rect).topLeft() + QPoint(2, 2)),
+             Rgb(0x00FFFFFF));
+    QCOMPARE(image.pixelColor(ToPixels(layout.headings[0].rect).topLeft() + QPoint(2, 2)),
+             Rgb(0x00C0C0C0));
     QCOMPARE(image.pixelColor(ToPixels(layout.line1[1].from) + QPoint(0, 20)), QColor(Qt::black));
     // Around the week numbers: BackColor.
     QCOMPARE(image.pixelColor(image.width() - 1, 0), Rgb(0x00808080));

@@ -82,15 +82,16 @@ void TestCom::bagDefaultsAndMalformedText() {
     QVERIFY(bag.IsEmpty());  // values equal to their defaults are left out
     QCOMPARE(bag.ReadProperty("Labels", true), QVariant(true));
     bag.WriteProperty("OthersMonths", 2, 3);
-    bag.WriteProperty("othersmonths", 3, 3);  // back to the default: removed again, whatever the case
+    bag.WriteProperty("othersmonths", 3,
+                      3);  // back to the default: removed again, whatever the case
     QVERIFY(bag.IsEmpty());
     bag.WriteProperty("OutputValue", 0);  // no default: always written
     QCOMPARE(bag.Count(), 1);
 
     QString error;
     const com::PropertyBag before = bag;
-    for (const char* bad : {"Name\n", "= 3\n", "A = 3\nB = maybe\n", "A = \"open\n", "A = b64\"**\"\n",
-                            "A = 1.5\n"}) {
+    for (const char* bad : {"Name\n", "= 3\n", "A = 3\nB = maybe\n", "A = \"open\n",
+                            "A = b64\"**\"\n", "A = 1.5\n"}) {
         QVERIFY2(!bag.FromText(QString::fromLatin1(bad), &error), bad);
         QVERIFY(error.contains("line"));
         QCOMPARE(bag, before);
@@ -148,7 +149,8 @@ void TestCom::registerCreateUnregister() {
     QVERIFY(com::UnregisterLibrary(ORBICLE_LIBRARY));
     QVERIFY(!com::FindComponent(kProgId));
     QVERIFY(!com::CreateObject(kProgId, host_.get()));
-    QCOMPARE(com::LastError(), QStringLiteral("The component \"Gyrodate.Orbicle\" is not registered."));
+    QCOMPARE(com::LastError(),
+             QStringLiteral("The component \"Gyrodate.Orbicle\" is not registered."));
 }
 
 void TestCom::createdControlIsLateBound() {
@@ -184,7 +186,8 @@ void TestCom::createdControlIsLateBound() {
 void TestCom::createFromSavedState() {
     QVERIFY(com::RegisterLibrary(ORBICLE_LIBRARY));
     com::PropertyBag bag;
-    QVERIFY(bag.FromText("ColorMask = \"CCCCCCC\"\nMonthIN = 2\nYearIN = 2026\nStartDay = 1\nSmall = True\n"));
+    QVERIFY(bag.FromText(
+        "ColorMask = \"CCCCCCC\"\nMonthIN = 2\nYearIN = 2026\nStartDay = 1\nSmall = True\n"));
     QWidget* c = com::CreateObject(kProgId, host_.get(), bag);
     QVERIFY(c);
     QCOMPARE(com::GetProperty(c, "OutputInfo").toInt(), 10103);
@@ -259,7 +262,8 @@ void TestCom::registerTool() {
         p.setProcessEnvironment(env);
         p.start(REGSVR_TOOL, args);
         if (!p.waitForFinished(60000)) return -1;
-        if (output) *output = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+        if (output)
+            *output = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
         return p.exitCode();
     };
     com::SetRegistryFile(dir_->filePath("tool.ini"));
