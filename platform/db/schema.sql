@@ -2,7 +2,8 @@
 --
 -- Column kinds keep the engine's old behaviour on SQLite:
 --   keys      INTEGER PRIMARY KEY AUTOINCREMENT  (the allocator never goes back)
---   text      TEXT/MEMO COLLATE NOCASE            (text compares without case)
+--   text      TEXT / MEMO TEXT COLLATE NOCASE     (text compares without case; a bare MEMO would
+--                                                 take numeric affinity and turn '01' into 1)
 --   date/time DATETIME, canonical 'YYYY-MM-DD HH:MM:SS' text
 --   currency  CURRENCY, rounded to 4 decimals on write
 --   Yes/No    YESNO, 0 or 1
@@ -13,7 +14,7 @@ CREATE TABLE JobDetails (
     Start              DATETIME,
     Finish             DATETIME,
     Duration           TEXT COLLATE NOCASE,
-    Description        MEMO COLLATE NOCASE,
+    Description        MEMO TEXT COLLATE NOCASE,
     PO_Number          TEXT COLLATE NOCASE,
     Fee                CURRENCY,
     CustomerID         INTEGER,
@@ -32,7 +33,7 @@ CREATE TABLE Billing (
     CompanyID             INTEGER,
     BillingDate           DATETIME,
     InvoiceAmount         CURRENCY,
-    InvoicePaymentDetails MEMO COLLATE NOCASE,
+    InvoicePaymentDetails MEMO TEXT COLLATE NOCASE,
     PaymentDueDate        DATETIME,
     PaymentMade           YESNO NOT NULL DEFAULT 0,
     PaymentDate           DATETIME,
@@ -93,7 +94,7 @@ CREATE TABLE Outgoings (
 CREATE TABLE System (
     id        INTEGER PRIMARY KEY AUTOINCREMENT,
     FieldName TEXT COLLATE NOCASE,
-    Value     MEMO COLLATE NOCASE,
+    Value     MEMO TEXT COLLATE NOCASE,
     Image     PICTURE,
     opt1      INTEGER,
     fieldID   INTEGER
