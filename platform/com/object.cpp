@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QWidget>
 
+#include <climits>
+
 #include "internal.h"
 #include "registry.h"
 
@@ -156,6 +158,14 @@ bool SetProperty(QObject* object, const QString& name, const QVariant& value) {
     if (!p.isValid()) return NoMember(object, name);
     if (!p.isWritable())
         return internal::Fail(QStringLiteral("Property %1 is read-only.").arg(name));
+    // Qt would wrap a whole number too big for the property's type; a dispatch call overflows.
+    if (const int type = p.metaType().id(); type == QMetaType::Int || type == QMetaType::UInt) {
+        bool isNumber = false;
+        const qlonglong n = value.toLongLong(&isNumber);
+        const qlonglong high = type == QMetaType::Int ? INT_MAX : UINT_MAX;
+        if (isNumber && (n < INT_MIN || n > high))
+            return internal::Fail(QStringLiteral("Overflow assigning property %1.").arg(name));
+    }
     if (!p.write(object, value))
         return internal::Fail(QStringLiteral("Type mismatch assigning property %1.").arg(name));
     return true;

@@ -175,9 +175,16 @@ void TestCom::createdControlIsLateBound() {
     QVERIFY(c->dynamicPropertyNames().isEmpty());
     QVERIFY(!com::GetProperty(c, "Nothing").isValid());
     QVERIFY(!com::CallMethod(c, "Nothing"));
+    // Too big for the property's type: refused rather than wrapped to another month.
+    QVERIFY(!com::SetProperty(c, "MonthIN", qlonglong(4294967298LL)));
+    QVERIFY(com::LastError().contains("Overflow"));
+    QVERIFY(!com::SetProperty(c, "MonthIN", "May"));
+    QCOMPARE(com::GetProperty(c, "MonthIN").toInt(), 5);
+    QVERIFY(com::SetProperty(c, "Color_A", -1));  // a signed 32-bit colour is the same bits
+    QCOMPARE(com::GetProperty(c, "Color_A").toUInt(), 0xFFFFFFFFu);
 
     QVERIFY(com::CallMethod(c, "Action"));
-    QCOMPARE(change.count(), 4);
+    QCOMPARE(change.count(), 5);  // three assignments, the colour and Action
     QVERIFY(com::HasAboutBox(c));
     QVERIFY(!com::HasAboutBox(host_.get()));
     QVERIFY(!com::OnPropertyChanged(host_.get(), this, [](const QString&) {}));
