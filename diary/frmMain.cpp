@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QTableView>
 
+#include "accounts/Companies_with_Contacts.h"
 #include "core/flexgrid.h"
 #include "core/formatting.h"
 #include "core/globals.h"
@@ -125,7 +126,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     // Commands whose windows are not part of the program yet stay visible but unavailable.
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
-        a->setEnabled(a == ui_.mnuExit);
+        a->setEnabled(a == ui_.mnuExit || a == ui_.mnuViewCompanies);
     }
 
     for (const QString& m : MonthNames()) MonthCbo->addItem(m);
@@ -166,6 +167,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(YearCbo->lineEdit(), &QLineEdit::editingFinished, this, &frmMain::YearCbo_LostFocus);
     connect(FnYearCbo, &QComboBox::activated, this, &frmMain::FnYearCbo_Click);
     connect(ui_.mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+    connect(ui_.mnuViewCompanies, &QAction::triggered, this, &frmMain::mnuViewCompanies_Click);
 
     m_cSplit = new cSplitter(this);
     connect(m_cSplit, &cSplitter::SplitComplete, this, &frmMain::m_cSplit_SplitComplete);
@@ -569,6 +571,8 @@ void frmMain::SaveLayout() {
 }
 
 void frmMain::mnuExit_Click() { close(); }
+
+void frmMain::mnuViewCompanies_Click() { ShowCustomerWindow(this); }
 
 void frmMain::closeEvent(QCloseEvent* event) {
     // Windows open beside this one close first; one that keeps unsaved edits stops the close.

@@ -93,6 +93,7 @@ public slots:
     void Form_Resize();
     void m_cSplit_SplitComplete();
     void mnuExit_Click();
+    void mnuViewCompanies_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

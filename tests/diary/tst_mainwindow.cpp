@@ -5,7 +5,9 @@
 #include <QTableView>
 #include <QTest>
 
+#include "accounts/Companies_with_Contacts.h"
 #include "core/flexgrid.h"
+#include "core/forms.h"
 #include "core/globals.h"
 #include "diary/frmMain.h"
 #include "platform/com/com.h"
@@ -257,6 +259,19 @@ private slots:
         QVERIFY(!w->close());
         QCOMPARE(DbConnection().State(), int(db::adStateOpen));
         QVERIFY(w->isVisible());
+    }
+
+    void customersOpenBesideAndCloseFirst() {
+        testsupport::AddCompany(env_->connection(), QStringLiteral("Acme"));
+        auto w = Open();
+        w->show();
+        w->ui().mnuViewCompanies->trigger();
+        auto* customers = Forms::find<Companies_with_Contacts>();
+        QVERIFY(customers && customers->isVisible());
+        QVERIFY(!customers->isModal());
+        QVERIFY(w->close());
+        QVERIFY(!Forms::find<Companies_with_Contacts>() || !Forms::find<Companies_with_Contacts>()->isVisible());
+        QCOMPARE(DbConnection().State(), int(db::adStateClosed));
     }
 
     void worksWithoutTheCalendar() {
