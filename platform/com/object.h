@@ -1,14 +1,13 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QVariant>
+#include <QWidget>
 
 #include <functional>
 
 #include "platform/com/propertybag.h"
-
-class QObject;
-class QWidget;
 
 namespace com {
 
