@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "core/forms.h"
+#include "core/ownerdetails.h"
 #include "core/startup.h"
 #include "diary/frmMain.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
 
     StartupHooks hooks;
     hooks.showMainWindow = [] { Forms::get<frmMain>()->show(); };
+    hooks.checkOwnerDetails = [] { CheckOwnerDetails(Forms::find<frmMain>()); };
     // The command line as one text, so that Main reads it the way it was typed.
     if (!Main(QApplication::arguments().mid(1).join(u' '), hooks)) return 0;
     return QApplication::exec();

@@ -1,0 +1,84 @@
+#include "optionsrules.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QRegularExpression>
+#include <cmath>
+
+std::optional<double> ParseVatRate(const QString& text) {
+    QString t = text.trimmed();
+    if (t.endsWith(u'%')) t = t.chopped(1).trimmed();
+    if (t.isEmpty()) return std::nullopt;
+    bool ok = false;
+    double rate = t.toDouble(&ok);
+    if (!ok) rate = QLocale().toDouble(t, &ok);
+    if (!ok || !std::isfinite(rate) || rate < 0) return std::nullopt;
+    return rate;
+}
+
+std::optional<QString> NormaliseTime(const QString& text) {
+    static const QRegularExpression re(QStringLiteral("^([0-9]{1,2}):([0-9]{2})$"));
+    const auto m = re.match(text.trimmed());
+    if (!m.hasMatch()) return std::nullopt;
+    const int h = m.captured(1).toInt();
+    const int mi = m.captured(2).toInt();
+    if (h > 23 || mi > 59) return std::nullopt;
+    return QTime(h, mi).toString(QStringLiteral("HH:mm"));
+}
+
+QStringList MonthNames() {
+    return {QStringLiteral("January"), QStringLiteral("February"), QStringLiteral("March"),
+            QStringLiteral("April"),   QStringLiteral("May"),      QStringLiteral("June"),
+            QStringLiteral("July"),    QStringLiteral("August"),   QStringLiteral("September"),
+            QStringLiteral("October"), QStringLiteral("November"), QStringLiteral("December")};
+}
+
+std::optional<int> MonthIndex(const QString& text) {
+    const QStringList names = MonthNames();
+    for (int i = 0; i < names.size(); ++i)
+        if (names[i].compare(text.trimmed(), Qt::CaseInsensitive) == 0) return i;
+    return std::nullopt;
+}
+
+QStringList DaysOfMonth(const QString& monthText, int year) {
+    const auto month = MonthIndex(monthText);
+    QStringList days;
+    if (!month) return days;
+    for (int d = 1; d <= 31; ++d)
+        if (QDate::isValid(year, *month + 1, d)) days << QString::number(d);
+    return days;
+}
+
+FinYearStartChoice CheckFinYearStart(const QString& dayText, const QString& monthText) {
+    FinYearStartChoice c;
+    const QString dayT = dayText.trimmed();
+    const QString monthT = monthText.trimmed();
+    if (dayT.isEmpty() && monthT.isEmpty()) return c;
+    c.outcome = FinYearStartChoice::Refused;
+    const auto month = MonthIndex(monthT);
+    if (!month) {
+        c.message = QStringLiteral("Choose the month in which the financial year starts.");
+        return c;
+    }
+    bool ok = false;
+    const int day = dayT.toInt(&ok);
+    if (!ok || day < 1 || day > 31) {
+        c.message =
+            QStringLiteral("Choose the day of the month on which the financial year starts.");
+        return c;
+    }
+    // A year that is not a leap year: the start must exist every year.
+    const int last = QDate(2001, *month + 1, 1).daysInMonth();
+    if (day > last) {
+        c.message =
+            QStringLiteral("The financial year cannot start on %1 %2: choose a day from 1 to %3.")
+                .arg(day)
+                .arg(MonthNames()[*month])
+                .arg(last);
+        return c;
+    }
+    c.outcome = FinYearStartChoice::Valid;
+    c.day = day;
+    c.monthIndex = *month;
+    return c;
+}

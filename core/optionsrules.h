@@ -1,0 +1,34 @@
+#pragma once
+
+// The checks the Options dialog makes before it saves, apart from the window.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// A VAT rate as typed: a number of 0 or more, optionally followed by "%" ("17.5", "17.5%").
+// nullopt when it is anything else.
+std::optional<double> ParseVatRate(const QString& text);
+
+// A time of day as "HH:MM" ("9:05" gives "09:05"); nullopt when the text is not one.
+std::optional<QString> NormaliseTime(const QString& text);
+
+// The month names the financial-year month list offers, January first.
+QStringList MonthNames();
+// 0-based index of a month name (any case); nullopt when the text names no month.
+std::optional<int> MonthIndex(const QString& text);
+
+// The day list for a month as the month box offers it: every day that exists in that month
+// in `year`. Empty when the text names no month.
+QStringList DaysOfMonth(const QString& monthText, int year);
+
+// The start of the financial year as chosen in the two boxes.
+struct FinYearStartChoice {
+    enum Outcome { NotChosen, Valid, Refused } outcome = NotChosen;
+    int day = 0;
+    int monthIndex = -1;  // 0 = January
+    QString message;      // why it was refused
+};
+// Both boxes empty: NotChosen (nothing is saved). Otherwise the month must name a month and
+// the day must be a day that month has in every year.
+FinYearStartChoice CheckFinYearStart(const QString& dayText, const QString& monthText);

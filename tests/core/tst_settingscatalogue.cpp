@@ -1,0 +1,237 @@
+// The settings catalogue: text forms, defaults of a first run, section spelling, and the
+// System row rules on a real database.
+#include <QTest>
+#include <memory>
+
+#include "core/globals.h"
+#include "core/settingscatalogue.h"
+#include "platform/db/recordset.h"
+#include "platform/settings/settings.h"
+#include "tests/support/testenv.h"
+
+using namespace catalogue;
+using testsupport::QueryValue;
+using testsupport::TestEnv;
+
+namespace {
+QString Raw(const QString& section, const QString& key) {
+    return settings::GetSetting(AppTitle, section, key);
+}
+int SystemRows(db::Connection& c, const QString& key) {
+    return QueryValue(c, QStringLiteral("SELECT COUNT(*) FROM System WHERE FieldName = ?"), {key})
+        .toInt();
+}
+}  // namespace
+
+class TestSettingsCatalogue : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestEnv> env;
+
+  private slots:
+    void init() { env = std::make_unique<TestEnv>(); }
+    void cleanup() { env.reset(); }
+
+    void colourText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("converts");
+        QTest::addColumn<uint>("colour");
+        QTest::newRow("red") << "255" << true << 255u;
+        QTest::newRow("blue") << "16711680" << true << 16711680u;
+        QTest::newRow("blanks around") << " 65280 " << true << 65280u;
+        QTest::newRow("signed 32-bit") << "-1" << true << 0xFFFFFFFFu;
+        QTest::newRow("beyond 32 bits") << "4294967296" << false << 0u;
+        QTest::newRow("a name") << "blue" << false << 0u;
+        QTest::newRow("hex form") << "&HFF0000" << false << 0u;
+        QTest::newRow("empty") << "" << false << 0u;
+    }
+    void colourText() {
+        QFETCH(QString, text);
+        QFETCH(bool, converts);
+        QFETCH(uint, colour);
+        const auto c = ColourFromText(text);
+        QCOMPARE(c.has_value(), converts);
+        if (converts) {
+            QCOMPARE(*c, colour);
+            if (colour <= 0xFFFFFF) QCOMPARE(ColourFromText(ColourText(*c)), c);
+        }
+    }
+
+    void booleanText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");  // -1 = does not convert
+        QTest::newRow("True") << "True" << 1;
+        QTest::newRow("false, any case") << "false" << 0;
+        QTest::newRow("number not 0") << "-1" << 1;
+        QTest::newRow("zero") << "0" << 0;
+        QTest::newRow("yes") << "yes" << -1;
+        QTest::newRow("empty") << "" << -1;
+    }
+    void booleanText() {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        const auto b = BooleanFromText(text);
+        QCOMPARE(b.has_value(), value >= 0);
+        if (b) QCOMPARE(*b, value == 1);
+    }
+
+    // An empty store: free white, busy blue, conflict red, headings light grey, today magenta,
+    // appointments 09:00 to 17:30.
+    void firstRunDefaults() {
+        QCOMPARE(ReadColour(FreeColour), std::optional<std::uint32_t>(0xFFFFFF));
+        QCOMPARE(ReadColour(BusyColour), std::optional<std::uint32_t>(0xFF0000));
+        QCOMPARE(ReadColour(ConflictColour), std::optional<std::uint32_t>(0x0000FF));
+        QCOMPARE(ReadColour(HeadingColour), std::optional<std::uint32_t>(0xC0C0C0));
+        QCOMPARE(ReadColour(TodayColour), std::optional<std::uint32_t>(0xFF00FF));
+        QCOMPARE(ReadColour(OverDueColour), std::optional<std::uint32_t>(0xFFFFFF));
+        QCOMPARE(ReadText(AppointmentStartTime), QStringLiteral("09:00"));
+        QCOMPARE(ReadText(AppointmentFinishTime), QStringLiteral("17:30"));
+        QCOMPARE(ReadBoolean(OutstandingInvoiceDisplay), std::optional<bool>(false));
+        QCOMPARE(ReadCheck(AdvancedPrint), std::optional<bool>(false));
+        QCOMPARE(ReadBoolean(InvLng), std::optional<bool>(true));
+        QCOMPARE(ReadBoolean(JobSht), std::optional<bool>(false));
+        QCOMPARE(ReadWholeNumber(MainLeft), std::optional<qint64>(1800));
+        QCOMPARE(ReadWholeNumber(MainHeight), std::optional<qint64>(6500));
+        QCOMPARE(ReadWholeNumber(Maintabctl), std::optional<qint64>(0));
+        QVERIFY(ReadText(ADOString).isEmpty());
+        // The splitter has no default: its reader keeps the bar where it is.
+        QVERIFY(!ReadWholeNumber(Split).has_value());
+        // Reading writes nothing.
+        QVERIFY(Raw(QStringLiteral("Settings"), QStringLiteral("FreeColour")).isNull());
+    }
+
+    void writtenTextForms() {
+        QVERIFY(WriteColour(BusyColour, 0x123456));
+        QCOMPARE(Raw(QStringLiteral("Settings"), QStringLiteral("BusyColour")),
+                 QStringLiteral("1193046"));
+        QVERIFY(WriteBoolean(OutstandingInvoiceDisplay, true));
+        QCOMPARE(Raw(QStringLiteral("settings"), QStringLiteral("Outstanding Invoice Display")),
+                 QStringLiteral("True"));
+        QVERIFY(WriteBoolean(InvSht, false));
+        QCOMPARE(Raw(QStringLiteral("InvoicePrinting"), QStringLiteral("InvSht")),
+                 QStringLiteral("False"));
+        QVERIFY(WriteCheck(AdvancedPrint, true));
+        QCOMPARE(Raw(QStringLiteral("settings"), QStringLiteral("AdvancedPrint")),
+                 QStringLiteral("1"));
+        QVERIFY(WriteCheck(AdvancedPrint, false));
+        QCOMPARE(Raw(QStringLiteral("settings"), QStringLiteral("AdvancedPrint")),
+                 QStringLiteral("0"));
+        QVERIFY(WriteWholeNumber(PendColWidth(2), 2250));
+        QCOMPARE(Raw(QStringLiteral("settings"), QStringLiteral("Pend Col 2 Width")),
+                 QStringLiteral("2250"));
+        QVERIFY(DeleteValue(PendColWidth(2)));
+        QCOMPARE(ReadWholeNumber(PendColWidth(2)), std::optional<qint64>(1500));
+    }
+
+    void storedTextThatDoesNotConvert() {
+        QVERIFY(WriteText(BusyColour, QStringLiteral("blue")));
+        QVERIFY(!ReadColour(BusyColour).has_value());
+        QVERIFY(WriteText(OutstandingInvoiceDisplay, QStringLiteral("maybe")));
+        QVERIFY(!ReadBoolean(OutstandingInvoiceDisplay).has_value());
+        QVERIFY(WriteText(AdvancedPrint, QStringLiteral("2")));
+        QCOMPARE(ReadCheck(AdvancedPrint), std::optional<bool>(false));
+    }
+
+    // "Settings" and "settings" are one section.
+    void sectionSpellings() {
+        QVERIFY(settings::SaveSetting(AppTitle, QStringLiteral("Settings"),
+                                      QStringLiteral("TodayColour"), QStringLiteral("65280")));
+        QCOMPARE(ReadColour(TodayColour), std::optional<std::uint32_t>(65280));
+        QVERIFY(settings::SaveSetting(AppTitle, QStringLiteral("settings"),
+                                      QStringLiteral("freecolour"), QStringLiteral("255")));
+        QCOMPARE(ReadColour(FreeColour), std::optional<std::uint32_t>(255));
+    }
+
+    void gridWidthKeys() {
+        QCOMPARE(PendColWidth(3).key, QStringLiteral("Pend Col 3 Width"));
+        QCOMPARE(CalendarColWidth(10).key, QStringLiteral("Calendar Col 10 Width"));
+        QCOMPARE(SettledColWidth(0).key, QStringLiteral("Settled Col 0 Width"));
+        QCOMPARE(ContactColWidth(1).key, QStringLiteral("Contact Col 1 Width"));
+        QCOMPARE(PayHistoryColWidth(4).key, QStringLiteral("Pay History Col 4 Width"));
+        QCOMPARE(ReadWholeNumber(SettledColWidth(5)), std::optional<qint64>(1500));
+        QCOMPARE(ReadWholeNumber(PayHistoryColWidth(5)), std::optional<qint64>(1050));
+    }
+
+    void systemRowReadWriteRemove() {
+        db::Connection& c = env->connection();
+        db::Recordset rs;
+        QVERIFY(OpenSystemRows(rs, c));
+        QVERIFY(!ReadSystemRow(rs, sys::MyPostcode).has_value());
+
+        QVERIFY(WriteSystemRow(rs, sys::MyPostcode, QStringLiteral("AB1 2CD")));
+        QCOMPARE(
+            QueryValue(c, QStringLiteral("SELECT Value FROM System WHERE FieldName = 'MyPostcode'"))
+                .toString(),
+            QStringLiteral("AB1 2CD"));
+        // A second write changes the row; it adds none.
+        QVERIFY(WriteSystemRow(rs, sys::MyPostcode, QStringLiteral("ZZ9 9ZZ")));
+        QCOMPARE(SystemRows(c, sys::MyPostcode), 1);
+        QCOMPARE(ReadSystemRow(rs, sys::MyPostcode),
+                 std::optional<QString>(QStringLiteral("ZZ9 9ZZ")));
+
+        // Keys match without case, both ways.
+        QVERIFY(WriteSystemRow(rs, sys::Milage, QStringLiteral("45")));
+        QCOMPARE(ReadSystemRow(rs, QStringLiteral("milage")),
+                 std::optional<QString>(QStringLiteral("45")));
+        QVERIFY(WriteSystemRow(rs, QStringLiteral("MILAGE"), QStringLiteral("50")));
+        QCOMPARE(SystemRows(c, QStringLiteral("milage")), 1);
+        QCOMPARE(SystemValue(c, QStringLiteral("milage")),
+                 std::optional<QString>(QStringLiteral("50")));
+
+        // A key with a quote in it stays one key.
+        QVERIFY(WriteSystemRow(rs, QStringLiteral("O'Brien"), QStringLiteral("x")));
+        QCOMPARE(SystemValue(c, QStringLiteral("O'Brien")),
+                 std::optional<QString>(QStringLiteral("x")));
+
+        // Every row of the key goes; removing a key without rows is no failure.
+        testsupport::InsertRow(c, QStringLiteral("System"),
+                               {{QStringLiteral("FieldName"), QStringLiteral("VATRate")},
+                                {QStringLiteral("Value"), QStringLiteral("20")}});
+        testsupport::InsertRow(c, QStringLiteral("System"),
+                               {{QStringLiteral("FieldName"), QStringLiteral("vatrate")},
+                                {QStringLiteral("Value"), QStringLiteral("17.5")}});
+        QVERIFY(rs.Requery());
+        QVERIFY(RemoveSystemRow(rs, sys::VATRate));
+        QCOMPARE(SystemRows(c, sys::VATRate), 0);
+        QVERIFY(RemoveSystemRow(rs, sys::VATRate));
+        QVERIFY(!SystemValue(c, sys::VATRate).has_value());
+    }
+
+    void systemRowNullAndImage() {
+        db::Connection& c = env->connection();
+        const QByteArray picture("\x89PNG\r\n\x1a\n\0\x01\x02", 11);
+        testsupport::InsertRow(c, QStringLiteral("System"),
+                               {{QStringLiteral("FieldName"), QStringLiteral("MyCompanyLogo")},
+                                {QStringLiteral("Image"), picture}});
+        testsupport::InsertRow(c, QStringLiteral("System"),
+                               {{QStringLiteral("FieldName"), QStringLiteral("Payment_Terms")}});
+        db::Recordset rs;
+        QVERIFY(OpenSystemRows(rs, c));
+        QCOMPARE(ReadSystemImage(rs, sys::MyCompanyLogo), picture);
+        QVERIFY(ReadSystemImage(rs, sys::PaymentTerms).isEmpty());
+        QCOMPARE(ReadSystemRow(rs, sys::PaymentTerms), std::optional<QString>(QString()));
+    }
+
+    // A write the database refuses reports its reason and leaves the record set usable.
+    void systemRowWriteFails() {
+        db::Connection& c = env->connection();
+        QVERIFY(c.Execute(QStringLiteral(
+            "CREATE TRIGGER refuse BEFORE INSERT ON System WHEN NEW.FieldName = 'myemail' "
+            "BEGIN SELECT RAISE(ABORT, 'disk is full'); END")));
+        db::Recordset rs;
+        QVERIFY(OpenSystemRows(rs, c));
+        QVERIFY(!WriteSystemRow(rs, sys::MyEmail, QStringLiteral("me@example.com")));
+        QVERIFY2(db::LastError().contains(QStringLiteral("disk is full")),
+                 qPrintable(db::LastError()));
+        QCOMPARE(rs.EditMode(), int(db::Recordset::adEditNone));
+        QVERIFY(WriteSystemRow(rs, sys::MyAddress, QStringLiteral("1 High St")));
+        QCOMPARE(SystemRows(c, sys::MyEmail), 0);
+        QCOMPARE(SystemRows(c, sys::MyAddress), 1);
+
+        db::Recordset closed;
+        QVERIFY(!WriteSystemRow(closed, sys::MyAddress, QStringLiteral("x")));
+        QVERIFY(!RemoveSystemRow(closed, sys::VATRate));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsCatalogue)
+#include "tst_settingscatalogue.moc"
