@@ -47,10 +47,32 @@ std::optional<double> ToNumber(const QVariant& v) {
     }
 }
 
+// True when `s` is exactly "yyyy-MM-dd HH:mm:ss" naming a real date and time, as every stored
+// date is. Checked without a QDateTime: its local-time conversion costs a system call per value,
+// which made a filter over 50,000 rows take 100 ms.
+bool IsStoredDateText(QStringView s) {
+    if (s.size() != 19 || s[4] != u'-' || s[7] != u'-' || s[10] != u' ' || s[13] != u':' || s[16] != u':')
+        return false;
+    int parts[6];
+    static constexpr int at[6] = {0, 5, 8, 11, 14, 17};
+    for (int i = 0; i < 6; ++i) {
+        const int len = i == 0 ? 4 : 2;
+        int value = 0;
+        for (int k = at[i]; k < at[i] + len; ++k) {
+            const char16_t c = s[k].unicode();
+            if (c < u'0' || c > u'9') return false;
+            value = value * 10 + (c - u'0');
+        }
+        parts[i] = value;
+    }
+    return QDate::isValid(parts[0], parts[1], parts[2]) && QTime::isValid(parts[3], parts[4], parts[5]);
+}
+
 std::optional<QString> ToDateText(const QVariant& v) {
     if (IsNull(v)) return std::nullopt;
     if (v.metaType().id() == QMetaType::QString) {
-        const QString s = v.toString();
+        const QString s = v.value<QString>();
+        if (IsStoredDateText(s)) return s;
         if (ParseCanonicalDate(s)) {
             if (s.size() == 10) return s + QStringLiteral(" 00:00:00");
             if (s.size() == 16) return s + QStringLiteral(":00");
@@ -80,6 +102,11 @@ std::optional<int> CompareWithLiteral(const QVariant& cell, const Node& n) {
     }
     switch (n.litType) {
         case Node::Date: {
+            // A stored date compares as it is, without a copy (the month filter's hot path).
+            if (cell.metaType().id() == QMetaType::QString) {
+                const QString& s = *static_cast<const QString*>(cell.constData());
+                if (IsStoredDateText(s)) return QStringView(s).compare(QStringView(n.text));
+            }
             const auto d = ToDateText(cell);
             if (!d) return std::nullopt;
             return Cmp(*d, n.text);
