@@ -240,7 +240,7 @@ std::vector<Job> MakeJobs(std::mt19937& rng, const Sizes& sizes, int* lastDay) {
             }
         }
     }
-    *lastDay = day - 1;
+    *lastDay = std::max(0, day - 1);
     return jobs;
 }
 
@@ -317,11 +317,13 @@ std::vector<Invoice> MakeInvoices(std::mt19937& rng, const Sizes& sizes, std::ve
         }
     }
     // Too little work for the invoices asked for: the rest bill other charges.
-    const int span = static_cast<int>(firstDay.daysTo(today));
+    // Dated in the past, even when there is no past work (a year back at least).
+    const QDate from = std::min(firstDay, today.addYears(-1));
+    const int span = static_cast<int>(from.daysTo(today));
     while (static_cast<int>(invoices.size()) < target) {
         Invoice inv;
         inv.customer = Between(rng, 1, sizes.customers);
-        inv.billed = firstDay.addDays(Between(rng, 0, std::max(0, span)));
+        inv.billed = from.addDays(Between(rng, 0, span));
         inv.amount = Currency::fromUnits(Between(rng, 20, 900));
         invoices.push_back(std::move(inv));
     }
@@ -495,7 +497,8 @@ void WriteExpenses(Writer& w, std::mt19937& rng, int count, const std::vector<Jo
     std::vector<int> done;
     for (const Job& j : jobs)
         if (!j.cancelled && firstDay.addDays(j.day) <= today) done.push_back(j.id);
-    const int span = std::max<int>(0, static_cast<int>(firstDay.daysTo(today)));
+    const QDate from = std::min(firstDay, today.addYears(-1));
+    const int span = static_cast<int>(from.daysTo(today));
     for (int i = 0; i < count; ++i) {
         const ExpenseType& t =
             Chance(rng, 0.35) ? kTypes[0]
@@ -505,7 +508,7 @@ void WriteExpenses(Writer& w, std::mt19937& rng, int count, const std::vector<Jo
             tied ? done[static_cast<size_t>(Between(rng, 0, static_cast<int>(done.size()) - 1))]
                  : 0;
         const QVariant date =
-            tied ? QVariant() : QVariant(DateText(firstDay.addDays(Between(rng, 0, span))));
+            tied ? QVariant() : QVariant(DateText(from.addDays(Between(rng, 0, span))));
         const int miles = t.miles ? Between(rng, 3, 180) : 0;
         // The expenses window writes either the miles or the money, never both.
         const QVariant amount =
