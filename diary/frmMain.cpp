@@ -10,7 +10,9 @@
 #include "accounts/Companies_with_Contacts.h"
 #include "core/flexgrid.h"
 #include "core/formatting.h"
+#include "core/forms.h"
 #include "core/globals.h"
+#include "diary/Schedule.h"
 #include "diary/cSplitter.h"
 #include "diary/colourmask.h"
 #include "diary/mainrules.h"
@@ -124,9 +126,11 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     mnuCxtSchedule->setObjectName(QStringLiteral("mnuCxtSchedule"));
     mnuCxtSchedule->addActions({ui_.mnuEditApp, ui_.mnucxtNewApp, ui_.mnuEditExp});
     // Commands whose windows are not part of the program yet stay visible but unavailable.
+    const QList<QAction*> available{ui_.mnuExit, ui_.mnuViewCompanies, ui_.mnuFileNewApp, ui_.mnuEditApp,
+                                    ui_.mnucxtNewApp};
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
-        a->setEnabled(a == ui_.mnuExit || a == ui_.mnuViewCompanies);
+        a->setEnabled(available.contains(a));
     }
 
     for (const QString& m : MonthNames()) MonthCbo->addItem(m);
@@ -167,6 +171,11 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(YearCbo->lineEdit(), &QLineEdit::editingFinished, this, &frmMain::YearCbo_LostFocus);
     connect(FnYearCbo, &QComboBox::activated, this, &frmMain::FnYearCbo_Click);
     connect(ui_.mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+    connect(ui_.mnuFileNewApp, &QAction::triggered, this, &frmMain::mnuFileNewApp_Click);
+    // The grid's pop-up repeats the double-click and the new-appointment command.
+    connect(ui_.mnuEditApp, &QAction::triggered, this, &frmMain::AppGrid_DblClick);
+    connect(ui_.mnucxtNewApp, &QAction::triggered, this, &frmMain::mnuFileNewApp_Click);
+    AppGrid->viewport()->installEventFilter(this);
     connect(ui_.mnuViewCompanies, &QAction::triggered, this, &frmMain::mnuViewCompanies_Click);
 
     m_cSplit = new cSplitter(this);
@@ -478,6 +487,45 @@ void frmMain::FnYearCbo_Click() {
     RefreshInvoices();
 }
 
+// ---- appointments -----------------------------------------------------------------------
+
+void frmMain::ShowSchedule() {
+    Forms::get<Schedule>(this)->exec();
+    // Each showing loads afresh from CurrentJobID.
+    Forms::unload<Schedule>();
+}
+
+void frmMain::AppGrid_DblClick() {
+    SaveLayout();
+    // On an empty grid no row is read and the editor opens on a new appointment.
+    const db::Recordset& rs = AppointmentRecordset;
+    if (rs.State() == db::adStateOpen && !rs.Eof() && !rs.Bof())
+        CurrentJobID = AppointmentRecordset.Value(QStringLiteral("JobID")).toInt();
+    AppGrid->setFocus();
+    ShowSchedule();
+    CurrentJobID = 0;
+    AppointmentRecordset.Requery();
+    PendingRecordset.Close();
+    BillingRecordset.Close();
+    OpenBillingRecordset();
+    FillInvoiceGrids();
+    ShowMonthAppointments();
+    FormatMainGrids();
+}
+
+void frmMain::mnuFileNewApp_Click() {
+    CurrentJobID = 0;
+    ShowSchedule();
+    CurrentJobID = 0;
+    AppointmentRecordset.Requery();
+    PendingRecordset.Close();
+    BillingRecordset.Close();
+    OpenBillingRecordset();
+    FillInvoiceGrids();
+    FormatMainGrids();
+    ShowMonthAppointments();
+}
+
 // ---- layout -----------------------------------------------------------------------------
 
 void frmMain::Form_Resize() {
@@ -506,6 +554,23 @@ void frmMain::changeEvent(QEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == AppGrid->viewport()) {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonDblClick || type == QEvent::MouseButtonPress ||
+            type == QEvent::MouseButtonRelease) {
+            auto* me = static_cast<QMouseEvent*>(event);
+            if (type == QEvent::MouseButtonDblClick && me->button() == Qt::LeftButton) {
+                AppGrid_DblClick();
+                return true;
+            }
+            // The pop-up acts on the row that was current before the click.
+            if (me->button() == Qt::RightButton) {
+                if (type == QEvent::MouseButtonRelease) mnuCxtSchedule->popup(me->globalPosition().toPoint());
+                return true;
+            }
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
     if (watched == picSplit && event->type() == QEvent::MouseButtonPress) {
         auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() == Qt::LeftButton) m_cSplit->MouseDown(me->position().y());

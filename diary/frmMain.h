@@ -93,6 +93,8 @@ public slots:
     void Form_Resize();
     void m_cSplit_SplitComplete();
     void mnuExit_Click();
+    void AppGrid_DblClick();
+    void mnuFileNewApp_Click();
     void mnuViewCompanies_Click();
 
 protected:
@@ -103,6 +105,7 @@ protected:
 
 private:
     void CreateCalendar();
+    void ShowSchedule();
     void SetCalendar(const char* property, const QVariant& value);
     void ApplyBoxes(const ControlBoxes& boxes);
     void ShowTabControls();

@@ -1,0 +1,383 @@
+#include "Schedule.h"
+
+#include <QAction>
+#include <QCalendarWidget>
+#include <QSet>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QToolBar>
+
+#include "core/formatting.h"
+#include "core/globals.h"
+#include "core/settingscatalogue.h"
+#include "diary/schedulerules.h"
+#include "platform/ui/prompts.h"
+
+namespace {
+
+const QString kJobSql =
+    QStringLiteral(
+        "select JobID, Start, Finish, Duration, Description, PO_Number, Fee, CustomerID, ") +
+    QStringLiteral(
+        "StageID, Cancelled, invoicenumber, masterappointment, pattern, "
+        "Outlook_LastUpdate FROM JobDetails;");
+// The key travels with each name, so that the customer is never looked up by its text.
+const QString kCustomersSql =
+    QStringLiteral("select companies.companyid, companies.companyname from companies");
+const QString kNoCurrentRecord = QStringLiteral(
+    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+    "requires a current "
+    "record.");
+
+}  // namespace
+
+Schedule::Schedule(QWidget* parent) : QDialog(parent) {
+    ui_.setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    cboCompanyName = ui_.cboCompanyName;
+    DTPStart = ui_.DTPStart;
+    cboStart = ui_.cboStart;
+    DTPFinish = ui_.DTPFinish;
+    cboFinish = ui_.cboFinish;
+    txtFields = {
+        {2, ui_.txtFields_2}, {3, ui_.txtFields_3}, {4, ui_.txtFields_4}, {5, ui_.txtFields_5}};
+    chkFields = {{9, ui_.chkFields_9}};
+    txtPattern = ui_.txtPattern;
+    txtMasterApp = ui_.txtMasterApp;
+    lblLabels = {{6, ui_.lblLabels_6}, {0, ui_.lblLabels_0}, {1, ui_.lblLabels_1},
+                 {2, ui_.lblLabels_2}, {3, ui_.lblLabels_3}, {4, ui_.lblLabels_4},
+                 {5, ui_.lblLabels_5}, {9, ui_.lblLabels_9}};
+    txtMasterApp->setVisible(false);
+
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ui_.MainLayout->insertWidget(0, Toolbar1);
+    auto add = [this](const char* key, const QString& caption, const QString& tip,
+                      QStyle::StandardPixmap icon) {
+        QAction* a = Toolbar1->addAction(style()->standardIcon(icon), caption);
+        a->setObjectName(QString::fromLatin1(key));
+        a->setToolTip(tip);
+        connect(a, &QAction::triggered, this, [this, a] { Toolbar1_ButtonClick(a->objectName()); });
+    };
+    add("btnCancel", QStringLiteral("Cancel"),
+        QStringLiteral("Cancel the changes made to this entry."), QStyle::SP_DialogCancelButton);
+    add("btnSave", QStringLiteral("Save"), QStringLiteral("Click to save this appointment."),
+        QStyle::SP_DialogSaveButton);
+    add("btnRecurrance", QStringLiteral("Recurrence"),
+        QStringLiteral("Click to create a recurring appointment."), QStyle::SP_BrowserReload);
+    add("btnExpense", QStringLiteral("Expenses"),
+        QStringLiteral("Add an expense to this appointment."), QStyle::SP_FileDialogContentsView);
+
+    const QStringList times = schedule::HourlyTimes();
+    for (QComboBox* box : {cboStart, cboFinish}) {
+        box->addItems(times);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        // Free typing: no completion putting hours the user did not type.
+        box->setCompleter(nullptr);
+    }
+    for (QDateEdit* picker : {DTPStart, DTPFinish}) picker->setDate(QDate::currentDate());
+
+    bound_ = {{txtFields[2], QStringLiteral("Duration"), {}},
+              {txtFields[3], QStringLiteral("PO_Number"), {}},
+              {txtFields[4], QStringLiteral("Description"), {}},
+              {txtFields[5], QStringLiteral("Fee"), {}},
+              {txtPattern, QStringLiteral("Pattern"), {}},
+              {txtMasterApp, QStringLiteral("Masterappointment"), {}}};
+
+    connect(cboCompanyName, &QComboBox::activated, this, &Schedule::cboCompanyName_Click);
+    connect(DTPStart, &QDateEdit::editingFinished, this, &Schedule::DTPStart_Validate);
+    // A day picked in the calendar leaves the picker as far as the user is concerned.
+    connect(DTPStart->calendarWidget(), &QCalendarWidget::clicked, this,
+            &Schedule::DTPStart_Validate, Qt::QueuedConnection);
+
+    Form_Load();
+}
+
+Schedule::~Schedule() { Form_Unload(); }
+
+bool Schedule::HasRow() const {
+    return JobRecordset.State() == db::adStateOpen && !JobRecordset.Eof() && !JobRecordset.Bof();
+}
+
+bool Schedule::IsNewRow() const {
+    if (!HasRow()) return true;
+    const QVariant id = JobRecordset.Value(QStringLiteral("JobID"));
+    return db::IsNull(id) || id.toLongLong() == 0;
+}
+
+// ---- loading ----------------------------------------------------------------------------
+
+void Schedule::Form_Load() {
+    LoadCustomerList();
+    if (JobRecordset.Open(kJobSql, DbConnection(), db::adOpenDynamic, db::adLockOptimistic)) {
+        if (CurrentJobID == 0)
+            JobRecordset.AddNew();
+        else
+            JobRecordset.SetFilter(QStringLiteral("JobID = ") + QString::number(CurrentJobID));
+    }
+    LoadBoundFields();
+    LoadTimes();
+}
+
+void Schedule::LoadCustomerList() {
+    const QSignalBlocker block(cboCompanyName);
+    cboCompanyName->clear();
+    db::Recordset rs;
+    if (rs.Open(kCustomersSql, DbConnection(), db::adOpenUnspecified, db::adLockReadOnly)) {
+        for (; !rs.Eof(); rs.MoveNext())
+            cboCompanyName->addItem(rs.Value(QStringLiteral("companyname")).toString(),
+                                    rs.Value(QStringLiteral("companyid")).toInt());
+        rs.Close();
+    }
+    cboCompanyName->addItem(schedule::kAddNewCustomer);
+    cboCompanyName->setCurrentIndex(-1);
+}
+
+void Schedule::LoadTimes() {
+    if (!IsNewRow()) {
+        const auto start = db::ToDateTime(JobRecordset.Value(QStringLiteral("Start")));
+        const auto finish = db::ToDateTime(JobRecordset.Value(QStringLiteral("finish")));
+        if (start) {
+            DTPStart->setDate(start->date());
+            cboStart->setEditText(schedule::TimeText(*start));
+        }
+        if (finish) {
+            DTPFinish->setDate(finish->date());
+            cboFinish->setEditText(schedule::TimeText(*finish));
+        }
+        ShowCustomerName();
+        return;
+    }
+    cboStart->setEditText(catalogue::ReadText(catalogue::AppointmentStartTime));
+    cboFinish->setEditText(catalogue::ReadText(catalogue::AppointmentFinishTime));
+    DTPStart->setDate(QDate::currentDate());
+    DTPFinish->setDate(QDate::currentDate());
+}
+
+void Schedule::ShowCustomerName() {
+    if (!HasRow()) return;
+    const QVariant id = JobRecordset.Value(QStringLiteral("CustomerID"));
+    cboCompanyName->setCurrentIndex(db::IsNull(id) ? -1 : cboCompanyName->findData(id.toInt()));
+}
+
+void Schedule::LoadBoundFields() {
+    for (Bound& b : bound_) {
+        const QVariant v = HasRow() ? JobRecordset.Value(b.field) : QVariant();
+        if (db::IsNull(v))
+            b.shown.clear();
+        else if (b.box == txtFields[5])
+            b.shown = FormatMoney(v);
+        else
+            b.shown = v.toString();
+        b.box->setText(b.shown);
+        b.box->setCursorPosition(0);
+    }
+}
+
+bool Schedule::WriteBoundFields(QString* error) {
+    auto fail = [error](const QString& text) {
+        if (error) *error = text;
+        return false;
+    };
+    for (Bound& b : bound_) {
+        const QString text = b.box->text();
+        if (text == b.shown) continue;
+        QVariant value;
+        if (!text.trimmed().isEmpty()) {
+            if (b.box == txtFields[5]) {
+                const auto money = ParseMoney(text);
+                if (!money)
+                    return fail(QStringLiteral("Type mismatch: \"%1\" is not an amount of money.")
+                                    .arg(text));
+                value = QVariant::fromValue(*money);
+            } else if (b.box == txtMasterApp) {
+                bool ok = false;
+                value = text.trimmed().toInt(&ok);
+                if (!ok)
+                    return fail(QStringLiteral("Type mismatch: \"%1\" is not a number.").arg(text));
+            } else {
+                value = text;
+            }
+        }
+        if (!JobRecordset.SetValue(b.field, value)) return fail(JobRecordset.LastError());
+        b.shown = text;
+    }
+    return true;
+}
+
+// ---- customer ---------------------------------------------------------------------------
+
+void Schedule::cboCompanyName_Click(int index) {
+    if (index < 0) return;
+    if (index == cboCompanyName->count() - 1) {
+        AddNewCustomer();
+        return;
+    }
+    const QVariant key = cboCompanyName->itemData(index);
+    if (key.isValid() && HasRow()) JobRecordset.SetValue(QStringLiteral("CustomerID"), key.toInt());
+}
+
+void Schedule::AddNewCustomer() {
+    if (!ScheduleOutcalls().newCustomer) {
+        NotAvailable(QStringLiteral("customer"));
+        ShowCustomerName();
+        return;
+    }
+    QSet<int> before;
+    for (int i = 0; i < cboCompanyName->count() - 1; ++i)
+        before.insert(cboCompanyName->itemData(i).toInt());
+    ScheduleOutcalls().newCustomer(this);
+    LoadCustomerList();
+    // The first company the list did not hold before is the one just added.
+    for (int i = 0; i < cboCompanyName->count() - 1; ++i) {
+        if (!before.contains(cboCompanyName->itemData(i).toInt())) {
+            cboCompanyName->setCurrentIndex(i);
+            cboCompanyName_Click(i);
+            return;
+        }
+    }
+    // Nothing added: the row keeps its customer, and the list shows it again.
+    if (IsNewRow() && JobRecordset.EditMode() == db::Recordset::adEditAdd &&
+        db::IsNull(JobRecordset.Value(QStringLiteral("CustomerID"))))
+        cboCompanyName->setCurrentIndex(-1);
+    else
+        ShowCustomerName();
+}
+
+// ---- dates ------------------------------------------------------------------------------
+
+void Schedule::DTPStart_Validate() {
+    DTPFinish->setDate(schedule::FinishDateAfterStartChange(DTPStart->date(), DTPFinish->date()));
+}
+
+// ---- commands ---------------------------------------------------------------------------
+
+void Schedule::Toolbar1_ButtonClick(const QString& key) {
+    if (key == QLatin1String("btnSave")) {
+        // The toolbar takes no focus, so a start date being typed has not been left yet.
+        if (DTPStart->hasFocus()) DTPStart_Validate();
+        SaveAppointment();
+    } else if (key == QLatin1String("btnCancel")) {
+        CancelChanges();
+    } else if (key == QLatin1String("btnRecurrance")) {
+        OpenRecurrence();
+    } else if (key == QLatin1String("btnExpense")) {
+        OpenExpenses();
+    }
+}
+
+void Schedule::SaveAppointment() {
+    auto failed = [this](const QString& text) { ui::MsgBox(text, ui::vbOKOnly, QString(), this); };
+    if (!HasRow()) {
+        failed(JobRecordset.State() == db::adStateOpen ? kNoCurrentRecord
+                                                       : JobRecordset.LastError());
+        return;
+    }
+    const QVariant customer = JobRecordset.Value(QStringLiteral("CustomerID"));
+    const bool listed = !db::IsNull(customer) && cboCompanyName->findData(customer.toInt()) >= 0;
+    const schedule::AppointmentCheck check = schedule::CheckAppointment(
+        JobRecordset.Value(QStringLiteral("invoicenumber")), customer, listed, DTPStart->date(),
+        cboStart->currentText(), DTPFinish->date(), cboFinish->currentText());
+    if (!check.refusal.isEmpty()) {
+        failed(check.refusal);
+        return;
+    }
+    QString error;
+    if (!WriteBoundFields(&error)) {
+        failed(error);
+        return;
+    }
+    QCheckBox* cancelled = chkFields[9];
+    if (cancelled->isChecked()) {
+        if (ui::MsgBox(schedule::kCancelledQuestion, ui::vbYesNo, schedule::kCancelledTitle,
+                       this) == ui::vbYes) {
+            if (!JobRecordset.SetValue(QStringLiteral("cancelled"), true))
+                return failed(JobRecordset.LastError());
+        } else {
+            cancelled->setChecked(false);
+        }
+    }
+    if (!JobRecordset.SetValue(QStringLiteral("Start"), check.start) ||
+        !JobRecordset.SetValue(QStringLiteral("finish"), check.finish) ||
+        !JobRecordset.SetValue(QStringLiteral("outlook_lastupdate"),
+                               QDateTime::currentDateTime()) ||
+        !JobRecordset.Update()) {
+        failed(JobRecordset.LastError());
+        return;
+    }
+    // A new row now has its key; the boxes show what is stored.
+    LoadBoundFields();
+}
+
+void Schedule::CancelChanges() {
+    if (JobRecordset.State() != db::adStateOpen) return;
+    const bool adding = JobRecordset.EditMode() == db::Recordset::adEditAdd;
+    JobRecordset.CancelUpdate();
+    // A new appointment stays new: the editor starts it again.
+    if (adding) JobRecordset.AddNew();
+    chkFields[9]->setChecked(false);
+    LoadBoundFields();
+    LoadTimes();
+    if (adding) cboCompanyName->setCurrentIndex(-1);
+}
+
+void Schedule::OpenExpenses() {
+    // Expenses of a row without a key would be filed under no appointment.
+    if (IsNewRow()) {
+        ui::MsgBox(schedule::kMustSaveFirst, ui::vbOKOnly, QString(), this);
+        return;
+    }
+    if (!ScheduleOutcalls().expenses) {
+        NotAvailable(QStringLiteral("expenses"));
+        return;
+    }
+    CurrentJobID = JobRecordset.Value(QStringLiteral("JobID")).toInt();
+    ScheduleOutcalls().expenses(this);
+    CurrentJobID = 0;
+}
+
+void Schedule::OpenRecurrence() {
+    if (IsNewRow()) {
+        ui::MsgBox(schedule::kMustSaveFirst, ui::vbOKOnly, QString(), this);
+        return;
+    }
+    if (!ScheduleOutcalls().recurrence) {
+        NotAvailable(QStringLiteral("recurrence"));
+        return;
+    }
+    const QVariant master = JobRecordset.Value(QStringLiteral("masterappointment"));
+    if (db::IsNull(master) || master.toLongLong() == 0) {
+        ScheduleOutcalls().recurrence(this);
+        return;
+    }
+    // An occurrence: the series is edited on its master, and this window closes afterwards,
+    // dropping unsaved edits of the occurrence as closing always does.
+    JobRecordset.CancelUpdate();
+    JobRecordset.SetFilter(QStringLiteral("jobid = ") + QString::number(master.toLongLong()));
+    chkFields[9]->setChecked(false);
+    LoadBoundFields();
+    LoadTimes();
+    ScheduleOutcalls().recurrence(this);
+    reject();
+}
+
+void Schedule::NotAvailable(const QString& window) {
+    ui::MsgBox(QStringLiteral("The %1 window is not available in this version of the program.")
+                   .arg(window),
+               ui::vbInformation, QString(), this);
+}
+
+// ---- closing ----------------------------------------------------------------------------
+
+void Schedule::Form_Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    // An unsaved new row goes with the record set.
+    JobRecordset.Close();
+}
+
+void Schedule::done(int result) {
+    Form_Unload();
+    QDialog::done(result);
+}

@@ -1,0 +1,121 @@
+// The appointment editor's rules: times composed from a picker date and a list entry, and
+// the checks Save makes before it writes.
+#include <QTest>
+
+#include "diary/schedulerules.h"
+
+using namespace schedule;
+
+class TestScheduleRules : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void hourlyTimes() {
+        const QStringList times = HourlyTimes();
+        QCOMPARE(times.size(), 24);
+        QCOMPARE(times.first(), QStringLiteral("00:00"));
+        QCOMPARE(times.at(9), QStringLiteral("09:00"));
+        QCOMPARE(times.last(), QStringLiteral("23:00"));
+        QCOMPARE(TimeText(QDateTime(QDate(2026, 1, 5), QTime(7, 5, 59))), QStringLiteral("07:05"));
+        QCOMPARE(TimeText(QDateTime()), QString());
+    }
+
+    void composeDateTime_data() {
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QTime>("expected");  // invalid: refused
+        QTest::newRow("list entry") << "09:00" << QTime(9, 0);
+        QTest::newRow("one-digit hour") << "9:30" << QTime(9, 30);
+        QTest::newRow("spaces") << "  17:45 " << QTime(17, 45);
+        QTest::newRow("seconds") << "17:00:15" << QTime(17, 0, 15);
+        QTest::newRow("pm") << "2:30 PM" << QTime(14, 30);
+        QTest::newRow("noon") << "12 pm" << QTime(12, 0);
+        QTest::newRow("midnight am") << "12:00am" << QTime(0, 0);
+        QTest::newRow("empty is midnight") << "" << QTime(0, 0);
+        QTest::newRow("last minute") << "23:59" << QTime(23, 59);
+        QTest::newRow("hour 24") << "24:00" << QTime();
+        QTest::newRow("minute 60") << "9:60" << QTime();
+        QTest::newRow("bare number") << "9" << QTime();
+        QTest::newRow("thirteen pm") << "13:00 PM" << QTime();
+        QTest::newRow("dot") << "9.30" << QTime();
+        QTest::newRow("words") << "after lunch" << QTime();
+        QTest::newRow("negative") << "-1:00" << QTime();
+    }
+    void composeDateTime() {
+        QFETCH(QString, time);
+        QFETCH(QTime, expected);
+        const QDate day(2026, 2, 28);
+        QString error;
+        const auto result = ComposeDateTime(day, time, &error);
+        if (!expected.isValid()) {
+            QVERIFY(!result);
+            QVERIFY2(error.contains(time.trimmed()), qPrintable(error));
+            return;
+        }
+        QVERIFY2(result, qPrintable(error));
+        QCOMPARE(*result, QDateTime(day, expected));
+    }
+
+    void composeNeedsADate() {
+        QString error;
+        QVERIFY(!ComposeDateTime(QDate(), QStringLiteral("09:00"), &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    void invoicedLock() {
+        QVERIFY(!IsInvoiced(QVariant()));
+        QVERIFY(!IsInvoiced(0));
+        QVERIFY(!IsInvoiced(QVariant::fromValue(qlonglong(0))));
+        QVERIFY(IsInvoiced(17));
+        QVERIFY(IsInvoiced(-1));
+    }
+
+    void checkOrder() {
+        const QDate d(2026, 3, 10);
+        const QString nine = QStringLiteral("09:00"), five = QStringLiteral("17:00");
+        // The lock comes before everything, even a missing customer or a broken time.
+        QCOMPARE(CheckAppointment(4, QVariant(), false, d, QStringLiteral("xx"), d, five).refusal,
+                 kInvoicedLock);
+        QCOMPARE(CheckAppointment(0, QVariant(), false, d, nine, d, five).refusal, kNoCustomer);
+        QCOMPARE(CheckAppointment(0, 0, true, d, nine, d, five).refusal, kNoCustomer);
+        // A key the list does not hold (a removed company) counts as no customer.
+        QCOMPARE(CheckAppointment(0, 12, false, d, nine, d, five).refusal, kNoCustomer);
+        // Then the start time, before the finish.
+        const AppointmentCheck badStart =
+            CheckAppointment(0, 3, true, d, QStringLiteral("25:00"), d, QStringLiteral("x"));
+        QVERIFY(badStart.refusal.contains(QStringLiteral("25:00")));
+        const AppointmentCheck badFinish =
+            CheckAppointment(QVariant(), 3, true, d, nine, d, QStringLiteral("5pm-ish"));
+        QVERIFY(badFinish.refusal.contains(QStringLiteral("5pm-ish")));
+    }
+
+    void checkFinishAgainstStart() {
+        const QDate d(2026, 3, 10);
+        const AppointmentCheck sameDayBackwards =
+            CheckAppointment(0, 3, true, d, QStringLiteral("17:00"), d, QStringLiteral("09:00"));
+        QCOMPARE(sameDayBackwards.refusal, kFinishBeforeStart);
+        const AppointmentCheck dayBefore = CheckAppointment(0, 3, true, d, QStringLiteral("09:00"),
+                                                            d.addDays(-1), QStringLiteral("23:00"));
+        QCOMPARE(dayBefore.refusal, kFinishBeforeStart);
+
+        // Finishing when it starts, or overnight, is fine.
+        const AppointmentCheck instant =
+            CheckAppointment(0, 3, true, d, QStringLiteral("10:00"), d, QStringLiteral("10:00"));
+        QVERIFY(instant.refusal.isEmpty());
+        const AppointmentCheck overnight = CheckAppointment(
+            QVariant(), 3, true, d, QStringLiteral("22:00"), d.addDays(1), QStringLiteral("06:30"));
+        QVERIFY(overnight.refusal.isEmpty());
+        QCOMPARE(overnight.start, QDateTime(d, QTime(22, 0)));
+        QCOMPARE(overnight.finish, QDateTime(d.addDays(1), QTime(6, 30)));
+    }
+
+    void finishFollowsALaterStart() {
+        const QDate finish(2026, 5, 20);
+        QCOMPARE(FinishDateAfterStartChange(QDate(2026, 5, 21), finish), QDate(2026, 5, 21));
+        QCOMPARE(FinishDateAfterStartChange(QDate(2027, 1, 1), finish), QDate(2027, 1, 1));
+        QCOMPARE(FinishDateAfterStartChange(QDate(2026, 5, 20), finish), finish);
+        QCOMPARE(FinishDateAfterStartChange(QDate(2026, 5, 1), finish), finish);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestScheduleRules)
+#include "tst_schedulerules.moc"
