@@ -1,5 +1,7 @@
 #include "filter.h"
 
+#include "internal.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -17,6 +19,7 @@ struct Filter::Node {
     enum LitType { Number, Text, Date, Null, Bool } litType = Null;
     double number = 0;
     QString text;  // original text, or canonical date text
+    qint64 dateKey = 0;
     bool boolean = false;
     QRegularExpression like;
 };
@@ -47,42 +50,6 @@ std::optional<double> ToNumber(const QVariant& v) {
     }
 }
 
-// True when `s` is exactly "yyyy-MM-dd HH:mm:ss" naming a real date and time, as every stored
-// date is. Checked without a QDateTime: its local-time conversion costs a system call per value,
-// which made a filter over 50,000 rows take 100 ms.
-bool IsStoredDateText(QStringView s) {
-    if (s.size() != 19 || s[4] != u'-' || s[7] != u'-' || s[10] != u' ' || s[13] != u':' || s[16] != u':')
-        return false;
-    int parts[6];
-    static constexpr int at[6] = {0, 5, 8, 11, 14, 17};
-    for (int i = 0; i < 6; ++i) {
-        const int len = i == 0 ? 4 : 2;
-        int value = 0;
-        for (int k = at[i]; k < at[i] + len; ++k) {
-            const char16_t c = s[k].unicode();
-            if (c < u'0' || c > u'9') return false;
-            value = value * 10 + (c - u'0');
-        }
-        parts[i] = value;
-    }
-    return QDate::isValid(parts[0], parts[1], parts[2]) && QTime::isValid(parts[3], parts[4], parts[5]);
-}
-
-std::optional<QString> ToDateText(const QVariant& v) {
-    if (IsNull(v)) return std::nullopt;
-    if (v.metaType().id() == QMetaType::QString) {
-        const QString s = v.value<QString>();
-        if (IsStoredDateText(s)) return s;
-        if (ParseCanonicalDate(s)) {
-            if (s.size() == 10) return s + QStringLiteral(" 00:00:00");
-            if (s.size() == 16) return s + QStringLiteral(":00");
-            return s;
-        }
-    }
-    if (auto dt = ToDateTime(v)) return CanonicalDateText(*dt);
-    return std::nullopt;
-}
-
 template <typename T>
 int Cmp(const T& a, const T& b) {
     return a < b ? -1 : (b < a ? 1 : 0);
@@ -102,14 +69,9 @@ std::optional<int> CompareWithLiteral(const QVariant& cell, const Node& n) {
     }
     switch (n.litType) {
         case Node::Date: {
-            // A stored date compares as it is, without a copy (the month filter's hot path).
-            if (cell.metaType().id() == QMetaType::QString) {
-                const QString& s = *static_cast<const QString*>(cell.constData());
-                if (IsStoredDateText(s)) return QStringView(s).compare(QStringView(n.text));
-            }
-            const auto d = ToDateText(cell);
+            const auto d = detail::DateKey(cell);
             if (!d) return std::nullopt;
-            return Cmp(*d, n.text);
+            return Cmp(*d, n.dateKey);
         }
         case Node::Bool: {
             const auto x = ToNumber(cell);
@@ -132,8 +94,8 @@ std::optional<int> CompareWithLiteral(const QVariant& cell, const Node& n) {
         case Node::Text: {
             if (kind == Kind::Text) return cell.toString().compare(n.text, Qt::CaseInsensitive);
             if (kind == Kind::DateTime) {
-                const auto d = ToDateText(cell);
-                const auto lit = ToDateText(QVariant(n.text));
+                const auto d = detail::DateKey(cell);
+                const auto lit = detail::DateKey(QVariant(n.text));
                 if (!d || !lit) return std::nullopt;
                 return Cmp(*d, *lit);
             }
@@ -170,7 +132,7 @@ bool Eval(const Node& n, const Cells& cells) {
         return false;
     }
     if (null) return false;
-    if (n.op == Node::Like) return n.like.match(ValueText(cell)).hasMatch();
+    if (n.op == Node::Like) return n.like.match(ValueText(detail::FromCell(cell, n.kind))).hasMatch();
     const auto c = CompareWithLiteral(cell, n);
     if (!c) return false;
     switch (n.op) {
@@ -381,6 +343,7 @@ private:
             }
             n.litType = Node::Date;
             n.text = CanonicalDateText(*dt);
+            n.dateKey = detail::ToStoredDate(*dt).key;
             pos_ = e + 1;
             return true;
         }
@@ -395,6 +358,7 @@ private:
             }
             n.litType = Node::Date;
             n.text = CanonicalDateText(*dt);
+            n.dateKey = detail::ToStoredDate(*dt).key;
             pos_ = m.capturedEnd(0);
             return true;
         }
@@ -447,7 +411,7 @@ int CompareCells(const QVariant& a, const QVariant& b, Kind kind) {
     const bool an = IsNull(a), bn = IsNull(b);
     if (an || bn) return an == bn ? 0 : (an ? -1 : 1);
     if (kind == Kind::DateTime) {
-        const auto x = ToDateText(a), y = ToDateText(b);
+        const auto x = detail::DateKey(a), y = detail::DateKey(b);
         if (x && y) return Cmp(*x, *y);
     }
     if (a.metaType().id() == QMetaType::QString && b.metaType().id() == QMetaType::QString)

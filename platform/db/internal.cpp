@@ -7,6 +7,82 @@
 
 namespace db::detail {
 
+std::optional<StoredDate> StoredDateFromText(QStringView s) {
+    if (s.size() != 19 && s.size() != 16 && s.size() != 10) return std::nullopt;
+    if (s[4] != u'-' || s[7] != u'-') return std::nullopt;
+    if (s.size() > 10 && (s[10] != u' ' && s[10] != u'T')) return std::nullopt;
+    if (s.size() > 10 && s[13] != u':') return std::nullopt;
+    if (s.size() == 19 && s[16] != u':') return std::nullopt;
+    int parts[6] = {0, 0, 0, 0, 0, 0};
+    static constexpr int at[6] = {0, 5, 8, 11, 14, 17};
+    const int count = s.size() == 19 ? 6 : s.size() == 16 ? 5 : 3;
+    for (int i = 0; i < count; ++i) {
+        int value = 0;
+        for (int k = at[i]; k < at[i] + (i == 0 ? 4 : 2); ++k) {
+            const char16_t c = s[k].unicode();
+            if (c < u'0' || c > u'9') return std::nullopt;
+            value = value * 10 + (c - u'0');
+        }
+        parts[i] = value;
+    }
+    if (!QDate::isValid(parts[0], parts[1], parts[2]) || !QTime::isValid(parts[3], parts[4], parts[5]))
+        return std::nullopt;
+    return StoredDate{((((qint64(parts[0]) * 100 + parts[1]) * 100 + parts[2]) * 100 + parts[3]) * 100 + parts[4]) * 100 +
+                      parts[5]};
+}
+
+StoredDate ToStoredDate(const QDateTime& dt) {
+    const QDate d = dt.date();
+    const QTime t = dt.time();
+    return StoredDate{((((qint64(d.year()) * 100 + d.month()) * 100 + d.day()) * 100 + t.hour()) * 100 + t.minute()) * 100 +
+                      t.second()};
+}
+
+namespace {
+struct Parts {
+    int y, mo, d, h, mi, s;
+};
+Parts Split(StoredDate v) {
+    qint64 k = v.key;
+    Parts p{};
+    p.s = static_cast<int>(k % 100);
+    k /= 100;
+    p.mi = static_cast<int>(k % 100);
+    k /= 100;
+    p.h = static_cast<int>(k % 100);
+    k /= 100;
+    p.d = static_cast<int>(k % 100);
+    k /= 100;
+    p.mo = static_cast<int>(k % 100);
+    p.y = static_cast<int>(k / 100);
+    return p;
+}
+}  // namespace
+
+QDateTime FromStoredDate(StoredDate v) {
+    const Parts p = Split(v);
+    const QDate date(p.y, p.mo, p.d);
+    const QTime time(p.h, p.mi, p.s);
+    QDateTime dt(date, time);
+    if (!dt.isValid()) dt = QDateTime(date, time.addSecs(3600));  // a clock-change gap
+    return dt;
+}
+
+QString StoredDateText(StoredDate v) {
+    const Parts p = Split(v);
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", p.y, p.mo, p.d, p.h, p.mi, p.s);
+}
+
+std::optional<qint64> DateKey(const QVariant& v) {
+    if (IsNull(v)) return std::nullopt;
+    if (v.metaType() == QMetaType::fromType<StoredDate>()) return v.value<StoredDate>().key;
+    if (v.metaType().id() == QMetaType::QString) {
+        if (auto d = StoredDateFromText(*static_cast<const QString*>(v.constData()))) return d->key;
+    }
+    if (auto dt = ToDateTime(v)) return ToStoredDate(*dt).key;
+    return std::nullopt;
+}
+
 QString EngineError(sqlite3* db) {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
@@ -39,9 +115,13 @@ QVariant ReadColumn(sqlite3_stmt* stmt, int column, Kind kind) {
     const int type = sqlite3_column_type(stmt, column);
     if (type == SQLITE_NULL) return QVariant();
     switch (kind) {
-        case Kind::DateTime:
-            // Kept as the stored text; turned into a QDateTime when a caller reads it.
-            return ColumnText(stmt, column);
+        case Kind::DateTime: {
+            // Kept as a number; turned into a QDateTime when a caller reads it. Text that is
+            // no stored date stays as it is.
+            const QString text = ColumnText(stmt, column);
+            if (auto d = StoredDateFromText(text)) return QVariant::fromValue(*d);
+            return text;
+        }
         case Kind::Currency:
             if (type == SQLITE_INTEGER) return QVariant::fromValue(Currency::fromUnits(sqlite3_column_int64(stmt, column)));
             if (type == SQLITE_FLOAT) return QVariant::fromValue(Currency::fromDouble(sqlite3_column_double(stmt, column)));
@@ -98,6 +178,7 @@ bool Bind(sqlite3_stmt* stmt, int index, const QVariant& v) {
         default:
             break;
     }
+    if (v.metaType() == QMetaType::fromType<StoredDate>()) return Bind(stmt, index, StoredDateText(v.value<StoredDate>()));
     if (v.metaType() == QMetaType::fromType<Currency>()) {
         const Currency c = v.value<Currency>();
         if (c.ticks() % Currency::kScale == 0)
@@ -116,9 +197,10 @@ std::optional<QVariant> ToCell(const QVariant& v, Kind kind) {
     switch (kind) {
         case Kind::DateTime: {
             if (emptyText) return QVariant();
+            if (v.metaType() == QMetaType::fromType<StoredDate>()) return v;
             const auto dt = ToDateTime(v);
             if (!dt) return std::nullopt;
-            return CanonicalDateText(*dt);
+            return QVariant::fromValue(ToStoredDate(*dt));
         }
         case Kind::Currency: {
             if (emptyText) return QVariant();
@@ -201,6 +283,7 @@ std::optional<QVariant> ToCell(const QVariant& v, Kind kind) {
 }
 
 QVariant FromCell(const QVariant& cell, Kind kind) {
+    if (cell.metaType() == QMetaType::fromType<StoredDate>()) return FromStoredDate(cell.value<StoredDate>());
     if (cell.metaType().id() != QMetaType::QString) return cell;
     const QString text = cell.toString();
     // An expression over a date column (IIf, Max) has no declared kind and hands back the

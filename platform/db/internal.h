@@ -16,6 +16,20 @@
 
 namespace db::detail {
 
+// A date as a record set holds it in memory: yyyymmddhhmmss as one number, so that filters
+// and sorts over many rows compare numbers rather than text or local-time date objects.
+struct StoredDate {
+    qint64 key = 0;
+    auto operator<=>(const StoredDate&) const = default;
+};
+// From the stored text "yyyy-MM-dd[ HH:mm[:ss]]"; nullopt for anything else or no real date.
+std::optional<StoredDate> StoredDateFromText(QStringView text);
+StoredDate ToStoredDate(const QDateTime& dt);
+QDateTime FromStoredDate(StoredDate d);
+QString StoredDateText(StoredDate d);
+// The key of any value that stands for a date (a stored date, a QDateTime, date text).
+std::optional<qint64> DateKey(const QVariant& v);
+
 struct ColumnInfo {
     QString name;
     Kind kind = Kind::Unknown;
@@ -71,3 +85,5 @@ QVariant FromCell(const QVariant& cell, Kind kind);
 QString EngineError(sqlite3* db);
 
 }  // namespace db::detail
+
+Q_DECLARE_METATYPE(db::detail::StoredDate)
