@@ -6,6 +6,8 @@
 #include "diary/frmMain.h"
 
 int main(int argc, char** argv) {
+    // Without TZ the C library reads the zone file again for every local date it converts.
+    if (!qEnvironmentVariableIsSet("TZ")) qputenv("TZ", ":/etc/localtime");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tollbook"));
     QApplication::setApplicationVersion(QStringLiteral(AMBRELLE_VERSION));
