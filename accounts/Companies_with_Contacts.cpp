@@ -9,7 +9,7 @@
 #include "accounts/Contacts.h"
 #include "core/forms.h"
 #include "core/globals.h"
-#include "platform/settings/settings.h"
+#include "core/settingscatalogue.h"
 #include "platform/ui/prompts.h"
 
 namespace {
@@ -36,7 +36,6 @@ constexpr int kCompanyIdColumn = 4;
 // Name, Direct and Mobile keep the widths the user gives them.
 constexpr int kSizedColumns = 3;
 
-QString WidthKey(int column) { return QStringLiteral("Contact Col %1 Width").arg(column); }
 
 }  // namespace
 
@@ -105,10 +104,8 @@ Companies_with_Contacts::~Companies_with_Contacts() { Form_Unload(); }
 
 void Companies_with_Contacts::Form_Load() {
     for (int c = 0; c < kSizedColumns; ++c)
-        contactWidths_[c] = settings::GetSetting(AppTitle, QStringLiteral("settings"), WidthKey(c),
-                                                 QStringLiteral("1500"))
-                                .toInt() /
-                            kTwipsPerPixel;
+        contactWidths_[c] =
+            static_cast<int>(catalogue::ReadWholeNumber(catalogue::ContactColWidth(c)).value_or(1500)) / kTwipsPerPixel;
     if (!CompaniesRecordset.Open(kCompaniesSql, DbConnection(), db::adOpenDynamic,
                                  db::adLockOptimistic)) {
         ui::MsgBox(CompaniesRecordset.LastError(), ui::vbOKOnly, QString(), this);
@@ -277,8 +274,7 @@ void Companies_with_Contacts::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     for (int c = 0; c < kSizedColumns; ++c)
-        settings::SaveSetting(AppTitle, QStringLiteral("settings"), WidthKey(c),
-                              QString::number(contactWidths_.value(c, 100) * kTwipsPerPixel));
+        catalogue::WriteWholeNumber(catalogue::ContactColWidth(c), contactWidths_.value(c, 100) * kTwipsPerPixel);
     contactModel_->setRecordset(nullptr);
     ContactsRecordset.Close();
     CompaniesRecordset.Close();

@@ -12,13 +12,13 @@
 #include "core/formatting.h"
 #include "core/forms.h"
 #include "core/globals.h"
+#include "core/settingscatalogue.h"
 #include "diary/Schedule.h"
 #include "diary/cSplitter.h"
 #include "diary/colourmask.h"
 #include "diary/mainrules.h"
 #include "platform/com/com.h"
 #include "platform/db/recordsetmodel.h"
-#include "platform/settings/settings.h"
 #include "platform/ui/prompts.h"
 
 namespace {
@@ -59,26 +59,13 @@ const Design kDesign[] = {
     {"totSetVat", 8400, 4750, 1290, 300, "mobile"},
 };
 
-QString Setting(const char* key, const QString& def = QString()) {
-    return settings::GetSetting(AppTitle, QStringLiteral("Settings"), QString::fromLatin1(key), def);
+// A whole number of the store, or its default when the stored text is none.
+qint64 Number(const catalogue::StoreValue& value) {
+    return catalogue::ReadWholeNumber(value).value_or(catalogue::WholeNumberFromText(value.defaultText).value_or(0));
 }
 
-void SaveSettingValue(const QString& key, const QString& value) {
-    settings::SaveSetting(AppTitle, QStringLiteral("Settings"), key, value);
-}
-
-std::optional<qint64> SettingNumber(const QString& key, std::optional<qint64> def) {
-    const QString text = settings::GetSetting(AppTitle, QStringLiteral("Settings"), key);
-    if (text.isEmpty()) return def;
-    bool ok = false;
-    const double d = text.trimmed().toDouble(&ok);
-    return ok ? std::optional<qint64>(std::llround(d)) : def;
-}
-
-// A colour as the store keeps it: a decimal &H00BBGGRR number, possibly negative.
-uint ColourSetting(const char* key, uint def) {
-    const auto n = SettingNumber(QString::fromLatin1(key), static_cast<qint64>(def));
-    return static_cast<uint>(static_cast<quint32>(*n));
+uint Colour(const catalogue::StoreValue& value) {
+    return catalogue::ReadColour(value).value_or(catalogue::ColourFromText(value.defaultText).value_or(0));
 }
 
 const QStringList& MonthNames() {
@@ -252,22 +239,23 @@ void frmMain::ShowTabControls() {
 void frmMain::Form_Load() {
     m_cSplit->Initialise(picSplit, centralWidget());
 
-    const int left = static_cast<int>(SettingNumber(QStringLiteral("MainLeft"), 1800).value());
-    const int top = static_cast<int>(SettingNumber(QStringLiteral("MainTop"), 1000).value());
-    const int width = static_cast<int>(SettingNumber(QStringLiteral("MainWidth"), 10000).value());
-    const int height = static_cast<int>(SettingNumber(QStringLiteral("MainHeight"), 6500).value());
+    const int left = static_cast<int>(Number(catalogue::MainLeft));
+    const int top = static_cast<int>(Number(catalogue::MainTop));
+    const int width = static_cast<int>(Number(catalogue::MainWidth));
+    const int height = static_cast<int>(Number(catalogue::MainHeight));
     move(left / kTwips, top / kTwips);
     resize(std::max(200, width / kTwips), std::max(150, height / kTwips));
 
-    const int tab = static_cast<int>(SettingNumber(QStringLiteral("Maintabctl"), 0).value());
+    const int tab = static_cast<int>(Number(catalogue::Maintabctl));
     MainTabctl->setCurrentIndex(tab == 1 ? 1 : 0);
-    if (const auto split = SettingNumber(QStringLiteral("Split"), std::nullopt)) wantedSplit_ = static_cast<int>(*split);
+    // Without a stored split the bar keeps its design place.
+    if (const auto split = catalogue::ReadWholeNumber(catalogue::Split)) wantedSplit_ = static_cast<int>(*split);
 
-    SetCalendar("Color_A", ColourSetting("FreeColour", 0xFFFFFF));
-    SetCalendar("Color_C", ColourSetting("BusyColour", 0xFF0000));
-    SetCalendar("Color_D", ColourSetting("ConflictColour", 255));
-    SetCalendar("Color_B", ColourSetting("HeadingColour", 0xC0C0C0));
-    SetCalendar("TodayColor", ColourSetting("TodayColour", 0xFF00FF));
+    SetCalendar("Color_A", Colour(catalogue::FreeColour));
+    SetCalendar("Color_C", Colour(catalogue::BusyColour));
+    SetCalendar("Color_D", Colour(catalogue::ConflictColour));
+    SetCalendar("Color_B", Colour(catalogue::HeadingColour));
+    SetCalendar("TodayColor", Colour(catalogue::TodayColour));
 
     LoadSystemSettings();
     SetShownDateToToday();
@@ -293,18 +281,18 @@ void frmMain::LoadSystemSettings() {
     db::Recordset rs;
     if (rs.Open(QStringLiteral("SELECT System.FieldName, System.Value From System"), DbConnection(), db::adOpenForwardOnly,
                 db::adLockOptimistic)) {
-        auto read = [&rs](const char* key) {
-            rs.SetFilter(QStringLiteral("Fieldname = '%1'").arg(QLatin1String(key)));
-            return rs.Eof() ? QVariant() : rs.Value(QStringLiteral("Value"));
+        auto read = [&rs](const QString& key) {
+            const auto v = catalogue::ReadSystemRow(rs, key);
+            return v ? QVariant(*v) : QVariant();
         };
-        fnYear = read("CurrentFnYear");
-        finDay = read("FinYearDay");
-        finMonth = read("FinYearMonth");
-        owner = read("MyCompanyName");
+        fnYear = read(catalogue::sys::CurrentFnYear);
+        finDay = read(catalogue::sys::FinYearDay);
+        finMonth = read(catalogue::sys::FinYearMonth);
+        owner = read(catalogue::sys::MyCompanyName);
         rs.Close();
     }
     FinYearStart = FinancialYearStart(fnYear, finDay, finMonth, today, &CurrentFnYearText);
-    OwnerCompanyName = owner.isValid() ? owner.toString() : QStringLiteral("Go to View, Options to set Company Name");
+    OwnerCompanyName = owner.isValid() ? owner.toString() : catalogue::OwnerCompanyNamePlaceholder;
 
     // A stored year outside the list still shows, so that saving the layout keeps it.
     if (FnYearCbo->findText(CurrentFnYearText) < 0 && IsFourDigitYear(CurrentFnYearText)) {
@@ -377,7 +365,7 @@ void frmMain::OpenBillingRecordset() {
 
 void frmMain::FillInvoiceGrids() {
     PendingRecordset = BillingRecordset.Clone();
-    const bool all = Setting("Outstanding Invoice Display", QStringLiteral("False")).compare(u"True", Qt::CaseInsensitive) == 0;
+    const bool all = catalogue::ReadBoolean(catalogue::OutstandingInvoiceDisplay).value_or(false);
     PendingRecordset.SetFilter(PendingInvoiceFilter(shownFinYearStart_, all));
     PendingRecordset.SetSort(QStringLiteral("[StageID], [Invoice Date]"));
     PendInv->Bind(PendingRecordset);
@@ -386,7 +374,6 @@ void frmMain::FillInvoiceGrids() {
 }
 
 void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
-    const QString prefix = pending ? QStringLiteral("Pend Col ") : QStringLiteral("Settled Col ");
     vatColumns_ = VatMultiplier != 0;
     if (vatColumns_) {
         grid->SetCols(8);
@@ -394,10 +381,10 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
     }
     // Every column's width is read back under the key it was saved under.
     for (int i = 0; i < grid->Cols(); ++i)
-        grid->SetColWidth(i, static_cast<int>(SettingNumber(prefix + QString::number(i) + QStringLiteral(" Width"), 1500).value()));
+        grid->SetColWidth(i, static_cast<int>(Number(pending ? catalogue::PendColWidth(i) : catalogue::SettledColWidth(i))));
     grid->SetColWidth(6, 0);
     grid->SetColWidth(pending ? 4 : 3, 0);
-    const uint overdue = ColourSetting("OverDueColour", 0xFFFFFF);
+    const uint overdue = Colour(catalogue::OverDueColour);
     const QDateTime now = QDateTime::currentDateTime();
     const int dateCols[2] = {2, pending ? 3 : 4};
     for (int r = 1; r < grid->Rows(); ++r) {
@@ -421,8 +408,7 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
 void frmMain::FormatMainGrids() {
     for (int i = 0; i < appModel_->columnCount(); ++i)
         AppGrid->setColumnWidth(
-            i, std::max(1, static_cast<int>(SettingNumber(QStringLiteral("Calendar Col %1 Width").arg(i), 1500).value()) /
-                               kTwips));
+            i, std::max(1, static_cast<int>(Number(catalogue::CalendarColWidth(i))) / kTwips));
     AppGrid->setColumnHidden(0, true);
 
     FormatInvoiceGrid(PendInv, true);
@@ -595,42 +581,34 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- closing ----------------------------------------------------------------------------
 
-void frmMain::SaveGridWidths(const QString& prefix, int count, const std::function<int(int)>& widthOf) {
+void frmMain::SaveGridWidths(catalogue::StoreValue (*key)(int), int count, const std::function<int(int)>& widthOf) {
     for (int i = 0; i < count; ++i) {
         const int width = widthOf(i);
-        if (width > 0) settings::SaveSetting(AppTitle, QStringLiteral("settings"), prefix.arg(i), QString::number(width));
+        if (width > 0) catalogue::WriteWholeNumber(key(i), width);
     }
 }
 
 void frmMain::SaveLayout() {
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : QRect(pos(), size());
-    SaveSettingValue(QStringLiteral("MainLeft"), QString::number(normal.x() * kTwips));
-    SaveSettingValue(QStringLiteral("MainTop"), QString::number(normal.y() * kTwips));
-    SaveSettingValue(QStringLiteral("MainWidth"), QString::number(normal.width() * kTwips));
-    SaveSettingValue(QStringLiteral("MainHeight"), QString::number(normal.height() * kTwips));
-    settings::SaveSetting(AppTitle, QStringLiteral("settings"), QStringLiteral("Split"), QString::number(wantedSplit_));
+    catalogue::WriteWholeNumber(catalogue::MainLeft, normal.x() * kTwips);
+    catalogue::WriteWholeNumber(catalogue::MainTop, normal.y() * kTwips);
+    catalogue::WriteWholeNumber(catalogue::MainWidth, normal.width() * kTwips);
+    catalogue::WriteWholeNumber(catalogue::MainHeight, normal.height() * kTwips);
+    catalogue::WriteWholeNumber(catalogue::Split, wantedSplit_);
 
     // Only a year reaches the System row.
     const QString year = FnYearCbo->currentText();
     if (IsFourDigitYear(year) && DbConnection().State() == db::adStateOpen) {
         db::Recordset rs;
         if (rs.Open(QStringLiteral("select fieldname, value from system"), DbConnection(), db::adOpenDynamic,
-                    db::adLockOptimistic)) {
-            rs.SetFilter(QStringLiteral("Fieldname = 'CurrentFnYear'"));
-            if (rs.Eof()) {
-                rs.AddNew();
-                rs.SetValue(QStringLiteral("fieldname"), QStringLiteral("CurrentFnYear"));
-            }
-            rs.SetValue(QStringLiteral("value"), year);
-            rs.Update();
-            rs.Close();
-        }
+                    db::adLockOptimistic))
+            catalogue::WriteSystemRow(rs, catalogue::sys::CurrentFnYear, year);
     }
-    SaveSettingValue(QStringLiteral("Maintabctl"), QString::number(MainTabctl->currentIndex()));
+    catalogue::WriteWholeNumber(catalogue::Maintabctl, MainTabctl->currentIndex());
 
-    SaveGridWidths(QStringLiteral("Pend Col %1 Width"), PendInv->Cols(), [this](int i) { return PendInv->ColWidth(i); });
-    SaveGridWidths(QStringLiteral("Settled Col %1 Width"), SetInv->Cols(), [this](int i) { return SetInv->ColWidth(i); });
-    SaveGridWidths(QStringLiteral("Calendar Col %1 Width"), appModel_->columnCount(), [this](int i) {
+    SaveGridWidths(&catalogue::PendColWidth, PendInv->Cols(), [this](int i) { return PendInv->ColWidth(i); });
+    SaveGridWidths(&catalogue::SettledColWidth, SetInv->Cols(), [this](int i) { return SetInv->ColWidth(i); });
+    SaveGridWidths(&catalogue::CalendarColWidth, appModel_->columnCount(), [this](int i) {
         return AppGrid->isColumnHidden(i) ? 0 : AppGrid->columnWidth(i) * kTwips;
     });
 }

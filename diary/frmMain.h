@@ -20,6 +20,9 @@ class cSplitter;
 namespace db {
 class RecordsetModel;
 }
+namespace catalogue {
+struct StoreValue;
+}
 
 // The hub window: the shown month's appointments beside the calendar, and the pending and
 // settled invoices of the selected financial year with their totals.
@@ -110,7 +113,7 @@ private:
     void ApplyBoxes(const ControlBoxes& boxes);
     void ShowTabControls();
     void FormatInvoiceGrid(FlexGrid* grid, bool pending);
-    void SaveGridWidths(const QString& prefix, int count, const std::function<int(int)>& widthOf);
+    void SaveGridWidths(catalogue::StoreValue (*key)(int), int count, const std::function<int(int)>& widthOf);
 
     Ui::frmMain ui_;
     cSplitter* m_cSplit = nullptr;
