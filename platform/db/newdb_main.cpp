@@ -8,7 +8,12 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTextStream err(stderr);
     const QStringList args = app.arguments();
-    if (args.size() != 2) {
+    if (args.size() == 2 && (args[1] == u"-h" || args[1] == u"--help")) {
+        QTextStream(stdout) << "usage: tollbook-newdb PATH\nWrites a new, empty Ambrelle database; an existing file is left alone.\n";
+        return 0;
+    }
+    // A name that looks like an option is far more likely a mistyped one than a file name.
+    if (args.size() != 2 || args[1].startsWith(u'-')) {
         err << "usage: tollbook-newdb PATH\n";
         return 2;
     }
