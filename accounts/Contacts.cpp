@@ -4,6 +4,7 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include "core/toolbar.h"
 #include "core/forms.h"
 #include "core/globals.h"
 #include "platform/ui/prompts.h"
@@ -24,12 +25,8 @@ Contacts::Contacts(QWidget* parent) : QDialog(parent) {
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Toolbar1->setGeometry(0, 0, width(), 38);
-    auto add = [this](const char* key, const QString& caption, const QString& tip,
-                      QStyle::StandardPixmap icon) {
-        QAction* a = Toolbar1->addAction(style()->standardIcon(icon), caption);
-        a->setObjectName(QString::fromLatin1(key));
-        a->setToolTip(tip);
-        connect(a, &QAction::triggered, this, [this, a] { Toolbar1_ButtonClick(a->objectName()); });
+    auto add = [this](const char* key, const QString& caption, const QString& tip, QStyle::StandardPixmap icon) {
+        AddKeyedButton(Toolbar1, key, caption, tip, icon, [this](const QString& k) { Toolbar1_ButtonClick(k); });
     };
     add("btnSave", QStringLiteral("Save"), QStringLiteral("Click here to save your changes"),
         QStyle::SP_DialogSaveButton);

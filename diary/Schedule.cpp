@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include "core/toolbar.h"
 #include "core/formatting.h"
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
@@ -53,12 +54,8 @@ Schedule::Schedule(QWidget* parent) : QDialog(parent) {
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ui_.MainLayout->insertWidget(0, Toolbar1);
-    auto add = [this](const char* key, const QString& caption, const QString& tip,
-                      QStyle::StandardPixmap icon) {
-        QAction* a = Toolbar1->addAction(style()->standardIcon(icon), caption);
-        a->setObjectName(QString::fromLatin1(key));
-        a->setToolTip(tip);
-        connect(a, &QAction::triggered, this, [this, a] { Toolbar1_ButtonClick(a->objectName()); });
+    auto add = [this](const char* key, const QString& caption, const QString& tip, QStyle::StandardPixmap icon) {
+        AddKeyedButton(Toolbar1, key, caption, tip, icon, [this](const QString& k) { Toolbar1_ButtonClick(k); });
     };
     add("btnCancel", QStringLiteral("Cancel"),
         QStringLiteral("Cancel the changes made to this entry."), QStyle::SP_DialogCancelButton);

@@ -475,10 +475,20 @@ void frmMain::FnYearCbo_Click() {
 
 // ---- appointments -----------------------------------------------------------------------
 
-void frmMain::ShowSchedule() {
+void frmMain::ShowSchedule(bool monthBeforeFormat) {
     Forms::get<Schedule>(this)->exec();
     // Each showing loads afresh from CurrentJobID.
     Forms::unload<Schedule>();
+    // What the editor changed shows everywhere: the grid, the invoices and the calendar.
+    CurrentJobID = 0;
+    AppointmentRecordset.Requery();
+    PendingRecordset.Close();
+    BillingRecordset.Close();
+    OpenBillingRecordset();
+    FillInvoiceGrids();
+    if (monthBeforeFormat) ShowMonthAppointments();
+    FormatMainGrids();
+    if (!monthBeforeFormat) ShowMonthAppointments();
 }
 
 void frmMain::AppGrid_DblClick() {
@@ -488,28 +498,12 @@ void frmMain::AppGrid_DblClick() {
     if (rs.State() == db::adStateOpen && !rs.Eof() && !rs.Bof())
         CurrentJobID = AppointmentRecordset.Value(QStringLiteral("JobID")).toInt();
     AppGrid->setFocus();
-    ShowSchedule();
-    CurrentJobID = 0;
-    AppointmentRecordset.Requery();
-    PendingRecordset.Close();
-    BillingRecordset.Close();
-    OpenBillingRecordset();
-    FillInvoiceGrids();
-    ShowMonthAppointments();
-    FormatMainGrids();
+    ShowSchedule(true);
 }
 
 void frmMain::mnuFileNewApp_Click() {
     CurrentJobID = 0;
-    ShowSchedule();
-    CurrentJobID = 0;
-    AppointmentRecordset.Requery();
-    PendingRecordset.Close();
-    BillingRecordset.Close();
-    OpenBillingRecordset();
-    FillInvoiceGrids();
-    FormatMainGrids();
-    ShowMonthAppointments();
+    ShowSchedule(false);
 }
 
 // ---- layout -----------------------------------------------------------------------------

@@ -108,7 +108,9 @@ protected:
 
 private:
     void CreateCalendar();
-    void ShowSchedule();
+    // Shows the appointment editor, then refreshes what it may have changed (the two commands
+    // order the last two steps differently).
+    void ShowSchedule(bool monthBeforeFormat);
     void SetCalendar(const char* property, const QVariant& value);
     void ApplyBoxes(const ControlBoxes& boxes);
     void ShowTabControls();

@@ -51,4 +51,17 @@ QDateTime At(int y, int m, int d, int h = 0, int min = 0);
 // Rows of a record set's field, from the current row to the end, joined with ",".
 QString Column(db::Recordset& rs, const QString& field);
 
+// The main window's invoice query: a grouped join whose rows are written through aliases.
+inline const QString kBilling = QStringLiteral(
+    "SELECT Billing.InvoiceNumber AS [Invoice Number], Companies.CompanyName AS Company, "
+    "Billing.BillingDate AS "
+    "[Invoice Date], Billing.PaymentDueDate AS [Payment Due On], Billing.PaymentDate as [Payment "
+    "Date], "
+    "Billing.InvoiceAmount AS Amount, Billing.Stage AS StageID FROM Companies INNER JOIN Billing "
+    "ON "
+    "Companies.CompanyID = Billing.CompanyID GROUP BY Billing.InvoiceNumber, "
+    "Companies.CompanyName, "
+    "Billing.BillingDate, Billing.InvoiceAmount, Billing.PaymentDueDate, Billing.PaymentDate, "
+    "Billing.Stage ");
+
 }  // namespace dbtest

@@ -10,17 +10,6 @@
 using namespace dbtest;
 
 namespace {
-const QString kBilling = QStringLiteral(
-    "SELECT Billing.InvoiceNumber AS [Invoice Number], Companies.CompanyName AS Company, "
-    "Billing.BillingDate AS "
-    "[Invoice Date], Billing.PaymentDueDate AS [Payment Due On], Billing.PaymentDate as [Payment "
-    "Date], "
-    "Billing.InvoiceAmount AS Amount, Billing.Stage AS StageID FROM Companies INNER JOIN Billing "
-    "ON "
-    "Companies.CompanyID = Billing.CompanyID GROUP BY Billing.InvoiceNumber, "
-    "Companies.CompanyName, "
-    "Billing.BillingDate, Billing.InvoiceAmount, Billing.PaymentDueDate, Billing.PaymentDate, "
-    "Billing.Stage ");
 const QString kOutgoings = QStringLiteral(
     "select recordid, scheduleid, type, description, milage, amount, reciept, date as [ndate] from "
     "outgoings");

@@ -15,17 +15,6 @@ const QString kJobs = QStringLiteral(
     "select JobID, Start, Finish, Duration, Description, PO_Number, Fee, CustomerID, StageID, "
     "Cancelled, "
     "invoicenumber, masterappointment, pattern, Outlook_LastUpdate FROM JobDetails;");
-const QString kBilling = QStringLiteral(
-    "SELECT Billing.InvoiceNumber AS [Invoice Number], Companies.CompanyName AS Company, "
-    "Billing.BillingDate AS "
-    "[Invoice Date], Billing.PaymentDueDate AS [Payment Due On], Billing.PaymentDate as [Payment "
-    "Date], "
-    "Billing.InvoiceAmount AS Amount, Billing.Stage AS StageID FROM Companies INNER JOIN Billing "
-    "ON "
-    "Companies.CompanyID = Billing.CompanyID GROUP BY Billing.InvoiceNumber, "
-    "Companies.CompanyName, "
-    "Billing.BillingDate, Billing.InvoiceAmount, Billing.PaymentDueDate, Billing.PaymentDate, "
-    "Billing.Stage ");
 const QString kAppointments = QStringLiteral(
     "select JobID, Start, Finish, Description, CompanyName as Customer, Duration, PO_Number, "
     "iif(invoicenumber = 0, 'No', 'Yes') as 'Invoiced?' FROM JobDetails inner join companies on "

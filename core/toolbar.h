@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStyle>
+#include <QToolBar>
+
+#include <functional>
+
+// Adds a button whose key (its object name, "btnSave") is what the window's toolbar handler
+// is dispatched on, as every toolbar of the program is.
+inline QAction* AddKeyedButton(QToolBar* bar, const char* key, const QString& caption, const QString& tip,
+                               QStyle::StandardPixmap icon, const std::function<void(const QString&)>& onClick) {
+    QAction* a = bar->addAction(bar->style()->standardIcon(icon), caption);
+    a->setObjectName(QString::fromLatin1(key));
+    a->setToolTip(tip);
+    QObject::connect(a, &QAction::triggered, bar, [a, onClick] { onClick(a->objectName()); });
+    return a;
+}
