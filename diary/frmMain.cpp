@@ -11,6 +11,8 @@
 #include "core/flexgrid.h"
 #include "core/formatting.h"
 #include "core/forms.h"
+#include "core/frmOptions.h"
+#include "core/forms.h"
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
 #include "diary/Schedule.h"
@@ -113,8 +115,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     mnuCxtSchedule->setObjectName(QStringLiteral("mnuCxtSchedule"));
     mnuCxtSchedule->addActions({ui_.mnuEditApp, ui_.mnucxtNewApp, ui_.mnuEditExp});
     // Commands whose windows are not part of the program yet stay visible but unavailable.
-    const QList<QAction*> available{ui_.mnuExit, ui_.mnuViewCompanies, ui_.mnuFileNewApp, ui_.mnuEditApp,
-                                    ui_.mnucxtNewApp};
+    const QList<QAction*> available{ui_.mnuExit,       ui_.mnuViewCompanies, ui_.mnuViewConfig,
+                                    ui_.mnuFileNewApp, ui_.mnuEditApp,       ui_.mnucxtNewApp};
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
         a->setEnabled(available.contains(a));
@@ -164,6 +166,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(ui_.mnucxtNewApp, &QAction::triggered, this, &frmMain::mnuFileNewApp_Click);
     AppGrid->viewport()->installEventFilter(this);
     connect(ui_.mnuViewCompanies, &QAction::triggered, this, &frmMain::mnuViewCompanies_Click);
+    connect(ui_.mnuViewConfig, &QAction::triggered, this, &frmMain::mnuViewConfig_Click);
 
     m_cSplit = new cSplitter(this);
     connect(m_cSplit, &cSplitter::SplitComplete, this, &frmMain::m_cSplit_SplitComplete);
@@ -610,6 +613,15 @@ void frmMain::SaveLayout() {
 void frmMain::mnuExit_Click() { close(); }
 
 void frmMain::mnuViewCompanies_Click() { ShowCustomerWindow(this); }
+
+void frmMain::mnuViewConfig_Click() {
+    SaveLayout();
+    frmOptions* options = Forms::get<frmOptions>(this);
+    if (options->parentWidget() != this) options->setParent(this, options->windowFlags());
+    options->exec();
+    // Whatever the dialog changed takes effect at once, even after Cancel.
+    Form_Load();
+}
 
 void frmMain::closeEvent(QCloseEvent* event) {
     // Windows open beside this one close first; one that keeps unsaved edits stops the close.

@@ -99,6 +99,7 @@ public slots:
     void AppGrid_DblClick();
     void mnuFileNewApp_Click();
     void mnuViewCompanies_Click();
+    void mnuViewConfig_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

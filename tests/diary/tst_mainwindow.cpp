@@ -4,10 +4,13 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include "accounts/Companies_with_Contacts.h"
 #include "core/flexgrid.h"
 #include "core/forms.h"
+#include "core/frmOptions.h"
+#include "core/settingscatalogue.h"
 #include "core/globals.h"
 #include "diary/frmMain.h"
 #include "platform/com/com.h"
@@ -272,6 +275,21 @@ private slots:
         QVERIFY(w->close());
         QVERIFY(!Forms::find<Companies_with_Contacts>() || !Forms::find<Companies_with_Contacts>()->isVisible());
         QCOMPARE(DbConnection().State(), int(db::adStateClosed));
+    }
+
+    void optionsReloadTheWindowEvenWhenCancelled() {
+        auto w = Open();
+        ShowMonth(*w, 2024, 2, 10);
+        QTimer::singleShot(0, [] {
+            // A colour changed in the store while the dialog is open, then Cancel.
+            catalogue::WriteColour(catalogue::FreeColour, 0x00FF00);
+            Forms::find<frmOptions>()->cmdCancel_Click();
+        });
+        w->ui().mnuViewConfig->trigger();
+        QCOMPARE(w->ViewDate.date().month(), QDate::currentDate().month());
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("Color_A")).toUInt(), 0x00FF00u);
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("YearIN")).toInt(), QDate::currentDate().year());
+        QCOMPARE(w->YearCbo->count(), 11);
     }
 
     void worksWithoutTheCalendar() {
