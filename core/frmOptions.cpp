@@ -283,7 +283,7 @@ bool frmOptions::SaveOptions() {
     if (VATReg->isChecked()) {
         VATRate->setEnabled(true);
         if (!row(sys::VATRate, VATRate->text())) return false;
-        VatMultiplier = 1 + *rate / 100;
+        VatMultiplier = VatMultiplierFor(*rate);
     } else {
         if (!RemoveSystemRow(m_rsSystem, sys::VATRate))
             return stopped(sys::VATRate, db::LastError());

@@ -1,18 +1,17 @@
 #include "optionsrules.h"
 
 #include <QDate>
-#include <QLocale>
 #include <QRegularExpression>
-#include <cmath>
+
+#include "core/settingscatalogue.h"
 
 std::optional<double> ParseVatRate(const QString& text) {
-    QString t = text.trimmed();
-    if (t.endsWith(u'%')) t = t.chopped(1).trimmed();
-    if (t.isEmpty()) return std::nullopt;
-    bool ok = false;
-    double rate = t.toDouble(&ok);
-    if (!ok) rate = QLocale().toDouble(t, &ok);
-    if (!ok || !std::isfinite(rate) || rate < 0) return std::nullopt;
+    // A typed rate may end in the sign; the stored rule would quietly drop anything after it.
+    const QString t = text.trimmed();
+    const qsizetype percent = t.indexOf(u'%');
+    if (percent >= 0 && percent != t.size() - 1) return std::nullopt;
+    const auto rate = catalogue::VatRateFromText(t);
+    if (!rate || *rate < 0) return std::nullopt;
     return rate;
 }
 

@@ -1,5 +1,8 @@
 #include "settingscatalogue.h"
 
+#include <QLocale>
+#include <cmath>
+
 #include "core/globals.h"
 #include "platform/db/recordset.h"
 #include "platform/settings/settings.h"
@@ -187,6 +190,16 @@ std::optional<QString> SystemValue(db::Connection& connection, const QString& fi
                  db::adOpenForwardOnly, db::adLockReadOnly))
         return std::nullopt;
     return ReadSystemRow(rs, fieldName);
+}
+
+std::optional<double> VatRateFromText(const QString& text) {
+    const QString number = text.section(u'%', 0, 0).trimmed();
+    if (number.isEmpty()) return std::nullopt;
+    bool ok = false;
+    double rate = number.toDouble(&ok);
+    if (!ok) rate = QLocale().toDouble(number, &ok);
+    if (!ok || !std::isfinite(rate)) return std::nullopt;
+    return rate;
 }
 
 }  // namespace catalogue

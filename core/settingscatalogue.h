@@ -142,4 +142,10 @@ bool RemoveSystemRow(db::Recordset& rs, const QString& fieldName);
 // One read for a caller without a record set of its own.
 std::optional<QString> SystemValue(db::Connection& connection, const QString& fieldName);
 
+// The rate a VATRate value holds: the number before the first "%" ("17.5" and "17.5%" both
+// give 17.5); nullopt when that is empty or no finite number.
+std::optional<double> VatRateFromText(const QString& text);
+// What VatMultiplier holds for an owner registered at `rate` percent.
+inline double VatMultiplierFor(double rate) { return 1 + rate / 100; }
+
 }  // namespace catalogue

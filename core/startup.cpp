@@ -8,8 +8,7 @@
 #include "core/frmSplash.h"
 #include "core/globals.h"
 #include "core/maintenance.h"
-#include "platform/db/recordset.h"
-#include "platform/settings/settings.h"
+#include "core/settingscatalogue.h"
 #include "platform/ui/prompts.h"
 
 namespace {
@@ -79,33 +78,20 @@ CommandLineRequest ParseCommandLine(const QString& commandLine) {
     return request;
 }
 
-std::optional<double> VatMultiplierFromRate(const QVariant& value) {
-    if (!value.isValid()) return std::nullopt;
-    QString text = value.toString();
-    const qsizetype percent = text.indexOf(u'%');
-    if (percent >= 0) text = text.left(percent);
-    text = text.trimmed();
-    if (text.isEmpty()) return std::nullopt;
-    bool ok = false;
-    double rate = text.toDouble(&ok);
-    if (!ok) rate = QLocale().toDouble(text, &ok);
-    if (!ok) return std::nullopt;
-    return 1 + rate / 100;
-}
-
 bool Main(const QString& commandLine, const StartupHooks& hooks) {
     ui::SetMousePointer(ui::vbHourglass);
     const CommandLineRequest request = ParseCommandLine(commandLine);
     db::Connection& conn = DbConnection();
+    // An -i before -u still asks for its job.
+    if (request.invoiceNumber) StartInvoiceNumber = request.startInvoiceNumber;
     if (request.forgetConnection) {
-        settings::DeleteSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString"));
+        catalogue::DeleteValue(catalogue::ADOString);
     } else {
-        if (request.invoiceNumber) StartInvoiceNumber = request.startInvoiceNumber;
         SetStatus(QStringLiteral("Attempting to connect to datasource"));
-        conn.SetConnectionString(settings::GetSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString")));
+        conn.SetConnectionString(catalogue::ReadText(catalogue::ADOString));
         if (conn.ConnectionString().isEmpty()) {
             conn.SetConnectionString(DefaultConnectionString(ProgramFolder()));
-            settings::SaveSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString"), conn.ConnectionString());
+            catalogue::WriteText(catalogue::ADOString, conn.ConnectionString());
         }
         conn.SetCursorLocation(db::adUseClient);
         conn.Open();
@@ -131,20 +117,16 @@ bool Main(const QString& commandLine, const StartupHooks& hooks) {
             Forms::unload<frmSplash>();
             conn.Open();
             if (conn.State() == db::adStateOpen) {
-                settings::SaveSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString"), conn.ConnectionString());
+                catalogue::WriteText(catalogue::ADOString, conn.ConnectionString());
                 break;
             }
         }
     }
     SetStatus(QStringLiteral("Connection established"));
 
-    {
-        db::Recordset rs;
-        if (rs.Open(QStringLiteral("SELECT System.FieldName, System.Value From System"), conn, db::adOpenForwardOnly,
-                    db::adLockOptimistic) &&
-            rs.SetFilter(QStringLiteral("Fieldname = 'VATRate'")) && !rs.Eof()) {
-            if (const auto multiplier = VatMultiplierFromRate(rs.Value(QStringLiteral("Value")))) VatMultiplier = *multiplier;
-        }
+    // A missing row or a rate that is no number leaves the owner unregistered.
+    if (const auto value = catalogue::SystemValue(conn, catalogue::sys::VATRate)) {
+        if (const auto rate = catalogue::VatRateFromText(*value)) VatMultiplier = catalogue::VatMultiplierFor(*rate);
     }
 
     if (request.invoiceNumber) {

@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <QVariant>
 
 #include <functional>
-#include <optional>
 
 // What the command line asks for. Messages about bad arguments are shown while it is read.
 struct CommandLineRequest {
@@ -18,9 +16,6 @@ CommandLineRequest ParseCommandLine(const QString& commandLine);
 
 QString DefaultConnectionString(const QString& programFolder);
 QString PickedFileConnectionString(const QString& file, const QString& programFolder);
-
-// 1 + rate / 100 from a VATRate value ("17.5" or "17.5%"); nullopt when empty or no number.
-std::optional<double> VatMultiplierFromRate(const QVariant& value);
 
 // What start-up calls in the other subsystems.
 struct StartupHooks {

@@ -74,6 +74,29 @@ class TestSettingsCatalogue : public QObject {
         if (b) QCOMPARE(*b, value == 1);
     }
 
+    // The rule start-up reads a stored VATRate row by.
+    void vatRateText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("multiplier");  // 0 = no rate
+        QTest::newRow("17.5") << "17.5" << 1.175;
+        QTest::newRow("17.5%") << "17.5%" << 1.175;
+        QTest::newRow("blank before the sign") << "20 %" << 1.2;
+        QTest::newRow("text after the sign") << "17.5%x" << 1.175;
+        QTest::newRow("zero rate") << "0" << 1.0;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("sign alone") << "%" << 0.0;
+        QTest::newRow("words") << "standard" << 0.0;
+        QTest::newRow("infinite") << "inf" << 0.0;
+        QTest::newRow("not a number") << "nan" << 0.0;
+    }
+    void vatRateText() {
+        QFETCH(QString, text);
+        QFETCH(double, multiplier);
+        const auto rate = VatRateFromText(text);
+        QCOMPARE(rate.has_value(), multiplier != 0);
+        if (rate) QCOMPARE(VatMultiplierFor(*rate), multiplier);
+    }
+
     // An empty store: free white, busy blue, conflict red, headings light grey, today magenta,
     // appointments 09:00 to 17:30.
     void firstRunDefaults() {

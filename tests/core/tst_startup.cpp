@@ -118,25 +118,6 @@ private slots:
                  QStringLiteral("PROVIDER=MSDataShape;DBQ=/home/ann/Bücher/2026.mdb;DefaultDir=/opt/tb") + tail);
     }
 
-    void vatRate_data() {
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<double>("multiplier");  // 0 = left as it was
-        QTest::newRow("17.5") << QVariant(QStringLiteral("17.5")) << 1.175;
-        QTest::newRow("17.5%") << QVariant(QStringLiteral("17.5%")) << 1.175;
-        QTest::newRow("20 %") << QVariant(QStringLiteral("20 %")) << 1.2;
-        QTest::newRow("zero rate") << QVariant(QStringLiteral("0")) << 1.0;
-        QTest::newRow("empty") << QVariant(QString()) << 0.0;
-        QTest::newRow("null") << QVariant() << 0.0;
-        QTest::newRow("words") << QVariant(QStringLiteral("standard")) << 0.0;
-    }
-    void vatRate() {
-        QFETCH(QVariant, value);
-        QFETCH(double, multiplier);
-        const auto m = VatMultiplierFromRate(value);
-        if (multiplier == 0) QVERIFY(!m.has_value());
-        else QCOMPARE(m.value_or(-1), multiplier);
-    }
-
     void firstRunStoresDefaultStringAndShowsMainWindow() {
         TestEnv env;
         SetProgramFolder(env.programFolder());
@@ -219,14 +200,28 @@ private slots:
         QVERIFY(!QFile::exists(RepairFilePath(env.databasePath())));
     }
 
-    void invoiceJobWinsOverRepair() {
+    // -i wins over -r; an -i before -u keeps its number while the user picks the file.
+    void invoiceJob_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("asksForFile");
+        QTest::newRow("-r -i 50") << QStringLiteral("-r -i 50") << false;
+        QTest::newRow("-i 50 -u") << QStringLiteral("-i 50 -u") << true;
+    }
+    void invoiceJob() {
+        QFETCH(QString, line);
+        QFETCH(bool, asksForFile);
         TestEnv env;
         SetProgramFolder(env.programFolder());
         const int company = testsupport::AddCompany(env.connection(), QStringLiteral("Acme"));
         testsupport::AddInvoice(env.connection(), company, QDate(2026, 1, 5), db::Currency::fromUnits(10));
         env.connection().Close();
+        if (asksForFile)
+            env.prompts()
+                .ExpectMsgBox(QStringLiteral("select the database manually"), ui::vbOK)
+                .ExpectOpenFile(env.databasePath());
         Roads roads;
-        QVERIFY(Main(QStringLiteral("-r -i 50"), roads.hooks()));  // the log window stays open
+        QVERIFY(Main(line, roads.hooks()));  // the log window stays open
+        QVERIFY(env.allPromptsAnswered());
         QCOMPARE(roads.mainWindow, 0);
         QCOMPARE(DbConnection().State(), int(db::adStateClosed));
         QVERIFY(Forms::find<frmInfo>()->LogText().endsWith(QStringLiteral("Operation completed sucessfuly")));
