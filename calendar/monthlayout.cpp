@@ -29,6 +29,7 @@ constexpr SizeGeometry kBig{15,   420,  345,  270,  435,  285,  10,   true, 12,
 // clang-format on
 
 constexpr int kWeekLabelSize = 225;
+constexpr int kWeekFont = 7;
 constexpr int kLineTop = 15;
 
 // Two characters of the localised short weekday name: "Mo", "Tu", ...
@@ -176,6 +177,8 @@ std::optional<MonthLayout> ComputeMonthLayout(const MonthInput& in) {
                        kWeekLabelSize);
         w.visible = in.viewWeeks && r < out.rows;
         w.number = out.firstWeek + r;
+        w.text = QString::number(w.number);
+        w.fontSize = kWeekFont;
         w.foreColor = in.colorWeek;
         w.backColor = in.backColor;
     }

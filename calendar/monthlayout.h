@@ -42,11 +42,10 @@ int MonthInfoCode(int year, int month, int startDay);
 
 enum class CellKind { Empty, PreviousMonth, ShownMonth, NextMonth };
 
-struct Cell {
+// A text box of the grid: a day cell, a weekday heading or a week number.
+struct Box {
     QRect rect;  // twips
     bool visible = false;
-    CellKind kind = CellKind::Empty;
-    int day = 0;  // 0 when the cell shows no number
     QString text;
     OleColor foreColor = 0;
     OleColor backColor = 0;
@@ -54,22 +53,15 @@ struct Cell {
     bool bold = false;
 };
 
-struct Heading {
-    QRect rect;
-    bool visible = false;
-    QString text;
-    OleColor foreColor = 0;
-    OleColor backColor = 0;
-    int fontSize = 8;
-    bool bold = true;
+struct Cell : Box {
+    CellKind kind = CellKind::Empty;
+    int day = 0;  // 0 when the cell shows no number
 };
 
-struct WeekNumber {
-    QRect rect;
-    bool visible = false;
+using Heading = Box;
+
+struct WeekNumber : Box {
     int number = 0;
-    OleColor foreColor = 0;
-    OleColor backColor = 0;
 };
 
 struct GridLine {

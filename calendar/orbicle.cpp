@@ -8,10 +8,12 @@
 
 #include "calendar/aboutbox.h"
 #include "platform/com/propertybag.h"
+#include "platform/ui/olecolor.h"
 
 namespace {
 
 using orbicle::OleColor;
+using ui::ToQColor;
 
 std::atomic<int> g_liveInstances{0};
 
@@ -20,18 +22,9 @@ constexpr OleColor kSilver = 0x00C0C0C0;
 constexpr OleColor kBlack = 0x00000000;
 constexpr OleColor kGrey = 0x00808080;
 constexpr OleColor kMagenta = 0x00FF00FF;
-constexpr std::array<OleColor, 8> kDefaultColors{kWhite, kSilver, kWhite, kWhite,
-                                                 kWhite, kWhite,  kWhite, kWhite};
 constexpr std::array<const char*, 8> kColorNames{"Color_A", "Color_B", "Color_C", "Color_D",
                                                  "Color_E", "Color_F", "Color_G", "Color_H"};
 constexpr std::array<const char*, 3> kCursorNames{"Cursor1", "Cursor2", "Cursor3"};
-
-bool InRange(int v, int low, int high) { return v >= low && v <= high; }
-bool IsByte(int v) { return InRange(v, 0, 255); }
-
-QColor ToQColor(OleColor c) {
-    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
-}
 
 // Bag readers: a value that is missing, of the wrong kind or out of range gives the default.
 QString ReadText(const com::PropertyBag& bag, const char* key, const QString& def) {
@@ -77,8 +70,6 @@ QVariant PictureBytes(const QPixmap& p) {
     return bytes;
 }
 
-QVariant Color(OleColor c) { return qlonglong(c); }
-
 }  // namespace
 
 const QString Orbicle::kDefaultMask = QString(7, u'B') + QString(42, u'A');
@@ -100,60 +91,49 @@ Orbicle::~Orbicle() { --g_liveInstances; }
 
 int Orbicle::LiveInstances() { return g_liveInstances; }
 
+orbicle::MonthInput Orbicle::NewInstance() const {
+    orbicle::MonthInput d;
+    d.mask = kDefaultMask;
+    d.othersMonths = 3;
+    d.year = initialYear_;
+    d.month = initialMonth_;
+    d.labels = true;
+    d.colors = {kWhite, kSilver, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite};
+    d.colorLabels = kBlack;
+    d.colorDayIn = kBlack;
+    d.colorDayOut = kSilver;
+    d.backColor = kGrey;
+    d.colorWeek = kBlack;
+    d.gridColor = kBlack;
+    d.viewWeeks = true;
+    d.small = false;
+    d.startDay = 0;
+    d.todayColor = kMagenta;
+    return d;
+}
+
 void Orbicle::SetDefaults() {
-    colorMask_ = kDefaultMask;
-    othersMonths_ = 3;
-    yearIN_ = initialYear_;
-    monthIN_ = initialMonth_;
-    labels_ = true;
-    colors_ = kDefaultColors;
-    colorLabels_ = kBlack;
-    colorDayIn_ = kBlack;
-    colorDayOut_ = kSilver;
-    backColor_ = kGrey;
-    colorWeek_ = kBlack;
-    gridColor_ = kBlack;
-    viewWeeks_ = true;
+    shown_ = NewInstance();
     outputValue_ = 0;
     outputWeek_ = 255;
     outputInfo_ = 0;
-    small_ = false;
     cursors_ = {};
-    startDay_ = 0;
     setCMDay_ = 1;
     setCMColor_ = QStringLiteral("A");
     indexCM_ = 0;
-    todayColor_ = kMagenta;
 }
 
 orbicle::MonthInput Orbicle::Input() const {
-    orbicle::MonthInput in;
-    in.year = yearIN_;
-    in.month = monthIN_;
-    in.startDay = startDay_;
-    in.othersMonths = othersMonths_;
-    in.labels = labels_;
-    in.small = small_;
-    in.viewWeeks = viewWeeks_;
+    orbicle::MonthInput in = shown_;
     in.today = QDate::currentDate();
-    in.mask = colorMask_;
-    in.colors = colors_;
-    in.colorLabels = colorLabels_;
-    in.colorDayIn = colorDayIn_;
-    in.colorDayOut = colorDayOut_;
-    in.backColor = backColor_;
-    in.colorWeek = colorWeek_;
-    in.gridColor = gridColor_;
-    in.todayColor = todayColor_;
     in.locale = locale();
     return in;
 }
 
 void Orbicle::Action() {
     const auto layout = orbicle::ComputeMonthLayout(Input());
-    if (!layout)
-        return;  // the setters and the bag reader keep the state in range; nothing to show
-                 // otherwise
+    // The setters and the bag reader keep the state in range; otherwise there is nothing to show.
+    if (!layout) return;
     layout_ = *layout;
     setOutputInfo(layout_.outputInfo);
     setFixedSize(orbicle::ToPixels(layout_.size));
@@ -163,14 +143,14 @@ void Orbicle::Action() {
 }
 
 void Orbicle::SetCM() {
-    if (!InRange(setCMDay_, 1, orbicle::DaysInMonth(yearIN_, monthIN_))) return;
+    if (setCMDay_ < 1 || setCMDay_ > orbicle::DaysInMonth(shown_.year, shown_.month)) return;
     if (setCMColor_.size() != 1) return;
     const QChar letter = setCMColor_.at(0).toUpper();
     if (letter < u'A' || letter > u'H') return;
     const int position = layout_.startPosition + 7 + setCMDay_;  // counted from 1
     // A mask too short to reach the day is filled with blanks, which choose no colour and so
     // paint as the missing positions did.
-    QString mask = colorMask_.leftJustified(position, u' ');
+    QString mask = shown_.mask.leftJustified(position, u' ');
     mask[position - 1] = letter;
     for (QChar& ch : mask) ch = ch.toUpper();
     setColorMask(mask);
@@ -188,190 +168,63 @@ void Orbicle::InitProperties() {
 
 void Orbicle::ReadProperties(const QVariantList& list) {
     const com::PropertyBag bag = com::PropertyBag::FromVariant(list);
-    colorMask_ = ReadText(bag, "ColorMask", kDefaultMask);
-    othersMonths_ = ReadWhole(bag, "OthersMonths", 3, 0, 255);
-    yearIN_ = ReadWhole(bag, "YearIN", initialYear_, 1900, 2199);
-    monthIN_ = ReadWhole(bag, "MonthIN", initialMonth_, 1, 12);
-    labels_ = ReadBool(bag, "Labels", true);
-    for (int i = 0; i < 8; ++i) colors_[i] = ReadColor(bag, kColorNames[i], kDefaultColors[i]);
-    colorLabels_ = ReadColor(bag, "ColorLabels", kBlack);
-    colorDayIn_ = ReadColor(bag, "ColorDay_IN", kBlack);
-    colorDayOut_ = ReadColor(bag, "ColorDay_OUT", kSilver);
-    backColor_ = ReadColor(bag, "BackColor", kGrey);
-    colorWeek_ = ReadColor(bag, "ColorWeek", kBlack);
-    gridColor_ = ReadColor(bag, "GridColor", kBlack);
-    viewWeeks_ = ReadBool(bag, "ViewWeeks", true);
+    const orbicle::MonthInput d = NewInstance();
+    shown_.mask = ReadText(bag, "ColorMask", d.mask);
+    shown_.othersMonths = ReadWhole(bag, "OthersMonths", d.othersMonths, 0, 255);
+    shown_.year = ReadWhole(bag, "YearIN", d.year, 1900, 2199);
+    shown_.month = ReadWhole(bag, "MonthIN", d.month, 1, 12);
+    shown_.labels = ReadBool(bag, "Labels", d.labels);
+    for (int i = 0; i < 8; ++i) shown_.colors[i] = ReadColor(bag, kColorNames[i], d.colors[i]);
+    shown_.colorLabels = ReadColor(bag, "ColorLabels", d.colorLabels);
+    shown_.colorDayIn = ReadColor(bag, "ColorDay_IN", d.colorDayIn);
+    shown_.colorDayOut = ReadColor(bag, "ColorDay_OUT", d.colorDayOut);
+    shown_.backColor = ReadColor(bag, "BackColor", d.backColor);
+    shown_.colorWeek = ReadColor(bag, "ColorWeek", d.colorWeek);
+    shown_.gridColor = ReadColor(bag, "GridColor", d.gridColor);
+    shown_.viewWeeks = ReadBool(bag, "ViewWeeks", d.viewWeeks);
     outputValue_ = ReadWhole(bag, "OutputValue", 0, 0, 255);
-    small_ = ReadBool(bag, "Small", false);
+    shown_.small = ReadBool(bag, "Small", d.small);
     outputWeek_ = ReadWhole(bag, "OutputWeek", 255, 0, 255);
     outputInfo_ = ReadWhole(bag, "OutputInfo", 0, -32768, 32767);
     for (int i = 0; i < 3; ++i) cursors_[i] = ReadPicture(bag, kCursorNames[i]);
-    startDay_ = ReadWhole(bag, "StartDay", 0, 0, 7);
+    shown_.startDay = ReadWhole(bag, "StartDay", d.startDay, 0, 7);
     setCMDay_ = ReadWhole(bag, "SetCMDay", 1, 0, 255);
     setCMColor_ = ReadText(bag, "SetCMColor", QStringLiteral("A"));
     indexCM_ = ReadWhole(bag, "IndexCM", 0, 0, 255);
-    todayColor_ = ReadColor(bag, "TodayColor", kMagenta);
+    shown_.todayColor = ReadColor(bag, "TodayColor", d.todayColor);
     Action();
 }
 
 QVariantList Orbicle::WriteProperties() const {
     com::PropertyBag bag;
-    bag.WriteProperty(QStringLiteral("ColorMask"), colorMask_, kDefaultMask);
-    bag.WriteProperty(QStringLiteral("OthersMonths"), othersMonths_, 3);
-    bag.WriteProperty(QStringLiteral("YearIN"), yearIN_, initialYear_);
-    bag.WriteProperty(QStringLiteral("MonthIN"), monthIN_, initialMonth_);
-    bag.WriteProperty(QStringLiteral("Labels"), labels_, true);
-    for (int i = 0; i < 8; ++i)
-        bag.WriteProperty(QLatin1String(kColorNames[i]), Color(colors_[i]),
-                          Color(kDefaultColors[i]));
-    bag.WriteProperty(QStringLiteral("ColorLabels"), Color(colorLabels_), Color(kBlack));
-    bag.WriteProperty(QStringLiteral("ColorDay_IN"), Color(colorDayIn_), Color(kBlack));
-    bag.WriteProperty(QStringLiteral("ColorDay_OUT"), Color(colorDayOut_), Color(kSilver));
-    bag.WriteProperty(QStringLiteral("BackColor"), Color(backColor_), Color(kGrey));
-    bag.WriteProperty(QStringLiteral("ColorWeek"), Color(colorWeek_), Color(kBlack));
-    bag.WriteProperty(QStringLiteral("GridColor"), Color(gridColor_), Color(kBlack));
-    bag.WriteProperty(QStringLiteral("ViewWeeks"), viewWeeks_, true);
-    bag.WriteProperty(QStringLiteral("OutputValue"), outputValue_);  // always written
-    bag.WriteProperty(QStringLiteral("Small"), small_, false);
-    bag.WriteProperty(QStringLiteral("OutputWeek"), outputWeek_);  // always written
-    bag.WriteProperty(QStringLiteral("OutputInfo"), outputInfo_, 0);
-    for (int i = 0; i < 3; ++i)
-        bag.WriteProperty(QLatin1String(kCursorNames[i]), PictureBytes(cursors_[i]));
-    bag.WriteProperty(QStringLiteral("StartDay"), startDay_, 0);
-    bag.WriteProperty(QStringLiteral("SetCMDay"), setCMDay_, 1);
-    bag.WriteProperty(QStringLiteral("SetCMColor"), setCMColor_, QStringLiteral("A"));
-    bag.WriteProperty(QStringLiteral("IndexCM"), indexCM_, 0);
-    bag.WriteProperty(QStringLiteral("TodayColor"), Color(todayColor_), Color(kMagenta));
+    const orbicle::MonthInput d = NewInstance();
+    const auto write = [&bag](const char* key, const QVariant& v, const QVariant& def) {
+        bag.WriteProperty(QLatin1String(key), v, def);
+    };
+    write("ColorMask", shown_.mask, d.mask);
+    write("OthersMonths", shown_.othersMonths, d.othersMonths);
+    write("YearIN", shown_.year, d.year);
+    write("MonthIN", shown_.month, d.month);
+    write("Labels", shown_.labels, d.labels);
+    for (int i = 0; i < 8; ++i) write(kColorNames[i], shown_.colors[i], d.colors[i]);
+    write("ColorLabels", shown_.colorLabels, d.colorLabels);
+    write("ColorDay_IN", shown_.colorDayIn, d.colorDayIn);
+    write("ColorDay_OUT", shown_.colorDayOut, d.colorDayOut);
+    write("BackColor", shown_.backColor, d.backColor);
+    write("ColorWeek", shown_.colorWeek, d.colorWeek);
+    write("GridColor", shown_.gridColor, d.gridColor);
+    write("ViewWeeks", shown_.viewWeeks, d.viewWeeks);
+    write("OutputValue", outputValue_, QVariant());  // no default: always written
+    write("Small", shown_.small, d.small);
+    write("OutputWeek", outputWeek_, QVariant());
+    write("OutputInfo", outputInfo_, 0);
+    for (int i = 0; i < 3; ++i) write(kCursorNames[i], PictureBytes(cursors_[i]), QVariant());
+    write("StartDay", shown_.startDay, d.startDay);
+    write("SetCMDay", setCMDay_, 1);
+    write("SetCMColor", setCMColor_, QStringLiteral("A"));
+    write("IndexCM", indexCM_, 0);
+    write("TodayColor", shown_.todayColor, d.todayColor);
     return bag.ToVariant();
-}
-
-void Orbicle::Stored(const char* name, bool repaint) {
-    emit PropertyChanged(QLatin1String(name));
-    if (repaint) Action();
-}
-
-void Orbicle::setColorMask(const QString& v) {
-    colorMask_ = v;
-    Stored("ColorMask", true);
-}
-
-void Orbicle::setOthersMonths(int v) {
-    if (!IsByte(v)) return;
-    othersMonths_ = v;
-    Stored("OthersMonths", true);
-}
-
-void Orbicle::setYearIN(int v) {
-    if (!InRange(v, 1900, 2199)) return;
-    yearIN_ = v;
-    Stored("YearIN", true);
-}
-
-void Orbicle::setMonthIN(int v) {
-    if (!InRange(v, 1, 12)) return;
-    monthIN_ = v;
-    Stored("MonthIN", true);
-}
-
-void Orbicle::setLabels(bool v) {
-    labels_ = v;
-    Stored("Labels", true);
-}
-
-void Orbicle::SetColor(int index, uint v, const char* name) {
-    colors_[index] = v;
-    Stored(name, true);
-}
-
-void Orbicle::setColorLabels(uint v) {
-    colorLabels_ = v;
-    Stored("ColorLabels", true);
-}
-
-void Orbicle::setColorDay_IN(uint v) {
-    colorDayIn_ = v;
-    Stored("ColorDay_IN", true);
-}
-
-void Orbicle::setColorDay_OUT(uint v) {
-    colorDayOut_ = v;
-    Stored("ColorDay_OUT", true);
-}
-
-void Orbicle::setBackColor(uint v) {
-    backColor_ = v;
-    Stored("BackColor", true);
-}
-
-void Orbicle::setColorWeek(uint v) {
-    colorWeek_ = v;
-    Stored("ColorWeek", true);
-}
-
-void Orbicle::setGridColor(uint v) {
-    gridColor_ = v;
-    Stored("GridColor", true);
-}
-
-void Orbicle::setViewWeeks(bool v) {
-    viewWeeks_ = v;
-    Stored("ViewWeeks", true);
-}
-
-void Orbicle::setOutputValue(int v) {
-    if (!IsByte(v)) return;
-    outputValue_ = v;
-    Stored("OutputValue", false);
-}
-
-void Orbicle::setOutputWeek(int v) {
-    if (!IsByte(v)) return;
-    outputWeek_ = v;
-    Stored("OutputWeek", false);
-}
-
-void Orbicle::setOutputInfo(int v) {
-    if (!InRange(v, -32768, 32767)) return;
-    outputInfo_ = v;
-    Stored("OutputInfo", false);
-}
-
-void Orbicle::setSmall(bool v) {
-    small_ = v;
-    Stored("Small", true);
-}
-
-void Orbicle::SetCursorPicture(int index, const QPixmap& v, const char* name) {
-    cursors_[index] = v;
-    Stored(name, true);
-}
-
-void Orbicle::setStartDay(int v) {
-    if (!InRange(v, 0, 7)) return;
-    startDay_ = v;
-    Stored("StartDay", true);
-}
-
-void Orbicle::setSetCMDay(int v) {
-    if (!IsByte(v)) return;
-    setCMDay_ = v;
-    Stored("SetCMDay", false);
-}
-
-void Orbicle::setSetCMColor(const QString& v) {
-    setCMColor_ = v;
-    Stored("SetCMColor", false);
-}
-
-void Orbicle::setIndexCM(int v) {
-    if (!IsByte(v)) return;
-    indexCM_ = v;
-    Stored("IndexCM", false);
-}
-
-void Orbicle::setTodayColor(uint v) {
-    todayColor_ = v;
-    Stored("TodayColor", true);
 }
 
 QSize Orbicle::sizeHint() const { return orbicle::ToPixels(layout_.size); }
@@ -380,24 +233,21 @@ void Orbicle::paintEvent(QPaintEvent*) {
     using orbicle::ToPixels;
     QPainter p(this);
     p.fillRect(rect(), ToQColor(layout_.backColor));
-    const auto box = [&p, this](const QRect& twips, OleColor back, OleColor fore,
-                                const QString& text, int points, bool bold) {
-        const QRect r = ToPixels(twips);
-        p.fillRect(r, ToQColor(back));
-        if (text.isEmpty()) return;
+    const auto box = [&p, this](const orbicle::Box& b) {
+        if (!b.visible) return;
+        const QRect r = ToPixels(b.rect);
+        p.fillRect(r, ToQColor(b.backColor));
+        if (b.text.isEmpty()) return;
         QFont f = font();
-        f.setPointSize(points);
-        f.setBold(bold);
+        f.setPointSize(b.fontSize);
+        f.setBold(b.bold);
         p.setFont(f);
-        p.setPen(ToQColor(fore));
-        p.drawText(r, Qt::AlignCenter, text);
+        p.setPen(ToQColor(b.foreColor));
+        p.drawText(r, Qt::AlignCenter, b.text);
     };
-    for (const auto& h : layout_.headings)
-        if (h.visible) box(h.rect, h.backColor, h.foreColor, h.text, h.fontSize, h.bold);
-    for (const auto& c : layout_.cells)
-        if (c.visible) box(c.rect, c.backColor, c.foreColor, c.text, c.fontSize, c.bold);
-    for (const auto& w : layout_.weeks)
-        if (w.visible) box(w.rect, w.backColor, w.foreColor, QString::number(w.number), 7, false);
+    for (const auto& h : layout_.headings) box(h);
+    for (const auto& c : layout_.cells) box(c);
+    for (const auto& w : layout_.weeks) box(w);
     // Lines lie on top of the cells, which reach under them.
     const auto line = [&p](const orbicle::GridLine& l) {
         if (!l.visible) return;
@@ -442,9 +292,7 @@ void Orbicle::mousePressEvent(QMouseEvent* event) {
             if (cell.kind == orbicle::CellKind::PreviousMonth) value = cell.day + 100;
             if (cell.kind == orbicle::CellKind::NextMonth) value = cell.day + 200;
             setOutputValue(value);
-            const int startDay = orbicle::ResolveStartDay(startDay_, locale());
-            setOutputWeek(orbicle::WeekOfYear(QDate(yearIN_, monthIN_, 1), startDay) +
-                          hit.index / 7);
+            setOutputWeek(layout_.firstWeek + hit.index / 7);
             setIndexCM(hit.index + 8);
             if (event->button() == Qt::RightButton)
                 emit RightClick();

@@ -65,72 +65,72 @@ public:
     Q_INVOKABLE void ReadProperties(const QVariantList& bag);
     Q_INVOKABLE QVariantList WriteProperties() const;
 
-    QString ColorMask() const { return colorMask_; }
-    int OthersMonths() const { return othersMonths_; }
-    int YearIN() const { return yearIN_; }
-    int MonthIN() const { return monthIN_; }
-    bool Labels() const { return labels_; }
-    uint Color_A() const { return colors_[0]; }
-    uint Color_B() const { return colors_[1]; }
-    uint Color_C() const { return colors_[2]; }
-    uint Color_D() const { return colors_[3]; }
-    uint Color_E() const { return colors_[4]; }
-    uint Color_F() const { return colors_[5]; }
-    uint Color_G() const { return colors_[6]; }
-    uint Color_H() const { return colors_[7]; }
-    uint ColorLabels() const { return colorLabels_; }
-    uint ColorDay_IN() const { return colorDayIn_; }
-    uint ColorDay_OUT() const { return colorDayOut_; }
-    uint BackColor() const { return backColor_; }
-    uint ColorWeek() const { return colorWeek_; }
-    uint GridColor() const { return gridColor_; }
-    bool ViewWeeks() const { return viewWeeks_; }
+    QString ColorMask() const { return shown_.mask; }
+    int OthersMonths() const { return shown_.othersMonths; }
+    int YearIN() const { return shown_.year; }
+    int MonthIN() const { return shown_.month; }
+    bool Labels() const { return shown_.labels; }
+    uint Color_A() const { return shown_.colors[0]; }
+    uint Color_B() const { return shown_.colors[1]; }
+    uint Color_C() const { return shown_.colors[2]; }
+    uint Color_D() const { return shown_.colors[3]; }
+    uint Color_E() const { return shown_.colors[4]; }
+    uint Color_F() const { return shown_.colors[5]; }
+    uint Color_G() const { return shown_.colors[6]; }
+    uint Color_H() const { return shown_.colors[7]; }
+    uint ColorLabels() const { return shown_.colorLabels; }
+    uint ColorDay_IN() const { return shown_.colorDayIn; }
+    uint ColorDay_OUT() const { return shown_.colorDayOut; }
+    uint BackColor() const { return shown_.backColor; }
+    uint ColorWeek() const { return shown_.colorWeek; }
+    uint GridColor() const { return shown_.gridColor; }
+    bool ViewWeeks() const { return shown_.viewWeeks; }
     int OutputValue() const { return outputValue_; }
     int OutputWeek() const { return outputWeek_; }
     int OutputInfo() const { return outputInfo_; }
-    bool Small() const { return small_; }
+    bool Small() const { return shown_.small; }
     QPixmap Cursor1() const { return cursors_[0]; }
     QPixmap Cursor2() const { return cursors_[1]; }
     QPixmap Cursor3() const { return cursors_[2]; }
-    int StartDay() const { return startDay_; }
+    int StartDay() const { return shown_.startDay; }
     int SetCMDay() const { return setCMDay_; }
     QString SetCMColor() const { return setCMColor_; }
     int IndexCM() const { return indexCM_; }
-    uint TodayColor() const { return todayColor_; }
+    uint TodayColor() const { return shown_.todayColor; }
 
     // Assignments out of a property's range are ignored: the old value stays, nothing repaints.
-    void setColorMask(const QString& v);
-    void setOthersMonths(int v);
-    void setYearIN(int v);
-    void setMonthIN(int v);
-    void setLabels(bool v);
-    void setColor_A(uint v) { SetColor(0, v, "Color_A"); }
-    void setColor_B(uint v) { SetColor(1, v, "Color_B"); }
-    void setColor_C(uint v) { SetColor(2, v, "Color_C"); }
-    void setColor_D(uint v) { SetColor(3, v, "Color_D"); }
-    void setColor_E(uint v) { SetColor(4, v, "Color_E"); }
-    void setColor_F(uint v) { SetColor(5, v, "Color_F"); }
-    void setColor_G(uint v) { SetColor(6, v, "Color_G"); }
-    void setColor_H(uint v) { SetColor(7, v, "Color_H"); }
-    void setColorLabels(uint v);
-    void setColorDay_IN(uint v);
-    void setColorDay_OUT(uint v);
-    void setBackColor(uint v);
-    void setColorWeek(uint v);
-    void setGridColor(uint v);
-    void setViewWeeks(bool v);
-    void setOutputValue(int v);
-    void setOutputWeek(int v);
-    void setOutputInfo(int v);
-    void setSmall(bool v);
-    void setCursor1(const QPixmap& v) { SetCursorPicture(0, v, "Cursor1"); }
-    void setCursor2(const QPixmap& v) { SetCursorPicture(1, v, "Cursor2"); }
-    void setCursor3(const QPixmap& v) { SetCursorPicture(2, v, "Cursor3"); }
-    void setStartDay(int v);
-    void setSetCMDay(int v);
-    void setSetCMColor(const QString& v);
-    void setIndexCM(int v);
-    void setTodayColor(uint v);
+    void setColorMask(const QString& v) { Show(shown_.mask, v, "ColorMask"); }
+    void setOthersMonths(int v) { Show(shown_.othersMonths, v, "OthersMonths", 0, 255); }
+    void setYearIN(int v) { Show(shown_.year, v, "YearIN", 1900, 2199); }
+    void setMonthIN(int v) { Show(shown_.month, v, "MonthIN", 1, 12); }
+    void setLabels(bool v) { Show(shown_.labels, v, "Labels"); }
+    void setColor_A(uint v) { Show(shown_.colors[0], v, "Color_A"); }
+    void setColor_B(uint v) { Show(shown_.colors[1], v, "Color_B"); }
+    void setColor_C(uint v) { Show(shown_.colors[2], v, "Color_C"); }
+    void setColor_D(uint v) { Show(shown_.colors[3], v, "Color_D"); }
+    void setColor_E(uint v) { Show(shown_.colors[4], v, "Color_E"); }
+    void setColor_F(uint v) { Show(shown_.colors[5], v, "Color_F"); }
+    void setColor_G(uint v) { Show(shown_.colors[6], v, "Color_G"); }
+    void setColor_H(uint v) { Show(shown_.colors[7], v, "Color_H"); }
+    void setColorLabels(uint v) { Show(shown_.colorLabels, v, "ColorLabels"); }
+    void setColorDay_IN(uint v) { Show(shown_.colorDayIn, v, "ColorDay_IN"); }
+    void setColorDay_OUT(uint v) { Show(shown_.colorDayOut, v, "ColorDay_OUT"); }
+    void setBackColor(uint v) { Show(shown_.backColor, v, "BackColor"); }
+    void setColorWeek(uint v) { Show(shown_.colorWeek, v, "ColorWeek"); }
+    void setGridColor(uint v) { Show(shown_.gridColor, v, "GridColor"); }
+    void setViewWeeks(bool v) { Show(shown_.viewWeeks, v, "ViewWeeks"); }
+    void setOutputValue(int v) { Keep(outputValue_, v, "OutputValue", 0, 255); }
+    void setOutputWeek(int v) { Keep(outputWeek_, v, "OutputWeek", 0, 255); }
+    void setOutputInfo(int v) { Keep(outputInfo_, v, "OutputInfo", -32768, 32767); }
+    void setSmall(bool v) { Show(shown_.small, v, "Small"); }
+    void setCursor1(const QPixmap& v) { Show(cursors_[0], v, "Cursor1"); }
+    void setCursor2(const QPixmap& v) { Show(cursors_[1], v, "Cursor2"); }
+    void setCursor3(const QPixmap& v) { Show(cursors_[2], v, "Cursor3"); }
+    void setStartDay(int v) { Show(shown_.startDay, v, "StartDay", 0, 7); }
+    void setSetCMDay(int v) { Keep(setCMDay_, v, "SetCMDay", 0, 255); }
+    void setSetCMColor(const QString& v) { Keep(setCMColor_, v, "SetCMColor"); }
+    void setIndexCM(int v) { Keep(indexCM_, v, "IndexCM", 0, 255); }
+    void setTodayColor(uint v) { Show(shown_.todayColor, v, "TodayColor"); }
 
     // What is on screen, as the last Action laid it out.
     const orbicle::MonthLayout& Layout() const { return layout_; }
@@ -157,40 +157,43 @@ private:
         int index = 0;
     };
     Hit HitTest(const QPoint& pixel) const;
+    // The display properties of a new instance: also what a bag read falls back to and what a
+    // bag write leaves out.
+    orbicle::MonthInput NewInstance() const;
     void SetDefaults();
     orbicle::MonthInput Input() const;
-    // Store, notify and, for display properties, repaint.
-    void Stored(const char* name, bool repaint);
-    void SetColor(int index, uint v, const char* name);
-    void SetCursorPicture(int index, const QPixmap& v, const char* name);
+    // Display properties store, notify and repaint; the others only store and notify.
+    template <class T>
+    void Show(T& field, const T& v, const char* name) {
+        field = v;
+        emit PropertyChanged(QLatin1String(name));
+        Action();
+    }
+    template <class T>
+    void Keep(T& field, const T& v, const char* name) {
+        field = v;
+        emit PropertyChanged(QLatin1String(name));
+    }
+    void Show(int& field, int v, const char* name, int low, int high) {
+        if (v >= low && v <= high) Show(field, v, name);
+    }
+    void Keep(int& field, int v, const char* name, int low, int high) {
+        if (v >= low && v <= high) Keep(field, v, name);
+    }
 
     // The month shown at creation, the default for a saved instance without one.
     int initialYear_ = 0;
     int initialMonth_ = 0;
 
-    QString colorMask_;
-    int othersMonths_ = 3;
-    int yearIN_ = 0;
-    int monthIN_ = 0;
-    bool labels_ = true;
-    std::array<uint, 8> colors_{};
-    uint colorLabels_ = 0;
-    uint colorDayIn_ = 0;
-    uint colorDayOut_ = 0;
-    uint backColor_ = 0;
-    uint colorWeek_ = 0;
-    uint gridColor_ = 0;
-    bool viewWeeks_ = true;
+    // The display properties, as a repaint takes them (today and the locale are added then).
+    orbicle::MonthInput shown_;
     int outputValue_ = 0;
     int outputWeek_ = 255;
     int outputInfo_ = 0;
-    bool small_ = false;
     std::array<QPixmap, 3> cursors_;
-    int startDay_ = 0;
     int setCMDay_ = 1;
     QString setCMColor_;
     int indexCM_ = 0;
-    uint todayColor_ = 0;
 
     orbicle::MonthLayout layout_;
 };

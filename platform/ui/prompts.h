@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ui/olecolor.h"
+
 class QWidget;
 class QPrinter;
 
@@ -154,17 +156,4 @@ void SetMousePointer(int pointer);
 // "Desc (*.MDB) | *.MDB" as Qt name filters.
 QStringList QtNameFilters(const QString& filter);
 
-}  // namespace ui
-
-#include <QColor>
-
-namespace ui {
-// &H00BBGGRR colours, as the settings store and the calendar control keep them.
-inline QColor ToQColor(std::uint32_t bgr) {
-    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF), static_cast<int>((bgr >> 16) & 0xFF));
-}
-inline std::uint32_t FromQColor(const QColor& c) {
-    return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
-           (static_cast<std::uint32_t>(c.blue()) << 16);
-}
 }  // namespace ui
