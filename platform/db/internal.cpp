@@ -59,13 +59,15 @@ Parts Split(StoredDate v) {
 }
 }  // namespace
 
+QDateTime LocalDateTime(const QDate& date, const QTime& time) {
+    QDateTime dt(date, time);
+    if (!dt.isValid()) dt = QDateTime(date, time.addSecs(3600));
+    return dt;
+}
+
 QDateTime FromStoredDate(StoredDate v) {
     const Parts p = Split(v);
-    const QDate date(p.y, p.mo, p.d);
-    const QTime time(p.h, p.mi, p.s);
-    QDateTime dt(date, time);
-    if (!dt.isValid()) dt = QDateTime(date, time.addSecs(3600));  // a clock-change gap
-    return dt;
+    return LocalDateTime(QDate(p.y, p.mo, p.d), QTime(p.h, p.mi, p.s));
 }
 
 QString StoredDateText(StoredDate v) {
@@ -100,6 +102,8 @@ QVariant WholeNumber(qint64 v) {
     return QVariant(static_cast<qlonglong>(v));
 }
 
+}  // namespace
+
 std::optional<double> ParseNumber(const QString& text) {
     bool ok = false;
     const QString t = text.trimmed();
@@ -108,8 +112,6 @@ std::optional<double> ParseNumber(const QString& text) {
     d = QLocale().toDouble(t, &ok);
     return ok ? std::optional(d) : std::nullopt;
 }
-
-}  // namespace
 
 QVariant ReadColumn(sqlite3_stmt* stmt, int column, Kind kind) {
     const int type = sqlite3_column_type(stmt, column);
@@ -286,14 +288,15 @@ QVariant FromCell(const QVariant& cell, Kind kind) {
     if (cell.metaType() == QMetaType::fromType<StoredDate>()) return FromStoredDate(cell.value<StoredDate>());
     if (cell.metaType().id() != QMetaType::QString) return cell;
     const QString text = cell.toString();
-    // An expression over a date column (IIf, Max) has no declared kind and hands back the
-    // stored text; Jet gives a date there too.
-    if (kind == Kind::DateTime || (kind == Kind::Unknown && text.size() == 19)) {
-        if (auto dt = ParseCanonicalDate(text)) return *dt;
-    }
     // Date text a statement wrote as it was (INSERT ... VALUES ('<date text>')).
     if (kind == Kind::DateTime) {
         if (auto dt = ToDateTime(text)) return *dt;
+        return cell;
+    }
+    // An expression over a date column (IIf, Max) has no declared kind and hands back the
+    // stored text; Jet gives a date there too.
+    if (kind == Kind::Unknown && text.size() == 19) {
+        if (auto d = StoredDateFromText(text)) return FromStoredDate(*d);
     }
     return cell;
 }

@@ -26,6 +26,8 @@ struct StoredDate {
 std::optional<StoredDate> StoredDateFromText(QStringView text);
 StoredDate ToStoredDate(const QDateTime& dt);
 QDateTime FromStoredDate(StoredDate d);
+// A local date and time; a time that a clock change skips is taken an hour later.
+QDateTime LocalDateTime(const QDate& date, const QTime& time);
 QString StoredDateText(StoredDate d);
 // The key of any value that stands for a date (a stored date, a QDateTime, date text).
 std::optional<qint64> DateKey(const QVariant& v);
@@ -81,6 +83,9 @@ QVariant ReadColumn(sqlite3_stmt* stmt, int column, Kind kind);
 std::optional<QVariant> ToCell(const QVariant& value, Kind kind);
 // The in-memory form as callers see it (dates as QDateTime).
 QVariant FromCell(const QVariant& cell, Kind kind);
+
+// A number written in C-locale form or in the user's.
+std::optional<double> ParseNumber(const QString& text);
 
 QString EngineError(sqlite3* db);
 

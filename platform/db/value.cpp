@@ -1,5 +1,7 @@
 #include "value.h"
 
+#include "internal.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -25,25 +27,10 @@ Kind KindFromDeclaredType(const QString& declared) {
 
 namespace {
 
-int Digits(QStringView s, qsizetype pos, qsizetype n, bool* ok) {
-    int v = 0;
-    for (qsizetype i = pos; i < pos + n; ++i) {
-        if (i >= s.size() || !s[i].isDigit() || s[i].unicode() > '9') {
-            *ok = false;
-            return 0;
-        }
-        v = v * 10 + (s[i].unicode() - '0');
-    }
-    return v;
-}
-
-std::optional<QDateTime> Make(int y, int mo, int d, int h, int mi, int se) {
-    const QDate date(y, mo, d);
-    const QTime time(h, mi, se);
-    if (!date.isValid() || !time.isValid()) return std::nullopt;
-    QDateTime dt(date, time);
-    if (!dt.isValid()) dt = QDateTime(date, time.addSecs(3600));  // a clock-change gap
-    return dt;
+// The stored form "yyyy-MM-dd[ HH:mm[:ss]]", with blanks around it allowed.
+std::optional<QDateTime> ParseStoredForm(QStringView s) {
+    const auto d = detail::StoredDateFromText(s.trimmed());
+    return d ? std::optional(detail::FromStoredDate(*d)) : std::nullopt;
 }
 
 // The user's date forms, alone or followed by a time as ValueText writes it. A two-digit
@@ -70,30 +57,8 @@ QString CanonicalDateText(const QDateTime& dt) {
     return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-std::optional<QDateTime> ParseCanonicalDate(QStringView s) {
-    s = s.trimmed();
-    if (s.size() != 10 && s.size() != 16 && s.size() != 19) return std::nullopt;
-    bool ok = true;
-    const int y = Digits(s, 0, 4, &ok);
-    const int mo = Digits(s, 5, 2, &ok);
-    const int d = Digits(s, 8, 2, &ok);
-    if (!ok || s[4] != u'-' || s[7] != u'-') return std::nullopt;
-    int h = 0, mi = 0, se = 0;
-    if (s.size() >= 16) {
-        if (s[10] != u' ' && s[10] != u'T') return std::nullopt;
-        h = Digits(s, 11, 2, &ok);
-        mi = Digits(s, 14, 2, &ok);
-        if (!ok || s[13] != u':') return std::nullopt;
-        if (s.size() == 19) {
-            se = Digits(s, 17, 2, &ok);
-            if (!ok || s[16] != u':') return std::nullopt;
-        }
-    }
-    return Make(y, mo, d, h, mi, se);
-}
-
 std::optional<QDateTime> ParseDateLiteral(QStringView text) {
-    if (auto iso = ParseCanonicalDate(text)) return iso;
+    if (auto stored = ParseStoredForm(text)) return stored;
     static const QRegularExpression re(QStringLiteral(
         R"(^\s*(\d{1,2})/(\d{1,2})/(\d{2,4})(?:\s+(\d{1,2}):(\d{2})(?::(\d{2}))?\s*([AaPp][Mm])?)?\s*$)"));
     const auto m = re.match(text.toString());
@@ -103,13 +68,15 @@ std::optional<QDateTime> ParseDateLiteral(QStringView text) {
     int h = m.capturedView(4).isEmpty() ? 0 : m.capturedView(4).toInt();
     const int mi = m.capturedView(5).isEmpty() ? 0 : m.capturedView(5).toInt();
     const int se = m.capturedView(6).isEmpty() ? 0 : m.capturedView(6).toInt();
+    const int mo = m.capturedView(1).toInt(), d = m.capturedView(2).toInt();
     const QStringView ampm = m.capturedView(7);
     if (!ampm.isEmpty()) {
         if (h < 1 || h > 12) return std::nullopt;
         const bool pm = ampm[0].toUpper() == u'P';
         h = (h % 12) + (pm ? 12 : 0);
     }
-    return Make(y, m.capturedView(1).toInt(), m.capturedView(2).toInt(), h, mi, se);
+    if (!QDate::isValid(y, mo, d) || !QTime::isValid(h, mi, se)) return std::nullopt;
+    return detail::LocalDateTime(QDate(y, mo, d), QTime(h, mi, se));
 }
 
 QString FilterDateText(const QDateTime& dt) {
@@ -131,7 +98,7 @@ std::optional<QDateTime> ToDateTime(const QVariant& v) {
         case QMetaType::QString: {
             // Text in the stored form, then as the user writes dates, then month/day/year.
             const QString s = v.toString().trimmed();
-            if (auto dt = ParseCanonicalDate(s)) return dt;
+            if (auto dt = ParseStoredForm(s)) return dt;
             if (auto dt = ParseUserDate(s)) return dt;
             return ParseDateLiteral(s);
         }

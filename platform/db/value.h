@@ -20,7 +20,6 @@ inline bool IsNull(const QVariant& v) { return !v.isValid() || v.metaType().id()
 
 // Dates are kept in the file as "YYYY-MM-DD HH:MM:SS", so that text order is date order.
 QString CanonicalDateText(const QDateTime& dt);
-std::optional<QDateTime> ParseCanonicalDate(QStringView text);
 
 // Reads a date written as month/day/year (the literal form of SQL and filters), with an
 // optional time "h:nn[:ss]" and AM/PM, or in the canonical form.
