@@ -2,31 +2,16 @@
 
 #include "internal.h"
 
-#include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cstring>
 
 namespace db {
 
-struct Filter::Node {
-    enum Op { And, Or, Not, Eq, Ne, Lt, Le, Gt, Ge, IsNull, IsNotNull, Like };
-    Op op = Eq;
-    std::shared_ptr<const Node> left, right;  // for And/Or/Not
-    int field = -1;
-    Kind kind = Kind::Unknown;
-    // The literal, kept in the forms the comparison may need.
-    enum LitType { Number, Text, Date, Null, Bool } litType = Null;
-    double number = 0;
-    QString text;  // original text, or canonical date text
-    qint64 dateKey = 0;
-    bool boolean = false;
-    QRegularExpression like;
-};
-
 namespace {
 
-using Node = Filter::Node;
+using Term = Filter::Term;
 
 std::optional<double> ToNumber(const QVariant& v) {
     if (IsNull(v)) return std::nullopt;
@@ -37,13 +22,8 @@ std::optional<double> ToNumber(const QVariant& v) {
             return v.toDouble();
         case QMetaType::Bool:
             return v.toBool() ? -1.0 : 0.0;
-        case QMetaType::QString: {
-            bool ok = false;
-            const double d = v.toString().trimmed().toDouble(&ok);
-            if (ok) return d;
-            const double l = QLocale().toDouble(v.toString().trimmed(), &ok);
-            return ok ? std::optional(l) : std::nullopt;
-        }
+        case QMetaType::QString:
+            return detail::ParseNumber(v.toString());
         default:
             if (v.metaType() == QMetaType::fromType<Currency>()) return v.value<Currency>().toDouble();
             return std::nullopt;
@@ -56,8 +36,8 @@ int Cmp(const T& a, const T& b) {
 }
 
 // Compares a cell with a filter literal; nullopt when the two cannot be compared.
-std::optional<int> CompareWithLiteral(const QVariant& cell, const Node& n) {
-    Kind kind = n.kind;
+std::optional<int> CompareWithLiteral(const QVariant& cell, const Term& t) {
+    Kind kind = t.kind;
     if (kind == Kind::Unknown) {
         switch (cell.metaType().id()) {
             case QMetaType::QString: kind = Kind::Text; break;
@@ -67,103 +47,91 @@ std::optional<int> CompareWithLiteral(const QVariant& cell, const Node& n) {
                 kind = cell.metaType() == QMetaType::fromType<Currency>() ? Kind::Currency : Kind::Integer;
         }
     }
-    switch (n.litType) {
-        case Node::Date: {
+    switch (t.litType) {
+        case Term::Date: {
             const auto d = detail::DateKey(cell);
             if (!d) return std::nullopt;
-            return Cmp(*d, n.dateKey);
+            return Cmp(*d, t.dateKey);
         }
-        case Node::Bool: {
+        case Term::Bool: {
             const auto x = ToNumber(cell);
             if (!x) return std::nullopt;
-            return Cmp(*x != 0, n.boolean);
+            return Cmp(*x != 0, t.boolean);
         }
-        case Node::Number: {
+        case Term::Number: {
             if (kind == Kind::YesNo) {
                 const bool b = cell.toBool();
-                return Cmp(b ? (n.number < 0 ? -1.0 : 1.0) : 0.0, n.number);
+                return Cmp(b ? (t.number < 0 ? -1.0 : 1.0) : 0.0, t.number);
             }
             if (kind == Kind::Text) {
-                if (const auto x = ToNumber(cell)) return Cmp(*x, n.number);
-                return cell.toString().compare(n.text, Qt::CaseInsensitive);
+                if (const auto x = ToNumber(cell)) return Cmp(*x, t.number);
+                return cell.toString().compare(t.text, Qt::CaseInsensitive);
             }
             const auto x = ToNumber(cell);
             if (!x) return std::nullopt;
-            return Cmp(*x, n.number);
+            return Cmp(*x, t.number);
         }
-        case Node::Text: {
-            if (kind == Kind::Text) return cell.toString().compare(n.text, Qt::CaseInsensitive);
+        case Term::Text: {
+            if (kind == Kind::Text) return cell.toString().compare(t.text, Qt::CaseInsensitive);
             if (kind == Kind::DateTime) {
                 const auto d = detail::DateKey(cell);
-                const auto lit = detail::DateKey(QVariant(n.text));
+                const auto lit = detail::DateKey(QVariant(t.text));
                 if (!d || !lit) return std::nullopt;
                 return Cmp(*d, *lit);
             }
             if (kind == Kind::YesNo) {
-                if (n.text.compare(u"True", Qt::CaseInsensitive) == 0) return Cmp(cell.toBool(), true);
-                if (n.text.compare(u"False", Qt::CaseInsensitive) == 0) return Cmp(cell.toBool(), false);
+                if (t.text.compare(u"True", Qt::CaseInsensitive) == 0) return Cmp(cell.toBool(), true);
+                if (t.text.compare(u"False", Qt::CaseInsensitive) == 0) return Cmp(cell.toBool(), false);
             }
             // A quoted number against a number field ([Invoice Number] = '17').
             const auto x = ToNumber(cell);
-            const auto y = ToNumber(QVariant(n.text));
+            const auto y = detail::ParseNumber(t.text);
             if (!x || !y) return std::nullopt;
             return Cmp(*x, *y);
         }
-        case Node::Null:
-            return std::nullopt;
     }
     return std::nullopt;
 }
 
-bool Eval(const Node& n, const Cells& cells) {
-    switch (n.op) {
-        case Node::And: return Eval(*n.left, cells) && Eval(*n.right, cells);
-        case Node::Or: return Eval(*n.left, cells) || Eval(*n.right, cells);
-        case Node::Not: return !Eval(*n.left, cells);
-        default: break;
-    }
-    const QVariant& cell = cells.at(n.field);
-    const bool null = IsNull(cell);
-    if (n.op == Node::IsNull) return null;
-    if (n.op == Node::IsNotNull) return !null;
-    if (n.litType == Node::Null) {
-        if (n.op == Node::Eq) return null;
-        if (n.op == Node::Ne) return !null;
-        return false;
-    }
-    if (null) return false;
-    if (n.op == Node::Like) return n.like.match(ValueText(detail::FromCell(cell, n.kind))).hasMatch();
-    const auto c = CompareWithLiteral(cell, n);
+bool Holds(const Term& t, const Cells& cells) {
+    const QVariant& cell = cells.at(t.field);
+    if (IsNull(cell)) return false;
+    const auto c = CompareWithLiteral(cell, t);
     if (!c) return false;
-    switch (n.op) {
-        case Node::Eq: return *c == 0;
-        case Node::Ne: return *c != 0;
-        case Node::Lt: return *c < 0;
-        case Node::Le: return *c <= 0;
-        case Node::Gt: return *c > 0;
-        case Node::Ge: return *c >= 0;
-        default: return false;
+    switch (t.op) {
+        case Term::Eq: return *c == 0;
+        case Term::Lt: return *c < 0;
+        case Term::Le: return *c <= 0;
+        case Term::Gt: return *c > 0;
+        case Term::Ge: return *c >= 0;
     }
+    return false;
 }
 
 class Parser {
 public:
     Parser(const QString& text, const FieldLookup& fields) : s_(text), fields_(fields) {}
 
-    std::shared_ptr<const Node> Run(QString* error) {
-        auto node = ParseOr();
+    std::optional<std::vector<Term>> Run(QString* error) {
+        std::vector<Term> terms;
+        do {
+            Term t;
+            if (!ParseComparison(t)) break;
+            terms.push_back(t);
+        } while (Word("and"));
         SkipSpace();
-        if (node && pos_ < s_.size()) Fail(QStringLiteral("unexpected text '%1'").arg(s_.mid(pos_)));
+        if (pos_ < s_.size()) Fail(QStringLiteral("unexpected text '%1'").arg(s_.mid(pos_)));
         if (!error_.isEmpty()) {
             if (error) *error = QStringLiteral("Invalid filter \"%1\": %2").arg(s_, error_);
-            return nullptr;
+            return std::nullopt;
         }
-        return node;
+        return terms;
     }
 
 private:
-    void Fail(const QString& why) {
+    bool Fail(const QString& why) {
         if (error_.isEmpty()) error_ = why;
+        return false;
     }
     void SkipSpace() {
         while (pos_ < s_.size() && s_[pos_].isSpace()) ++pos_;
@@ -176,68 +144,14 @@ private:
         pos_ += n;
         return true;
     }
-    bool Char(QChar c) {
-        SkipSpace();
-        if (pos_ < s_.size() && s_[pos_] == c) {
-            ++pos_;
-            return true;
-        }
-        return false;
-    }
 
-    std::shared_ptr<const Node> ParseOr() {
-        auto left = ParseAnd();
-        while (left && Word("or")) {
-            auto n = std::make_shared<Node>();
-            n->op = Node::Or;
-            n->left = left;
-            n->right = ParseAnd();
-            if (!n->right) return nullptr;
-            left = n;
-        }
-        return left;
-    }
-    std::shared_ptr<const Node> ParseAnd() {
-        auto left = ParseFactor();
-        while (left && Word("and")) {
-            auto n = std::make_shared<Node>();
-            n->op = Node::And;
-            n->left = left;
-            n->right = ParseFactor();
-            if (!n->right) return nullptr;
-            left = n;
-        }
-        return left;
-    }
-    std::shared_ptr<const Node> ParseFactor() {
-        if (Char(u'(')) {
-            auto inner = ParseOr();
-            if (!inner) return nullptr;
-            if (!Char(u')')) {
-                Fail(QStringLiteral("missing )"));
-                return nullptr;
-            }
-            return inner;
-        }
-        if (Word("not")) {
-            auto n = std::make_shared<Node>();
-            n->op = Node::Not;
-            n->left = ParseFactor();
-            return n->left ? n : nullptr;
-        }
-        return ParseComparison();
-    }
-
-    std::shared_ptr<const Node> ParseComparison() {
+    bool ParseComparison(Term& t) {
         SkipSpace();
         QString name;
-        if (Char(u'[')) {
-            const qsizetype e = s_.indexOf(u']', pos_);
-            if (e < 0) {
-                Fail(QStringLiteral("missing ]"));
-                return nullptr;
-            }
-            name = s_.mid(pos_, e - pos_);
+        if (pos_ < s_.size() && s_[pos_] == u'[') {
+            const qsizetype e = s_.indexOf(u']', pos_ + 1);
+            if (e < 0) return Fail(QStringLiteral("missing ]"));
+            name = s_.mid(pos_ + 1, e - pos_ - 1);
             pos_ = e + 1;
         } else {
             const qsizetype b = pos_;
@@ -246,146 +160,84 @@ private:
             // A qualified name (Table.Column) is looked up by its column.
             if (name.contains(u'.') && fields_.indexOf(name) < 0) name = name.section(u'.', -1);
         }
-        if (name.isEmpty()) {
-            Fail(QStringLiteral("a field name is expected"));
-            return nullptr;
-        }
-        auto n = std::make_shared<Node>();
-        n->field = fields_.indexOf(name);
-        if (n->field < 0) {
-            Fail(QStringLiteral("no field is named '%1'").arg(name));
-            return nullptr;
-        }
-        n->kind = fields_.kindOf(n->field);
-        if (Word("is")) {
-            n->op = Word("not") ? Node::IsNotNull : Node::IsNull;
-            if (!Word("null")) Fail(QStringLiteral("NULL expected after IS"));
-            return n;
-        }
-        if (Word("like")) {
-            n->op = Node::Like;
-            if (!ParseValue(*n) || n->litType != Node::Text) {
-                Fail(QStringLiteral("a quoted pattern is expected after LIKE"));
-                return nullptr;
-            }
-            QString re;
-            for (QChar c : n->text) {
-                if (c == u'*' || c == u'%') re += QStringLiteral(".*");
-                else if (c == u'?' || c == u'_') re += u'.';
-                else re += QRegularExpression::escape(QString(c));
-            }
-            n->like = QRegularExpression(u'^' + re + u'$', QRegularExpression::CaseInsensitiveOption |
-                                                              QRegularExpression::DotMatchesEverythingOption);
-            return n;
-        }
+        if (name.isEmpty()) return Fail(QStringLiteral("a field name is expected"));
+        t.field = fields_.indexOf(name);
+        if (t.field < 0) return Fail(QStringLiteral("no field is named '%1'").arg(name));
+        t.kind = fields_.kindOf(t.field);
         SkipSpace();
-        static const std::pair<const char*, Node::Op> ops[] = {
-            {"<=", Node::Le}, {">=", Node::Ge}, {"<>", Node::Ne}, {"!=", Node::Ne},
-            {"=", Node::Eq},  {"<", Node::Lt},  {">", Node::Gt}};
-        bool found = false;
+        static const std::pair<const char*, Term::Op> ops[] = {
+            {"<=", Term::Le}, {">=", Term::Ge}, {"=", Term::Eq}, {"<", Term::Lt}, {">", Term::Gt}};
         for (const auto& [text, op] : ops) {
             const qsizetype len = static_cast<qsizetype>(strlen(text));
             if (QStringView(s_).mid(pos_, len) == QLatin1String(text)) {
-                n->op = op;
+                t.op = op;
                 pos_ += len;
-                found = true;
-                break;
+                return ParseValue(t);
             }
         }
-        if (!found) {
-            Fail(QStringLiteral("a comparison is expected after '%1'").arg(name));
-            return nullptr;
-        }
-        if (!ParseValue(*n)) return nullptr;
-        return n;
+        return Fail(QStringLiteral("a comparison is expected after '%1'").arg(name));
     }
 
-    bool ParseValue(Node& n) {
+    // A date literal's text read into the term; false when it is no date.
+    bool DateValue(Term& t, QStringView text) {
+        const auto dt = ParseDateLiteral(text);
+        if (!dt) return Fail(QStringLiteral("'%1' is not a date").arg(text));
+        t.litType = Term::Date;
+        t.dateKey = detail::ToStoredDate(*dt).key;
+        return true;
+    }
+
+    bool ParseValue(Term& t) {
         SkipSpace();
-        if (pos_ >= s_.size()) {
-            Fail(QStringLiteral("a value is expected"));
-            return false;
-        }
-        const QChar c = s_[pos_];
-        if (c == u'\'' || c == u'"') {
-            QString text;
+        if (pos_ >= s_.size()) return Fail(QStringLiteral("a value is expected"));
+        if (s_[pos_] == u'\'') {
             ++pos_;
             for (;;) {
-                if (pos_ >= s_.size()) {
-                    Fail(QStringLiteral("unterminated text"));
-                    return false;
-                }
-                if (s_[pos_] == c) {
-                    if (pos_ + 1 < s_.size() && s_[pos_ + 1] == c) {
-                        text += c;
+                if (pos_ >= s_.size()) return Fail(QStringLiteral("unterminated text"));
+                if (s_[pos_] == u'\'') {
+                    if (pos_ + 1 < s_.size() && s_[pos_ + 1] == u'\'') {
+                        t.text += u'\'';
                         pos_ += 2;
                         continue;
                     }
                     ++pos_;
                     break;
                 }
-                text += s_[pos_++];
+                t.text += s_[pos_++];
             }
-            n.litType = Node::Text;
-            n.text = text;
+            t.litType = Term::Text;
             return true;
         }
-        if (c == u'#') {
+        if (s_[pos_] == u'#') {
             const qsizetype e = s_.indexOf(u'#', pos_ + 1);
-            if (e < 0) {
-                Fail(QStringLiteral("missing closing #"));
-                return false;
-            }
-            const auto dt = ParseDateLiteral(QStringView(s_).mid(pos_ + 1, e - pos_ - 1));
-            if (!dt) {
-                Fail(QStringLiteral("'%1' is not a date").arg(s_.mid(pos_, e - pos_ + 1)));
-                return false;
-            }
-            n.litType = Node::Date;
-            n.text = CanonicalDateText(*dt);
-            n.dateKey = detail::ToStoredDate(*dt).key;
+            if (e < 0) return Fail(QStringLiteral("missing closing #"));
+            const qsizetype from = pos_ + 1;
             pos_ = e + 1;
-            return true;
+            return DateValue(t, QStringView(s_).mid(from, e - from));
         }
         // An undelimited date: 2026-04-01[ 10:00[:00]] or 4/1/2026[ 10:00[:00]].
         static const QRegularExpression bareDate(QStringLiteral(
             R"(\G(\d{4}-\d{2}-\d{2}(?:[ T]\d{2}:\d{2}(?::\d{2})?)?|\d{1,2}/\d{1,2}/\d{4}(?: \d{1,2}:\d{2}(?::\d{2})?)?)(?![\d/:-]))"));
         if (const auto m = bareDate.match(s_, pos_); m.hasMatch()) {
-            const auto dt = ParseDateLiteral(m.capturedView(1));
-            if (!dt) {
-                Fail(QStringLiteral("'%1' is not a date").arg(m.captured(1)));
-                return false;
-            }
-            n.litType = Node::Date;
-            n.text = CanonicalDateText(*dt);
-            n.dateKey = detail::ToStoredDate(*dt).key;
             pos_ = m.capturedEnd(0);
-            return true;
+            return DateValue(t, m.capturedView(1));
         }
         static const QRegularExpression number(QStringLiteral(R"(\G[-+]?(\d+\.?\d*|\.\d+)([eE][-+]?\d+)?)"));
         if (const auto m = number.match(s_, pos_); m.hasMatch()) {
-            n.litType = Node::Number;
-            n.text = m.captured(0);
-            n.number = n.text.toDouble();
+            t.litType = Term::Number;
+            t.text = m.captured(0);
+            t.number = t.text.toDouble();
             pos_ = m.capturedEnd(0);
             return true;
         }
-        if (Word("null")) {
-            n.litType = Node::Null;
-            return true;
+        for (const bool b : {true, false}) {
+            if (Word(b ? "true" : "false")) {
+                t.litType = Term::Bool;
+                t.boolean = b;
+                return true;
+            }
         }
-        if (Word("true")) {
-            n.litType = Node::Bool;
-            n.boolean = true;
-            return true;
-        }
-        if (Word("false")) {
-            n.litType = Node::Bool;
-            n.boolean = false;
-            return true;
-        }
-        Fail(QStringLiteral("'%1' is not a value").arg(s_.mid(pos_)));
-        return false;
+        return Fail(QStringLiteral("'%1' is not a value").arg(s_.mid(pos_)));
     }
 
     const QString& s_;
@@ -394,19 +246,7 @@ private:
     QString error_;
 };
 
-}  // namespace
-
-std::optional<Filter> Filter::Parse(const QString& text, const FieldLookup& fields, QString* error) {
-    Parser p(text, fields);
-    auto root = p.Run(error);
-    if (!root) return std::nullopt;
-    Filter f;
-    f.root_ = std::move(root);
-    return f;
-}
-
-bool Filter::Matches(const Cells& cells) const { return root_ && Eval(*root_, cells); }
-
+// Order of two cells of one field, Null first; text without case.
 int CompareCells(const QVariant& a, const QVariant& b, Kind kind) {
     const bool an = IsNull(a), bn = IsNull(b);
     if (an || bn) return an == bn ? 0 : (an ? -1 : 1);
@@ -421,6 +261,20 @@ int CompareCells(const QVariant& a, const QVariant& b, Kind kind) {
     const auto x = ToNumber(a), y = ToNumber(b);
     if (x && y) return Cmp(*x, *y);
     return ValueText(a).compare(ValueText(b), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+std::optional<Filter> Filter::Parse(const QString& text, const FieldLookup& fields, QString* error) {
+    auto terms = Parser(text, fields).Run(error);
+    if (!terms) return std::nullopt;
+    Filter f;
+    f.terms_ = std::move(*terms);
+    return f;
+}
+
+bool Filter::Matches(const Cells& cells) const {
+    return std::all_of(terms_.begin(), terms_.end(), [&](const Term& t) { return Holds(t, cells); });
 }
 
 std::optional<SortOrder> SortOrder::Parse(const QString& text, const FieldLookup& fields, QString* error) {

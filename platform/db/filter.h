@@ -5,7 +5,6 @@
 #include <QVector>
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -20,21 +19,32 @@ struct FieldLookup {
     std::function<Kind(int)> kindOf;
 };
 
-// Cells as a record set keeps them in memory: dates as their stored text, money as
+// Cells as a record set keeps them in memory: dates as detail::StoredDate, money as
 // Currency, Yes/No as bool, numbers as int/qlonglong/double, text as QString, Null invalid.
 using Cells = QVector<QVariant>;
 
-// A record-set filter: comparisons "field op value" joined by AND/OR (any case), with
-// parentheses, NOT, IS [NOT] NULL and LIKE. Values are numbers, 'quoted text' (a doubled
-// quote stands for one), #date# literals and undelimited dates. Text compares without case.
+// A record-set filter: comparisons "field op value" joined by AND (any case), op one of
+// = < > <= >=. Values are numbers, 'quoted text' (a doubled quote stands for one), #date#
+// literals, undelimited dates and True/False. Text compares without case; Null matches no
+// comparison.
 class Filter {
 public:
-    struct Node;
+    struct Term {
+        enum Op { Eq, Lt, Le, Gt, Ge } op = Eq;
+        int field = -1;
+        Kind kind = Kind::Unknown;
+        // The literal, kept in the form the comparison needs.
+        enum LitType { Number, Text, Date, Bool } litType = Number;
+        double number = 0;
+        QString text;
+        qint64 dateKey = 0;
+        bool boolean = false;
+    };
     static std::optional<Filter> Parse(const QString& text, const FieldLookup& fields, QString* error);
     bool Matches(const Cells& cells) const;
 
 private:
-    std::shared_ptr<const Node> root_;
+    std::vector<Term> terms_;  // all must hold
 };
 
 // "[a], b DESC, c ASC"
@@ -53,8 +63,5 @@ private:
     };
     std::vector<Key> keys_;
 };
-
-// Order of two cells of one field, Null first; text without case.
-int CompareCells(const QVariant& a, const QVariant& b, Kind kind);
 
 }  // namespace db
