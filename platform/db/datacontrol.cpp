@@ -123,12 +123,10 @@ DataControl::DataControl(QWidget* parent) : QWidget(parent) {
     btnLast = button("btnLast");
     btnLast->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
 
-    connect(btnFirst, &QToolButton::clicked, this,
-            [this] { Clicked(Step::First, adRsnMoveFirst); });
-    connect(btnPrevious, &QToolButton::clicked, this,
-            [this] { Clicked(Step::Previous, adRsnMovePrevious); });
-    connect(btnNext, &QToolButton::clicked, this, [this] { Clicked(Step::Next, adRsnMoveNext); });
-    connect(btnLast, &QToolButton::clicked, this, [this] { Clicked(Step::Last, adRsnMoveLast); });
+    connect(btnFirst, &QToolButton::clicked, this, [this] { Clicked(adRsnMoveFirst); });
+    connect(btnPrevious, &QToolButton::clicked, this, [this] { Clicked(adRsnMovePrevious); });
+    connect(btnNext, &QToolButton::clicked, this, [this] { Clicked(adRsnMoveNext); });
+    connect(btnLast, &QToolButton::clicked, this, [this] { Clicked(adRsnMoveLast); });
 }
 
 void DataControl::setRecordset(const Recordset& rs) {
@@ -148,20 +146,19 @@ void DataControl::setRecordset(const Recordset& rs) {
     emit MoveComplete(adRsnMove);
 }
 
-bool DataControl::MoveFirst() { return Navigate(Step::First, adRsnMoveFirst); }
-bool DataControl::MovePrevious() { return Navigate(Step::Previous, adRsnMovePrevious); }
-bool DataControl::MoveNext() { return Navigate(Step::Next, adRsnMoveNext); }
-bool DataControl::MoveLast() { return Navigate(Step::Last, adRsnMoveLast); }
-bool DataControl::AddNew() { return Navigate(Step::AddNew, adRsnAddNew); }
-bool DataControl::Update() { return Navigate(Step::Save, adRsnUpdate); }
+bool DataControl::MoveFirst() { return Navigate(adRsnMoveFirst); }
+bool DataControl::MovePrevious() { return Navigate(adRsnMovePrevious); }
+bool DataControl::MoveNext() { return Navigate(adRsnMoveNext); }
+bool DataControl::MoveLast() { return Navigate(adRsnMoveLast); }
+bool DataControl::AddNew() { return Navigate(adRsnAddNew); }
+bool DataControl::Update() { return Navigate(adRsnUpdate); }
 
-bool DataControl::Navigate(Step step, int reason) {
+bool DataControl::Navigate(EventReason reason) {
     lastError_.clear();
     if (rs_.State() != adStateOpen) {
         lastError_ = QStringLiteral("Operation is not allowed when the object is closed.");
         return false;
     }
-    if (step != Step::Save) emit WillMove(reason);
     bool ok = false;
     {
         Busy busy(navigating_);
@@ -171,29 +168,29 @@ bool DataControl::Navigate(Step step, int reason) {
         } else {
             const int pos = rs_.AbsolutePosition();
             const int count = rs_.RecordCount();
-            switch (step) {
-                case Step::First:
+            switch (reason) {
+                case adRsnMoveFirst:
                     ok = count > 0 ? rs_.MoveFirst() : rs_.Update();
                     break;
-                case Step::Last:
+                case adRsnMoveLast:
                     ok = count > 0 ? rs_.MoveLast() : rs_.Update();
                     break;
-                case Step::Previous:
+                case adRsnMovePrevious:
                     ok = count == 0  ? rs_.Update()
                          : pos > 1   ? rs_.MovePrevious()
                          : pos == -3 ? rs_.MoveLast()
                                      : rs_.MoveFirst();
                     break;
-                case Step::Next:
+                case adRsnMoveNext:
                     ok = count == 0                ? rs_.Update()
                          : pos >= 1 && pos < count ? rs_.MoveNext()
                          : pos == -2               ? rs_.MoveFirst()
                                                    : rs_.MoveLast();
                     break;
-                case Step::AddNew:
+                case adRsnAddNew:
                     ok = rs_.AddNew();
                     break;
-                case Step::Save:
+                default:
                     ok = rs_.Update();
                     break;
             }
@@ -202,12 +199,12 @@ bool DataControl::Navigate(Step step, int reason) {
     }
     if (!ok) return false;
     fields_.Load();
-    if (step != Step::Save) emit MoveComplete(reason);
+    if (reason != adRsnUpdate) emit MoveComplete(reason);
     return true;
 }
 
-void DataControl::Clicked(Step step, int reason) {
-    if (!Navigate(step, reason)) emit Error(lastError_);
+void DataControl::Clicked(EventReason reason) {
+    if (!Navigate(reason)) emit Error(lastError_);
 }
 
 void DataControl::Followed(int reason) {

@@ -100,15 +100,14 @@ class DataControl : public QWidget {
     QToolButton* btnLast;
 
   signals:
-    void WillMove(int reason);
     void MoveComplete(int reason);
     // A click could not be carried out; the row and the editors keep the user's changes.
     void Error(const QString& description);
 
   private:
-    enum class Step { First, Previous, Next, Last, AddNew, Save };
-    bool Navigate(Step step, int reason);
-    void Clicked(Step step, int reason);
+    // The reason names the step: a move, adRsnAddNew, or adRsnUpdate (save, no move).
+    bool Navigate(EventReason reason);
+    void Clicked(EventReason reason);
     void Followed(int reason);
 
     Recordset rs_;

@@ -33,7 +33,6 @@ struct Store {
     std::shared_ptr<ConnectionState> conn;
     QString sql;
     QVariantList params;
-    int cursorType = adOpenUnspecified;
     int lockType = adLockUnspecified;
     std::vector<FieldInfo> fields;  // the public ones, then the hidden rowid when there is one
     int publicCount = 0;
@@ -72,9 +71,8 @@ struct View {
                            [s](int i) { return s->fields[static_cast<size_t>(i)].kind; }};
     }
 
-    void Rebuild() {
-        const std::shared_ptr<Row> current =
-            pos >= 0 && pos < static_cast<qsizetype>(visible.size()) ? visible[static_cast<size_t>(pos)] : nullptr;
+    // The rows the filter shows, in the sort's order.
+    void Refill() {
         visible.clear();
         visible.reserve(store->rows.size());
         for (const auto& r : store->rows)
@@ -83,6 +81,20 @@ struct View {
             std::stable_sort(visible.begin(), visible.end(),
                              [this](const auto& a, const auto& b) { return sort->Less(a->values, b->values); });
         seenVersion = store->version;
+    }
+
+    // Refills and stands on the first row.
+    void ShowFirst() {
+        Refill();
+        pos = 0;
+        currentDeleted = false;
+    }
+
+    // Refills, staying on the current row while it is still shown.
+    void Rebuild() {
+        const std::shared_ptr<Row> current =
+            pos >= 0 && pos < static_cast<qsizetype>(visible.size()) ? visible[static_cast<size_t>(pos)] : nullptr;
+        Refill();
         if (current) {
             auto it = std::find(visible.begin(), visible.end(), current);
             if (it != visible.end()) {
@@ -260,9 +272,23 @@ bool RunQuery(Store& store, const QString& translated, QString* error, bool* ret
     return true;
 }
 
-// WHERE text and values that find `row` of `table` again.
-bool RowLocator(const Store& store, const Row& row, const QString& table, const Cells& cells, QString* where,
-                QVariantList* values) {
+// A store holding the statement's rows; null with `error` set when it fails. A statement
+// that returns no rows is carried out and gives a store without fields.
+std::shared_ptr<Store> Query(const std::shared_ptr<detail::ConnectionState>& conn, const QString& sql,
+                             const QVariantList& params, int lockType, QString* error, bool* returnsRows) {
+    auto store = std::make_shared<Store>();
+    store->conn = conn;
+    store->sql = sql;
+    store->params = params;
+    store->lockType = lockType;
+    const JetTranslation t = TranslateJetSql(sql, conn->columnNames);
+    *error = t.error;
+    if (!t.error.isEmpty() || !RunQuery(*store, t.sql, error, returnsRows)) return nullptr;
+    return store;
+}
+
+// WHERE text and values that find a row of `table` again, by the row's `cells`.
+bool RowLocator(const Store& store, const QString& table, const Cells& cells, QString* where, QVariantList* values) {
     const auto key = store.keyField.constFind(table.toLower());
     if (key != store.keyField.cend()) {
         const auto& f = store.fields[static_cast<size_t>(*key)];
@@ -278,7 +304,6 @@ bool RowLocator(const Store& store, const Row& row, const QString& table, const 
         parts << Quoted(f.column) + QStringLiteral(" IS ?");
         values->append(cells[i]);
     }
-    Q_UNUSED(row);
     if (parts.isEmpty()) return false;
     *where = QStringLiteral("rowid = (SELECT rowid FROM %1 WHERE %2 LIMIT 1)").arg(Quoted(table), parts.join(u" AND "));
     return true;
@@ -323,11 +348,6 @@ QString Field::NotFound() const {
 QString Field::Name() const {
     if (!rs_->Ready() || index_ < 0 || index_ >= rs_->FieldCount()) return QString();
     return rs_->view_->store->fields[static_cast<size_t>(index_)].name;
-}
-
-Kind Field::kind() const {
-    if (!rs_->Ready() || index_ < 0 || index_ >= rs_->FieldCount()) return Kind::Unknown;
-    return rs_->view_->store->fields[static_cast<size_t>(index_)].kind;
 }
 
 QVariant Field::Value() const {
@@ -403,6 +423,8 @@ bool Recordset::Ready() const {
     return true;
 }
 
+bool Recordset::ReadyToMove() { return Ready() && (view_->editMode == adEditNone || Update()); }
+
 QString Recordset::LastError() const { return view_ ? view_->lastError : QString(); }
 
 RecordsetNotifier* Recordset::notifier() const {
@@ -414,22 +436,16 @@ bool Recordset::Open(const QString& sql, Connection& connection, int cursorType,
     return OpenWith(sql, connection, {}, cursorType, lockType);
 }
 
-bool Recordset::OpenWith(const QString& sql, Connection& connection, const QVariantList& params, int cursorType,
+// Every cursor type is a client-side one: the rows are read into memory.
+bool Recordset::OpenWith(const QString& sql, Connection& connection, const QVariantList& params, int /*cursorType*/,
                          int lockType) {
     if (!view_) view_ = std::make_shared<View>();
     Close();
     if (connection.State() != adStateOpen) return Fail(kClosed);
-    auto store = std::make_shared<Store>();
-    store->conn = connection.state();
-    store->sql = sql;
-    store->params = params;
-    store->cursorType = cursorType;
-    store->lockType = lockType;
-    const JetTranslation t = TranslateJetSql(sql, store->conn->columnNames);
-    if (!t.error.isEmpty()) return Fail(t.error);
     QString error;
     bool returnsRows = false;
-    if (!RunQuery(*store, t.sql, &error, &returnsRows)) return Fail(error);
+    auto store = Query(connection.state(), sql, params, lockType, &error, &returnsRows);
+    if (!store) return Fail(error);
     if (!returnsRows) return true;  // INSERT/DELETE: carried out, the record set stays closed
     View& v = *view_;
     v.store = std::move(store);
@@ -438,9 +454,7 @@ bool Recordset::OpenWith(const QString& sql, Connection& connection, const QVari
     v.filter.reset();
     v.sortText.clear();
     v.sort.reset();
-    v.pos = 0;
-    v.Rebuild();
-    v.pos = 0;
+    v.ShowFirst();
     emit v.notifier.rowsChanged();
     return true;
 }
@@ -449,6 +463,11 @@ int Recordset::State() const { return view_ && view_->store ? adStateOpen : adSt
 
 void Recordset::Close() {
     if (!view_ || !view_->store) return;
+    Detach();
+    emit view_->notifier.rowsChanged();
+}
+
+void Recordset::Detach() {
     View& v = *view_;
     auto& views = v.store->views;
     views.erase(std::remove_if(views.begin(), views.end(),
@@ -462,10 +481,7 @@ void Recordset::Close() {
     v.editMode = adEditNone;
     v.editRow.reset();
     v.currentDeleted = false;
-    emit v.notifier.rowsChanged();
 }
-
-QString Recordset::Source() const { return view_ && view_->store ? view_->store->sql : QString(); }
 
 int Recordset::FieldCount() const { return State() == adStateOpen ? view_->store->publicCount : 0; }
 
@@ -550,37 +566,23 @@ bool Recordset::SetAbsolutePosition(int position) {
     return true;
 }
 
-bool Recordset::MoveFirst() {
-    if (!Ready()) return false;
-    if (view_->editMode != adEditNone && !Update()) return false;
-    view_->Sync();
-    view_->currentDeleted = false;
-    if (view_->visible.empty()) {
-        view_->pos = 0;
-        return Fail(kNoCurrentRecord);
-    }
-    view_->pos = 0;
-    emit view_->notifier.moved();
-    return true;
-}
+bool Recordset::MoveFirst() { return MoveToEnd(false); }
+bool Recordset::MoveLast() { return MoveToEnd(true); }
 
-bool Recordset::MoveLast() {
-    if (!Ready()) return false;
-    if (view_->editMode != adEditNone && !Update()) return false;
-    view_->Sync();
-    view_->currentDeleted = false;
-    if (view_->visible.empty()) {
-        view_->pos = 0;
-        return Fail(kNoCurrentRecord);
-    }
-    view_->pos = static_cast<qsizetype>(view_->visible.size()) - 1;
-    emit view_->notifier.moved();
+bool Recordset::MoveToEnd(bool last) {
+    if (!ReadyToMove()) return false;
+    View& v = *view_;
+    v.Sync();
+    v.currentDeleted = false;
+    v.pos = 0;
+    if (v.visible.empty()) return Fail(kNoCurrentRecord);
+    if (last) v.pos = static_cast<qsizetype>(v.visible.size()) - 1;
+    emit v.notifier.moved();
     return true;
 }
 
 bool Recordset::MoveNext() {
-    if (!Ready()) return false;
-    if (view_->editMode != adEditNone && !Update()) return false;
+    if (!ReadyToMove()) return false;
     View& v = *view_;
     v.Sync();
     if (v.currentDeleted) {
@@ -595,8 +597,7 @@ bool Recordset::MoveNext() {
 }
 
 bool Recordset::MovePrevious() {
-    if (!Ready()) return false;
-    if (view_->editMode != adEditNone && !Update()) return false;
+    if (!ReadyToMove()) return false;
     View& v = *view_;
     v.Sync();
     v.currentDeleted = false;
@@ -609,8 +610,7 @@ bool Recordset::MovePrevious() {
 QString Recordset::Filter() const { return view_ ? view_->filterText : QString(); }
 
 bool Recordset::SetFilter(const QString& condition) {
-    if (!Ready()) return false;
-    if (view_->editMode != adEditNone && !Update()) return false;
+    if (!ReadyToMove()) return false;
     View& v = *view_;
     if (condition.trimmed().isEmpty()) {
         v.filter.reset();
@@ -622,10 +622,7 @@ bool Recordset::SetFilter(const QString& condition) {
         v.filter = std::move(f);
         v.filterText = condition;
     }
-    v.currentDeleted = false;
-    v.pos = 0;
-    v.Rebuild();
-    v.pos = 0;
+    v.ShowFirst();
     emit v.notifier.rowsChanged();
     return true;
 }
@@ -633,8 +630,7 @@ bool Recordset::SetFilter(const QString& condition) {
 QString Recordset::Sort() const { return view_ ? view_->sortText : QString(); }
 
 bool Recordset::SetSort(const QString& order) {
-    if (!Ready()) return false;
-    if (view_->editMode != adEditNone && !Update()) return false;
+    if (!ReadyToMove()) return false;
     View& v = *view_;
     if (order.trimmed().isEmpty()) {
         v.sort.reset();
@@ -646,10 +642,7 @@ bool Recordset::SetSort(const QString& order) {
         v.sort = std::move(s);
         v.sortText = order;
     }
-    v.currentDeleted = false;
-    v.pos = 0;
-    v.Rebuild();
-    v.pos = 0;
+    v.ShowFirst();
     emit v.notifier.rowsChanged();
     return true;
 }
@@ -745,7 +738,7 @@ bool Recordset::Update() {
         } else {
             QString where;
             QVariantList whereValues;
-            if (!RowLocator(s, row, table, row.original, &where, &whereValues))
+            if (!RowLocator(s, table, row.original, &where, &whereValues))
                 return Fail(QStringLiteral("The row cannot be found again in table %1 to be updated.").arg(table));
             QStringList sets;
             for (const QString& c : columns) sets << c + QStringLiteral(" = ?");
@@ -807,7 +800,7 @@ bool Recordset::Delete() {
     if (table.isEmpty()) return Fail(kReadOnly);
     QString where, error;
     QVariantList values;
-    if (!RowLocator(s, *current, table, current->values, &where, &values))
+    if (!RowLocator(s, table, current->values, &where, &values))
         return Fail(QStringLiteral("The row cannot be found again in table %1 to be deleted.").arg(table));
     int changes = 0;
     if (!Exec(s.conn->handle, QStringLiteral("DELETE FROM %1 WHERE %2").arg(Quoted(table), where), values, &error,
@@ -824,24 +817,16 @@ bool Recordset::Delete() {
 }
 
 bool Recordset::Requery() {
-    if (!Ready()) return false;
-    if (view_->editMode != adEditNone && !Update()) return false;
+    if (!ReadyToMove()) return false;
     View& v = *view_;
-    auto old = v.store;
-    auto store = std::make_shared<Store>();
-    store->conn = old->conn;
-    store->sql = old->sql;
-    store->params = old->params;
-    store->cursorType = old->cursorType;
-    store->lockType = old->lockType;
-    if (!store->conn->handle) return Fail(QStringLiteral("The connection to the database is closed."));
-    const JetTranslation t = TranslateJetSql(store->sql, store->conn->columnNames);
+    const Store& old = *v.store;
+    if (!old.conn->handle) return Fail(QStringLiteral("The connection to the database is closed."));
     QString error;
     bool returnsRows = false;
-    if (!t.error.isEmpty()) return Fail(t.error);
-    if (!RunQuery(*store, t.sql, &error, &returnsRows)) return Fail(error);
+    auto store = Query(old.conn, old.sql, old.params, old.lockType, &error, &returnsRows);
+    if (!store) return Fail(error);
     const QString filterText = v.filterText, sortText = v.sortText;
-    Close();
+    Detach();
     v.store = std::move(store);
     v.store->views.push_back(view_);
     // The fields are the same, so the filter and sort still apply.
@@ -850,9 +835,7 @@ bool Recordset::Requery() {
     v.filterText = v.filter ? filterText : QString();
     v.sort = sortText.isEmpty() ? std::nullopt : SortOrder::Parse(sortText, v.Lookup(), &ignored);
     v.sortText = v.sort ? sortText : QString();
-    v.pos = 0;
-    v.Rebuild();
-    v.pos = 0;
+    v.ShowFirst();
     emit v.notifier.rowsChanged();
     return true;
 }
@@ -864,15 +847,12 @@ Recordset Recordset::Clone() const {
     View& c = *copy.view_;
     c.store = view_->store;
     c.store->views.push_back(copy.view_);
-    c.pos = 0;
-    c.Rebuild();
-    c.pos = 0;
+    c.ShowFirst();
     return copy;
 }
 
 QString Recordset::GetString(const QString& columnDelimiter, const QString& rowDelimiter, const QString& nullExpr) {
-    if (!Ready()) return QString();
-    if (view_->editMode != adEditNone && !Update()) return QString();
+    if (!ReadyToMove()) return QString();
     View& v = *view_;
     v.Sync();
     if (v.currentDeleted) {

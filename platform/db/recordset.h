@@ -30,7 +30,6 @@ signals:
 class Field {
 public:
     QString Name() const;
-    Kind kind() const;
     // The value: QDateTime, Currency, bool, int/qlonglong, double, QString, QByteArray, or
     // an invalid QVariant for Null.
     QVariant Value() const;
@@ -70,7 +69,6 @@ public:
                   int cursorType = adOpenUnspecified, int lockType = adLockUnspecified);
     int State() const;
     void Close();
-    QString Source() const;
     QString LastError() const;
 
     int FieldCount() const;
@@ -124,6 +122,11 @@ private:
     friend class Field;
     bool Fail(const QString& text) const;
     bool Ready() const;
+    // Ready, with an edit of the current row saved first.
+    bool ReadyToMove();
+    bool MoveToEnd(bool last);
+    // Leaves the rows without telling the bound grids.
+    void Detach();
 
     std::shared_ptr<detail::View> view_;
 };

@@ -8,9 +8,9 @@ void RecordsetModel::setRecordset(const Recordset* rs) {
     disconnect(c1_);
     disconnect(c2_);
     disconnect(c3_);
-    view_ = rs ? rs->view() : nullptr;
+    view_ = nullptr;
     if (rs) {
-        RecordsetNotifier* n = rs->notifier();
+        RecordsetNotifier* n = rs->notifier();  // gives a closed record set its view
         view_ = rs->view();
         c1_ = connect(n, &RecordsetNotifier::rowsChanged, this, &RecordsetModel::reset);
         c2_ = connect(n, &RecordsetNotifier::valuesChanged, this, [this] {
@@ -36,11 +36,6 @@ void RecordsetModel::setFormatter(int column, Formatter formatter) {
     if (rows_ > 0 && column < columns_) emit dataChanged(index(0, column), index(rows_ - 1, column));
 }
 
-void RecordsetModel::setHeader(int column, const QString& caption) {
-    headers_.insert(column, caption);
-    emit headerDataChanged(Qt::Horizontal, column, column);
-}
-
 int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
@@ -61,8 +56,6 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return QVariant();
     if (orientation == Qt::Vertical) return section + 1;
-    const auto h = headers_.constFind(section);
-    if (h != headers_.cend()) return *h;
     Recordset rs = Recordset::FromView(view_);
     return rs.Fields(section).Name();
 }

@@ -23,7 +23,6 @@ public:
 
     // How a column's values are shown; the default is the everyday text form.
     void setFormatter(int column, Formatter formatter);
-    void setHeader(int column, const QString& caption);
     void setEditable(bool editable) { editable_ = editable; }
     // Maps a grid row to the record set's position (1-based AbsolutePosition).
     bool moveTo(int row);
@@ -48,7 +47,6 @@ private:
     std::shared_ptr<detail::View> view_;
     QMetaObject::Connection c1_, c2_, c3_;
     QHash<int, Formatter> formatters_;
-    QHash<int, QString> headers_;
     bool editable_ = false;
     int rows_ = 0;
     int columns_ = 0;
