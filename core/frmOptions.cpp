@@ -40,6 +40,36 @@ QString AddressForRow(const QString& shown) {
     return s;
 }
 
+// The logo shown while the database holds none: a sheet of paper with a rubber stamp on it.
+QPixmap BuiltInLogo() {
+    QPixmap pix(73, 60);
+    pix.fill(Qt::transparent);
+    QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath sheet;
+    sheet.moveTo(14, 2);
+    sheet.lineTo(50, 2);
+    sheet.lineTo(60, 12);
+    sheet.lineTo(60, 58);
+    sheet.lineTo(14, 58);
+    sheet.closeSubpath();
+    p.setPen(QPen(QColor(90, 90, 90), 1));
+    p.setBrush(Qt::white);
+    p.drawPath(sheet);
+    p.setBrush(QColor(225, 225, 225));
+    p.drawPolygon(QPolygonF({QPointF(50, 2), QPointF(50, 12), QPointF(60, 12)}));
+    p.setPen(QPen(QColor(160, 160, 160), 1));
+    for (int y = 12; y <= 30; y += 5) p.drawLine(19, y, y == 12 ? 44 : 54, y);
+    const QColor ink(190, 30, 40, 220);
+    p.setPen(QPen(ink, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(44, 44), 11, 11);
+    p.setPen(QPen(ink, 1));
+    p.drawEllipse(QPointF(44, 44), 7, 7);
+    p.drawLine(39, 44, 49, 44);
+    return pix;
+}
+
 }  // namespace
 
 frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
@@ -96,15 +126,12 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     // Design values: what a control shows when nothing stored replaces it.
-    const std::pair<QLabel*, const catalogue::StoreValue*> swatches[] = {
-        {FreeCal, &catalogue::FreeColour},     {BusyCal, &catalogue::BusyColour},
-        {ConfCal, &catalogue::ConflictColour}, {HeadCol, &catalogue::HeadingColour},
-        {TodayCol, &catalogue::TodayColour},   {ODCol, &catalogue::OverDueColour}};
-    for (const auto& [swatch, value] : swatches) {
-        swatch->setFixedSize(73, 20);
-        swatch->setFrameShape(QFrame::Box);
-        swatch->setCursor(Qt::PointingHandCursor);
-        SetSwatchColour(swatch, catalogue::ColourFromText(value->defaultText).value_or(0));
+    for (const Swatch& swatch : Swatches()) {
+        swatch.label->setFixedSize(73, 20);
+        swatch.label->setFrameShape(QFrame::Box);
+        swatch.label->setCursor(Qt::PointingHandCursor);
+        SetSwatchColour(swatch.label,
+                        catalogue::ColourFromText(swatch.value->defaultText).value_or(0));
     }
     CpyLogo->setPixmap(BuiltInLogo());
     for (int d = 1; d <= 31; ++d) cboDay->addItem(QString::number(d));
@@ -131,6 +158,17 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
 
 frmOptions::~frmOptions() { m_rsSystem.Close(); }
 
+std::array<frmOptions::Swatch, 6> frmOptions::Swatches() const {
+    using namespace catalogue;
+    // Saved in this order.
+    return {{{FreeCal, &FreeColour, &frmOptions::FreeCal_Click},
+             {BusyCal, &BusyColour, &frmOptions::BusyCal_Click},
+             {ConfCal, &ConflictColour, &frmOptions::ConfCal_Click},
+             {HeadCol, &HeadingColour, &frmOptions::HeadCol_Click},
+             {TodayCol, &TodayColour, &frmOptions::TodayCol_Click},
+             {ODCol, &OverDueColour, &frmOptions::ODCol_Click}}};
+}
+
 std::uint32_t frmOptions::SwatchColour(const QLabel* swatch) {
     return swatch->property(kColourProperty).toUInt();
 }
@@ -143,46 +181,13 @@ void frmOptions::SetSwatchColour(QLabel* swatch, std::uint32_t colour) {
     swatch->setAutoFillBackground(true);
 }
 
-QPixmap frmOptions::BuiltInLogo() {
-    // A sheet of paper with a rubber stamp on it.
-    QPixmap pix(73, 60);
-    pix.fill(Qt::transparent);
-    QPainter p(&pix);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath sheet;
-    sheet.moveTo(14, 2);
-    sheet.lineTo(50, 2);
-    sheet.lineTo(60, 12);
-    sheet.lineTo(60, 58);
-    sheet.lineTo(14, 58);
-    sheet.closeSubpath();
-    p.setPen(QPen(QColor(90, 90, 90), 1));
-    p.setBrush(Qt::white);
-    p.drawPath(sheet);
-    p.setBrush(QColor(225, 225, 225));
-    p.drawPolygon(QPolygonF({QPointF(50, 2), QPointF(50, 12), QPointF(60, 12)}));
-    p.setPen(QPen(QColor(160, 160, 160), 1));
-    for (int y = 12; y <= 30; y += 5) p.drawLine(19, y, y == 12 ? 44 : 54, y);
-    const QColor ink(190, 30, 40, 220);
-    p.setPen(QPen(ink, 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QPointF(44, 44), 11, 11);
-    p.setPen(QPen(ink, 1));
-    p.drawEllipse(QPointF(44, 44), 7, 7);
-    p.drawLine(39, 44, 49, 44);
-    return pix;
-}
-
 void frmOptions::Form_Load() { LoadOptions(); }
 
 void frmOptions::LoadOptions() {
     using namespace catalogue;
     // A stored value that does not convert leaves the control as designed.
-    const std::pair<QLabel*, const StoreValue*> swatches[] = {
-        {FreeCal, &FreeColour},    {BusyCal, &BusyColour},   {ConfCal, &ConflictColour},
-        {HeadCol, &HeadingColour}, {TodayCol, &TodayColour}, {ODCol, &OverDueColour}};
-    for (const auto& [swatch, value] : swatches)
-        if (const auto colour = ReadColour(*value)) SetSwatchColour(swatch, *colour);
+    for (const Swatch& swatch : Swatches())
+        if (const auto colour = ReadColour(*swatch.value)) SetSwatchColour(swatch.label, *colour);
     if (const auto ticked = ReadCheck(AdvancedPrint)) ChkAdvPrint->setChecked(*ticked);
     txtStart->setText(ReadText(AppointmentStartTime));
     txtFinish->setText(ReadText(AppointmentFinishTime));
@@ -213,9 +218,9 @@ void frmOptions::LoadOptions() {
     if (const auto v = ReadSystemRow(m_rsSystem, sys::FinYearDay); v && !v->isEmpty())
         cboDay->setEditText(*v);
     if (const auto v = ReadSystemRow(m_rsSystem, sys::FinYearMonth); v && !v->isEmpty()) {
-        bool ok = false;
-        const int month = v->trimmed().toInt(&ok);
-        if (ok && month >= 0 && month < cboMonth->count()) cboMonth->setCurrentIndex(month);
+        const auto month = WholeNumberFromText(*v);
+        if (month && *month >= 0 && *month < cboMonth->count())
+            cboMonth->setCurrentIndex(static_cast<int>(*month));
     }
     if (const auto v = ReadSystemRow(m_rsSystem, sys::Milage); v && !v->isEmpty())
         txtMilage->setText(*v);
@@ -262,11 +267,8 @@ bool frmOptions::SaveOptions() {
         return WriteSystemRow(m_rsSystem, key, text) || stopped(key, db::LastError());
     };
 
-    const std::pair<const StoreValue*, QLabel*> swatches[] = {
-        {&FreeColour, FreeCal},    {&BusyColour, BusyCal},   {&ConflictColour, ConfCal},
-        {&HeadingColour, HeadCol}, {&TodayColour, TodayCol}, {&OverDueColour, ODCol}};
-    for (const auto& [value, swatch] : swatches)
-        if (!store(*value, ColourText(SwatchColour(swatch)))) return false;
+    for (const Swatch& swatch : Swatches())
+        if (!store(*swatch.value, ColourText(SwatchColour(swatch.label)))) return false;
     if (!store(AdvancedPrint, CheckText(ChkAdvPrint->isChecked()))) return false;
     txtStart->setText(*start);
     txtFinish->setText(*finish);
@@ -417,20 +419,9 @@ bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
             if (mouse->button() != Qt::LeftButton || !widget ||
                 !widget->rect().contains(mouse->position().toPoint()))
                 break;
-            if (watched == BusyCal)
-                BusyCal_Click();
-            else if (watched == FreeCal)
-                FreeCal_Click();
-            else if (watched == ConfCal)
-                ConfCal_Click();
-            else if (watched == HeadCol)
-                HeadCol_Click();
-            else if (watched == TodayCol)
-                TodayCol_Click();
-            else if (watched == ODCol)
-                ODCol_Click();
-            else if (watched == CpyLogo)
-                CpyLogo_Click();
+            for (const Swatch& swatch : Swatches())
+                if (watched == swatch.label) (this->*swatch.click)();
+            if (watched == CpyLogo) CpyLogo_Click();
             break;
         }
         case QEvent::FocusOut: {

@@ -8,15 +8,9 @@
 #include "platform/db/recordset.h"
 #include "ui_frmOptions.h"
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
-class QRadioButton;
-class QTabWidget;
+namespace catalogue {
+struct StoreValue;
+}
 
 // The Options dialog: calendar and overdue colours, the owner's details, VAT and the financial
 // year, invoice display and printing, default payment terms and appointment times.
@@ -85,8 +79,6 @@ class frmOptions : public QDialog {
     // A swatch's colour, &H00BBGGRR.
     static std::uint32_t SwatchColour(const QLabel* swatch);
     static void SetSwatchColour(QLabel* swatch, std::uint32_t colour);
-    // The picture the logo shows while the database holds none.
-    static QPixmap BuiltInLogo();
 
     // The window's key preview; VB key code and shift mask (1 Shift, 2 Ctrl, 4 Alt). True when
     // the key was used.
@@ -116,6 +108,14 @@ class frmOptions : public QDialog {
     void reject() override;
 
   private:
+    // A colour swatch, the stored value it edits and its click handler.
+    struct Swatch {
+        QLabel* label;
+        const catalogue::StoreValue* value;
+        void (frmOptions::*click)();
+    };
+    std::array<Swatch, 6> Swatches() const;
+
     void LoadOptions();
     // Writes everything back; false (with the reason shown) when something was refused or a
     // write failed, so that the window stays open with the user's entries.
