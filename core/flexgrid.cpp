@@ -19,20 +19,13 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
     connect(this, &QTableWidget::cellDoubleClicked, this, [this] { emit DblClick(); });
 }
 
-void FlexGrid::Clear() {
-    clear();
-    setRowCount(0);
-    setColumnCount(0);
-}
-
-void FlexGrid::Bind(const db::Recordset& rs) {
+void FlexGrid::Bind(db::Recordset& rs) {
     clearContents();
     const int cols = rs.FieldCount();
     const int rows = rs.State() == db::adStateOpen ? rs.RecordCount() : 0;
     setColumnCount(cols);
     setRowCount(rows);
-    db::Recordset& r = const_cast<db::Recordset&>(rs);
-    for (int c = 0; c < cols; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem(r.Fields(c).Name()));
+    for (int c = 0; c < cols; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem(rs.Fields(c).Name()));
     for (int row = 0; row < rows; ++row) {
         for (int c = 0; c < cols; ++c) {
             const QVariant v = rs.ValueAt(row, c);
@@ -72,12 +65,6 @@ void FlexGrid::SetTextMatrix(int row, int col, const QString& text) {
 QVariant FlexGrid::Value(int row, int col) const {
     const QTableWidgetItem* i = row > 0 ? item(row - 1, col) : nullptr;
     return i ? i->data(Qt::UserRole) : QVariant();
-}
-
-void FlexGrid::SetValue(int row, int col, const QVariant& value) {
-    if (row < 1 || row - 1 >= rowCount() || col >= columnCount()) return;
-    if (!item(row - 1, col)) setItem(row - 1, col, new QTableWidgetItem());
-    item(row - 1, col)->setData(Qt::UserRole, value);
 }
 
 int FlexGrid::ColWidth(int col) const {

@@ -18,8 +18,7 @@ public:
 
     // Fills the grid from every visible row of the record set (after its filter and sort),
     // from the first; the record set's position is left as it was.
-    void Bind(const db::Recordset& rs);
-    void Clear();
+    void Bind(db::Recordset& rs);
 
     // Rows including the header row.
     int Rows() const { return rowCount() + 1; }
@@ -29,7 +28,6 @@ public:
     void SetTextMatrix(int row, int col, const QString& text);
     // The record set's value of a data cell (row from 1).
     QVariant Value(int row, int col) const;
-    void SetValue(int row, int col, const QVariant& value);
     int ColWidth(int col) const;  // twips; 0 for a hidden column
     void SetColWidth(int col, int twips);
     void SetCellBackColor(int row, int col, std::uint32_t bgr);

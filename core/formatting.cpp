@@ -129,8 +129,6 @@ std::optional<db::Currency> ParseMoney(const QString& input) {
         } else if (!group.isEmpty() && QStringView(text).mid(i).startsWith(group) && i > 0 &&
                    i + group.size() < text.size() && text[i - 1].isDigit() && text[i + group.size()].isDigit()) {
             i += group.size() - 1;
-        } else if (c == u'.' && decimal != QStringLiteral(".")) {
-            return std::nullopt;
         } else {
             return std::nullopt;
         }
