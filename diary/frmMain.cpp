@@ -554,6 +554,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         }
         return QMainWindow::eventFilter(watched, event);
     }
+    // The tab control is the backdrop of every control: a bar the splitter sends to the back
+    // stays above it, where the user can see and grab it.
+    if (watched == picSplit && event->type() == QEvent::ZOrderChange) MainTabctl->lower();
     if (watched == picSplit && event->type() == QEvent::MouseButtonPress) {
         auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() == Qt::LeftButton) m_cSplit->MouseDown(me->position().y());

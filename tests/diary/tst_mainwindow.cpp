@@ -234,6 +234,25 @@ private slots:
         QCOMPARE(again->MainTabctl->currentIndex(), 1);
     }
 
+    void splitterBarIsGrabbedAndDragged() {
+        auto w = Open();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->MainTabctl->setCurrentIndex(1);
+        QWidget* area = w->centralWidget();
+        // A click on the bar lands on the bar, not on the tab control behind it.
+        QCOMPARE(area->childAt(w->picSplit->geometry().center()), w->picSplit);
+        const int y = w->picSplit->y();
+        const int pending = w->PendInv->height();
+        const int settled = w->SetInv->height();
+        QTest::mousePress(w->picSplit, Qt::LeftButton, {}, QPoint(10, 1));
+        QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(100, y + 1 + 20));
+        QCOMPARE(w->picSplit->y(), y + 20);
+        QCOMPARE(w->PendInv->height(), pending + 20);
+        QCOMPARE(w->SetInv->height(), settled - 20);
+        QCOMPARE(area->childAt(w->picSplit->geometry().center()), w->picSplit);
+    }
+
     void storedYearOutsideTheListIsKept() {
         db::Connection& c = env_->connection();
         testsupport::SetSystemRow(c, QStringLiteral("CurrentFnYear"), QStringLiteral("2001"));
