@@ -133,6 +133,8 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
         SetSwatchColour(swatch.label,
                         catalogue::ColourFromText(swatch.value->defaultText).value_or(0));
     }
+    txtMilage->setText(catalogue::DefaultMilageShown);
+    VATRate->setText(catalogue::DefaultVatRateShown);
     CpyLogo->setPixmap(BuiltInLogo());
     for (int d = 1; d <= 31; ++d) cboDay->addItem(QString::number(d));
     cboMonth->addItems(MonthNames());

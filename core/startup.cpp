@@ -29,15 +29,13 @@ bool AnyWindowOpen() {
 
 }  // namespace
 
-QString DefaultConnectionString(const QString& programFolder) {
-    const QString folder = QDir::toNativeSeparators(QDir::cleanPath(programFolder));
-    return QStringLiteral("PROVIDER=MSDataShape;DBQ=") + QDir(programFolder).filePath(QStringLiteral("ambrelle.mdb")) +
-           QStringLiteral(";DefaultDir=") + folder + ConnectionTail();
-}
-
 QString PickedFileConnectionString(const QString& file, const QString& programFolder) {
     return QStringLiteral("PROVIDER=MSDataShape;DBQ=") + file + QStringLiteral(";DefaultDir=") +
            QDir::toNativeSeparators(QDir::cleanPath(programFolder)) + ConnectionTail();
+}
+
+QString DefaultConnectionString(const QString& programFolder) {
+    return PickedFileConnectionString(QDir(programFolder).filePath(QStringLiteral("ambrelle.mdb")), programFolder);
 }
 
 CommandLineRequest ParseCommandLine(const QString& commandLine) {
