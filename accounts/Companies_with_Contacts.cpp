@@ -1,15 +1,14 @@
 #include "Companies_with_Contacts.h"
 
-#include <QAction>
 #include <QEvent>
 #include <QHeaderView>
-#include <QStyle>
 #include <QToolBar>
 
 #include "accounts/Contacts.h"
 #include "core/forms.h"
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
+#include "core/toolbar.h"
 #include "platform/ui/prompts.h"
 
 namespace {
@@ -25,17 +24,13 @@ const QString kCompaniesSql = QStringLiteral(
     "Companies.Billing_AddressPostcode, Companies.Telephone1, Companies.Telephone2, Companies.Fax, "
     "Companies.Website FROM Companies;");
 const QString kContactsSql = QStringLiteral(
-    "select firstname & ' ' & lastname as Name, directtelephone as Direct, mobiletelephone as "
-    "Mobile, "
-    "contactid, companyid from contacts");
+    "select firstname & ' ' & lastname as Name, directtelephone as Direct, "
+    "mobiletelephone as Mobile, contactid, companyid from contacts");
 const QString kNotSaved = QStringLiteral("Save the company before adding contacts to it.");
 
 constexpr int kTwipsPerPixel = 15;
 constexpr int kContactIdColumn = 3;
 constexpr int kCompanyIdColumn = 4;
-// Name, Direct and Mobile keep the widths the user gives them.
-constexpr int kSizedColumns = 3;
-
 
 }  // namespace
 
@@ -59,9 +54,8 @@ Companies_with_Contacts::Companies_with_Contacts(QWidget* parent) : QDialog(pare
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     ui_.MainLayout->insertWidget(0, Toolbar1);
     auto add = [this](const char* key, const QString& caption, QStyle::StandardPixmap icon) {
-        QAction* a = Toolbar1->addAction(style()->standardIcon(icon), caption);
-        a->setObjectName(QString::fromLatin1(key));
-        connect(a, &QAction::triggered, this, [this, a] { Toolbar1_ButtonClick(a->objectName()); });
+        AddKeyedButton(Toolbar1, key, caption, QString(), icon,
+                       [this](const QString& k) { Toolbar1_ButtonClick(k); });
     };
     add("btnSave", QStringLiteral("Save"), QStyle::SP_DialogSaveButton);
     add("btnNewCompany", QStringLiteral("New Company"), QStyle::SP_FileDialogNewFolder);
@@ -93,8 +87,7 @@ Companies_with_Contacts::Companies_with_Contacts(QWidget* parent) : QDialog(pare
             &Companies_with_Contacts::FormatContactGrid);
     connect(ContactGrid->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int column, int, int size) {
-                if (!formatting_ && column < kSizedColumns && size > 0)
-                    contactWidths_[column] = size;
+                if (column < kSizedColumns && size > 0) contactWidths_[column] = size;
             });
 
     Form_Load();
@@ -104,23 +97,23 @@ Companies_with_Contacts::~Companies_with_Contacts() { Form_Unload(); }
 
 void Companies_with_Contacts::Form_Load() {
     for (int c = 0; c < kSizedColumns; ++c)
-        contactWidths_[c] =
-            static_cast<int>(catalogue::ReadWholeNumber(catalogue::ContactColWidth(c)).value_or(1500)) / kTwipsPerPixel;
+        contactWidths_[c] = static_cast<int>(
+            catalogue::ReadWholeNumber(catalogue::ContactColWidth(c)).value_or(1500) / kTwipsPerPixel);
     if (!CompaniesRecordset.Open(kCompaniesSql, DbConnection(), db::adOpenDynamic,
                                  db::adLockOptimistic)) {
         ui::MsgBox(CompaniesRecordset.LastError(), ui::vbOKOnly, QString(), this);
         return;
     }
     init_ContactGrid();
-    AdodcCPY->setRecordset(CompaniesRecordset);
+    AdodcCPY->setRecordset(CompaniesRecordset);  // runs AdodcCPY_MoveComplete
     // An empty table opens on a new company, as "New Company" gives it.
     if (CompaniesRecordset.Bof() && CompaniesRecordset.Eof()) new_cpy();
-    if (HasCompany()) EnableBillingAddress();
 }
 
-bool Companies_with_Contacts::HasCompany() const {
-    return CompaniesRecordset.State() == db::adStateOpen &&
-           CompaniesRecordset.AbsolutePosition() > 0;
+int Companies_with_Contacts::SavedCompanyID() const {
+    if (!db::HasCurrentRow(CompaniesRecordset)) return 0;
+    const QVariant id = CompaniesRecordset.Value(QStringLiteral("CompanyID"));
+    return db::IsNull(id) ? 0 : id.toInt();
 }
 
 bool Companies_with_Contacts::new_cpy() {
@@ -132,7 +125,7 @@ bool Companies_with_Contacts::new_cpy() {
 }
 
 void Companies_with_Contacts::init_ContactGrid() {
-    contactModel_->setRecordset(nullptr);
+    ReleaseContactGrid();
     if (!ContactsRecordset.Open(kContactsSql, DbConnection(), db::adOpenUnspecified,
                                 db::adLockReadOnly)) {
         ui::MsgBox(ContactsRecordset.LastError(), ui::vbOKOnly, QString(), this);
@@ -143,38 +136,34 @@ void Companies_with_Contacts::init_ContactGrid() {
 }
 
 void Companies_with_Contacts::ShowCompanyContacts() {
-    const QVariant id =
-        HasCompany() ? CompaniesRecordset.Value(QStringLiteral("CompanyID")) : QVariant();
-    if (db::IsNull(id) || id.toInt() == 0) {
+    const int id = SavedCompanyID();
+    if (id == 0) {
         ContactGrid->setVisible(false);
         return;
     }
     if (ContactsRecordset.State() == db::adStateOpen)
-        ContactsRecordset.SetFilter(QStringLiteral("companyid = ") + QString::number(id.toInt()));
+        ContactsRecordset.SetFilter(QStringLiteral("companyid = ") + QString::number(id));
     ContactGrid->setVisible(true);
     FormatContactGrid();
 }
 
 void Companies_with_Contacts::FormatContactGrid() {
-    formatting_ = true;
-    const int columns = contactModel_->columnCount();
-    for (int c = 0; c < columns; ++c) {
+    for (int c = 0; c < contactModel_->columnCount(); ++c) {
         if (c == kContactIdColumn || c == kCompanyIdColumn) {
             ContactGrid->setColumnHidden(c, true);
-        } else if (contactWidths_.contains(c)) {
+        } else if (c < kSizedColumns) {
             ContactGrid->setColumnWidth(c, contactWidths_[c]);
         }
     }
     // No contacts: no heading row either.
     ContactGrid->horizontalHeader()->setVisible(contactModel_->rowCount() > 0);
-    formatting_ = false;
 }
 
 void Companies_with_Contacts::AdodcCPY_MoveComplete(int) {
     AdodcCPY->setCaption(QStringLiteral("Record %1 of %2")
                              .arg(CompaniesRecordset.AbsolutePosition())
                              .arg(CompaniesRecordset.RecordCount()));
-    if (!HasCompany()) return;
+    if (!db::HasCurrentRow(CompaniesRecordset)) return;
     EnableBillingAddress();
     // Renewed on every move, whatever the company before had.
     ShowCompanyContacts();
@@ -209,27 +198,25 @@ void Companies_with_Contacts::Toolbar1_ButtonClick(const QString& key) {
 
 void Companies_with_Contacts::new_contact() {
     CurrentContactID = 0;
-    const QVariant id =
-        HasCompany() ? CompaniesRecordset.Value(QStringLiteral("CompanyID")) : QVariant();
-    if (db::IsNull(id) || id.toInt() == 0) {
-        ui::MsgBox(kNotSaved, ui::vbOKOnly, QString(), this);
-        return;
-    }
-    CurrentCompanyID = id.toInt();
+    if (!HandOverCompany()) return;
     ShowContactWindow();
-    ReloadContactGrid();
+    init_ContactGrid();
+}
+
+bool Companies_with_Contacts::HandOverCompany() {
+    const int id = SavedCompanyID();
+    if (id == 0) {
+        ui::MsgBox(kNotSaved, ui::vbOKOnly, QString(), this);
+        return false;
+    }
+    CurrentCompanyID = id;
+    return true;
 }
 
 void Companies_with_Contacts::ContactGrid_DblClick() {
     if (ContactsRecordset.State() != db::adStateOpen || contactModel_->rowCount() == 0) {
-        const QVariant id =
-            HasCompany() ? CompaniesRecordset.Value(QStringLiteral("CompanyID")) : QVariant();
-        if (db::IsNull(id) || id.toInt() == 0) {
-            ui::MsgBox(kNotSaved, ui::vbOKOnly, QString(), this);
-            return;
-        }
         CurrentContactID = 0;
-        CurrentCompanyID = id.toInt();
+        if (!HandOverCompany()) return;
     } else {
         const QModelIndex current = ContactGrid->currentIndex();
         const int row = current.isValid() ? current.row() : 0;
@@ -237,18 +224,16 @@ void Companies_with_Contacts::ContactGrid_DblClick() {
         CurrentContactID = contactModel_->value(row, kContactIdColumn).toInt();
     }
     ui::SetMousePointer(ui::vbHourglass);
-    contactModel_->setRecordset(nullptr);
-    ContactsRecordset.Close();
+    ReleaseContactGrid();
     ShowContactWindow();
     init_ContactGrid();
 }
 
 void Companies_with_Contacts::ShowContactWindow() { Forms::get<Contacts>(this)->exec(); }
 
-void Companies_with_Contacts::ReloadContactGrid() {
+void Companies_with_Contacts::ReleaseContactGrid() {
     contactModel_->setRecordset(nullptr);
     ContactsRecordset.Close();
-    init_ContactGrid();
 }
 
 int Companies_with_Contacts::ShowModal(QWidget* owner) {
@@ -274,9 +259,8 @@ void Companies_with_Contacts::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     for (int c = 0; c < kSizedColumns; ++c)
-        catalogue::WriteWholeNumber(catalogue::ContactColWidth(c), contactWidths_.value(c, 100) * kTwipsPerPixel);
-    contactModel_->setRecordset(nullptr);
-    ContactsRecordset.Close();
+        catalogue::WriteWholeNumber(catalogue::ContactColWidth(c), contactWidths_[c] * kTwipsPerPixel);
+    ReleaseContactGrid();
     CompaniesRecordset.Close();
     ui::SetMousePointer(ui::vbDefault);
 }

@@ -61,17 +61,22 @@ class Companies_with_Contacts : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    bool HasCompany() const;
+    // Name, Direct and Mobile keep the widths the user gives them.
+    static constexpr int kSizedColumns = 3;
+
+    // The CompanyID of the company shown; 0 when there is none or it is not saved yet.
+    int SavedCompanyID() const;
+    // Sets CurrentCompanyID for a new contact of the company shown; says so when it cannot.
+    bool HandOverCompany();
     // Narrows the contacts to the company shown; a company not saved yet has none to show.
     void ShowCompanyContacts();
     void FormatContactGrid();
     void ShowContactWindow();
-    void ReloadContactGrid();
+    void ReleaseContactGrid();
 
     Ui::Companies_with_Contacts ui_;
     db::RecordsetModel* contactModel_;
-    QMap<int, int> contactWidths_;  // pixels, by column
-    bool formatting_ = false;
+    std::array<int, kSizedColumns> contactWidths_{};  // pixels
     bool unloaded_ = false;
 };
 

@@ -1,6 +1,5 @@
 #include "Contacts.h"
 
-#include <QAction>
 #include <QStyle>
 #include <QToolBar>
 
@@ -78,8 +77,7 @@ void Contacts::SaveContact() {
 void Contacts::DeleteContact() {
     if (ContactRecordset.EditMode() == db::Recordset::adEditAdd) {
         ContactRecordset.CancelUpdate();
-    } else if (ContactRecordset.State() == db::adStateOpen &&
-               ContactRecordset.AbsolutePosition() > 0) {
+    } else if (db::HasCurrentRow(ContactRecordset)) {
         if (ui::MsgBox(QStringLiteral("Are you sure you want to delete this contact?"),
                        ui::vbYesNo | ui::vbQuestion, QString(), this) != ui::vbYes)
             return;

@@ -5,11 +5,11 @@
 
 namespace db {
 
-namespace {
-
 bool HasCurrentRow(const Recordset& rs) {
     return rs.State() == adStateOpen && rs.AbsolutePosition() > 0;
 }
+
+namespace {
 
 // Clears a flag on every way out.
 class Busy {
@@ -85,12 +85,6 @@ bool BoundFields::Write() {
         b.shown = now;
     }
     return true;
-}
-
-bool BoundFields::Changed() const {
-    for (const Binding& b : bindings_)
-        if (b.editor && EditorValue(b) != b.shown) return true;
-    return false;
 }
 
 // ---- DataControl ---------------------------------------------------------------------

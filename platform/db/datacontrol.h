@@ -12,6 +12,9 @@
 
 namespace db {
 
+// Open and on a row: not before the first or after the last, nor on a deleted one.
+bool HasCurrentRow(const Recordset& rs);
+
 // Editors bound to fields of a record set's current row. Load() shows the row; Write()
 // puts what the user changed since then into the row's fields (it does not save the row).
 // An empty box writes Null.
@@ -29,8 +32,6 @@ class BoundFields : public QObject {
     void Load();
     // False when a field refused its value (LastError() says why); the editors keep their text.
     bool Write();
-    // An editor differs from what Load() (or the last Write()) put there.
-    bool Changed() const;
     QString LastError() const { return lastError_; }
 
   private:
@@ -70,14 +71,12 @@ class DataControl : public QWidget {
 
     // Shares the record set's rows and position; the control follows moves made on it.
     void setRecordset(const Recordset& rs);
-    Recordset& recordset() { return rs_; }
 
     QString caption() const { return caption_->text(); }
     void setCaption(const QString& text) { caption_->setText(text); }
 
     void bind(QLineEdit* box, const QString& field) { fields_.bind(box, field); }
     void bind(QCheckBox* box, const QString& field) { fields_.bind(box, field); }
-    BoundFields& boundFields() { return fields_; }
 
     // Each writes the bound editors' changes into the row and saves it before moving; at
     // either end a move stays where it is but still saves. False (nothing moved, the edits
