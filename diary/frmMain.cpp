@@ -12,8 +12,8 @@
 #include "core/formatting.h"
 #include "core/forms.h"
 #include "core/frmOptions.h"
-#include "core/forms.h"
 #include "core/globals.h"
+#include "core/optionsrules.h"
 #include "core/settingscatalogue.h"
 #include "diary/Schedule.h"
 #include "diary/cSplitter.h"
@@ -33,33 +33,11 @@ const char* const kSchCal1Design =
     "ViewWeeks = True\n"
     "Labels = True\n";
 
-// Design places of the controls the layout does not move, in twips of the client area.
-struct Design {
-    const char* name;
-    int left, top, width, height;
-    const char* tag;
-};
-const Design kDesign[] = {
-    {"MainTabctl", 120, 120, 9650, 5400, ""},
-    {"CalFrame", 3195, 600, 3600, 2550, ""},
-    {"Label1", 240, 3105, 3000, 240, ""},
-    {"AppGrid", 240, 3360, 9400, 1500, ""},
-    {"fnYearlbl", 6900, 615, 1275, 300, "mlabel"},
-    {"FnYearCbo", 8400, 600, 1200, 330, "mobile"},
-    {"Label2", 240, 660, 3000, 240, ""},
-    {"PendInv", 240, 960, 9400, 1400, ""},
-    {"picSplit", 240, 3000, 9400, 45, ""},
-    {"lblSetInv", 240, 3150, 3000, 240, ""},
-    {"SetInv", 240, 3400, 9400, 900, ""},
-    {"lblPend", 6000, 2460, 2400, 300, "mlabel"},
-    {"totPend", 8400, 2460, 1290, 300, "mobile"},
-    {"lblPendVAT", 6000, 2810, 2400, 300, "mlabel"},
-    {"totPendVAT", 8400, 2810, 1290, 300, "mobile"},
-    {"lblTotSet", 6000, 4400, 2400, 300, "mlabel"},
-    {"totSet", 8400, 4400, 1290, 300, "mobile"},
-    {"lblSetVAT", 6000, 4750, 2400, 300, "mlabel"},
-    {"totSetVat", 8400, 4750, 1290, 300, "mobile"},
-};
+// The controls the layout places; their design places come from the window's .ui file.
+const char* const kLaidOut[] = {"MainTabctl", "CalFrame",   "AppGrid",    "fnYearlbl", "FnYearCbo",
+                                "PendInv",    "picSplit",   "lblSetInv",  "SetInv",    "lblPend",
+                                "totPend",    "lblPendVAT", "totPendVAT", "lblTotSet", "totSet",
+                                "lblSetVAT",  "totSetVat"};
 
 // A whole number of the store, or its default when the stored text is none.
 qint64 Number(const catalogue::StoreValue& value) {
@@ -68,14 +46,6 @@ qint64 Number(const catalogue::StoreValue& value) {
 
 uint Colour(const catalogue::StoreValue& value) {
     return catalogue::ReadColour(value).value_or(catalogue::ColourFromText(value.defaultText).value_or(0));
-}
-
-const QStringList& MonthNames() {
-    static const QStringList names{QStringLiteral("January"), QStringLiteral("February"), QStringLiteral("March"),
-                                   QStringLiteral("April"),   QStringLiteral("May"),      QStringLiteral("June"),
-                                   QStringLiteral("July"),    QStringLiteral("August"),   QStringLiteral("September"),
-                                   QStringLiteral("October"), QStringLiteral("November"), QStringLiteral("December")};
-    return names;
 }
 
 bool g_calendarFailureShown = false;
@@ -122,18 +92,10 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
         a->setEnabled(available.contains(a));
     }
 
-    for (const QString& m : MonthNames()) MonthCbo->addItem(m);
+    MonthCbo->addItems(MonthNames());
     for (QWidget* w : {totPend, totPendVAT, totSet, totSetVat}) w->setProperty("Tag", QStringLiteral("mobile"));
     FnYearCbo->setProperty("Tag", QStringLiteral("mobile"));
     for (QWidget* w : {lblPend, lblPendVAT, lblTotSet, lblSetVAT, fnYearlbl}) w->setProperty("Tag", QStringLiteral("mlabel"));
-
-    // Controls stand on the window, above the tab control, which shows those of its tab.
-    for (const Design& d : kDesign) {
-        if (QWidget* w = findChild<QWidget*>(QString::fromLatin1(d.name))) {
-            w->setGeometry(d.left / kTwips, d.top / kTwips, d.width / kTwips, std::max(1, d.height / kTwips));
-            if (w != MainTabctl) w->raise();
-        }
-    }
 
     appModel_ = new db::RecordsetModel(this);
     AppGrid->setModel(appModel_);
@@ -149,10 +111,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
                 if (current.isValid()) appModel_->moveTo(current.row());
             });
 
-    connect(MainTabctl, &QTabWidget::currentChanged, this, [this] {
-        ShowTabControls();
-        Form_Resize();
-    });
+    connect(MainTabctl, &QTabWidget::currentChanged, this, &frmMain::ShowTabControls);
     connect(MonthCbo, &QComboBox::currentIndexChanged, this, &frmMain::MonthCbo_Click);
     connect(NextMon, &QPushButton::clicked, this, &frmMain::NextMon_Click);
     connect(PrevMon, &QPushButton::clicked, this, &frmMain::PrevMon_Click);
@@ -172,7 +131,6 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(m_cSplit, &cSplitter::SplitComplete, this, &frmMain::m_cSplit_SplitComplete);
     picSplit->installEventFilter(this);
     centralWidget()->installEventFilter(this);
-    centralWidget()->setMouseTracking(false);
 
     CreateCalendar();
     Form_Load();
@@ -204,8 +162,8 @@ void frmMain::SetCalendar(const char* property, const QVariant& value) {
 
 ControlBoxes frmMain::CurrentBoxes() const {
     ControlBoxes boxes;
-    for (const Design& d : kDesign) {
-        const QWidget* w = findChild<QWidget*>(QString::fromLatin1(d.name));
+    for (const char* name : kLaidOut) {
+        const QWidget* w = findChild<QWidget*>(QString::fromLatin1(name));
         if (!w) continue;
         ControlBox b;
         b.left = w->x() * kTwips;
@@ -213,7 +171,7 @@ ControlBoxes frmMain::CurrentBoxes() const {
         b.width = w->width() * kTwips;
         b.height = w->height() * kTwips;
         b.tag = w->property("Tag").toString();
-        boxes.emplace(QString::fromLatin1(d.name), b);
+        boxes.emplace(QString::fromLatin1(name), b);
     }
     return boxes;
 }
@@ -266,7 +224,6 @@ void frmMain::Form_Load() {
     OpenBillingRecordset();
     FillInvoiceGrids();
     FormatMainGrids();
-    ShowTabControls();
     Form_Resize();
 }
 
@@ -323,18 +280,18 @@ void frmMain::OpenAppointmentRecordset() {
                                "ORDER BY JobDetails.Start"),
             DbConnection(), db::adOpenDynamic, db::adLockOptimistic);
     AppointmentRecordset = std::move(rs);
+    appModel_->setRecordset(&AppointmentRecordset);
+    AppGrid->setColumnHidden(0, true);
     ShowMonthAppointments();
 }
 
 void frmMain::ShowMonthAppointments() {
+    // The grid follows its record set's filter.
     AppointmentRecordset.SetFilter(MonthAppointmentFilter(ViewDate.date()));
-    appModel_->setRecordset(&AppointmentRecordset);
-    AppGrid->setColumnHidden(0, true);
     BuildCalendarColourMask();
 }
 
 void frmMain::BuildCalendarColourMask() {
-    AppGrid->setColumnHidden(0, true);
     if (!SchCal1) return;
     const QDate first(ViewDate.date().year(), ViewDate.date().month(), 1);
     const int s = StartPositionFromOutputInfo(com::GetProperty(SchCal1, QStringLiteral("OutputInfo")).toInt());
@@ -377,8 +334,8 @@ void frmMain::FillInvoiceGrids() {
 }
 
 void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
-    vatColumns_ = VatMultiplier != 0;
-    if (vatColumns_) {
+    const bool vat = VatMultiplier != 0;
+    if (vat) {
         grid->SetCols(8);
         grid->SetTextMatrix(0, 7, QStringLiteral("Inc VAT"));
     }
@@ -396,10 +353,8 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
             grid->SetTextMatrix(r, c, d ? QLocale().toString(*d, QLocale::ShortFormat) : QString());
         }
         const QVariant amount = grid->Value(r, 5);
-        const db::Currency net = amount.metaType() == QMetaType::fromType<db::Currency>() ? amount.value<db::Currency>()
-                                                                                          : db::Currency();
-        grid->SetTextMatrix(r, 5, db::IsNull(amount) ? QString() : FormatMoney(net));
-        if (vatColumns_) grid->SetTextMatrix(r, 7, FormatMoney(WithVat(net, VatMultiplier)));
+        grid->SetTextMatrix(r, 5, FormatMoney(amount));
+        if (vat) grid->SetTextMatrix(r, 7, FormatMoney(WithVat(amount.value<db::Currency>(), VatMultiplier)));
         if (pending) {
             const auto due = db::ToDateTime(grid->Value(r, 3));
             if (due && *due < now)
@@ -412,7 +367,6 @@ void frmMain::FormatMainGrids() {
     for (int i = 0; i < appModel_->columnCount(); ++i)
         AppGrid->setColumnWidth(
             i, std::max(1, static_cast<int>(Number(catalogue::CalendarColWidth(i))) / kTwips));
-    AppGrid->setColumnHidden(0, true);
 
     FormatInvoiceGrid(PendInv, true);
     const db::Currency pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));

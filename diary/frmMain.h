@@ -123,7 +123,6 @@ private:
     db::RecordsetModel* appModel_ = nullptr;
     QDate shownFinYearStart_;
     QDate shownFinYearEnd_;
-    bool vatColumns_ = false;
     // Where the user put the splitter bar, in twips; the bar stands there as far as the
     // window's height allows.
     int wantedSplit_ = 3000;
