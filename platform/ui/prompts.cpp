@@ -23,19 +23,20 @@ std::unique_ptr<Prompts>& Installed() {
 
 QString TitleOr(const QString& title) { return title.isEmpty() ? ApplicationTitle() : title; }
 
-QFileDialog* MakeFileDialog(const FileDialogOptions& o, QWidget* parent, QFileDialog::AcceptMode mode) {
-    auto* d = new QFileDialog(parent, o.title, o.initialDir);
-    d->setAttribute(Qt::WA_DeleteOnClose, false);
-    d->setOption(QFileDialog::DontUseNativeDialog);
-    d->setAcceptMode(mode);
-    d->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+// The file chosen, or empty when cancelled.
+QString RunFileDialog(const FileDialogOptions& o, QWidget* parent, QFileDialog::AcceptMode mode) {
+    QFileDialog d(parent, o.title, o.initialDir);
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setAcceptMode(mode);
+    d.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     const QStringList filters = QtNameFilters(o.filter);
-    if (!filters.isEmpty()) d->setNameFilters(filters);
+    if (!filters.isEmpty()) d.setNameFilters(filters);
     // Without CaseSensitive the patterns match *.mdb and *.MDB alike.
-    d->setFilter(QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot);
-    if (!o.defaultExt.isEmpty()) d->setDefaultSuffix(o.defaultExt);
-    if (!o.fileName.isEmpty() && !o.fileName.contains(u'*')) d->selectFile(o.fileName);
-    return d;
+    d.setFilter(QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot);
+    if (!o.defaultExt.isEmpty()) d.setDefaultSuffix(o.defaultExt);
+    if (!o.fileName.isEmpty() && !o.fileName.contains(u'*')) d.selectFile(o.fileName);
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return QString();
+    return d.selectedFiles().first();
 }
 
 }  // namespace
@@ -112,15 +113,11 @@ std::optional<QString> QtPrompts::InputBox(const QString& prompt, const QString&
 }
 
 QString QtPrompts::OpenFile(const FileDialogOptions& options, QWidget* parent) {
-    std::unique_ptr<QFileDialog> d(MakeFileDialog(options, parent, QFileDialog::AcceptOpen));
-    if (d->exec() != QDialog::Accepted || d->selectedFiles().isEmpty()) return QString();
-    return d->selectedFiles().first();
+    return RunFileDialog(options, parent, QFileDialog::AcceptOpen);
 }
 
 QString QtPrompts::SaveFile(const FileDialogOptions& options, QWidget* parent) {
-    std::unique_ptr<QFileDialog> d(MakeFileDialog(options, parent, QFileDialog::AcceptSave));
-    if (d->exec() != QDialog::Accepted || d->selectedFiles().isEmpty()) return QString();
-    return d->selectedFiles().first();
+    return RunFileDialog(options, parent, QFileDialog::AcceptSave);
 }
 
 std::optional<std::uint32_t> QtPrompts::ChooseColor(std::uint32_t initial, QWidget* parent) {
@@ -222,21 +219,17 @@ std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QS
     return s.text;
 }
 
-QString ScriptedPrompts::OpenFile(const FileDialogOptions& options, QWidget*) {
-    shown_.push_back({Open, options.title, options.title, 0});
+QString ScriptedPrompts::FileAnswer(Kind kind, const FileDialogOptions& options) {
+    shown_.push_back({kind, options.title, options.title, 0});
     lastFile_ = options;
     Step s;
-    if (!Take(Open, options.title, &s)) return QString();
+    if (!Take(kind, options.title, &s)) return QString();
     return s.text.value_or(QString());
 }
 
-QString ScriptedPrompts::SaveFile(const FileDialogOptions& options, QWidget*) {
-    shown_.push_back({Save, options.title, options.title, 0});
-    lastFile_ = options;
-    Step s;
-    if (!Take(Save, options.title, &s)) return QString();
-    return s.text.value_or(QString());
-}
+QString ScriptedPrompts::OpenFile(const FileDialogOptions& options, QWidget*) { return FileAnswer(Open, options); }
+
+QString ScriptedPrompts::SaveFile(const FileDialogOptions& options, QWidget*) { return FileAnswer(Save, options); }
 
 std::optional<std::uint32_t> ScriptedPrompts::ChooseColor(std::uint32_t initial, QWidget*) {
     shown_.push_back({Color, QString(), QString(), 0});

@@ -129,6 +129,7 @@ private:
         std::optional<std::uint32_t> color;
     };
     bool Take(Kind kind, const QString& prompt, Step* out);
+    QString FileAnswer(Kind kind, const FileDialogOptions& options);
 
     std::deque<Step> script_;
     std::vector<Shown> shown_;
