@@ -86,12 +86,8 @@ class TestSettings : public QObject {
         QTest::addColumn<QString>("value");
         QTest::newRow("number") << "MainWidth"
                                 << "10000";
-        QTest::newRow("colour") << "BusyColour"
-                                << "16711680";
         QTest::newRow("key with blanks") << "Calendar Col 3 Width"
                                          << "1500";
-        QTest::newRow("time") << "Appointment Start Time"
-                              << "09:00";
         QTest::newRow("blanks inside and around") << "Note"
                                                   << "  two  words  ";
         QTest::newRow("equals and semicolons")
@@ -105,8 +101,6 @@ class TestSettings : public QObject {
                                  << "Zoë's Café – Łódź 東京";
         QTest::newRow("line breaks") << "Address"
                                      << "Unit 4\r\nMill Yard\nHarrogate";
-        QTest::newRow("boolean text") << "Outstanding Invoice Display"
-                                      << "True";
     }
 
     void roundTrip() {
