@@ -5,7 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDateTime>
+#include <QDate>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "bench/generator.h"
+#include "diary/mainrules.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "platform/db/value.h"
 
 namespace {
 
@@ -186,11 +186,7 @@ int main(int argc, char** argv) {
     compare(kAppointments, plainS8, openS8, &appointments);
     compare(kAllJobs, plainAll, openAll, nullptr);
 
-    // The main window's month filter, dates written as the layer writes them.
-    const QDate next = first.addMonths(1);
-    const QString monthFilter = QStringLiteral("finish >= %1 and start < %2")
-                                    .arg(db::FilterDateText(QDateTime(first, QTime(0, 0))),
-                                         db::FilterDateText(QDateTime(next, QTime(0, 0))));
+    const QString monthFilter = MonthAppointmentFilter(first);
     Timing filterT, clearT;
     for (int i = 0; i < filterRuns; ++i) {
         bool ok = false;
