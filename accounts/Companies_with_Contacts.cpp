@@ -98,7 +98,8 @@ Companies_with_Contacts::~Companies_with_Contacts() { Form_Unload(); }
 void Companies_with_Contacts::Form_Load() {
     for (int c = 0; c < kSizedColumns; ++c)
         contactWidths_[c] = static_cast<int>(
-            catalogue::ReadWholeNumber(catalogue::ContactColWidth(c)).value_or(1500) / kTwipsPerPixel);
+            catalogue::ReadWholeNumber(catalogue::ContactColWidth(c)).value_or(1500) /
+            kTwipsPerPixel);
     if (!CompaniesRecordset.Open(kCompaniesSql, DbConnection(), db::adOpenDynamic,
                                  db::adLockOptimistic)) {
         ui::MsgBox(CompaniesRecordset.LastError(), ui::vbOKOnly, QString(), this);
@@ -259,7 +260,8 @@ void Companies_with_Contacts::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     for (int c = 0; c < kSizedColumns; ++c)
-        catalogue::WriteWholeNumber(catalogue::ContactColWidth(c), contactWidths_[c] * kTwipsPerPixel);
+        catalogue::WriteWholeNumber(catalogue::ContactColWidth(c),
+                                    contactWidths_[c] * kTwipsPerPixel);
     ReleaseContactGrid();
     CompaniesRecordset.Close();
     ui::SetMousePointer(ui::vbDefault);

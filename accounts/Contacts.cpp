@@ -3,9 +3,9 @@
 #include <QStyle>
 #include <QToolBar>
 
-#include "core/toolbar.h"
 #include "core/forms.h"
 #include "core/globals.h"
+#include "core/toolbar.h"
 #include "platform/ui/prompts.h"
 
 namespace {
@@ -24,8 +24,10 @@ Contacts::Contacts(QWidget* parent) : QDialog(parent) {
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Toolbar1->setGeometry(0, 0, width(), 38);
-    auto add = [this](const char* key, const QString& caption, const QString& tip, QStyle::StandardPixmap icon) {
-        AddKeyedButton(Toolbar1, key, caption, tip, icon, [this](const QString& k) { Toolbar1_ButtonClick(k); });
+    auto add = [this](const char* key, const QString& caption, const QString& tip,
+                      QStyle::StandardPixmap icon) {
+        AddKeyedButton(Toolbar1, key, caption, tip, icon,
+                       [this](const QString& k) { Toolbar1_ButtonClick(k); });
     };
     add("btnSave", QStringLiteral("Save"), QStringLiteral("Click here to save your changes"),
         QStyle::SP_DialogSaveButton);
