@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QWidget>
+#include <algorithm>
 
 #include "core/forms.h"
 #include "core/frmSplash.h"
