@@ -15,11 +15,12 @@ namespace com {
 //   HRESULT DllRegisterServer();   HRESULT DllUnregisterServer();   HRESULT DllCanUnloadNow();
 //   QWidget* CreateControl(const char* progId, QWidget* parent);   // nullptr for a ProgID it lacks
 // and what the control it makes offers by name, through Qt's meta-object system:
-//   Q_INVOKABLE void InitProperties();                       a new instance takes its defaults
-//   Q_INVOKABLE void ReadProperties(const QVariantList& bag);  a saved one its bag
-//   (PropertyBag::ToVariant) Q_INVOKABLE QVariantList WriteProperties();              its state for
-//   saving signal PropertyChanged(QString name);                    its saved state changed
-//   Q_INVOKABLE void ShowAboutBox();                         optional: the "About" entry
+//   Q_INVOKABLE void InitProperties();                         a new instance takes its defaults
+//   Q_INVOKABLE void ReadProperties(const QVariantList& bag);  a saved one reads its bag
+//                                                              (PropertyBag::ToVariant)
+//   Q_INVOKABLE QVariantList WriteProperties();                its state for saving
+//   signal PropertyChanged(QString name);                      its saved state changed
+//   Q_INVOKABLE void ShowAboutBox();                           optional: the "About" entry
 inline constexpr char kFactorySymbol[] = "CreateControl";
 
 // Creates the control registered under `progId` as a child of `parent`: loads the library (which

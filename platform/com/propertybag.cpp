@@ -120,10 +120,6 @@ void PropertyBag::WriteProperty(const QString& name, const QVariant& value,
 
 bool PropertyBag::Contains(const QString& name) const { return IndexOf(name) >= 0; }
 
-void PropertyBag::Remove(const QString& name) {
-    if (const int i = IndexOf(name); i >= 0) entries_.removeAt(i);
-}
-
 QStringList PropertyBag::Names() const {
     QStringList names;
     for (const auto& e : entries_) names << e.first;

@@ -21,8 +21,6 @@ public:
     void WriteProperty(const QString& name, const QVariant& value,
                        const QVariant& defaultValue = QVariant());
     bool Contains(const QString& name) const;
-    void Remove(const QString& name);
-    void Clear() { entries_.clear(); }
     bool IsEmpty() const { return entries_.isEmpty(); }
     int Count() const { return int(entries_.size()); }
     QStringList Names() const;

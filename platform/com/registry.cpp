@@ -33,6 +33,13 @@ QString StoredProgId(const QSettings& s, const QString& progId) {
     return QString();
 }
 
+bool Written(QSettings& s) {
+    s.sync();
+    if (s.status() == QSettings::NoError) return true;
+    return internal::Fail(
+        QStringLiteral("The component registry \"%1\" cannot be written.").arg(RegistryFile()));
+}
+
 using EntryPoint = HRESULT (*)();
 
 bool RunEntryPoint(const QString& path, const char* name) {
@@ -108,11 +115,7 @@ bool RegisterComponent(const ComponentEntry& entry) {
     s->setValue(QStringLiteral("Version"), entry.version);
     s->setValue(QStringLiteral("Description"), entry.description);
     s->endGroup();
-    s->sync();
-    if (s->status() != QSettings::NoError)
-        return internal::Fail(
-            QStringLiteral("The component registry \"%1\" cannot be written.").arg(RegistryFile()));
-    return true;
+    return Written(*s);
 }
 
 bool UnregisterComponent(const QString& progId) {
@@ -120,11 +123,7 @@ bool UnregisterComponent(const QString& progId) {
     if (!QFileInfo::exists(RegistryFile())) return true;
     auto s = OpenRegistry();
     if (const QString stored = StoredProgId(*s, progId); !stored.isEmpty()) s->remove(stored);
-    s->sync();
-    if (s->status() != QSettings::NoError)
-        return internal::Fail(
-            QStringLiteral("The component registry \"%1\" cannot be written.").arg(RegistryFile()));
-    return true;
+    return Written(*s);
 }
 
 std::optional<ComponentEntry> FindComponent(const QString& progId) {
