@@ -237,22 +237,18 @@ void frmMain::LoadSystemSettings() {
         FnYearCbo->addItem(QString::number(y));
     }
 
-    QVariant fnYear, finDay, finMonth, owner;
+    std::optional<QString> fnYear, finDay, finMonth, owner;
     db::Recordset rs;
     if (rs.Open(QStringLiteral("SELECT System.FieldName, System.Value From System"), DbConnection(), db::adOpenForwardOnly,
                 db::adLockOptimistic)) {
-        auto read = [&rs](const QString& key) {
-            const auto v = catalogue::ReadSystemRow(rs, key);
-            return v ? QVariant(*v) : QVariant();
-        };
-        fnYear = read(catalogue::sys::CurrentFnYear);
-        finDay = read(catalogue::sys::FinYearDay);
-        finMonth = read(catalogue::sys::FinYearMonth);
-        owner = read(catalogue::sys::MyCompanyName);
+        fnYear = catalogue::ReadSystemRow(rs, catalogue::sys::CurrentFnYear);
+        finDay = catalogue::ReadSystemRow(rs, catalogue::sys::FinYearDay);
+        finMonth = catalogue::ReadSystemRow(rs, catalogue::sys::FinYearMonth);
+        owner = catalogue::ReadSystemRow(rs, catalogue::sys::MyCompanyName);
         rs.Close();
     }
     FinYearStart = FinancialYearStart(fnYear, finDay, finMonth, today, &CurrentFnYearText);
-    OwnerCompanyName = owner.isValid() ? owner.toString() : catalogue::OwnerCompanyNamePlaceholder;
+    OwnerCompanyName = owner.value_or(catalogue::OwnerCompanyNamePlaceholder);
 
     // A stored year outside the list still shows, so that saving the layout keeps it.
     if (FnYearCbo->findText(CurrentFnYearText) < 0 && IsFourDigitYear(CurrentFnYearText)) {

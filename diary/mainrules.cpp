@@ -2,25 +2,29 @@
 
 #include <QRegularExpression>
 
+#include <limits>
+
 #include "core/formatting.h"
+#include "core/settingscatalogue.h"
 #include "platform/db/recordset.h"
 
 namespace {
 
-std::optional<int> WholeNumber(const QVariant& v) {
-    if (!v.isValid()) return std::nullopt;
-    bool ok = false;
-    const int n = v.toString().trimmed().toInt(&ok);
-    return ok ? std::optional(n) : std::nullopt;
+std::optional<int> WholeNumber(const std::optional<QString>& row) {
+    const auto n = row ? catalogue::WholeNumberFromText(*row) : std::nullopt;
+    if (!n || *n < std::numeric_limits<int>::min() || *n > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(*n);
 }
 
 }  // namespace
 
-QDate FinancialYearStart(const QVariant& currentFnYear, const QVariant& finYearDay, const QVariant& finYearMonth,
-                         const QDate& today, QString* yearText) {
-    const int day = WholeNumber(finYearDay).value_or(1);
-    const auto storedMonth = WholeNumber(finYearMonth);
-    const int month = storedMonth ? *storedMonth + 1 : 4;
+QDate FinancialYearStart(const std::optional<QString>& currentFnYear,
+                         const std::optional<QString>& finYearDay,
+                         const std::optional<QString>& finYearMonth, const QDate& today,
+                         QString* yearText) {
+    const int day = WholeNumber(finYearDay).value_or(*WholeNumber(catalogue::DefaultFinYearDay));
+    const int month = WholeNumber(finYearMonth).value_or(catalogue::DefaultFinYearMonth) + 1;
     int year = 0;
     if (const auto stored = WholeNumber(currentFnYear)) {
         year = *stored;

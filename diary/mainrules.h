@@ -2,7 +2,8 @@
 
 #include <QDate>
 #include <QString>
-#include <QVariant>
+
+#include <optional>
 
 #include "platform/db/currency.h"
 
@@ -11,10 +12,13 @@ class Recordset;
 }
 
 // The first day of the selected financial year from the System rows CurrentFnYear (start
-// year), FinYearDay and FinYearMonth (0-based); a missing row takes its default (1 April of
-// the year in which the last start on or before today fell). `yearText` gets the start year.
-QDate FinancialYearStart(const QVariant& currentFnYear, const QVariant& finYearDay, const QVariant& finYearMonth,
-                         const QDate& today, QString* yearText = nullptr);
+// year), FinYearDay and FinYearMonth (0-based); a row that is missing or holds no number takes
+// its default (1 April of the year in which the last start on or before today fell).
+// `yearText` gets the start year.
+QDate FinancialYearStart(const std::optional<QString>& currentFnYear,
+                         const std::optional<QString>& finYearDay,
+                         const std::optional<QString>& finYearMonth, const QDate& today,
+                         QString* yearText = nullptr);
 
 // A year typed or stored as a financial or calendar year: four digits, nothing else.
 bool IsFourDigitYear(const QString& text);
