@@ -147,15 +147,8 @@ bool Connection::Execute(const QString& sql, const QVariantList& params, int* ro
     if (State() != adStateOpen) return Fail(QStringLiteral("The connection is closed."));
     const JetTranslation t = TranslateJetSql(sql, state_->columnNames);
     if (!t.error.isEmpty()) return Fail(t.error);
-    detail::Statement stmt;
-    if (stmt.Prepare(state_->handle, t.sql) != SQLITE_OK) return Fail(detail::EngineError(state_->handle));
-    for (int i = 0; i < params.size(); ++i) detail::Bind(stmt.get(), i + 1, params[i]);
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    }
-    if (rc != SQLITE_DONE) return Fail(detail::EngineError(state_->handle));
-    if (rowsAffected) *rowsAffected = sqlite3_changes(state_->handle);
-    return true;
+    QString error;
+    return detail::Exec(state_->handle, t.sql, params, &error, rowsAffected) || Fail(error);
 }
 
 }  // namespace db

@@ -89,6 +89,24 @@ QString EngineError(sqlite3* db) {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
 
+bool Exec(sqlite3* db, const QString& sql, const QVariantList& values, QString* error, int* changes) {
+    Statement stmt;
+    if (stmt.Prepare(db, sql) != SQLITE_OK) {
+        *error = EngineError(db);
+        return false;
+    }
+    for (int i = 0; i < values.size(); ++i) Bind(stmt.get(), i + 1, values[i]);
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+        *error = EngineError(db);
+        return false;
+    }
+    if (changes) *changes = sqlite3_changes(db);
+    return true;
+}
+
 namespace {
 
 QString ColumnText(sqlite3_stmt* stmt, int column) {

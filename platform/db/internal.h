@@ -75,6 +75,10 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// Runs one statement that returns no rows (any it returns are passed over), with values
+// bound to its ? marks. `changes` gets the rows it changed.
+bool Exec(sqlite3* db, const QString& sql, const QVariantList& values, QString* error, int* changes = nullptr);
+
 // Values as held in memory (see filter.h) to and from the file.
 bool Bind(sqlite3_stmt* stmt, int index, const QVariant& cell);
 QVariant ReadColumn(sqlite3_stmt* stmt, int column, Kind kind);

@@ -142,6 +142,9 @@ const QString kReadOnly = QStringLiteral(
     "Current Recordset does not support updating. This may be a limitation of the provider, or "
     "of the selected locktype.");
 const QString kClosed = QStringLiteral("Operation is not allowed when the object is closed.");
+const QString kConnectionClosed = QStringLiteral("The connection to the database is closed.");
+const QString kRowMissing = QStringLiteral(
+    "Row cannot be located for updating. Some values may have been changed since it was last read.");
 
 QString Quoted(const QString& name) {
     QString n = name;
@@ -306,21 +309,6 @@ bool RowLocator(const Store& store, const QString& table, const Cells& cells, QS
     }
     if (parts.isEmpty()) return false;
     *where = QStringLiteral("rowid = (SELECT rowid FROM %1 WHERE %2 LIMIT 1)").arg(Quoted(table), parts.join(u" AND "));
-    return true;
-}
-
-bool Exec(sqlite3* db, const QString& sql, const QVariantList& values, QString* error, int* changes = nullptr) {
-    detail::Statement stmt;
-    if (stmt.Prepare(db, sql) != SQLITE_OK) {
-        *error = detail::EngineError(db);
-        return false;
-    }
-    for (int i = 0; i < values.size(); ++i) detail::Bind(stmt.get(), i + 1, values[i]);
-    if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
-        *error = detail::EngineError(db);
-        return false;
-    }
-    if (changes) *changes = sqlite3_changes(db);
     return true;
 }
 
@@ -676,7 +664,7 @@ bool Recordset::Update() {
     View& v = *view_;
     if (v.editMode == adEditNone) return true;
     Store& s = *v.store;
-    if (!s.conn->handle) return Fail(QStringLiteral("The connection to the database is closed."));
+    if (!s.conn->handle) return Fail(kConnectionClosed);
     Row& row = *v.editRow;
     sqlite3* db = s.conn->handle;
 
@@ -710,7 +698,7 @@ bool Recordset::Update() {
                               : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                     .arg(Quoted(table), columns.join(u", "),
                                          QStringList(columns.size(), QStringLiteral("?")).join(u", "));
-            if (!Exec(db, sql, values, &error)) return Fail(error);
+            if (!detail::Exec(db, sql, values, &error)) return Fail(error);
             const qint64 rowid = sqlite3_last_insert_rowid(db);
             // Read back what the database filled in: the new key and the defaults.
             QStringList readCols;
@@ -743,12 +731,11 @@ bool Recordset::Update() {
             QStringList sets;
             for (const QString& c : columns) sets << c + QStringLiteral(" = ?");
             int changes = 0;
-            if (!Exec(db, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(Quoted(table), sets.join(u", "), where),
+            if (!detail::Exec(db, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(Quoted(table), sets.join(u", "), where),
                       values + whereValues, &error, &changes))
                 return Fail(error);
             if (changes == 0)
-                return Fail(QStringLiteral(
-                    "Row cannot be located for updating. Some values may have been changed since it was last read."));
+                return Fail(kRowMissing);
         }
     }
     row.original.clear();
@@ -795,7 +782,7 @@ bool Recordset::Delete() {
     if (!current) return Fail(kNoCurrentRecord);
     if (v.editMode == adEditInProgress) CancelUpdate();
     Store& s = *v.store;
-    if (!s.conn->handle) return Fail(QStringLiteral("The connection to the database is closed."));
+    if (!s.conn->handle) return Fail(kConnectionClosed);
     const QString table = UniqueTable(s);
     if (table.isEmpty()) return Fail(kReadOnly);
     QString where, error;
@@ -803,11 +790,11 @@ bool Recordset::Delete() {
     if (!RowLocator(s, table, current->values, &where, &values))
         return Fail(QStringLiteral("The row cannot be found again in table %1 to be deleted.").arg(table));
     int changes = 0;
-    if (!Exec(s.conn->handle, QStringLiteral("DELETE FROM %1 WHERE %2").arg(Quoted(table), where), values, &error,
+    if (!detail::Exec(s.conn->handle, QStringLiteral("DELETE FROM %1 WHERE %2").arg(Quoted(table), where), values, &error,
               &changes))
         return Fail(error);
     if (changes == 0)
-        return Fail(QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+        return Fail(kRowMissing);
     current->deleted = true;
     v.visible.erase(v.visible.begin() + v.pos);
     v.currentDeleted = true;
@@ -820,7 +807,7 @@ bool Recordset::Requery() {
     if (!ReadyToMove()) return false;
     View& v = *view_;
     const Store& old = *v.store;
-    if (!old.conn->handle) return Fail(QStringLiteral("The connection to the database is closed."));
+    if (!old.conn->handle) return Fail(kConnectionClosed);
     QString error;
     bool returnsRows = false;
     auto store = Query(old.conn, old.sql, old.params, old.lockType, &error, &returnsRows);
