@@ -51,6 +51,18 @@ QDateTime At(int y, int m, int d, int h = 0, int min = 0);
 // Rows of a record set's field, from the current row to the end, joined with ",".
 QString Column(db::Recordset& rs, const QString& field);
 
+// The main window's appointment list: a join with an expression column.
+inline const QString kAppointments = QStringLiteral(
+    "select JobID, Start, Finish, Description, CompanyName as Customer, Duration, PO_Number, "
+    "iif(invoicenumber = 0, 'No', 'Yes') as 'Invoiced?' FROM JobDetails inner join companies on "
+    "(jobdetails.customerid = companies.companyid) WHERE (((JobDetails.Cancelled)=False)) ORDER BY "
+    "JobDetails.Start");
+
+// The appointment editor's rows.
+inline const QString kScheduleJobs = QStringLiteral(
+    "select JobID, Start, Finish, Duration, Description, PO_Number, Fee, CustomerID, StageID, "
+    "Cancelled, invoicenumber, masterappointment, pattern, Outlook_LastUpdate FROM JobDetails;");
+
 // The main window's invoice query: a grouped join whose rows are written through aliases.
 inline const QString kBilling = QStringLiteral(
     "SELECT Billing.InvoiceNumber AS [Invoice Number], Companies.CompanyName AS Company, "

@@ -68,29 +68,14 @@ Statements::Statements() {
                 Int(kInvSent) + "));";
     sql["S6"] = systemImage;
     sql["S7"] = "SELECT System.FieldName, System.Value From System";
-    sql["S8"] =
-        "select JobID, Start, Finish, Description, CompanyName as Customer, Duration, PO_Number, "
-        "iif(invoicenumber = 0, 'No', 'Yes') as 'Invoiced?' FROM JobDetails inner join companies "
-        "on "
-        "(jobdetails.customerid = companies.companyid) WHERE (((JobDetails.Cancelled)=False)) "
-        "ORDER BY "
-        "JobDetails.Start";
-    sql["S9"] =
-        "SELECT Billing.InvoiceNumber AS [Invoice Number], Companies.CompanyName AS Company, "
-        "Billing.BillingDate AS [Invoice Date], Billing.PaymentDueDate AS [Payment Due On], "
-        "Billing.PaymentDate as [Payment Date], Billing.InvoiceAmount AS Amount, Billing.Stage AS "
-        "StageID "
-        "FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID GROUP BY "
-        "Billing.InvoiceNumber, Companies.CompanyName, Billing.BillingDate, Billing.InvoiceAmount, "
-        "Billing.PaymentDueDate, Billing.PaymentDate, Billing.Stage ";
+    sql["S8"] = kAppointments;
+    sql["S9"] = kBilling;
     sql["S10"] = system2;
     sql["S11"] = "select * from jobdetails";
     sql["S12"] =
         "DELETE JobDetails.MasterAppointment From JobDetails WHERE JobDetails.MasterAppointment=" +
         Int(kJobSurvey);
-    sql["S13"] =
-        "select JobID, Start, Finish, Duration, Description, PO_Number, Fee, CustomerID, StageID, "
-        "Cancelled, invoicenumber, masterappointment, pattern, Outlook_LastUpdate FROM JobDetails;";
+    sql["S13"] = kScheduleJobs;
     sql["S14"] = companyNames;
     sql["S15"] =
         "select companies.companyname from companies where companies.companyid = " + Int(kOBrien);
