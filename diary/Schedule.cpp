@@ -25,10 +25,6 @@ const QString kJobSql =
 // The key travels with each name, so that the customer is never looked up by its text.
 const QString kCustomersSql =
     QStringLiteral("select companies.companyid, companies.companyname from companies");
-const QString kNoCurrentRecord = QStringLiteral(
-    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
-    "requires a current "
-    "record.");
 
 }  // namespace
 
@@ -245,7 +241,7 @@ void Schedule::AddNewCustomer() {
 // ---- dates ------------------------------------------------------------------------------
 
 void Schedule::DTPStart_Validate() {
-    DTPFinish->setDate(schedule::FinishDateAfterStartChange(DTPStart->date(), DTPFinish->date()));
+    if (DTPStart->date() > DTPFinish->date()) DTPFinish->setDate(DTPStart->date());
 }
 
 // ---- commands ---------------------------------------------------------------------------
@@ -267,8 +263,9 @@ void Schedule::Toolbar1_ButtonClick(const QString& key) {
 void Schedule::SaveAppointment() {
     auto failed = [this](const QString& text) { ui::MsgBox(text, ui::vbOKOnly, QString(), this); };
     if (!HasRow()) {
-        failed(JobRecordset.State() == db::adStateOpen ? kNoCurrentRecord
-                                                       : JobRecordset.LastError());
+        // The record set says why: a read fails for want of a current row, or it never opened.
+        if (JobRecordset.State() == db::adStateOpen) JobRecordset.Value(QStringLiteral("JobID"));
+        failed(JobRecordset.LastError());
         return;
     }
     const QVariant customer = JobRecordset.Value(QStringLiteral("CustomerID"));

@@ -77,8 +77,4 @@ AppointmentCheck CheckAppointment(const QVariant& invoiceNumber, const QVariant&
     return check;
 }
 
-QDate FinishDateAfterStartChange(const QDate& start, const QDate& finish) {
-    return start > finish ? start : finish;
-}
-
 }  // namespace schedule

@@ -55,8 +55,4 @@ AppointmentCheck CheckAppointment(const QVariant& invoiceNumber, const QVariant&
                                   const QString& startTime, const QDate& finishDate,
                                   const QString& finishTime);
 
-// The finish picker's date after the start picker was left: the start date when that is
-// later, otherwise unchanged.
-QDate FinishDateAfterStartChange(const QDate& start, const QDate& finish);
-
 }  // namespace schedule

@@ -298,6 +298,14 @@ class TestSchedule : public QObject {
                  QStringLiteral("Nobody's job"));
     }
 
+    void savingAnAppointmentRemovedMeanwhile() {
+        AddCompany(c(), QStringLiteral("Acme"));
+        auto w = Open(4711);
+        env_->prompts().ExpectMsgBox(QStringLiteral("current record"));
+        Press(*w, "btnSave");
+        QCOMPARE(JobCount(), 0);
+    }
+
     void cancelledQuestion() {
         const int acme = AddCompany(c(), QStringLiteral("Acme"));
         const int id = AddJob(c(), acme, At(2026, 2, 2, 9), At(2026, 2, 2, 10));

@@ -107,14 +107,6 @@ class TestScheduleRules : public QObject {
         QCOMPARE(overnight.start, QDateTime(d, QTime(22, 0)));
         QCOMPARE(overnight.finish, QDateTime(d.addDays(1), QTime(6, 30)));
     }
-
-    void finishFollowsALaterStart() {
-        const QDate finish(2026, 5, 20);
-        QCOMPARE(FinishDateAfterStartChange(QDate(2026, 5, 21), finish), QDate(2026, 5, 21));
-        QCOMPARE(FinishDateAfterStartChange(QDate(2027, 1, 1), finish), QDate(2027, 1, 1));
-        QCOMPARE(FinishDateAfterStartChange(QDate(2026, 5, 20), finish), finish);
-        QCOMPARE(FinishDateAfterStartChange(QDate(2026, 5, 1), finish), finish);
-    }
 };
 
 QTEST_APPLESS_MAIN(TestScheduleRules)
