@@ -428,13 +428,10 @@ void TestOrbicle::bagRoundTrip() {
     com::PropertyBag bag = com::PropertyBag::FromVariant(c_->WriteProperties());
     QVERIFY(!bag.Contains("Color_A"));  // equal to its default
     QVERIFY(bag.Contains("OutputWeek"));
-    com::PropertyBag reread;
-    QVERIFY(reread.FromText(bag.ToText()));
-    QCOMPARE(reread, bag);
 
     Orbicle* copy = NewControl();
     QSignalSpy change(copy, &Orbicle::Change);
-    copy->ReadProperties(reread.ToVariant());
+    copy->ReadProperties(bag.ToVariant());
     QCOMPARE(change.count(), 1);
     for (const QString& name : kPropertyNames) {
         if (name.startsWith(u"Cursor")) continue;
