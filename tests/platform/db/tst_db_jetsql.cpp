@@ -92,13 +92,6 @@ void TestDbJetSql::dialect_data() {
     QTest::newRow("Between")
         << "SELECT count(*) FROM Billing WHERE BillingDate Between #4/20/2026# And #5/2/2026#"
         << "2";
-    QTest::newRow("Between, nested parentheses")
-        << "SELECT Billing.InvoiceNumber, Companies.CompanyName FROM Companies INNER JOIN Billing "
-           "ON "
-           "Companies.CompanyID = Billing.CompanyID WHERE (((Billing.PaymentDate) Between "
-           "#4/1/2026# And "
-           "#3/31/2027#));"
-        << "1|Acme";
     QTest::newRow("& texts")
         << "select firstname & ' ' & lastname as Name from contacts where contactid = 1"
         << "Ann Lee";
@@ -166,13 +159,6 @@ void TestDbJetSql::dialect_data() {
         << "2";
     QTest::newRow("'milage' finds Milage") << "select value from system where fieldname = 'milage'"
                                            << "40";
-    QTest::newRow("'type' finds Type")
-        << "SELECT count(*) From System WHERE (((System.FieldName)='type'));"
-        << "2";
-    QTest::newRow("company by name, other case")
-        << "select companies.companyid from companies where companyname = "
-           "'ACME'"
-        << "1";
     QTest::newRow("names in any case")
         << "SELECT INVOICENUMBER, billingdate FROM billing WHERE invoiceNumber = 3"
         << "3|" + db::ValueText(At(2025, 12, 1));
