@@ -428,20 +428,15 @@ void frmMain::FnYearCbo_Click() {
 
 // ---- appointments -----------------------------------------------------------------------
 
-void frmMain::ShowSchedule(bool monthBeforeFormat) {
+void frmMain::ShowSchedule() {
     Forms::get<Schedule>(this)->exec();
     // Each showing loads afresh from CurrentJobID.
     Forms::unload<Schedule>();
     // What the editor changed shows everywhere: the grid, the invoices and the calendar.
     CurrentJobID = 0;
     AppointmentRecordset.Requery();
-    PendingRecordset.Close();
-    BillingRecordset.Close();
-    OpenBillingRecordset();
-    FillInvoiceGrids();
-    if (monthBeforeFormat) ShowMonthAppointments();
-    FormatMainGrids();
-    if (!monthBeforeFormat) ShowMonthAppointments();
+    RefreshInvoices();
+    ShowMonthAppointments();
 }
 
 void frmMain::AppGrid_DblClick() {
@@ -451,12 +446,12 @@ void frmMain::AppGrid_DblClick() {
     if (rs.State() == db::adStateOpen && !rs.Eof() && !rs.Bof())
         CurrentJobID = AppointmentRecordset.Value(QStringLiteral("JobID")).toInt();
     AppGrid->setFocus();
-    ShowSchedule(true);
+    ShowSchedule();
 }
 
 void frmMain::mnuFileNewApp_Click() {
     CurrentJobID = 0;
-    ShowSchedule(false);
+    ShowSchedule();
 }
 
 // ---- layout -----------------------------------------------------------------------------

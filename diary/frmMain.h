@@ -66,10 +66,6 @@ public:
     QMenu* mnuCxtInvoice;
     QMenu* mnuCxtSchedule;
 
-    QDate ShownFinYearStart() const { return shownFinYearStart_; }
-    QDate ShownFinYearEnd() const { return shownFinYearEnd_; }
-    // The grid's rows as the window shows them (for the layout and for tests).
-    ControlBoxes CurrentBoxes() const;
     Ui::frmMain& ui() { return ui_; }
 
 public slots:
@@ -109,9 +105,10 @@ protected:
 
 private:
     void CreateCalendar();
-    // Shows the appointment editor, then refreshes what it may have changed (the two commands
-    // order the last two steps differently).
-    void ShowSchedule(bool monthBeforeFormat);
+    // The laid-out controls' places as the window shows them.
+    ControlBoxes CurrentBoxes() const;
+    // Shows the appointment editor, then refreshes what it may have changed.
+    void ShowSchedule();
     void SetCalendar(const char* property, const QVariant& value);
     void ApplyBoxes(const ControlBoxes& boxes);
     void ShowTabControls();
