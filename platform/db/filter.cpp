@@ -73,12 +73,7 @@ std::optional<int> CompareWithLiteral(const QVariant& cell, const Term& t) {
         }
         case Term::Text: {
             if (kind == Kind::Text) return cell.toString().compare(t.text, Qt::CaseInsensitive);
-            if (kind == Kind::DateTime) {
-                const auto d = detail::DateKey(cell);
-                const auto lit = detail::DateKey(QVariant(t.text));
-                if (!d || !lit) return std::nullopt;
-                return Cmp(*d, *lit);
-            }
+            if (kind == Kind::DateTime) return std::nullopt;  // text that is no date
             if (kind == Kind::YesNo) {
                 if (t.text.compare(u"True", Qt::CaseInsensitive) == 0) return Cmp(cell.toBool(), true);
                 if (t.text.compare(u"False", Qt::CaseInsensitive) == 0) return Cmp(cell.toBool(), false);
@@ -172,10 +167,29 @@ private:
             if (QStringView(s_).mid(pos_, len) == QLatin1String(text)) {
                 t.op = op;
                 pos_ += len;
-                return ParseValue(t);
+                if (!ParseValue(t)) return false;
+                ReadQuotedValue(t);
+                return true;
             }
         }
         return Fail(QStringLiteral("a comparison is expected after '%1'").arg(name));
+    }
+
+    // A quoted date or number compared with a date or number field, read once here rather
+    // than on every row ([Invoice Number] = '17').
+    static void ReadQuotedValue(Term& t) {
+        if (t.litType != Term::Text) return;
+        if (t.kind == Kind::DateTime) {
+            if (const auto key = detail::DateKey(QVariant(t.text))) {
+                t.litType = Term::Date;
+                t.dateKey = *key;
+            }
+        } else if (t.kind == Kind::Integer || t.kind == Kind::Double || t.kind == Kind::Currency) {
+            if (const auto n = detail::ParseNumber(t.text)) {
+                t.litType = Term::Number;
+                t.number = *n;
+            }
+        }
     }
 
     // A date literal's text read into the term; false when it is no date.

@@ -116,6 +116,9 @@ void TestDbFilter::filter_data() {
     QTest::newRow("quoted number, order") << kBilling << "[Invoice Number] > '1'"
                                           << "Invoice Number"
                                           << "2,3";
+    QTest::newRow("quoted date vs date field") << kBilling << "[Payment Date] <= '2026-05-01'"
+                                               << "Invoice Number"
+                                               << "1";
     QTest::newRow("money") << kJobs << "Fee > 100"
                            << "JobID"
                            << "1";
