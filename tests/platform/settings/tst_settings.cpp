@@ -25,6 +25,16 @@ QString UserStoreFile() {
     QStandardPaths::setTestModeEnabled(testMode);
     return QDir(folder).filePath(kApp + QStringLiteral(".ini"));
 }
+
+// The store of kApp, names and values written as plain text.
+QString Get(const char* section, const char* key, const char* defaultValue = "") {
+    return GetSetting(kApp, QString::fromUtf8(section), QString::fromUtf8(key),
+                      QString::fromUtf8(defaultValue));
+}
+bool Save(const char* section, const char* key, const char* value) {
+    return SaveSetting(kApp, QString::fromUtf8(section), QString::fromUtf8(key),
+                       QString::fromUtf8(value));
+}
 }  // namespace
 
 class TestSettings : public QObject {
@@ -61,24 +71,14 @@ class TestSettings : public QObject {
 
     void missingValuesGiveTheDefault() {
         // Empty store, missing section, missing key in a present section.
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Settings"), QStringLiteral("MainLeft"),
-                            QStringLiteral("1800")),
-                 QStringLiteral("1800"));
-        QVERIFY(SaveSetting(kApp, QStringLiteral("Settings"), QStringLiteral("MainTop"),
-                            QStringLiteral("1000")));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Settings"), QStringLiteral("MainLeft"),
-                            QStringLiteral("1800")),
-                 QStringLiteral("1800"));
-        QCOMPARE(
-            GetSetting(kApp, QStringLiteral("Connection"), QStringLiteral("ADOString"), QString()),
-            QString());
+        QCOMPARE(Get("Settings", "MainLeft", "1800"), QStringLiteral("1800"));
+        QVERIFY(Save("Settings", "MainTop", "1000"));
+        QCOMPARE(Get("Settings", "MainLeft", "1800"), QStringLiteral("1800"));
         QCOMPARE(GetSetting(kApp, QStringLiteral("Connection"), QStringLiteral("ADOString")),
                  QString());
         // A stored empty value is a value, not a missing key.
-        QVERIFY(SaveSetting(kApp, QStringLiteral("Settings"), QStringLiteral("Split"), QString()));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Settings"), QStringLiteral("Split"),
-                            QStringLiteral("x")),
-                 QString());
+        QVERIFY(Save("Settings", "Split", ""));
+        QCOMPARE(Get("Settings", "Split", "x"), QString());
     }
 
     void roundTrip_data() {
@@ -106,35 +106,24 @@ class TestSettings : public QObject {
     void roundTrip() {
         QFETCH(QString, key);
         QFETCH(QString, value);
-        QVERIFY(SaveSetting(kApp, QStringLiteral("settings"), key, value));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("settings"), key, QStringLiteral("default")),
-                 value);
+        const QString section = QStringLiteral("settings");
+        QVERIFY(SaveSetting(kApp, section, key, value));
+        QCOMPARE(GetSetting(kApp, section, key, QStringLiteral("default")), value);
         // Overwriting keeps the newest value.
-        QVERIFY(SaveSetting(kApp, QStringLiteral("settings"), key, value + QStringLiteral("2")));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("settings"), key), value + QStringLiteral("2"));
+        QVERIFY(SaveSetting(kApp, section, key, value + u'2'));
+        QCOMPARE(GetSetting(kApp, section, key), value + u'2');
     }
 
     void namesCompareWithoutCase() {
-        QVERIFY(SaveSetting(kApp, QStringLiteral("settings"), QStringLiteral("TodayColour"),
-                            QStringLiteral("16711935")));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Settings"), QStringLiteral("todaycolour"),
-                            QStringLiteral("0")),
-                 QStringLiteral("16711935"));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("SETTINGS"), QStringLiteral("TODAYCOLOUR"),
-                            QStringLiteral("0")),
-                 QStringLiteral("16711935"));
+        QVERIFY(Save("settings", "TodayColour", "16711935"));
+        QCOMPARE(Get("Settings", "todaycolour", "0"), QStringLiteral("16711935"));
+        QCOMPARE(Get("SETTINGS", "TODAYCOLOUR", "0"), QStringLiteral("16711935"));
 
         // Writing under another spelling replaces the value instead of adding a second one.
-        QVERIFY(SaveSetting(kApp, QStringLiteral("Settings"), QStringLiteral("todayCOLOUR"),
-                            QStringLiteral("255")));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("settings"), QStringLiteral("TodayColour"),
-                            QStringLiteral("0")),
-                 QStringLiteral("255"));
-        QVERIFY(SaveSetting(kApp, QStringLiteral("Settings"),
-                            QStringLiteral("Calendar Col 2 Width"), QStringLiteral("900")));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("settings"),
-                            QStringLiteral("calendar col 2 width"), QStringLiteral("0")),
-                 QStringLiteral("900"));
+        QVERIFY(Save("Settings", "todayCOLOUR", "255"));
+        QCOMPARE(Get("settings", "TodayColour", "0"), QStringLiteral("255"));
+        QVERIFY(Save("Settings", "Calendar Col 2 Width", "900"));
+        QCOMPARE(Get("settings", "calendar col 2 width", "0"), QStringLiteral("900"));
 
         QFile file(StoreFile());
         QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
@@ -145,55 +134,38 @@ class TestSettings : public QObject {
     }
 
     void deleteKeyAndSection() {
-        QVERIFY(SaveSetting(kApp, QStringLiteral("Connection"), QStringLiteral("ADOString"),
-                            QStringLiteral("DBQ=a.mdb")));
-        QVERIFY(SaveSetting(kApp, QStringLiteral("Connection"), QStringLiteral("Other"),
-                            QStringLiteral("kept")));
-        QVERIFY(SaveSetting(kApp, QStringLiteral("Settings"), QStringLiteral("MainLeft"),
-                            QStringLiteral("10")));
-        QVERIFY(SaveSetting(kApp, QStringLiteral("Settings"), QStringLiteral("MainTop"),
-                            QStringLiteral("20")));
+        QVERIFY(Save("Connection", "ADOString", "DBQ=a.mdb"));
+        QVERIFY(Save("Connection", "Other", "kept"));
+        QVERIFY(Save("Settings", "MainLeft", "10"));
+        QVERIFY(Save("Settings", "MainTop", "20"));
 
         // One key, named in another case: the rest of its section stays.
         QVERIFY(DeleteSetting(kApp, QStringLiteral("connection"), QStringLiteral("adostring")));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Connection"), QStringLiteral("ADOString"),
-                            QStringLiteral("gone")),
-                 QStringLiteral("gone"));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Connection"), QStringLiteral("Other")),
-                 QStringLiteral("kept"));
+        QCOMPARE(Get("Connection", "ADOString", "gone"), QStringLiteral("gone"));
+        QCOMPARE(Get("Connection", "Other"), QStringLiteral("kept"));
 
         // A whole section: every key of it goes, other sections stay.
         QVERIFY(DeleteSetting(kApp, QStringLiteral("SETTINGS")));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Settings"), QStringLiteral("MainLeft"),
-                            QStringLiteral("d")),
-                 QStringLiteral("d"));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Settings"), QStringLiteral("MainTop"),
-                            QStringLiteral("d")),
-                 QStringLiteral("d"));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Connection"), QStringLiteral("Other")),
-                 QStringLiteral("kept"));
+        QCOMPARE(Get("Settings", "MainLeft", "d"), QStringLiteral("d"));
+        QCOMPARE(Get("Settings", "MainTop", "d"), QStringLiteral("d"));
+        QCOMPARE(Get("Connection", "Other"), QStringLiteral("kept"));
 
         // Deleting what is not there does no harm.
         QVERIFY(DeleteSetting(kApp, QStringLiteral("Nowhere"), QStringLiteral("Nothing")));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Connection"), QStringLiteral("Other")),
-                 QStringLiteral("kept"));
+        QCOMPARE(Get("Connection", "Other"), QStringLiteral("kept"));
     }
 
     void emptyNamesAreRefused() {
-        QVERIFY(!SaveSetting(kApp, QString(), QStringLiteral("Key"), QStringLiteral("v")));
-        QVERIFY(!SaveSetting(kApp, QStringLiteral("Settings"), QString(), QStringLiteral("v")));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Settings"), QStringLiteral("Key"),
-                            QStringLiteral("d")),
-                 QStringLiteral("d"));
+        QVERIFY(!Save("", "Key", "v"));
+        QVERIFY(!Save("Settings", "", "v"));
+        QCOMPARE(Get("Settings", "Key", "d"), QStringLiteral("d"));
     }
 
     void applicationsKeepSeparateValues() {
-        QVERIFY(SaveSetting(kApp, QStringLiteral("Settings"), QStringLiteral("MainLeft"),
-                            QStringLiteral("1")));
+        QVERIFY(Save("Settings", "MainLeft", "1"));
         QVERIFY(SaveSetting(QStringLiteral("Other"), QStringLiteral("Settings"),
                             QStringLiteral("MainLeft"), QStringLiteral("2")));
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Settings"), QStringLiteral("MainLeft")),
-                 QStringLiteral("1"));
+        QCOMPARE(Get("Settings", "MainLeft"), QStringLiteral("1"));
         QCOMPARE(GetSetting(QStringLiteral("Other"), QStringLiteral("Settings"),
                             QStringLiteral("MainLeft")),
                  QStringLiteral("2"));
@@ -206,24 +178,20 @@ class TestSettings : public QObject {
         settings::SetStoreFolder(nested);
         QCOMPARE(settings::StoreFolder(), nested);
         // The folder is made on the first write.
-        QVERIFY(SaveSetting(kApp, QStringLiteral("Settings"), QStringLiteral("MainLeft"),
-                            QStringLiteral("42")));
+        QVERIFY(Save("Settings", "MainLeft", "42"));
         QVERIFY(QFileInfo::exists(QDir(nested).filePath(kApp + QStringLiteral(".ini"))));
         QVERIFY(!QFileInfo::exists(StoreFile()));
 
         // Reading never creates a store.
         settings::SetStoreFolder(dir_.path());
-        QCOMPARE(GetSetting(kApp, QStringLiteral("Settings"), QStringLiteral("MainLeft"),
-                            QStringLiteral("d")),
-                 QStringLiteral("d"));
+        QCOMPARE(Get("Settings", "MainLeft", "d"), QStringLiteral("d"));
         QVERIFY(!QFileInfo::exists(StoreFile()));
 
         // Without a folder set, the environment names one before the user's folder is used.
         settings::SetStoreFolder(QString());
         qputenv("AMBRELLE_SETTINGS_DIR", QFile::encodeName(nested));
         QCOMPARE(settings::StoreFolder(), nested);
-        QCOMPARE(GetSetting(kApp, QStringLiteral("settings"), QStringLiteral("mainleft")),
-                 QStringLiteral("42"));
+        QCOMPARE(Get("settings", "mainleft"), QStringLiteral("42"));
         qunsetenv("AMBRELLE_SETTINGS_DIR");
         QVERIFY(settings::StoreFolder() != nested);
         settings::SetStoreFolder(dir_.path());
