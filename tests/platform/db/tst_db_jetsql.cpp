@@ -107,11 +107,6 @@ void TestDbJetSql::dialect_data() {
         << "Invoice 2 of 2";
     QTest::newRow("& dates") << "SELECT [Start] & ' to ' & [Finish] FROM JobDetails WHERE JobID = 1"
                              << survey;
-    QTest::newRow("& inside IIf")
-        << "SELECT IIf([Start] Is Null,[Date],[Start] & ' to ' & [Finish]) AS [Dates] "
-           "FROM JobDetails RIGHT JOIN Outgoings ON JobDetails.JobID = Outgoings.ScheduleID "
-           "WHERE Outgoings.RecordID = 1"
-        << survey;
     QTest::newRow("& with calls and parentheses")
         << "SELECT upper(firstname) & '-' & (lastname & '!') FROM contacts WHERE contactid = 1"
         << "ANN-Lee!";
@@ -134,9 +129,6 @@ void TestDbJetSql::dialect_data() {
         << "3";
     QTest::newRow("True") << "SELECT count(*) FROM JobDetails WHERE Cancelled = True"
                           << "1";
-    QTest::newRow("=False")
-        << "SELECT count(*) FROM JobDetails WHERE (((JobDetails.Cancelled)=False))"
-        << "5";
     QTest::newRow("<> False")
         << "SELECT CompanyName FROM Companies WHERE IsBillingAddressSameasPostal <> False"
         << "Acme";
@@ -154,9 +146,6 @@ void TestDbJetSql::dialect_data() {
         << "none";
     QTest::newRow("Is Null") << "SELECT count(*) FROM Outgoings WHERE Date Is Null"
                              << "1";
-    QTest::newRow("Is Not Null")
-        << "SELECT count(*) FROM Outgoings WHERE Outgoings.Date Is Not Null"
-        << "2";
     QTest::newRow("'milage' finds Milage") << "select value from system where fieldname = 'milage'"
                                            << "40";
     QTest::newRow("names in any case")
