@@ -152,11 +152,14 @@ QString Quoted(const QString& name) {
     return u'"' + n + u'"';
 }
 
-bool PlainSelect(const QString& sql) {
+// A plain SELECT with the rowid selected first; empty for any other statement.
+QString WithRowid(const QString& sql) {
     static const QRegularExpression notPlain(QStringLiteral(R"(\b(group\s+by|distinct|union|having)\b)"),
                                              QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression select(QStringLiteral(R"(^\s*select\s)"), QRegularExpression::CaseInsensitiveOption);
-    return select.match(sql).hasMatch() && !notPlain.match(sql).hasMatch();
+    const auto m = select.match(sql);
+    if (!m.hasMatch() || notPlain.match(sql).hasMatch()) return QString();
+    return QStringLiteral("SELECT rowid AS __rowid__, ") + sql.mid(m.capturedEnd());
 }
 
 // Executes a statement, reading rows when it returns any. Returns false with `error` set.
@@ -222,10 +225,9 @@ bool RunQuery(Store& store, const QString& translated, QString* error, bool* ret
         if (t && !t->keyColumn.isEmpty() && f.column.compare(t->keyColumn, Qt::CaseInsensitive) == 0) keySelected = true;
     }
     int offset = 0;
-    if (tables.size() == 1 && !keySelected && store.lockType != adLockReadOnly && PlainSelect(translated)) {
-        static const QRegularExpression lead(QStringLiteral(R"(^\s*select\s)"), QRegularExpression::CaseInsensitiveOption);
-        QString withRowid = translated;
-        withRowid.replace(lead, QStringLiteral("SELECT rowid AS __rowid__, "));
+    const QString withRowid =
+        tables.size() == 1 && !keySelected && store.lockType != adLockReadOnly ? WithRowid(translated) : QString();
+    if (!withRowid.isEmpty()) {
         detail::Statement again;
         if (again.Prepare(db, withRowid) == SQLITE_OK && sqlite3_column_count(again.get()) == columns + 1) {
             for (int i = 0; i < store.params.size(); ++i) detail::Bind(again.get(), i + 1, store.params[i]);
