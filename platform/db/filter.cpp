@@ -107,20 +107,25 @@ class Parser {
 public:
     Parser(const QString& text, const FieldLookup& fields) : s_(text), fields_(fields) {}
 
-    std::optional<std::vector<Term>> Run(QString* error) {
-        std::vector<Term> terms;
+    // Comparisons joined by AND, groups of them joined by OR (AND binds tighter).
+    std::optional<std::vector<std::vector<Term>>> Run(QString* error) {
+        std::vector<std::vector<Term>> groups;
+        bool ok = true;
         do {
-            Term t;
-            if (!ParseComparison(t)) break;
-            terms.push_back(t);
-        } while (Word("and"));
+            std::vector<Term>& terms = groups.emplace_back();
+            do {
+                Term t;
+                if (!(ok = ParseComparison(t))) break;
+                terms.push_back(t);
+            } while (Word("and"));
+        } while (ok && Word("or"));
         SkipSpace();
         if (pos_ < s_.size()) Fail(QStringLiteral("unexpected text '%1'").arg(s_.mid(pos_)));
         if (!error_.isEmpty()) {
             if (error) *error = QStringLiteral("Invalid filter \"%1\": %2").arg(s_, error_);
             return std::nullopt;
         }
-        return terms;
+        return groups;
     }
 
 private:
@@ -280,15 +285,17 @@ int CompareCells(const QVariant& a, const QVariant& b, Kind kind) {
 }  // namespace
 
 std::optional<Filter> Filter::Parse(const QString& text, const FieldLookup& fields, QString* error) {
-    auto terms = Parser(text, fields).Run(error);
-    if (!terms) return std::nullopt;
+    auto groups = Parser(text, fields).Run(error);
+    if (!groups) return std::nullopt;
     Filter f;
-    f.terms_ = std::move(*terms);
+    f.groups_ = std::move(*groups);
     return f;
 }
 
 bool Filter::Matches(const Cells& cells) const {
-    return std::all_of(terms_.begin(), terms_.end(), [&](const Term& t) { return Holds(t, cells); });
+    return std::any_of(groups_.begin(), groups_.end(), [&](const std::vector<Term>& terms) {
+        return std::all_of(terms.begin(), terms.end(), [&](const Term& t) { return Holds(t, cells); });
+    });
 }
 
 std::optional<SortOrder> SortOrder::Parse(const QString& text, const FieldLookup& fields, QString* error) {

@@ -23,7 +23,8 @@ struct FieldLookup {
 // Currency, Yes/No as bool, numbers as int/qlonglong/double, text as QString, Null invalid.
 using Cells = QVector<QVariant>;
 
-// A record-set filter: comparisons "field op value" joined by AND (any case), op one of
+// A record-set filter: comparisons "field op value" joined by AND and OR (any case; AND binds
+// tighter), op one of
 // = < > <= >=. Values are numbers, 'quoted text' (a doubled quote stands for one), #date#
 // literals, undelimited dates and True/False. Text compares without case; Null matches no
 // comparison.
@@ -44,7 +45,7 @@ public:
     bool Matches(const Cells& cells) const;
 
 private:
-    std::vector<Term> terms_;  // all must hold
+    std::vector<std::vector<Term>> groups_;  // one group must hold in full
 };
 
 // "[a], b DESC, c ASC"

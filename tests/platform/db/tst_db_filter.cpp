@@ -110,6 +110,9 @@ void TestDbFilter::filter_data() {
     QTest::newRow("<") << kJobs << "JobID < 2"
                        << "JobID"
                        << "1";
+    QTest::newRow("OR, AND binding tighter") << kJobs << "JobID = 1 or JobID >= 5 AND JobID < 6"
+                                             << "JobID"
+                                             << "1,5";
     QTest::newRow("quoted number vs number field") << kBilling << "[Invoice Number] = '2'"
                                                    << "Invoice Number"
                                                    << "2";
@@ -249,7 +252,7 @@ void TestDbFilter::badFilterKeepsRows_data() {
     QTest::newRow("unterminated text") << "fieldname = 'Type";
     QTest::newRow("no operator") << "fieldname 'Type'";
     QTest::newRow("bad date") << "id = #13/45/2026#";
-    QTest::newRow("OR") << "id = 1 or id = 2";
+    QTest::newRow("OR without a comparison") << "id = 1 or";
     QTest::newRow("trailing words") << "id = 1 2";
 }
 
