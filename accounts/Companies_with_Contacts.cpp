@@ -28,7 +28,6 @@ const QString kContactsSql = QStringLiteral(
     "mobiletelephone as Mobile, contactid, companyid from contacts");
 const QString kNotSaved = QStringLiteral("Save the company before adding contacts to it.");
 
-constexpr int kTwipsPerPixel = 15;
 constexpr int kContactIdColumn = 3;
 constexpr int kCompanyIdColumn = 4;
 

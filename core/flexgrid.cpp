@@ -2,12 +2,9 @@
 
 #include <QHeaderView>
 
+#include "core/globals.h"
 #include "platform/db/recordset.h"
 #include "platform/ui/prompts.h"
-
-namespace {
-constexpr int kTwipsPerPixel = 15;
-}
 
 FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);

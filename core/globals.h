@@ -33,6 +33,9 @@ inline int CurrentContactID = 0;
 // Answer of the synchronisation conflict dialog.
 inline int SyncFlag = 0;
 
+// Window positions and sizes are kept in twips, 15 to a pixel.
+inline constexpr int kTwipsPerPixel = 15;
+
 // The program's folder: the executable's, unless a test points it elsewhere.
 QString ProgramFolder();
 void SetProgramFolder(const QString& folder);

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr int kTwips = 15;  // twips per pixel
 
 // The calendar as the window's design saves it.
 const char* const kSchCal1Design =
@@ -166,10 +165,10 @@ ControlBoxes frmMain::CurrentBoxes() const {
         const QWidget* w = findChild<QWidget*>(QString::fromLatin1(name));
         if (!w) continue;
         ControlBox b;
-        b.left = w->x() * kTwips;
-        b.top = w->y() * kTwips;
-        b.width = w->width() * kTwips;
-        b.height = w->height() * kTwips;
+        b.left = w->x() * kTwipsPerPixel;
+        b.top = w->y() * kTwipsPerPixel;
+        b.width = w->width() * kTwipsPerPixel;
+        b.height = w->height() * kTwipsPerPixel;
         b.tag = w->property("Tag").toString();
         boxes.emplace(QString::fromLatin1(name), b);
     }
@@ -180,7 +179,7 @@ void frmMain::ApplyBoxes(const ControlBoxes& boxes) {
     for (const auto& [name, b] : boxes) {
         QWidget* w = findChild<QWidget*>(name);
         if (!w) continue;
-        const QRect r(b.left / kTwips, b.top / kTwips, b.width / kTwips, std::max(1, b.height / kTwips));
+        const QRect r(b.left / kTwipsPerPixel, b.top / kTwipsPerPixel, b.width / kTwipsPerPixel, std::max(1, b.height / kTwipsPerPixel));
         if (w->geometry() != r) w->setGeometry(r);
     }
 }
@@ -204,8 +203,8 @@ void frmMain::Form_Load() {
     const int top = static_cast<int>(Number(catalogue::MainTop));
     const int width = static_cast<int>(Number(catalogue::MainWidth));
     const int height = static_cast<int>(Number(catalogue::MainHeight));
-    move(left / kTwips, top / kTwips);
-    resize(std::max(200, width / kTwips), std::max(150, height / kTwips));
+    move(left / kTwipsPerPixel, top / kTwipsPerPixel);
+    resize(std::max(200, width / kTwipsPerPixel), std::max(150, height / kTwipsPerPixel));
 
     const int tab = static_cast<int>(Number(catalogue::Maintabctl));
     MainTabctl->setCurrentIndex(tab == 1 ? 1 : 0);
@@ -362,7 +361,7 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
 void frmMain::FormatMainGrids() {
     for (int i = 0; i < appModel_->columnCount(); ++i)
         AppGrid->setColumnWidth(
-            i, std::max(1, static_cast<int>(Number(catalogue::CalendarColWidth(i))) / kTwips));
+            i, std::max(1, static_cast<int>(Number(catalogue::CalendarColWidth(i))) / kTwipsPerPixel));
 
     FormatInvoiceGrid(PendInv, true);
     const db::Currency pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));
@@ -458,8 +457,8 @@ void frmMain::mnuFileNewApp_Click() {
 
 void frmMain::Form_Resize() {
     ControlBoxes boxes = CurrentBoxes();
-    const int W = centralWidget()->width() * kTwips;
-    const int H = centralWidget()->height() * kTwips;
+    const int W = centralWidget()->width() * kTwipsPerPixel;
+    const int H = centralWidget()->height() * kTwipsPerPixel;
     // Both lists stay reachable whatever the window's size and the stored split.
     boxes[QStringLiteral("picSplit")].top = ClampSplitPosition(wantedSplit_, H);
     LayoutMainWindow(boxes, W, H);
@@ -467,7 +466,7 @@ void frmMain::Form_Resize() {
 }
 
 void frmMain::m_cSplit_SplitComplete() {
-    wantedSplit_ = picSplit->y() * kTwips;
+    wantedSplit_ = picSplit->y() * kTwipsPerPixel;
     Form_Resize();
 }
 
@@ -535,10 +534,10 @@ void frmMain::SaveGridWidths(catalogue::StoreValue (*key)(int), int count, const
 
 void frmMain::SaveLayout() {
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : QRect(pos(), size());
-    catalogue::WriteWholeNumber(catalogue::MainLeft, normal.x() * kTwips);
-    catalogue::WriteWholeNumber(catalogue::MainTop, normal.y() * kTwips);
-    catalogue::WriteWholeNumber(catalogue::MainWidth, normal.width() * kTwips);
-    catalogue::WriteWholeNumber(catalogue::MainHeight, normal.height() * kTwips);
+    catalogue::WriteWholeNumber(catalogue::MainLeft, normal.x() * kTwipsPerPixel);
+    catalogue::WriteWholeNumber(catalogue::MainTop, normal.y() * kTwipsPerPixel);
+    catalogue::WriteWholeNumber(catalogue::MainWidth, normal.width() * kTwipsPerPixel);
+    catalogue::WriteWholeNumber(catalogue::MainHeight, normal.height() * kTwipsPerPixel);
     catalogue::WriteWholeNumber(catalogue::Split, wantedSplit_);
 
     // Only a year reaches the System row.
@@ -554,7 +553,7 @@ void frmMain::SaveLayout() {
     SaveGridWidths(&catalogue::PendColWidth, PendInv->Cols(), [this](int i) { return PendInv->ColWidth(i); });
     SaveGridWidths(&catalogue::SettledColWidth, SetInv->Cols(), [this](int i) { return SetInv->ColWidth(i); });
     SaveGridWidths(&catalogue::CalendarColWidth, appModel_->columnCount(), [this](int i) {
-        return AppGrid->isColumnHidden(i) ? 0 : AppGrid->columnWidth(i) * kTwips;
+        return AppGrid->isColumnHidden(i) ? 0 : AppGrid->columnWidth(i) * kTwipsPerPixel;
     });
 }
 
