@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include "core/boundboxes.h"
 #include "core/toolbar.h"
 #include "core/formatting.h"
 #include "core/globals.h"
@@ -71,12 +72,12 @@ Schedule::Schedule(QWidget* parent) : QDialog(parent) {
     }
     for (QDateEdit* picker : {DTPStart, DTPFinish}) picker->setDate(QDate::currentDate());
 
-    bound_ = {{txtFields[2], QStringLiteral("Duration"), {}},
-              {txtFields[3], QStringLiteral("PO_Number"), {}},
-              {txtFields[4], QStringLiteral("Description"), {}},
-              {txtFields[5], QStringLiteral("Fee"), {}},
-              {txtPattern, QStringLiteral("Pattern"), {}},
-              {txtMasterApp, QStringLiteral("Masterappointment"), {}}};
+    boxes_.Add(txtFields[2], QStringLiteral("Duration"));
+    boxes_.Add(txtFields[3], QStringLiteral("PO_Number"));
+    boxes_.Add(txtFields[4], QStringLiteral("Description"));
+    boxes_.Add(txtFields[5], QStringLiteral("Fee"), BoundBoxes::Money);
+    boxes_.Add(txtPattern, QStringLiteral("Pattern"));
+    boxes_.Add(txtMasterApp, QStringLiteral("Masterappointment"), BoundBoxes::WholeNumber);
 
     connect(cboCompanyName, &QComboBox::activated, this, &Schedule::cboCompanyName_Click);
     connect(DTPStart, &QDateEdit::editingFinished, this, &Schedule::DTPStart_Validate);
@@ -89,9 +90,7 @@ Schedule::Schedule(QWidget* parent) : QDialog(parent) {
 
 Schedule::~Schedule() { Form_Unload(); }
 
-bool Schedule::HasRow() const {
-    return JobRecordset.State() == db::adStateOpen && !JobRecordset.Eof() && !JobRecordset.Bof();
-}
+bool Schedule::HasRow() const { return HasCurrentRow(JobRecordset); }
 
 bool Schedule::IsNewRow() const {
     if (!HasRow()) return true;
@@ -154,50 +153,9 @@ void Schedule::ShowCustomerName() {
     cboCompanyName->setCurrentIndex(db::IsNull(id) ? -1 : cboCompanyName->findData(id.toInt()));
 }
 
-void Schedule::LoadBoundFields() {
-    for (Bound& b : bound_) {
-        const QVariant v = HasRow() ? JobRecordset.Value(b.field) : QVariant();
-        if (db::IsNull(v))
-            b.shown.clear();
-        else if (b.box == txtFields[5])
-            b.shown = FormatMoney(v);
-        else
-            b.shown = v.toString();
-        b.box->setText(b.shown);
-        b.box->setCursorPosition(0);
-    }
-}
+void Schedule::LoadBoundFields() { boxes_.Load(JobRecordset); }
 
-bool Schedule::WriteBoundFields(QString* error) {
-    auto fail = [error](const QString& text) {
-        if (error) *error = text;
-        return false;
-    };
-    for (Bound& b : bound_) {
-        const QString text = b.box->text();
-        if (text == b.shown) continue;
-        QVariant value;
-        if (!text.trimmed().isEmpty()) {
-            if (b.box == txtFields[5]) {
-                const auto money = ParseMoney(text);
-                if (!money)
-                    return fail(QStringLiteral("Type mismatch: \"%1\" is not an amount of money.")
-                                    .arg(text));
-                value = QVariant::fromValue(*money);
-            } else if (b.box == txtMasterApp) {
-                bool ok = false;
-                value = text.trimmed().toInt(&ok);
-                if (!ok)
-                    return fail(QStringLiteral("Type mismatch: \"%1\" is not a number.").arg(text));
-            } else {
-                value = text;
-            }
-        }
-        if (!JobRecordset.SetValue(b.field, value)) return fail(JobRecordset.LastError());
-        b.shown = text;
-    }
-    return true;
-}
+bool Schedule::WriteBoundFields(QString* error) { return boxes_.Write(JobRecordset, error); }
 
 // ---- customer ---------------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <functional>
 
+#include "core/boundboxes.h"
 #include "platform/db/recordset.h"
 #include "ui_Schedule.h"
 
@@ -74,17 +75,12 @@ class Schedule : public QDialog {
     void done(int result) override;
 
   private:
-    struct Bound {
-        QLineEdit* box;
-        QString field;
-        QString shown;
-    };
     bool HasRow() const;
     bool IsNewRow() const;
     void AddNewCustomer();
     void NotAvailable(const QString& window);
 
     Ui::Schedule ui_;
-    QList<Bound> bound_;
+    BoundBoxes boxes_;
     bool unloaded_ = false;
 };

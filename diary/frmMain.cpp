@@ -8,6 +8,9 @@
 #include <QTableView>
 
 #include "accounts/Companies_with_Contacts.h"
+#include "accounts/frmInvoice.h"
+#include "accounts/frmInvoiceDue.h"
+#include "accounts/invoicerules.h"
 #include "core/flexgrid.h"
 #include "core/formatting.h"
 #include "core/forms.h"
@@ -85,7 +88,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     mnuCxtSchedule->addActions({ui_.mnuEditApp, ui_.mnucxtNewApp, ui_.mnuEditExp});
     // Commands whose windows are not part of the program yet stay visible but unavailable.
     const QList<QAction*> available{ui_.mnuExit,       ui_.mnuViewCompanies, ui_.mnuViewConfig,
-                                    ui_.mnuFileNewApp, ui_.mnuEditApp,       ui_.mnucxtNewApp};
+                                    ui_.mnuFileNewApp, ui_.mnuEditApp,       ui_.mnucxtNewApp,
+                                    ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv};
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
         a->setEnabled(available.contains(a));
@@ -125,6 +129,11 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     AppGrid->viewport()->installEventFilter(this);
     connect(ui_.mnuViewCompanies, &QAction::triggered, this, &frmMain::mnuViewCompanies_Click);
     connect(ui_.mnuViewConfig, &QAction::triggered, this, &frmMain::mnuViewConfig_Click);
+    connect(ui_.mnuFileNewInvoice, &QAction::triggered, this, &frmMain::mnuFileNewInvoice_Click);
+    connect(ui_.mnuEditInv, &QAction::triggered, this, &frmMain::mnuEditInv_Click);
+    connect(ui_.mnuProcessInv, &QAction::triggered, this, &frmMain::mnuProcessInv_Click);
+    connect(PendInv, &FlexGrid::DblClick, this, &frmMain::PendInv_DblClick);
+    PendInv->viewport()->installEventFilter(this);
 
     m_cSplit = new cSplitter(this);
     connect(m_cSplit, &cSplitter::SplitComplete, this, &frmMain::m_cSplit_SplitComplete);
@@ -453,6 +462,57 @@ void frmMain::mnuFileNewApp_Click() {
     ShowSchedule();
 }
 
+// ---- invoices ---------------------------------------------------------------------------
+
+void frmMain::ShowInvoice() {
+    Forms::get<frmInvoice>(this)->exec();
+    // Each showing loads afresh from CurrentInvoiceNumber.
+    Forms::unload<frmInvoice>();
+    CurrentInvoiceNumber = 0;
+    RefreshInvoices();
+}
+
+void frmMain::PendInv_DblClick() {
+    const int row = PendInv->Row();
+    if (row < 1) return;
+    CurrentInvoiceNumber = static_cast<int>(invoice::CellNumber(PendInv->TextMatrix(row, 0)));
+    ShowInvoice();
+}
+
+void frmMain::PendInv_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
+    // The pop-up acts on the row that is current when it opens.
+    if (button == Qt::RightButton) mnuCxtInvoice->popup(globalPos);
+}
+
+void frmMain::mnuEditInv_Click() { PendInv_DblClick(); }
+
+void frmMain::mnuFileNewInvoice_Click() {
+    CurrentInvoiceNumber = 0;
+    ShowInvoice();
+}
+
+void frmMain::mnuProcessInv_Click() {
+    const int row = PendInv->Row();
+    const double number = invoice::CellNumber(row > 0 ? PendInv->TextMatrix(row, 0) : QString());
+    const auto paid = AskInvoiceDate(this, invoice::kPaidQuestion, QDate::currentDate());
+    if (!paid || number == 0) return;
+    db::Recordset clone = PendingRecordset.Clone();
+    clone.SetFilter(QStringLiteral("[Invoice Number] = '") + QString::number(number, 'f', 0) + QStringLiteral("'"));
+    if (clone.State() != db::adStateOpen || clone.Eof()) return;
+    const QString refusal = invoice::PaymentRefusal(*paid, clone.Value(QStringLiteral("Invoice Date")));
+    if (!refusal.isEmpty()) {
+        ui::MsgBox(refusal, ui::vbOKOnly, QString(), this);
+        return;
+    }
+    if (!clone.SetValue(QStringLiteral("StageID"), QStringLiteral("3")) ||
+        !clone.SetValue(QStringLiteral("Payment Date"), QDateTime(*paid, QTime(0, 0))) || !clone.Update()) {
+        ui::MsgBox(clone.LastError(), ui::vbOKOnly, QString(), this);
+        return;
+    }
+    clone.Close();
+    RefreshInvoices();
+}
+
 // ---- layout -----------------------------------------------------------------------------
 
 void frmMain::Form_Resize() {
@@ -497,6 +557,10 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
             }
         }
         return QMainWindow::eventFilter(watched, event);
+    }
+    if (watched == PendInv->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        PendInv_MouseUp(me->button(), me->globalPosition().toPoint());
     }
     // The tab control is the backdrop of every control: a bar the splitter sends to the back
     // stays above it, where the user can see and grab it.

@@ -96,6 +96,11 @@ public slots:
     void mnuFileNewApp_Click();
     void mnuViewCompanies_Click();
     void mnuViewConfig_Click();
+    void PendInv_DblClick();
+    void PendInv_MouseUp(Qt::MouseButton button, const QPoint& globalPos);
+    void mnuEditInv_Click();
+    void mnuProcessInv_Click();
+    void mnuFileNewInvoice_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -109,6 +114,8 @@ private:
     ControlBoxes CurrentBoxes() const;
     // Shows the appointment editor, then refreshes what it may have changed.
     void ShowSchedule();
+    // Shows the invoice editor on CurrentInvoiceNumber, then refreshes the invoice lists.
+    void ShowInvoice();
     void SetCalendar(const char* property, const QVariant& value);
     void ApplyBoxes(const ControlBoxes& boxes);
     void ShowTabControls();

@@ -61,16 +61,3 @@ QString PendingInvoiceFilter(const QDate& yearStart, bool allOutstanding) {
 }
 
 QString SettledInvoiceFilter(const QDate& yearStart) { return YearBounds(yearStart) + QStringLiteral(" and stageid = 3"); }
-
-db::Currency SumAmounts(db::Recordset& rs, const QString& field) {
-    db::Currency sum;
-    if (rs.State() != db::adStateOpen || rs.RecordCount() <= 0) return sum;
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-        const QVariant v = rs.Value(field);
-        if (v.metaType() == QMetaType::fromType<db::Currency>()) sum += v.value<db::Currency>();
-        else if (!db::IsNull(v)) sum += db::Currency::fromDouble(v.toDouble());
-    }
-    return sum;
-}
-
-db::Currency WithVat(db::Currency net, double vatMultiplier) { return net.times(vatMultiplier); }

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "core/amounts.h"
 #include "platform/db/currency.h"
 
 namespace db {
@@ -28,9 +29,3 @@ bool IsFourDigitYear(const QString& text);
 QString MonthAppointmentFilter(const QDate& dayInMonth);
 QString PendingInvoiceFilter(const QDate& yearStart, bool allOutstanding);
 QString SettledInvoiceFilter(const QDate& yearStart);
-
-// Sum of the field over every row from the first to the end (an empty amount counts as 0);
-// leaves the record set at its end.
-db::Currency SumAmounts(db::Recordset& rs, const QString& field);
-// An amount with VAT added.
-db::Currency WithVat(db::Currency net, double vatMultiplier);

@@ -56,8 +56,16 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return QVariant();
     if (orientation == Qt::Vertical) return section + 1;
+    if (captions_.contains(section)) return captions_.value(section);
     Recordset rs = Recordset::FromView(view_);
     return rs.Fields(section).Name();
+}
+
+bool RecordsetModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role) {
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole)) return false;
+    captions_.insert(section, value.toString());
+    emit headerDataChanged(orientation, section, section);
+    return true;
 }
 
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {

@@ -32,6 +32,9 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // A column's caption in place of its field's name.
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
@@ -47,6 +50,7 @@ private:
     std::shared_ptr<detail::View> view_;
     QMetaObject::Connection c1_, c2_, c3_;
     QHash<int, Formatter> formatters_;
+    QHash<int, QString> captions_;
     bool editable_ = false;
     int rows_ = 0;
     int columns_ = 0;

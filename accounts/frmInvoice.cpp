@@ -1,0 +1,457 @@
+#include "frmInvoice.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QTableView>
+#include <QToolBar>
+
+#include "accounts/Invoice_attach.h"
+#include "accounts/frmInvoiceDue.h"
+#include "accounts/frmPartPayment.h"
+#include "accounts/invoicerules.h"
+#include "core/amounts.h"
+#include "core/formatting.h"
+#include "core/forms.h"
+#include "core/globals.h"
+#include "core/settingscatalogue.h"
+#include "core/toolbar.h"
+#include "platform/db/recordsetmodel.h"
+#include "platform/ui/prompts.h"
+
+namespace {
+
+const QString kBillingSql =
+    QStringLiteral(
+        "SELECT InvoiceNumber, CompanyID, BillingDate, InvoiceAmount, "
+        "InvoicePaymentDetails, ") +
+    QStringLiteral("PaymentDueDate, PaymentMade, PaymentDate, Stage FROM Billing");
+// The key travels with each name, so that the customer is never looked up by its text.
+const QString kCustomersSql =
+    QStringLiteral("select companies.companyid, companies.companyname from companies");
+
+}  // namespace
+
+InvoicePrinting& InvoicePrintOutcalls() {
+    static InvoicePrinting printing;
+    return printing;
+}
+
+frmInvoice::frmInvoice(QWidget* parent) : QDialog(parent) {
+    ui_.setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    txtFields = {{0, ui_.txtFields_0}, {2, ui_.txtFields_2}, {3, ui_.txtFields_3}};
+    DTPDate = ui_.DTPDate;
+    cboCompanyName = ui_.cboCompanyName;
+    btnCalc = ui_.btnCalc;
+    txtFeeVAT = ui_.txtFeeVAT;
+    lblFeeVAT = ui_.lblFeeVAT;
+    InvGrid = ui_.InvGrid;
+
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ui_.MainLayout->insertWidget(0, Toolbar1);
+    auto add = [this](const char* key, const QString& caption, const QString& tip,
+                      QStyle::StandardPixmap icon) {
+        return AddKeyedButton(Toolbar1, key, caption, tip, icon,
+                              [this](const QString& k) { Toolbar1_ButtonClick(k); });
+    };
+    add("btnSave", QStringLiteral("Save"), QStringLiteral("Save this invoice."),
+        QStyle::SP_DialogSaveButton);
+    add("btnAttach", QStringLiteral("Attach"), QStringLiteral("Attach work to this invoice."),
+        QStyle::SP_FileDialogNewFolder);
+    add("btnPrint", QStringLiteral("Print"), QStringLiteral("Prints the invoice."),
+        QStyle::SP_FileIcon);
+    add("btnSend", QStringLiteral("Send"),
+        QStringLiteral("Tell the system that the invoice has been sent."), QStyle::SP_ArrowRight);
+    add("btnPart", QStringLiteral("Part Pay"), QStringLiteral("Make a part payment"),
+        QStyle::SP_FileDialogDetailedView);
+    add("btnProcess", QStringLiteral("Process"),
+        QStringLiteral("Once payment has been received, the invoice can be processed."),
+        QStyle::SP_DialogApplyButton)
+        ->setStatusTip(QStringLiteral("Process this invoice as paid."));
+    add("btnWO", QStringLiteral("Write Off"),
+        QStringLiteral("Write off this invoice, in case of no chance of settlement."),
+        QStyle::SP_TrashIcon)
+        ->setStatusTip(QStringLiteral("Write this invoice off."));
+
+    mnuWrkCtxt = new QMenu(QStringLiteral("Work Context menu"), this);
+    mnuWrkCtxt->setObjectName(QStringLiteral("mnuWrkCtxt"));
+    mnuRemoveOne = mnuWrkCtxt->addAction(QStringLiteral("Remove this job"));
+    mnuRemoveOne->setObjectName(QStringLiteral("mnuRemoveOne"));
+    mnuWrkCtxt->addSeparator()->setObjectName(QStringLiteral("spc1"));
+    mnuRemoveAll = mnuWrkCtxt->addAction(QStringLiteral("Remove All Work"));
+    mnuRemoveAll->setObjectName(QStringLiteral("mnuRemoveAll"));
+    connect(mnuRemoveOne, &QAction::triggered, this, &frmInvoice::mnuRemoveOne_Click);
+    connect(mnuRemoveAll, &QAction::triggered, this, &frmInvoice::mnuRemoveAll_Click);
+
+    workModel_ = new db::RecordsetModel(this);
+    InvGrid->setModel(workModel_);
+    InvGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    InvGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    InvGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    InvGrid->verticalHeader()->hide();
+    InvGrid->setWordWrap(false);
+    for (int c : {1, 2})
+        workModel_->setFormatter(c, [](const QVariant& v) { return FormatShortDateTime(v); });
+    workModel_->setFormatter(6, [](const QVariant& v) { return FormatMoney(v); });
+    connect(InvGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) workModel_->moveTo(current.row());
+            });
+    InvGrid->viewport()->installEventFilter(this);
+
+    boxes_.Add(txtFields[0], QStringLiteral("InvoiceNumber"), BoundBoxes::WholeNumber);
+    boxes_.Add(txtFields[2], QStringLiteral("InvoiceAmount"), BoundBoxes::Money);
+    boxes_.Add(txtFields[3], QStringLiteral("InvoicePaymentDetails"));
+
+    connect(cboCompanyName, &QComboBox::activated, this, &frmInvoice::cboCompanyName_Click);
+    connect(ui_.txtFields_2, &QLineEdit::editingFinished, this, [this] { txtFields_Validate(2); });
+    connect(btnCalc, &QPushButton::clicked, this, &frmInvoice::btnCalc_Click);
+
+    Form_Load();
+}
+
+frmInvoice::~frmInvoice() { Form_Unload(); }
+
+QString frmInvoice::FieldText(int index) const {
+    return BoundBoxes::BoxText(txtFields.value(index));
+}
+
+qint64 frmInvoice::InvoiceNumber() const {
+    if (!HasCurrentRow(EditorBillingRecordset)) return 0;
+    const QVariant n = EditorBillingRecordset.Value(QStringLiteral("InvoiceNumber"));
+    return db::IsNull(n) ? 0 : n.toLongLong();
+}
+
+bool frmInvoice::HasCustomer() const {
+    return HasCurrentRow(EditorBillingRecordset) &&
+           !db::IsNull(EditorBillingRecordset.Value(QStringLiteral("CompanyID")));
+}
+
+void frmInvoice::ShowError(const QString& text) { ui::MsgBox(text, ui::vbOKOnly, QString(), this); }
+
+// ---- loading ----------------------------------------------------------------------------
+
+void frmInvoice::Form_Load() {
+    OpenBillingRecord(CurrentInvoiceNumber);
+    LoadCustomerList();
+    ShowCustomerName();
+    const auto dated = ParseDbDate(EditorBillingRecordset.Value(QStringLiteral("BillingDate")));
+    DTPDate->setDate(CurrentInvoiceNumber == 0 || !dated ? QDate::currentDate() : *dated);
+    LoadAttachedWork();
+    boxes_.Load(EditorBillingRecordset);
+
+    // A saved invoice without terms takes the owner's usual ones; they are stored with its next
+    // update.
+    if (InvoiceNumber() != 0 && FieldText(3).size() < 2) {
+        db::Recordset rs;
+        if (rs.Open(QStringLiteral("select * from system"), DbConnection(), db::adOpenDynamic,
+                    db::adLockReadOnly)) {
+            rs.SetFilter(QStringLiteral("Fieldname = '") + catalogue::sys::PaymentTerms +
+                         QStringLiteral("'"));
+            if (!rs.Eof()) {
+                const QString terms = rs.Value(QStringLiteral("Value")).toString();
+                if (!terms.isEmpty()) BoundBoxes::SetBoxText(txtFields[3], terms);
+            }
+            rs.Close();
+        }
+    }
+    UpdateVatDisplay();
+}
+
+void frmInvoice::OpenBillingRecord(qint64 number) {
+    db::Recordset rs;
+    if (number == 0) {
+        if (rs.Open(kBillingSql, DbConnection(), db::adOpenDynamic, db::adLockOptimistic))
+            rs.AddNew();
+    } else {
+        rs.Open(kBillingSql + QStringLiteral(" where invoicenumber = ") + QString::number(number),
+                DbConnection(), db::adOpenDynamic, db::adLockOptimistic);
+    }
+    EditorBillingRecordset = std::move(rs);
+}
+
+void frmInvoice::LoadCustomerList() {
+    const QSignalBlocker block(cboCompanyName);
+    cboCompanyName->clear();
+    db::Recordset rs;
+    if (rs.Open(kCustomersSql, DbConnection(), db::adOpenForwardOnly, db::adLockReadOnly)) {
+        for (; !rs.Eof(); rs.MoveNext()) {
+            const QVariant name = rs.Value(QStringLiteral("companyname"));
+            if (!db::IsNull(name))
+                cboCompanyName->addItem(name.toString(), rs.Value(QStringLiteral("companyid")));
+        }
+        rs.Close();
+    }
+    cboCompanyName->setCurrentIndex(-1);
+}
+
+void frmInvoice::ShowCustomerName() {
+    if (!HasCustomer()) return;
+    const QSignalBlocker block(cboCompanyName);
+    cboCompanyName->setCurrentIndex(cboCompanyName->findData(
+        EditorBillingRecordset.Value(QStringLiteral("CompanyID")).toLongLong()));
+}
+
+void frmInvoice::LoadAttachedWork() {
+    const qint64 number = InvoiceNumber();
+    db::Recordset rs;
+    if (number != 0)
+        rs.Open(QStringLiteral(
+                    "select invoicenumber, Start, Finish, Duration, Description, PO_Number, Fee ") +
+                    QStringLiteral("FROM JobDetails where invoicenumber = ") +
+                    QString::number(number),
+                DbConnection(), db::adOpenDynamic, db::adLockOptimistic);
+    EditorWorkRecordset = std::move(rs);
+    workModel_->setRecordset(&EditorWorkRecordset);
+    const bool open = EditorWorkRecordset.State() == db::adStateOpen;
+    if (open) InvGrid->setColumnHidden(0, true);
+    btnCalc->setEnabled(open);
+    ui_.InvGridCaption->setText(open ? QString() : invoice::kNoWorkAttached);
+    ui_.InvGridCaption->setVisible(!open);
+}
+
+// ---- amounts ----------------------------------------------------------------------------
+
+void frmInvoice::UpdateVatDisplay() {
+    const bool vat = VatMultiplier != 0;
+    txtFeeVAT->setVisible(vat);
+    lblFeeVAT->setVisible(vat);
+    if (!vat) return;
+    const QString amount = FieldText(2);
+    if (amount.trimmed().isEmpty()) return;
+    // An amount that is no number leaves the box as it was.
+    if (const auto net = ParseMoney(amount))
+        txtFeeVAT->setText(FormatMoney(WithVat(*net, VatMultiplier)));
+}
+
+void frmInvoice::txtFields_Validate(int index) {
+    if (index != 2) return;
+    // The amount shows in money form, as the window repaints it.
+    if (const auto net = ParseMoney(FieldText(2)))
+        BoundBoxes::SetBoxText(txtFields[2], FormatMoney(*net));
+    UpdateVatDisplay();
+}
+
+void frmInvoice::btnCalc_Click() {
+    // Totalled on a clone, so that the grid keeps its current row.
+    db::Recordset work = EditorWorkRecordset.Clone();
+    BoundBoxes::SetBoxText(txtFields[2], FormatMoney(SumAmounts(work, QStringLiteral("Fee"))));
+    UpdateVatDisplay();
+}
+
+void frmInvoice::cboCompanyName_Click(int index) {
+    const QVariant key = cboCompanyName->itemData(index);
+    if (index >= 0 && key.isValid() && HasCurrentRow(EditorBillingRecordset))
+        EditorBillingRecordset.SetValue(QStringLiteral("CompanyID"), key.toLongLong());
+}
+
+// ---- commands ---------------------------------------------------------------------------
+
+void frmInvoice::Toolbar1_ButtonClick(const QString& key) {
+    // The toolbar takes no focus, so an amount being typed has not been left yet.
+    if (txtFields[2]->hasFocus()) txtFields_Validate(2);
+    if (key == QLatin1String("btnSave"))
+        SaveInvoice();
+    else if (key == QLatin1String("btnAttach"))
+        AttachWork();
+    else if (key == QLatin1String("btnPrint"))
+        PrintInvoice();
+    else if (key == QLatin1String("btnSend"))
+        SendInvoice();
+    else if (key == QLatin1String("btnPart"))
+        ShowPartPayments();
+    else if (key == QLatin1String("btnProcess"))
+        Process();
+    else if (key == QLatin1String("btnWO"))
+        WriteOffInvoice();
+}
+
+bool frmInvoice::StoreInvoice(bool takeDate) {
+    if (!HasCurrentRow(EditorBillingRecordset)) {
+        if (EditorBillingRecordset.State() == db::adStateOpen)
+            EditorBillingRecordset.Value(QStringLiteral("CompanyID"));
+        ShowError(EditorBillingRecordset.LastError());
+        return false;
+    }
+    // An invoice without a customer would be stored where no list ever shows it.
+    if (!HasCustomer()) {
+        ui::MsgBox(invoice::kNeedsCustomer, ui::vbOKOnly, QString(), this);
+        return false;
+    }
+    const bool isNew = InvoiceNumber() == 0;
+    QString error;
+    if (!boxes_.Write(EditorBillingRecordset, &error)) {
+        ShowError(error);
+        return false;
+    }
+    if ((takeDate || isNew) &&
+        !EditorBillingRecordset.SetValue(QStringLiteral("BillingDate"),
+                                         QDateTime(DTPDate->date(), QTime(0, 0)))) {
+        ShowError(EditorBillingRecordset.LastError());
+        return false;
+    }
+    if (!EditorBillingRecordset.Update()) {
+        ShowError(EditorBillingRecordset.LastError());
+        return false;
+    }
+    // The new row is found again by the key its insert was given, whatever sorts last.
+    if (isNew) {
+        const qint64 number = InvoiceNumber();
+        if (number != 0) OpenBillingRecord(number);
+    }
+    boxes_.Load(EditorBillingRecordset);
+    return true;
+}
+
+bool frmInvoice::SaveInvoice() { return StoreInvoice(true); }
+
+void frmInvoice::AttachWork() {
+    if (!HasCustomer()) {
+        ui::MsgBox(invoice::kNeedsCustomer, ui::vbOKOnly, QString(), this);
+        return;
+    }
+    if (InvoiceNumber() == 0 &&
+        ui::MsgBox(invoice::kAttachQuestion, ui::vbYesNo, invoice::kAttachTitle, this) != ui::vbYes)
+        return;
+    // Work is attached only to an invoice that has its number.
+    if (!SaveInvoice() || InvoiceNumber() == 0) return;
+    Invoice_attach* attach = Forms::get<Invoice_attach>(this);
+    if (attach->HasCandidates()) attach->exec();
+    Forms::unload<Invoice_attach>();
+    LoadAttachedWork();
+}
+
+void frmInvoice::PrintInvoice() {
+    if (!SaveInvoice()) return;
+    InvoicePrinting& printing = InvoicePrintOutcalls();
+    if (catalogue::ReadWholeNumber(catalogue::AdvancedPrint).value_or(0) == 1) {
+        if (printing.merge) return printing.merge(this);
+    } else if (printing.report) {
+        CurrentInvoiceNumber = static_cast<int>(InvoiceNumber());
+        return printing.report(this);
+    }
+    ui::MsgBox(invoice::kPrintingNotAvailable, ui::vbInformation, QString(), this);
+}
+
+void frmInvoice::SendInvoice() {
+    if (!StoreInvoice(false)) return;
+    const QVariant billed = EditorBillingRecordset.Value(QStringLiteral("BillingDate"));
+    const QDate from = ParseDbDate(billed).value_or(DTPDate->date());
+    const auto due = AskInvoiceDate(this, invoice::kDueQuestion, from.addMonths(1));
+    if (!due) return;
+    if (!EditorBillingRecordset.SetValue(QStringLiteral("PaymentDueDate"),
+                                         QDateTime(*due, QTime(0, 0))) ||
+        !EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("2")) ||
+        !StoreInvoice(false))
+        ShowError(EditorBillingRecordset.LastError());
+}
+
+void frmInvoice::Process() {
+    const auto paid = AskInvoiceDate(this, invoice::kPaidQuestion, QDate::currentDate());
+    if (!paid) return;
+    const QString refusal =
+        invoice::PaymentRefusal(*paid, EditorBillingRecordset.Value(QStringLiteral("BillingDate")));
+    if (!refusal.isEmpty()) {
+        ui::MsgBox(refusal, ui::vbOKOnly, QString(), this);
+        return;
+    }
+    if (!EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("3")) ||
+        !EditorBillingRecordset.SetValue(QStringLiteral("PaymentDate"),
+                                         QDateTime(*paid, QTime(0, 0)))) {
+        ShowError(EditorBillingRecordset.LastError());
+        return;
+    }
+    StoreInvoice(false);
+}
+
+void frmInvoice::ShowPartPayments() {
+    frmPartPayment* payments = Forms::get<frmPartPayment>(this);
+    payments->exec();
+    Forms::unload<frmPartPayment>();
+}
+
+void frmInvoice::WriteOffInvoice() {
+    const auto reason =
+        ui::InputBox(invoice::kWriteOffPrompt, invoice::kWriteOffTitle, QString(), this);
+    if (!reason || reason->isEmpty()) return;
+    QString error;
+    if (!HasCurrentRow(EditorBillingRecordset) || !boxes_.Write(EditorBillingRecordset, &error)) {
+        ShowError(error.isEmpty() ? EditorBillingRecordset.LastError() : error);
+        return;
+    }
+    const QString terms = invoice::WriteOffDetails(
+        QDate::currentDate(), *reason,
+        EditorBillingRecordset.Value(QStringLiteral("InvoicePaymentDetails")));
+    if (!EditorBillingRecordset.SetValue(QStringLiteral("InvoicePaymentDetails"), terms) ||
+        !EditorBillingRecordset.SetValue(QStringLiteral("Stage"), invoice::kStageWrittenOff)) {
+        ShowError(EditorBillingRecordset.LastError());
+        return;
+    }
+    if (!StoreInvoice(false)) return;
+    accept();
+}
+
+// ---- attached work ----------------------------------------------------------------------
+
+bool frmInvoice::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == InvGrid->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        InvGrid_MouseUp(me->button(), me->globalPosition().toPoint());
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmInvoice::InvGrid_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
+    if (button != Qt::RightButton) return;
+    const QVariant stage = HasCurrentRow(EditorBillingRecordset)
+                               ? EditorBillingRecordset.Value(QStringLiteral("Stage"))
+                               : QVariant();
+    if (!db::IsNull(stage) && stage.toInt() == invoice::kStageSent) {
+        ui::MsgBox(invoice::kNoRemovalWhenSent, ui::vbOKOnly, QString(), this);
+        return;
+    }
+    mnuWrkCtxt->popup(globalPos);
+}
+
+void frmInvoice::mnuRemoveOne_Click() {
+    if (!HasCurrentRow(EditorWorkRecordset)) return;
+    if (!EditorWorkRecordset.Fields(0).SetValue(0) || !EditorWorkRecordset.Update())
+        ShowError(EditorWorkRecordset.LastError());
+    LoadAttachedWork();
+}
+
+void frmInvoice::mnuRemoveAll_Click() {
+    if (EditorWorkRecordset.State() != db::adStateOpen) return;
+    for (EditorWorkRecordset.MoveFirst(); !EditorWorkRecordset.Eof();
+         EditorWorkRecordset.MoveNext()) {
+        if (!EditorWorkRecordset.Fields(0).SetValue(0) || !EditorWorkRecordset.Update()) {
+            ShowError(EditorWorkRecordset.LastError());
+            break;
+        }
+    }
+    LoadAttachedWork();
+}
+
+// ---- closing ----------------------------------------------------------------------------
+
+void frmInvoice::Form_Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    workModel_->setRecordset(nullptr);
+    // Unstored edits, and a new invoice never saved, go with the record sets.
+    EditorWorkRecordset.Close();
+    EditorBillingRecordset.Close();
+}
+
+void frmInvoice::done(int result) {
+    Form_Unload();
+    QDialog::done(result);
+}

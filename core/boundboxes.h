@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+namespace db {
+class Recordset;
+}
+
+// Text boxes bound to fields of a record set's current row. The row's values are shown;
+// what changed in a box since (typed, or put there by the window) goes back into the row
+// when the window writes its boxes before an update.
+class BoundBoxes {
+  public:
+    enum Kind { Text, Money, WholeNumber };
+
+    // `box` is a QLineEdit or a QPlainTextEdit.
+    void Add(QWidget* box, const QString& field, Kind kind = Text);
+    // Shows the current row; empty boxes when the record set has no current row.
+    void Load(const db::Recordset& rs);
+    // Puts each changed box into the row (it does not save the row). False, with `error` set,
+    // when a box holds a value its field cannot take.
+    bool Write(db::Recordset& rs, QString* error = nullptr);
+
+    static QString BoxText(const QWidget* box);
+    static void SetBoxText(QWidget* box, const QString& text);
+
+  private:
+    struct Bound {
+        QWidget* box;
+        QString field;
+        Kind kind;
+        QString shown;
+    };
+    QList<Bound> bound_;
+};
+
+// A record set that is open and on a row.
+bool HasCurrentRow(const db::Recordset& rs);

@@ -1,0 +1,477 @@
+// The invoice editor, its date dialog, attach-work and part-payment windows, and the invoice
+// commands of the main window, on a fixture database.
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include "accounts/Invoice_attach.h"
+#include "accounts/frmInvoice.h"
+#include "accounts/frmInvoiceDue.h"
+#include "accounts/frmPartPayment.h"
+#include "accounts/invoicerules.h"
+#include "core/boundboxes.h"
+#include "core/flexgrid.h"
+#include "core/forms.h"
+#include "core/globals.h"
+#include "diary/frmMain.h"
+#include "platform/com/com.h"
+#include "tests/support/testenv.h"
+
+using db::Currency;
+using testsupport::AddCompany;
+using testsupport::AddInvoice;
+using testsupport::AddJob;
+using testsupport::AddPartPayment;
+using testsupport::QueryValue;
+using testsupport::TestEnv;
+
+namespace {
+
+QDateTime At(int y, int m, int d, int h = 0, int min = 0) {
+    return QDateTime(QDate(y, m, d), QTime(h, min));
+}
+Currency Pounds(double v) { return Currency::fromDouble(v); }
+
+// Answers the next date dialog with `answer` (nullopt: Cancel); `shown` gets its starting date.
+void AnswerDate(std::optional<QDate> answer, QDate* shown = nullptr) {
+    QTimer::singleShot(0, [answer, shown] {
+        frmInvoiceDue* d = Forms::find<frmInvoiceDue>();
+        QVERIFY(d && d->isVisible());
+        if (shown) *shown = d->DTPDue->date();
+        if (!answer) return d->CancelButton_Click();
+        d->DTPDue->setDate(*answer);
+        d->OKButton_Click();
+    });
+}
+
+}  // namespace
+
+class TestInvoices : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestEnv> env_;
+    int acme_ = 0;
+
+    db::Connection& c() { return env_->connection(); }
+    QVariant Bill(const QString& column, int number) {
+        return QueryValue(
+            c(), QStringLiteral("SELECT %1 FROM Billing WHERE InvoiceNumber = ?").arg(column),
+            {number});
+    }
+    double Money(const QString& column, int number) {
+        return Bill(column, number).value<Currency>().toDouble();
+    }
+    int Count(const QString& sql) { return QueryValue(c(), sql).toInt(); }
+    frmInvoice* Open(int number) {
+        DbConnection().SetCursorLocation(db::adUseClient);
+        if (DbConnection().State() != db::adStateOpen)
+            DbConnection().Open(env_->connectionString());
+        CurrentInvoiceNumber = number;
+        frmInvoice* w = Forms::get<frmInvoice>();
+        CurrentInvoiceNumber = 0;
+        return w;
+    }
+    void Choose(frmInvoice* w, int companyId) {
+        const int i = w->cboCompanyName->findData(companyId);
+        QVERIFY(i >= 0);
+        w->cboCompanyName->setCurrentIndex(i);
+        w->cboCompanyName_Click(i);
+    }
+    void SetText(frmInvoice* w, int box, const QString& text) {
+        BoundBoxes::SetBoxText(w->txtFields[box], text);
+    }
+
+  private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
+    void init() {
+        env_ = std::make_unique<TestEnv>();
+        SetProgramFolder(env_->programFolder());
+        VatMultiplier = 0;
+        acme_ = AddCompany(c(), QStringLiteral("Acme"));
+    }
+    void cleanup() {
+        for (auto unload : {&Forms::unload<frmPartPayment>, &Forms::unload<Invoice_attach>,
+                            &Forms::unload<frmInvoice>})
+            unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        DbConnection().Close();
+        QVERIFY(env_->allPromptsAnswered());
+        env_.reset();
+    }
+
+    void rules_data() {
+        QTest::addColumn<QString>("got");
+        QTest::addColumn<QString>("expected");
+        const QVariant jan31 = At(2027, 1, 31);
+        QTest::newRow("paid on the invoice's day")
+            << invoice::PaymentRefusal(QDate(2027, 1, 31), jan31) << QString();
+        QTest::newRow("paid a day before")
+            << invoice::PaymentRefusal(QDate(2027, 1, 30), jan31)
+            << "Payment date (30/01/2027) cannot occur before Invoice Date (31/01/2027).";
+        QTest::newRow("undated invoice")
+            << invoice::PaymentRefusal(QDate(2027, 1, 30), QVariant()) << QString();
+        QTest::newRow("write-off keeps old terms")
+            << invoice::WriteOffDetails(QDate(2027, 3, 4), "Gone bust", "30 days")
+            << "INVOICE WRITTEN OFF ON: 04/03/2027\r\nREASON: \r\nGone bust\r\n30 days";
+        QTest::newRow("write-off of no terms")
+            << invoice::WriteOffDetails(QDate(2027, 3, 4), "x", QVariant())
+            << "INVOICE WRITTEN OFF ON: 04/03/2027\r\nREASON: \r\nx\r\n";
+        QTest::newRow("outstanding net")
+            << invoice::Outstanding(Pounds(500), 0, Pounds(250)).toPlainText() << "250";
+        QTest::newRow("outstanding with VAT")
+            << invoice::Outstanding(Pounds(500), 1.2, Pounds(100)).toPlainText() << "500";
+        QTest::newRow("overpaid") << invoice::Outstanding(Pounds(100), 0, Pounds(150)).toPlainText()
+                                  << "-50";
+        QTest::newRow("cell number") << QString::number(invoice::CellNumber(" 17 ")) << "17";
+        QTest::newRow("heading cell")
+            << QString::number(invoice::CellNumber("Invoice Number")) << "0";
+    }
+    void rules() {
+        QFETCH(QString, got);
+        QFETCH(QString, expected);
+        QCOMPARE(got, expected);
+    }
+
+    void aNewInvoiceSavedTwiceIsOneRowReopenedByItsKey() {
+        AddInvoice(c(), acme_, QDate(2026, 1, 5), Pounds(10));
+        frmInvoice* w = Open(0);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Invoice Editor"));
+        QCOMPARE(w->FieldText(0), QString());
+        QCOMPARE(w->DTPDate->date(), QDate::currentDate());
+        QVERIFY(!w->btnCalc->isEnabled());
+        QCOMPARE(w->findChild<QLabel*>("InvGridCaption")->text(), invoice::kNoWorkAttached);
+
+        Choose(w, acme_);
+        w->DTPDate->setDate(QDate(2027, 2, 3));
+        SetText(w, 2, QStringLiteral("£1,234.50"));
+        QVERIFY(w->SaveInvoice());
+        const int number = w->FieldText(0).toInt();
+        QVERIFY(number > 0);
+        QCOMPARE(w->EditorBillingRecordset.RecordCount(), 1);
+        QCOMPARE(w->InvoiceNumber(), qint64(number));
+        SetText(w, 3, QStringLiteral("14 days"));
+        QVERIFY(w->SaveInvoice());
+        QCOMPARE(Count("SELECT count(*) FROM Billing"), 2);
+        QCOMPARE(Money("InvoiceAmount", number), 1234.5);
+        QCOMPARE(Bill("InvoicePaymentDetails", number).toString(), QStringLiteral("14 days"));
+        QCOMPARE(Bill("BillingDate", number).toDateTime(), At(2027, 2, 3));
+        QCOMPARE(w->FieldText(2), QStringLiteral("£1,234.50"));
+    }
+
+    void theCustomerIsKeptByItsKey() {
+        const int b1 = AddCompany(c(), QStringLiteral("Builders' Supplies"));
+        const int b2 = AddCompany(c(), QStringLiteral("Builders' Supplies"));
+        frmInvoice* w = Open(0);
+        Choose(w, b2);
+        QVERIFY(w->SaveInvoice());
+        QCOMPARE(Bill("CompanyID", w->FieldText(0).toInt()).toInt(), b2);
+        Forms::unload<frmInvoice>();
+        w = Open(AddInvoice(c(), b1, QDate(2027, 1, 1), Pounds(1)));
+        QCOMPARE(w->cboCompanyName->currentData().toInt(), b1);
+    }
+
+    void commandsRefuseAnInvoiceWithoutCustomer_data() {
+        QTest::addColumn<QString>("key");
+        for (const char* k : {"btnSave", "btnSend", "btnPrint", "btnAttach"}) QTest::newRow(k) << k;
+    }
+    void commandsRefuseAnInvoiceWithoutCustomer() {
+        QFETCH(QString, key);
+        frmInvoice* w = Open(0);
+        env_->prompts().ExpectMsgBox(invoice::kNeedsCustomer);
+        w->Toolbar1_ButtonClick(key);
+        QCOMPARE(Count("SELECT count(*) FROM Billing"), 0);
+    }
+
+    void calcTotalsTheAttachedFees_data() {
+        QTest::addColumn<double>("vat");
+        QTest::addColumn<QString>("incVat");
+        QTest::newRow("no VAT") << 0.0 << QString();
+        QTest::newRow("VAT 17.5%") << 1.175 << QStringLiteral("£176.84");
+    }
+    void calcTotalsTheAttachedFees() {
+        QFETCH(double, vat);
+        QFETCH(QString, incVat);
+        VatMultiplier = vat;
+        const int n = AddInvoice(c(), acme_, QDate(2027, 1, 10), Currency());
+        for (const QVariant& fee :
+             {QVariant::fromValue(Pounds(100)), QVariant::fromValue(Pounds(50.5)), QVariant()})
+            AddJob(c(), acme_, At(2027, 1, 2, 9), At(2027, 1, 2, 10),
+                   {{QStringLiteral("InvoiceNumber"), n}, {QStringLiteral("Fee"), fee}});
+        frmInvoice* w = Open(n);
+        QVERIFY(w->btnCalc->isEnabled());
+        QCOMPARE(w->EditorWorkRecordset.RecordCount(), 3);
+        w->btnCalc_Click();
+        QCOMPARE(w->FieldText(2), QStringLiteral("£150.50"));
+        QCOMPARE(w->txtFeeVAT->isHidden(), vat == 0);
+        QCOMPARE(w->lblFeeVAT->isHidden(), vat == 0);
+        if (vat != 0) QCOMPARE(w->txtFeeVAT->text(), incVat);
+        QCOMPARE(Money("InvoiceAmount", n), 0.0);  // stored only by the next update
+        QVERIFY(w->SaveInvoice());
+        QCOMPARE(Money("InvoiceAmount", n), 150.5);
+    }
+
+    void defaultTermsFillOnlyASavedInvoiceWithout() {
+        testsupport::SetSystemRow(c(), QStringLiteral("Payment_Terms"),
+                                  QStringLiteral("30 days net"));
+        const int bare = AddInvoice(c(), acme_, QDate(2027, 1, 10), Pounds(1));
+        const int kept =
+            AddInvoice(c(), acme_, QDate(2027, 1, 10), Pounds(1),
+                       {{QStringLiteral("InvoicePaymentDetails"), QStringLiteral("Cash")}});
+        QCOMPARE(Open(bare)->FieldText(3), QStringLiteral("30 days net"));
+        Forms::unload<frmInvoice>();
+        QCOMPARE(Open(kept)->FieldText(3), QStringLiteral("Cash"));
+        Forms::unload<frmInvoice>();
+        QCOMPARE(Open(0)->FieldText(3), QString());
+    }
+
+    void sendAsksForTheDueDate() {
+        const int n = AddInvoice(c(), acme_, QDate(2027, 1, 31), Pounds(10));
+        frmInvoice* w = Open(n);
+        SetText(w, 3, QStringLiteral("edited"));
+        QDate shown;
+        AnswerDate(std::nullopt, &shown);
+        w->SendInvoice();
+        QCOMPARE(shown, QDate(2027, 2, 28));
+        QCOMPARE(Bill("InvoicePaymentDetails", n).toString(), QStringLiteral("edited"));
+        QCOMPARE(Bill("Stage", n).toInt(), 0);
+        AnswerDate(QDate(2027, 3, 1));
+        w->SendInvoice();
+        QCOMPARE(Bill("Stage", n).toInt(), 2);
+        QCOMPARE(Bill("PaymentDueDate", n).toDateTime(), At(2027, 3, 1));
+
+        // Sent before it was ever saved: dated from the picker.
+        Forms::unload<frmInvoice>();
+        w = Open(0);
+        Choose(w, acme_);
+        w->DTPDate->setDate(QDate(2027, 4, 30));
+        AnswerDate(std::nullopt, &shown);
+        w->SendInvoice();
+        QCOMPARE(shown, QDate(2027, 5, 30));
+        QCOMPARE(Bill("BillingDate", w->FieldText(0).toInt()).toDateTime(), At(2027, 4, 30));
+    }
+
+    void processKeepsThePaymentDateRule_data() {
+        QTest::addColumn<QDate>("paid");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("same day") << QDate(2027, 1, 31) << true;
+        QTest::newRow("a day earlier") << QDate(2027, 1, 30) << false;
+    }
+    void processKeepsThePaymentDateRule() {
+        QFETCH(QDate, paid);
+        QFETCH(bool, accepted);
+        const int n = AddInvoice(c(), acme_, QDate(2027, 1, 31), Pounds(10));
+        if (!accepted)
+            env_->prompts().ExpectMsgBox(
+                QStringLiteral("cannot occur before Invoice Date (31/01/2027)"));
+        AnswerDate(paid);
+        Open(n)->Process();
+        QCOMPARE(Bill("Stage", n).toInt(), accepted ? 3 : 0);
+        QCOMPARE(db::IsNull(Bill("PaymentDate", n)), !accepted);
+
+        // The main window's twin, on the pending list.
+        Forms::unload<frmInvoice>();
+        QVERIFY(com::RegisterLibrary(QStringLiteral(ORBICLE_LIBRARY)));
+        FinYearStart = QDate(2026, 4, 1);
+        const int m = AddInvoice(c(), acme_, QDate(2027, 1, 31), Pounds(20));
+        frmMain main;
+        const auto pendingRows = [&] {
+            QStringList numbers;
+            for (int r = 1; r < main.PendInv->Rows(); ++r)
+                numbers << main.PendInv->TextMatrix(r, 0);
+            return numbers;
+        };
+        QVERIFY(pendingRows().contains(QString::number(m)));
+        main.PendInv->setCurrentCell(pendingRows().indexOf(QString::number(m)), 0);
+        if (!accepted)
+            env_->prompts().ExpectMsgBox(QStringLiteral("cannot occur before Invoice Date"));
+        AnswerDate(paid);
+        main.mnuProcessInv_Click();
+        QCOMPARE(Bill("Stage", m).toInt(), accepted ? 3 : 0);
+        QCOMPARE(pendingRows().contains(QString::number(m)), !accepted);
+        QCOMPARE(main.SetInv->Rows() - 1, accepted ? 2 : 0);
+
+        // With no data row current the dialog still shows, and nothing is written.
+        main.PendInv->setCurrentCell(-1, -1);
+        AnswerDate(paid);
+        main.mnuProcessInv_Click();
+        QCOMPARE(Count("SELECT count(*) FROM Billing WHERE Stage = 3"), accepted ? 2 : 0);
+        main.close();
+    }
+
+    void workIsRemovedExceptFromASentInvoice_data() {
+        QTest::addColumn<int>("stage");
+        QTest::newRow("saved") << 0;
+        QTest::newRow("sent") << 2;
+        QTest::newRow("paid") << 3;
+    }
+    void workIsRemovedExceptFromASentInvoice() {
+        QFETCH(int, stage);
+        const int n = AddInvoice(c(), acme_, QDate(2027, 1, 10), Pounds(30),
+                                 {{QStringLiteral("Stage"), stage}});
+        for (int i = 0; i < 3; ++i)
+            AddJob(c(), acme_, At(2027, 1, 2 + i, 9), At(2027, 1, 2 + i, 10),
+                   {{QStringLiteral("InvoiceNumber"), n}});
+        frmInvoice* w = Open(n);
+        if (stage == 2) env_->prompts().ExpectMsgBox(invoice::kNoRemovalWhenSent);
+        w->InvGrid_MouseUp(Qt::RightButton, QPoint());
+        QCOMPARE(w->mnuWrkCtxt->isVisible(), stage != 2);
+        w->mnuWrkCtxt->hide();
+        if (stage == 2) return;
+        w->mnuRemoveOne_Click();
+        QCOMPARE(
+            Count(
+                QStringLiteral("SELECT count(*) FROM JobDetails WHERE InvoiceNumber = %1").arg(n)),
+            2);
+        w->mnuRemoveAll_Click();
+        QCOMPARE(Count("SELECT count(*) FROM JobDetails WHERE InvoiceNumber <> 0"), 0);
+        QCOMPARE(Money("InvoiceAmount", n), 30.0);
+    }
+
+    void writeOffRecordsTheReasonAndCloses() {
+        const int n =
+            AddInvoice(c(), acme_, QDate(2027, 1, 10), Pounds(30),
+                       {{QStringLiteral("InvoicePaymentDetails"), QStringLiteral("30 days")}});
+        frmInvoice* w = Open(n);
+        w->show();
+        env_->prompts().ExpectInput(QStringLiteral("What is the reason"), QString());
+        w->WriteOffInvoice();
+        QCOMPARE(Bill("Stage", n).toInt(), 0);
+        env_->prompts().ExpectInput(QStringLiteral("What is the reason"),
+                                    QStringLiteral("Gone bust"));
+        w->WriteOffInvoice();
+        QCOMPARE(Bill("Stage", n).toInt(), 4);
+        const QStringList lines =
+            Bill("InvoicePaymentDetails", n).toString().split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.mid(1), (QStringList{"REASON: ", "Gone bust", "30 days"}));
+        QVERIFY(w->isHidden());
+    }
+
+    void attachListsOnlyTheCustomersOpenWork() {
+        const int other = AddCompany(c(), QStringLiteral("Other"));
+        const int in1 = AddJob(c(), acme_, At(2027, 1, 10, 22), At(2027, 1, 10, 23, 58));
+        AddJob(c(), acme_, At(2027, 1, 10, 22), At(2027, 1, 10, 23, 59));
+        AddJob(c(), acme_, At(2027, 1, 11, 9), At(2027, 1, 11, 10));
+        AddJob(c(), other, At(2027, 1, 3, 9), At(2027, 1, 3, 10));
+        AddJob(c(), acme_, At(2027, 1, 3, 9), At(2027, 1, 3, 10),
+               {{QStringLiteral("Cancelled"), 1}});
+        AddJob(c(), acme_, At(2027, 1, 3, 9), At(2027, 1, 3, 10),
+               {{QStringLiteral("InvoiceNumber"), 999}});
+        const int in2 = AddJob(c(), acme_, At(2027, 1, 4, 9), At(2027, 1, 4, 10),
+                               {{QStringLiteral("SignedOff"), 1}});
+        const int in3 = AddJob(c(), acme_, At(2027, 1, 5, 9), At(2027, 1, 5, 10));
+
+        frmInvoice* w = Open(0);
+        Choose(w, acme_);
+        w->DTPDate->setDate(QDate(2027, 1, 10));
+        env_->prompts().ExpectMsgBox(invoice::kAttachQuestion, ui::vbNo);
+        w->AttachWork();
+        QCOMPARE(Count("SELECT count(*) FROM Billing"), 0);
+
+        QList<int> listed;
+        QTimer::singleShot(0, [&] {
+            Invoice_attach* a = Forms::find<Invoice_attach>();
+            QVERIFY(a && a->isVisible());
+            db::Recordset& rs = a->JobRecordset;
+            for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+                listed << rs.Value(QStringLiteral("JobID")).toInt();
+                QVERIFY(!rs.Value(QStringLiteral("SignedOff")).toBool());  // cleared on opening
+            }
+            // The moving keys stop at the ends.
+            a->Form_KeyDown(Qt::Key_Down, Qt::ControlModifier);
+            a->Form_KeyDown(Qt::Key_Down, Qt::NoModifier);
+            QCOMPARE(rs.AbsolutePosition(), rs.RecordCount());
+            a->Form_KeyDown(Qt::Key_Home, Qt::NoModifier);
+            a->Form_KeyDown(Qt::Key_Up, Qt::NoModifier);
+            QCOMPARE(rs.AbsolutePosition(), 1);
+            a->mnuYes_Click();
+            a->Form_KeyDown(Qt::Key_End, Qt::NoModifier);
+            a->mnuYes_Click();
+            a->Toolbar1_ButtonClick(QStringLiteral("btnAtt"));
+        });
+        env_->prompts().ExpectMsgBox(invoice::kAttachQuestion, ui::vbYes);
+        w->AttachWork();
+        std::sort(listed.begin(), listed.end());
+        QCOMPARE(listed, (QList<int>{in1, in2, in3}));
+        const int n = w->InvoiceNumber();
+        QVERIFY(n > 0);
+        QCOMPARE(w->EditorWorkRecordset.RecordCount(), 2);
+        QCOMPARE(
+            Count(
+                QStringLiteral("SELECT count(*) FROM JobDetails WHERE InvoiceNumber = %1").arg(n)),
+            2);
+
+        // Nothing left to attach: said, and the window is never shown.
+        QTimer::singleShot(0, [&] {
+            QVERIFY(!Forms::find<Invoice_attach>() || !Forms::find<Invoice_attach>()->isVisible());
+        });
+        env_->prompts().ExpectMsgBox(invoice::kNoWorkFound);
+        Choose(w, other);
+        w->DTPDate->setDate(QDate(2027, 1, 2));
+        w->AttachWork();
+        QCOMPARE(w->EditorWorkRecordset.RecordCount(), 2);
+    }
+
+    void partPaymentsShowWhatIsOutstanding_data() {
+        QTest::addColumn<double>("vat");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("no VAT") << 0.0 << "£250.00"
+                                << "£150.00";
+        QTest::newRow("VAT 20%") << 1.2 << "£350.00"
+                                 << "£250.00";
+    }
+    void partPaymentsShowWhatIsOutstanding() {
+        QFETCH(double, vat);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        VatMultiplier = vat;
+        const int n = AddInvoice(c(), acme_, QDate(2027, 1, 10), Pounds(500));
+        AddPartPayment(c(), n, QDate(2027, 2, 1), Pounds(100));
+        AddPartPayment(c(), n, QDate(2027, 2, 8), Pounds(150));
+        Open(n);
+        frmPartPayment* p = Forms::get<frmPartPayment>();
+        QCOMPARE(p->windowTitle(), QStringLiteral("Part Payment Manager"));
+        QCOMPARE(p->PayHist->Rows(), 3);
+        QCOMPARE(p->PayHist->TextMatrix(1, 1), QStringLiteral("01/02/2027"));
+        QCOMPARE(p->PayHist->TextMatrix(2, 2), QStringLiteral("£150.00"));
+        QCOMPARE(p->txtOut->text(), before);
+        for (const std::optional<QString>& nothing :
+             {std::optional<QString>(), std::optional<QString>("0"), std::optional<QString>(""),
+              std::optional<QString>("lots")})
+            env_->prompts().ExpectInput(QStringLiteral("How much is this payment worth?"), nothing);
+        env_->prompts().ExpectInput(QStringLiteral("How much is this payment worth?"),
+                                    QStringLiteral("100"));
+        for (int i = 0; i < 5; ++i) p->MakePartPayment();
+        QCOMPARE(Count("SELECT count(*) FROM billing_part_payment"), 3);
+        QCOMPARE(p->txtOut->text(), after);
+    }
+
+    void partPaymentsNeedASavedInvoice() {
+        Open(0);
+        frmPartPayment* p = Forms::get<frmPartPayment>();
+        QCOMPARE(p->PayHist->Rows(), 1);
+        QCOMPARE(p->txtOut->text(), QString());
+        env_->prompts().ExpectMsgBox(invoice::kSaveBeforePartPayment);
+        p->MakePartPayment();
+        QCOMPARE(Count("SELECT count(*) FROM billing_part_payment"), 0);
+    }
+
+    void dateDialogAcceptsOnlyOK() {
+        frmInvoiceDue::DateAccepted = true;
+        QTimer::singleShot(0, [] { Forms::find<frmInvoiceDue>()->close(); });
+        QVERIFY(!AskInvoiceDate(nullptr, invoice::kDueQuestion, QDate(2027, 5, 6)));
+        QVERIFY(!frmInvoiceDue::DateAccepted);
+        QTimer::singleShot(0, [] { Forms::find<frmInvoiceDue>()->OKButton_Click(); });
+        QCOMPARE(AskInvoiceDate(nullptr, invoice::kDueQuestion, QDate(2027, 5, 6)),
+                 std::optional(QDate(2027, 5, 6)));
+    }
+};
+
+QTEST_MAIN(TestInvoices)
+#include "tst_invoices.moc"
