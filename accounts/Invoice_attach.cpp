@@ -58,6 +58,7 @@ Invoice_attach::Invoice_attach(QWidget* parent) : QDialog(parent) {
     grdDataGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdDataGrid->verticalHeader()->hide();
     grdDataGrid->setWordWrap(false);
+    grdDataGrid->verticalHeader()->setDefaultSectionSize(grdDataGrid->fontMetrics().height() + 6);
     for (int c : {2, 3})
         model_->setFormatter(c, [](const QVariant& v) { return FormatShortDateTime(v); });
     model_->setFormatter(7, [](const QVariant& v) { return FormatMoney(v); });

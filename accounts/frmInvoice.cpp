@@ -98,6 +98,7 @@ frmInvoice::frmInvoice(QWidget* parent) : QDialog(parent) {
     InvGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     InvGrid->verticalHeader()->hide();
     InvGrid->setWordWrap(false);
+    InvGrid->verticalHeader()->setDefaultSectionSize(InvGrid->fontMetrics().height() + 6);
     for (int c : {1, 2})
         workModel_->setFormatter(c, [](const QVariant& v) { return FormatShortDateTime(v); });
     workModel_->setFormatter(6, [](const QVariant& v) { return FormatMoney(v); });

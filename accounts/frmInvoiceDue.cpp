@@ -5,7 +5,6 @@
 frmInvoiceDue::frmInvoiceDue(QWidget* parent) : QDialog(parent) {
     ui_.setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setFixedSize(sizeHint());
     lblQuestion = ui_.lblQuestion;
     DTPDue = ui_.DTPDue;
     connect(ui_.OKButton, &QPushButton::clicked, this, &frmInvoiceDue::OKButton_Click);

@@ -54,7 +54,10 @@ void frmPartPayment::OpenPayments() {
 
 void frmPartPayment::Form_Load() {
     OpenPayments();
-    if (PaymentRecordset.State() != db::adStateOpen || PaymentRecordset.RecordCount() <= 0) return;
+    if (PaymentRecordset.State() == db::adStateOpen && PaymentRecordset.RecordCount() > 0) ShowPayments();
+}
+
+void frmPartPayment::ShowPayments() {
     PayHist->Bind(PaymentRecordset);
     ShowOutstanding();
     for (int r = 1; r < PayHist->Rows(); ++r) {
@@ -101,8 +104,7 @@ void frmPartPayment::MakePartPayment() {
         PaymentRecordset.CancelUpdate();
         return;
     }
-    PayHist->Bind(PaymentRecordset);
-    ShowOutstanding();
+    ShowPayments();
 }
 
 void frmPartPayment::Complete() {

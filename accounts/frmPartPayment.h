@@ -34,6 +34,8 @@ class frmPartPayment : public QDialog {
 
   private:
     void OpenPayments();
+    // The payments in the grid, in money and date form, and the amount outstanding.
+    void ShowPayments();
 
     Ui::frmPartPayment ui_;
     qint64 invoice_ = 0;

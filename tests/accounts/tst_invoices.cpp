@@ -450,6 +450,7 @@ class TestInvoices : public QObject {
         for (int i = 0; i < 5; ++i) p->MakePartPayment();
         QCOMPARE(Count("SELECT count(*) FROM billing_part_payment"), 3);
         QCOMPARE(p->txtOut->text(), after);
+        QCOMPARE(p->PayHist->TextMatrix(3, 2), QStringLiteral("£100.00"));
     }
 
     void partPaymentsNeedASavedInvoice() {
