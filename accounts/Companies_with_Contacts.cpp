@@ -48,10 +48,7 @@ Companies_with_Contacts::Companies_with_Contacts(QWidget* parent) : QDialog(pare
     BAddr = {ui_.BAddr1, ui_.BAddr2, ui_.BAddr3, ui_.BAddr4, ui_.BAddr5};
     ContactGrid = ui_.ContactGrid;
 
-    Toolbar1 = new QToolBar(this);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    ui_.MainLayout->insertWidget(0, Toolbar1);
+    Toolbar1 = AddWindowToolbar(this, ui_.MainLayout, Qt::ToolButtonTextBesideIcon);
     auto add = [this](const char* key, const QString& caption, QStyle::StandardPixmap icon) {
         AddKeyedButton(Toolbar1, key, caption, QString(), icon,
                        [this](const QString& k) { Toolbar1_ButtonClick(k); });

@@ -28,10 +28,7 @@ Invoice_attach::Invoice_attach(QWidget* parent) : QDialog(parent) {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     grdDataGrid = ui_.grdDataGrid;
 
-    Toolbar1 = new QToolBar(this);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    ui_.MainLayout->insertWidget(0, Toolbar1);
+    Toolbar1 = AddWindowToolbar(this, ui_.MainLayout, Qt::ToolButtonTextOnly);
     const auto click = [this](const QString& k) { Toolbar1_ButtonClick(k); };
     AddKeyedButton(Toolbar1, "btnSel", QStringLiteral("Select All"), QString(),
                    QStyle::SP_DialogYesButton, click);
@@ -52,23 +49,13 @@ Invoice_attach::Invoice_attach(QWidget* parent) : QDialog(parent) {
     connect(mnuNo, &QAction::triggered, this, &Invoice_attach::mnuNo_Click);
 
     model_ = new db::RecordsetModel(this);
-    grdDataGrid->setModel(model_);
-    grdDataGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grdDataGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grdDataGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdDataGrid->verticalHeader()->hide();
-    grdDataGrid->setWordWrap(false);
-    grdDataGrid->verticalHeader()->setDefaultSectionSize(grdDataGrid->fontMetrics().height() + 6);
+    SetUpRecordGrid(grdDataGrid, model_);
     for (int c : {2, 3})
         model_->setFormatter(c, [](const QVariant& v) { return FormatShortDateTime(v); });
     model_->setFormatter(7, [](const QVariant& v) { return FormatMoney(v); });
     model_->setFormatter(kFlagColumn, [](const QVariant& v) {
         return v.toBool() ? QStringLiteral("Yes") : QStringLiteral("No");
     });
-    connect(grdDataGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid()) model_->moveTo(current.row());
-            });
     grdDataGrid->installEventFilter(this);
     // The flag column's cell button.
     connect(grdDataGrid, &QTableView::clicked, this, [this](const QModelIndex& index) {

@@ -53,10 +53,7 @@ frmInvoice::frmInvoice(QWidget* parent) : QDialog(parent) {
     lblFeeVAT = ui_.lblFeeVAT;
     InvGrid = ui_.InvGrid;
 
-    Toolbar1 = new QToolBar(this);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    ui_.MainLayout->insertWidget(0, Toolbar1);
+    Toolbar1 = AddWindowToolbar(this, ui_.MainLayout, Qt::ToolButtonTextUnderIcon);
     auto add = [this](const char* key, const QString& caption, const QString& tip,
                       QStyle::StandardPixmap icon) {
         return AddKeyedButton(Toolbar1, key, caption, tip, icon,
@@ -92,20 +89,10 @@ frmInvoice::frmInvoice(QWidget* parent) : QDialog(parent) {
     connect(mnuRemoveAll, &QAction::triggered, this, &frmInvoice::mnuRemoveAll_Click);
 
     workModel_ = new db::RecordsetModel(this);
-    InvGrid->setModel(workModel_);
-    InvGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    InvGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-    InvGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    InvGrid->verticalHeader()->hide();
-    InvGrid->setWordWrap(false);
-    InvGrid->verticalHeader()->setDefaultSectionSize(InvGrid->fontMetrics().height() + 6);
+    SetUpRecordGrid(InvGrid, workModel_);
     for (int c : {1, 2})
         workModel_->setFormatter(c, [](const QVariant& v) { return FormatShortDateTime(v); });
     workModel_->setFormatter(6, [](const QVariant& v) { return FormatMoney(v); });
-    connect(InvGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid()) workModel_->moveTo(current.row());
-            });
     InvGrid->viewport()->installEventFilter(this);
 
     boxes_.Add(txtFields[0], QStringLiteral("InvoiceNumber"), BoundBoxes::WholeNumber);

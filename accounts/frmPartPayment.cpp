@@ -22,10 +22,7 @@ frmPartPayment::frmPartPayment(QWidget* parent) : QDialog(parent) {
     PayHist = ui_.PayHist;
     txtOut = ui_.txtOut;
 
-    Toolbar1 = new QToolBar(this);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    ui_.MainLayout->insertWidget(0, Toolbar1);
+    Toolbar1 = AddWindowToolbar(this, ui_.MainLayout, Qt::ToolButtonTextUnderIcon);
     const auto click = [this](const QString& k) { Toolbar1_ButtonClick(k); };
     AddKeyedButton(Toolbar1, "btnPart", QStringLiteral("Part Pay"),
                    QStringLiteral("Make a part payment"), QStyle::SP_FileDialogDetailedView, click)

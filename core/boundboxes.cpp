@@ -1,10 +1,13 @@
 #include "boundboxes.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTableView>
 
 #include "core/formatting.h"
 #include "platform/db/recordset.h"
+#include "platform/db/recordsetmodel.h"
 
 bool HasCurrentRow(const db::Recordset& rs) {
     return rs.State() == db::adStateOpen && !rs.Eof() && !rs.Bof();
@@ -74,4 +77,18 @@ bool BoundBoxes::Write(db::Recordset& rs, QString* error) {
         b.shown = text;
     }
     return true;
+}
+
+void SetUpRecordGrid(QTableView* grid, db::RecordsetModel* model) {
+    grid->setModel(model);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->hide();
+    grid->setWordWrap(false);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, model,
+                     [model](const QModelIndex& current) {
+                         if (current.isValid()) model->moveTo(current.row());
+                     });
 }

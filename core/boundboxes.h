@@ -3,9 +3,11 @@
 #include <QList>
 #include <QString>
 
+class QTableView;
 class QWidget;
 namespace db {
 class Recordset;
+class RecordsetModel;
 }
 
 // Text boxes bound to fields of a record set's current row. The row's values are shown;
@@ -38,3 +40,6 @@ class BoundBoxes {
 
 // A record set that is open and on a row.
 bool HasCurrentRow(const db::Recordset& rs);
+
+// A read-only grid of whole rows over the model; selecting a row moves the record set to it.
+void SetUpRecordGrid(QTableView* grid, db::RecordsetModel* model);

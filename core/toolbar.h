@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBoxLayout>
 #include <QStyle>
 #include <QToolBar>
 
@@ -14,4 +15,13 @@ inline QAction* AddKeyedButton(QToolBar* bar, const char* key, const QString& ca
     a->setToolTip(tip);
     QObject::connect(a, &QAction::triggered, bar, [a, onClick] { onClick(a->objectName()); });
     return a;
+}
+
+// The window's toolbar ("Toolbar1"), first in its layout.
+inline QToolBar* AddWindowToolbar(QWidget* window, QBoxLayout* layout, Qt::ToolButtonStyle style) {
+    auto* bar = new QToolBar(window);
+    bar->setObjectName(QStringLiteral("Toolbar1"));
+    bar->setToolButtonStyle(style);
+    layout->insertWidget(0, bar);
+    return bar;
 }

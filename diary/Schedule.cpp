@@ -47,10 +47,7 @@ Schedule::Schedule(QWidget* parent) : QDialog(parent) {
                  {5, ui_.lblLabels_5}, {9, ui_.lblLabels_9}};
     txtMasterApp->setVisible(false);
 
-    Toolbar1 = new QToolBar(this);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    ui_.MainLayout->insertWidget(0, Toolbar1);
+    Toolbar1 = AddWindowToolbar(this, ui_.MainLayout, Qt::ToolButtonTextUnderIcon);
     auto add = [this](const char* key, const QString& caption, const QString& tip, QStyle::StandardPixmap icon) {
         AddKeyedButton(Toolbar1, key, caption, tip, icon, [this](const QString& k) { Toolbar1_ButtonClick(k); });
     };

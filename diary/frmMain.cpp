@@ -11,6 +11,7 @@
 #include "accounts/frmInvoice.h"
 #include "accounts/frmInvoiceDue.h"
 #include "accounts/invoicerules.h"
+#include "core/boundboxes.h"
 #include "core/flexgrid.h"
 #include "core/formatting.h"
 #include "core/forms.h"
@@ -101,18 +102,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     for (QWidget* w : {lblPend, lblPendVAT, lblTotSet, lblSetVAT, fnYearlbl}) w->setProperty("Tag", QStringLiteral("mlabel"));
 
     appModel_ = new db::RecordsetModel(this);
-    AppGrid->setModel(appModel_);
-    AppGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    AppGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-    AppGrid->verticalHeader()->hide();
-    AppGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    AppGrid->setWordWrap(false);
-    AppGrid->verticalHeader()->setDefaultSectionSize(AppGrid->fontMetrics().height() + 6);
+    SetUpRecordGrid(AppGrid, appModel_);
     for (int c : {1, 2}) appModel_->setFormatter(c, [](const QVariant& v) { return FormatShortDateTime(v); });
-    connect(AppGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid()) appModel_->moveTo(current.row());
-            });
 
     connect(MainTabctl, &QTabWidget::currentChanged, this, &frmMain::ShowTabControls);
     connect(MonthCbo, &QComboBox::currentIndexChanged, this, &frmMain::MonthCbo_Click);
