@@ -345,8 +345,10 @@ void frmInvoice::SendInvoice() {
 void frmInvoice::Process() {
     const auto paid = AskInvoiceDate(this, invoice::kPaidQuestion, QDate::currentDate());
     if (!paid) return;
-    const QString refusal =
-        invoice::PaymentRefusal(*paid, EditorBillingRecordset.Value(QStringLiteral("BillingDate")));
+    // A new invoice is dated from the picker when it is stored.
+    const QVariant dated = InvoiceNumber() == 0 ? QVariant(QDateTime(DTPDate->date(), QTime(0, 0)))
+                                                : EditorBillingRecordset.Value(QStringLiteral("BillingDate"));
+    const QString refusal = invoice::PaymentRefusal(*paid, dated);
     if (!refusal.isEmpty()) {
         ui::MsgBox(refusal, ui::vbOKOnly, QString(), this);
         return;

@@ -19,6 +19,8 @@
 #include "core/globals.h"
 #include "core/optionsrules.h"
 #include "core/settingscatalogue.h"
+#include "core/reports.h"
+#include "diary/Rpt_Monthly_Planner.h"
 #include "diary/Schedule.h"
 #include "diary/cSplitter.h"
 #include "diary/colourmask.h"
@@ -90,7 +92,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     // Commands whose windows are not part of the program yet stay visible but unavailable.
     const QList<QAction*> available{ui_.mnuExit,       ui_.mnuViewCompanies, ui_.mnuViewConfig,
                                     ui_.mnuFileNewApp, ui_.mnuEditApp,       ui_.mnucxtNewApp,
-                                    ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv};
+                                    ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv,
+                                    ui_.mnuReportsMonthly};
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
         a->setEnabled(available.contains(a));
@@ -123,6 +126,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(ui_.mnuFileNewInvoice, &QAction::triggered, this, &frmMain::mnuFileNewInvoice_Click);
     connect(ui_.mnuEditInv, &QAction::triggered, this, &frmMain::mnuEditInv_Click);
     connect(ui_.mnuProcessInv, &QAction::triggered, this, &frmMain::mnuProcessInv_Click);
+    connect(ui_.mnuReportsMonthly, &QAction::triggered, this, &frmMain::mnuReportsMonthly_Click);
     connect(PendInv, &FlexGrid::DblClick, this, &frmMain::PendInv_DblClick);
     PendInv->viewport()->installEventFilter(this);
 
@@ -502,6 +506,14 @@ void frmMain::mnuProcessInv_Click() {
     }
     clone.Close();
     RefreshInvoices();
+}
+
+// ---- reports ----------------------------------------------------------------------------
+
+void frmMain::mnuReportsMonthly_Click() {
+    Rpt_Monthly_Planner planner;
+    planner.DataReport_Initialize(this);
+    ShowReport(planner, this);
 }
 
 // ---- layout -----------------------------------------------------------------------------

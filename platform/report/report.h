@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QFont>
+#include <QRectF>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QPainter;
+class QWidget;
+namespace db {
+class Recordset;
+}
+
+// A banded report: sections of labels, bound text boxes, functions and lines laid out in
+// twips, given a record set at run time, laid out as pages of positioned items, and painted
+// to a preview, a printer or a PDF file.
+namespace report {
+
+struct Control {
+    enum Kind { Label, TextBox, Function, Line };
+    enum FunctionKind { Sum, Count };
+
+    QString name;
+    Kind kind = Label;
+    int left = 0, top = 0, width = 0, height = 0;  // twips; a line runs corner to corner
+    QString caption;    // a label's text; "%p", "%P" and "%i" stand for page, pages and title
+    QString dataField;  // text boxes and functions
+    // "d MMMM yyyy", "d.MMM.yy", "£#,##0.00", "percent", or empty for the value's own text
+    QString format;
+    FunctionKind function = Sum;
+    bool visible = true;
+    Qt::Alignment alignment = Qt::AlignLeft;
+    QFont font;
+};
+
+struct Section {
+    enum Kind { ReportHeader, PageHeader, GroupHeader, Detail, GroupFooter, PageFooter, ReportFooter };
+
+    QString name;
+    Kind kind = Detail;
+    int height = 0;  // twips
+    bool visible = true;
+    std::vector<Control> controls;
+
+    Control* control(const QString& controlName);
+};
+
+// One thing drawn on a page, in twips from the page's top left corner.
+struct Item {
+    enum Kind { Text, Line };
+    Kind kind = Text;
+    QRectF box;
+    QString text;
+    QFont font;
+    Qt::Alignment alignment = Qt::AlignLeft;
+    QString control;  // the control it comes from
+};
+
+struct Page {
+    std::vector<Item> items;
+    // The texts of the page from top to bottom, left to right.
+    QStringList texts() const;
+};
+
+class Report {
+public:
+    Report();
+    ~Report();
+
+    QString Caption;  // the preview window's caption
+    QString Title;    // what "%i" shows
+    int PaperWidth = 11906, PaperHeight = 16838;  // A4 in twips
+    int LeftMargin = 1000, TopMargin = 1000, BottomMargin = 1000;
+
+    // The rows of the report, read from the first to the end. Not owned.
+    db::Recordset* DataSource = nullptr;
+    // With child rows, each row of the data source is a group: its header, one detail per
+    // child row, its footer (functions there count the group's child rows).
+    std::function<std::unique_ptr<db::Recordset>(const db::Recordset& parent, int row)> ChildRows;
+
+    std::vector<Section> Sections;
+    Section& AddSection(const QString& name, Section::Kind kind, int height);
+    // By name ("Section1"), or by position from 1 (the report header).
+    Section* section(const QString& name);
+    Section* section(int position);
+
+    // Lays the report out; false with `error` set when a control names no column of its rows.
+    bool Layout(std::vector<Page>* pages, QString* error = nullptr) const;
+    // Paints one page; `scale` is device units per twip.
+    static void Paint(const Page& page, QPainter& painter, double scale);
+    bool WritePdf(const QString& path, QString* error = nullptr) const;
+    // A modal preview over `owner` with page navigation, zoom and printing (to paper or PDF).
+    bool Show(QWidget* owner, QString* error = nullptr) const;
+
+    // A value in one of the report formats.
+    static QString FormatValue(const QVariant& value, const QString& format);
+};
+
+// How reports are shown; tests replace it so that no window waits.
+using Shower = std::function<bool(const Report& report, QWidget* owner, QString* error)>;
+void SetShower(Shower shower);
+
+}  // namespace report
