@@ -6,7 +6,8 @@
 
 namespace {
 
-report::Control Label(const char* name, const QString& caption, int left, int width, int height = 255) {
+report::Control Label(const char* name, const QString& caption, int left, int width,
+                      int height = 255) {
     report::Control c;
     c.name = QString::fromLatin1(name);
     c.caption = caption;
@@ -42,9 +43,12 @@ Rpt_Monthly_Planner::Rpt_Monthly_Planner() {
     AddSection(QStringLiteral("Section4"), report::Section::ReportHeader, 600).controls = {title};
 
     std::vector<report::Control> headings = {
-        Label("Label2", QStringLiteral("Start:"), 60, 1200), Label("Label3", QStringLiteral("Finish"), 1305, 1200),
-        Label("Label4", QStringLiteral("Description"), 2715, 2600), Label("Label5", QStringLiteral("Customer"), 5445, 1900),
-        Label("Label6", QStringLiteral("Duration"), 7470, 900), Rule("Line2", 300, 8415)};
+        Label("Label2", QStringLiteral("Start:"), 60, 1200),
+        Label("Label3", QStringLiteral("Finish"), 1305, 1200),
+        Label("Label4", QStringLiteral("Description"), 2715, 2600),
+        Label("Label5", QStringLiteral("Customer"), 5445, 1900),
+        Label("Label6", QStringLiteral("Duration"), 7470, 900),
+        Rule("Line2", 300, 8415)};
     for (report::Control& h : headings) h.font.setBold(true);
     AddSection(QStringLiteral("Section2"), report::Section::PageHeader, 360).controls = headings;
 
@@ -72,6 +76,6 @@ void Rpt_Monthly_Planner::DataReport_Initialize(frmMain* main) {
     DataSource = &main->AppointmentRecordset;
     // Month and year both from the shown date, so the title names the month listed.
     const QDate shown = main->ViewDate.date();
-    Title = OwnerCompanyName + QStringLiteral(" Monthly planner for ") + MonthNames().value(shown.month() - 1) +
-            u' ' + QString::number(shown.year());
+    Title = OwnerCompanyName + QStringLiteral(" Monthly planner for ") +
+            MonthNames().value(shown.month() - 1) + u' ' + QString::number(shown.year());
 }

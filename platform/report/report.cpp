@@ -6,7 +6,6 @@
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-
 #include <algorithm>
 #include <map>
 
@@ -65,14 +64,16 @@ struct Totals {
 };
 
 class Layouter {
-public:
+  public:
     Layouter(const Report& r, std::vector<Page>* pages) : r_(r), pages_(pages) {}
 
     bool Run(QString* error) {
         error_ = error;
         for (const Section& s : r_.Sections)
             for (const Control& c : s.controls)
-                if (c.kind == Control::Function && !c.dataField.isEmpty()) functionFields_.push_back(c.dataField);
+                if (c.kind == Control::Function && !c.dataField.isEmpty() &&
+                    !functionFields_.contains(c.dataField, Qt::CaseInsensitive))
+                    functionFields_.push_back(c.dataField);
         pages_->clear();
         // The report header opens the first page, above its page header.
         pages_->emplace_back();
@@ -106,7 +107,7 @@ public:
         return ok_;
     }
 
-private:
+  private:
     void Detail(const db::Recordset* rs, int row, Totals* totals) {
         Place(Section::Detail, rs, row, nullptr);
         Count(rs, row, totals);
@@ -154,7 +155,8 @@ private:
     }
     QVariant Value(const Control& c, const db::Recordset* rs, int row) {
         const db::Recordset* source = rs ? rs : r_.DataSource;
-        const int i = source && source->State() == db::adStateOpen ? source->FieldIndex(c.dataField) : -1;
+        const int i =
+            source && source->State() == db::adStateOpen ? source->FieldIndex(c.dataField) : -1;
         if (i < 0) {
             if (ok_ && error_)
                 *error_ = QStringLiteral("The field \"%1\" of \"%2\" is not in the report's rows.")
@@ -191,8 +193,10 @@ private:
                 }
                 case Control::Function:
                     if (totals)
-                        text = Report::FormatValue(
-                            c.function == Control::Count ? QVariant(totals->count) : totals->Sum(c.dataField), c.format);
+                        text = Report::FormatValue(c.function == Control::Count
+                                                       ? QVariant(totals->count)
+                                                       : totals->Sum(c.dataField),
+                                                   c.format);
                     break;
             }
             if (!c.visible) continue;
@@ -209,7 +213,7 @@ private:
     int y_ = 0;
     int pageTop_ = 0;
     Totals all_;
-    std::vector<QString> functionFields_;
+    QStringList functionFields_;  // each once
 };
 
 void PaintPages(const std::vector<Page>& pages, QPagedPaintDevice* device) {
@@ -222,7 +226,8 @@ void PaintPages(const std::vector<Page>& pages, QPagedPaintDevice* device) {
 }
 
 void Prepare(QPagedPaintDevice* device, const Report& r) {
-    device->setPageSize(QPageSize(QSizeF(r.PaperWidth / 1440.0, r.PaperHeight / 1440.0), QPageSize::Inch));
+    device->setPageSize(
+        QPageSize(QSizeF(r.PaperWidth / 1440.0, r.PaperHeight / 1440.0), QPageSize::Inch));
     device->setPageMargins(QMarginsF(0, 0, 0, 0));
 }
 
@@ -254,7 +259,8 @@ QStringList Page::texts() const {
     for (const Item& i : items)
         if (i.kind == Item::Text && !i.text.isEmpty()) sorted.push_back(&i);
     std::stable_sort(sorted.begin(), sorted.end(), [](const Item* a, const Item* b) {
-        return a->box.top() != b->box.top() ? a->box.top() < b->box.top() : a->box.left() < b->box.left();
+        return a->box.top() != b->box.top() ? a->box.top() < b->box.top()
+                                            : a->box.left() < b->box.left();
     });
     QStringList out;
     for (const Item* i : sorted) out << i->text;
@@ -280,7 +286,8 @@ Section* Report::section(const QString& name) {
 }
 
 Section* Report::section(int position) {
-    return position >= 1 && position <= static_cast<int>(Sections.size()) ? &Sections[position - 1] : nullptr;
+    return position >= 1 && position <= static_cast<int>(Sections.size()) ? &Sections[position - 1]
+                                                                          : nullptr;
 }
 
 bool Report::Layout(std::vector<Page>* pages, QString* error) const {
@@ -290,7 +297,8 @@ bool Report::Layout(std::vector<Page>* pages, QString* error) const {
 
 void Report::Paint(const Page& page, QPainter& painter, double scale) {
     for (const Item& i : page.items) {
-        const QRectF box(i.box.left() * scale, i.box.top() * scale, i.box.width() * scale, i.box.height() * scale);
+        const QRectF box(i.box.left() * scale, i.box.top() * scale, i.box.width() * scale,
+                         i.box.height() * scale);
         if (i.kind == Item::Line) {
             painter.setPen(QPen(Qt::black, std::max(1.0, 15 * scale)));
             painter.drawLine(box.topLeft(), box.bottomRight());
@@ -318,7 +326,8 @@ bool Report::WritePdf(const QString& path, QString* error) const {
 }
 
 bool Report::Show(QWidget* owner, QString* error) const {
-    return CurrentShower() ? CurrentShower()(*this, owner, error) : DefaultShow(*this, owner, error);
+    return CurrentShower() ? CurrentShower()(*this, owner, error)
+                           : DefaultShow(*this, owner, error);
 }
 
 void SetShower(Shower shower) { CurrentShower() = std::move(shower); }
@@ -328,14 +337,16 @@ QString Report::FormatValue(const QVariant& value, const QString& format) {
     if (format.startsWith(u'£')) return PoundText(value);
     if (format.compare(QStringLiteral("percent"), Qt::CaseInsensitive) == 0)
         return QLocale::c().toString(value.toDouble() * 100, 'f', 2) + u'%';
-    if (value.metaType().id() == QMetaType::QDateTime || value.metaType().id() == QMetaType::QDate) {
+    if (value.metaType().id() == QMetaType::QDateTime ||
+        value.metaType().id() == QMetaType::QDate) {
         const QDateTime dt = value.toDateTime();
         if (!format.isEmpty()) return QLocale().toString(dt, format);
         QString text = QLocale().toString(dt.date(), QLocale::ShortFormat);
         if (dt.time() != QTime(0, 0)) text += u' ' + dt.time().toString(QStringLiteral("HH:mm"));
         return text;
     }
-    if (value.metaType() == QMetaType::fromType<db::Currency>()) return value.value<db::Currency>().toPlainText();
+    if (value.metaType() == QMetaType::fromType<db::Currency>())
+        return value.value<db::Currency>().toPlainText();
     return db::ValueText(value);
 }
 

@@ -4,7 +4,6 @@
 #include <QRectF>
 #include <QString>
 #include <QVariant>
-
 #include <functional>
 #include <memory>
 #include <vector>
@@ -38,7 +37,15 @@ struct Control {
 };
 
 struct Section {
-    enum Kind { ReportHeader, PageHeader, GroupHeader, Detail, GroupFooter, PageFooter, ReportFooter };
+    enum Kind {
+        ReportHeader,
+        PageHeader,
+        GroupHeader,
+        Detail,
+        GroupFooter,
+        PageFooter,
+        ReportFooter
+    };
 
     QString name;
     Kind kind = Detail;
@@ -67,12 +74,12 @@ struct Page {
 };
 
 class Report {
-public:
+  public:
     Report();
     ~Report();
 
-    QString Caption;  // the preview window's caption
-    QString Title;    // what "%i" shows
+    QString Caption;                              // the preview window's caption
+    QString Title;                                // what "%i" shows
     int PaperWidth = 11906, PaperHeight = 16838;  // A4 in twips
     int LeftMargin = 1000, TopMargin = 1000, BottomMargin = 1000;
 
