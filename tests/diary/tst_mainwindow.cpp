@@ -19,6 +19,7 @@
 #include "diary/frmMain.h"
 #include "platform/com/com.h"
 #include "platform/settings/settings.h"
+#include "platform/ui/prompts.h"
 #include "tests/support/testenv.h"
 
 using db::Currency;
@@ -353,6 +354,23 @@ private slots:
         QVERIFY(w->close());
         QVERIFY(!Forms::find<Companies_with_Contacts>() || !Forms::find<Companies_with_Contacts>()->isVisible());
         QCOMPARE(DbConnection().State(), int(db::adStateClosed));
+    }
+
+    void customersWithEditsCanStopTheClose() {
+        testsupport::AddCompany(env_->connection(), QStringLiteral("Acme"));
+        auto w = Open();
+        w->show();
+        w->ui().mnuViewCompanies->trigger();
+        auto* customers = Forms::find<Companies_with_Contacts>();
+        QTest::keyClicks(customers->Text1, QStringLiteral("0113 496 0000"));
+        env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to Acme?"), ui::vbCancel);
+        QVERIFY(!w->close());
+        QVERIFY(customers->isVisible() && w->isVisible());
+        QCOMPARE(DbConnection().State(), int(db::adStateOpen));
+        env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to Acme?"), ui::vbYes);
+        QVERIFY(w->close());
+        QCOMPARE(testsupport::QueryValue(env_->connection(), QStringLiteral("SELECT Telephone1 FROM Companies")).toString(),
+                 QStringLiteral("0113 496 0000"));
     }
 
     void optionsReloadTheWindowEvenWhenCancelled() {
