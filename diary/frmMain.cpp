@@ -149,7 +149,8 @@ void frmMain::CreateCalendar() {
     QString registrationError;
     if (!com::FindComponent(kCalendarProgId)) {
         const QString library = QDir(ProgramFolder()).filePath(kCalendarLibrary);
-        if (QFileInfo(library).isFile() && !com::RegisterLibrary(library)) registrationError = com::LastError();
+        if (QFileInfo(library).isFile() && !com::RegisterLibrary(library))
+            registrationError = com::LastError();
     }
     com::PropertyBag bag;
     bag.FromText(QString::fromLatin1(kSchCal1Design));
@@ -159,7 +160,8 @@ void frmMain::CreateCalendar() {
         if (!g_calendarFailureShown) {
             g_calendarFailureShown = true;
             const QString why = registrationError.isEmpty() ? com::LastError() : registrationError;
-            ui::MsgBox(QStringLiteral("The calendar could not be shown: ") + why, ui::vbExclamation, AppTitle, this);
+            ui::MsgBox(QStringLiteral("The calendar could not be shown: ") + why, ui::vbExclamation,
+                       AppTitle, this);
         }
         return;
     }
@@ -433,7 +435,8 @@ void frmMain::YearCbo_Click() {
     // A year the calendar cannot show leaves the month as it is, and ShowMonth puts the box back.
     bool ok = false;
     const int year = YearCbo->currentText().trimmed().toInt(&ok);
-    if (ok && IsCalendarYear(year)) ViewDate = QDateTime(QDate(year, ViewDate.date().month(), 1), ViewDate.time());
+    if (ok && IsCalendarYear(year))
+        ViewDate = QDateTime(QDate(year, ViewDate.date().month(), 1), ViewDate.time());
     ShowMonth();
 }
 

@@ -46,8 +46,10 @@ bool IsCalendarYear(int year) { return year >= kFirstCalendarYear && year <= kLa
 
 QRect FitOnScreen(const QRect& frame, const QRect& available) {
     QRect fitted(frame.topLeft(), frame.size().boundedTo(available.size()));
-    fitted.moveLeft(std::clamp(fitted.left(), available.left(), available.right() - fitted.width() + 1));
-    fitted.moveTop(std::clamp(fitted.top(), available.top(), available.bottom() - fitted.height() + 1));
+    fitted.moveLeft(
+        std::clamp(fitted.left(), available.left(), available.right() - fitted.width() + 1));
+    fitted.moveTop(
+        std::clamp(fitted.top(), available.top(), available.bottom() - fitted.height() + 1));
     return fitted;
 }
 

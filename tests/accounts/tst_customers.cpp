@@ -201,7 +201,8 @@ class TestCustomers : public QObject {
         QTest::newRow("no edits") << false << false << 0 << "Alder" << false;
         QTest::newRow("Yes saves") << true << false << int(ui::vbYes) << "Alder Ltd" << false;
         QTest::newRow("No discards") << true << false << int(ui::vbNo) << "Alder" << false;
-        QTest::newRow("Cancel keeps the window") << true << false << int(ui::vbCancel) << "Alder" << true;
+        QTest::newRow("Cancel keeps the window")
+            << true << false << int(ui::vbCancel) << "Alder" << true;
         QTest::newRow("Escape asks too") << true << true << int(ui::vbYes) << "Alder Ltd" << false;
     }
     void closingWithEditsAsks() {
@@ -216,7 +217,8 @@ class TestCustomers : public QObject {
             w->txtFields[0]->selectAll();
             QTest::keyClicks(w->txtFields[0], QStringLiteral("Alder Ltd"));
         }
-        if (answer) env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to Alder Ltd?"), answer);
+        if (answer)
+            env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to Alder Ltd?"), answer);
         if (escape)
             QTest::keyClick(w, Qt::Key_Escape);
         else

@@ -557,9 +557,12 @@ class TestOptions : public QObject {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<double>("multiplier");
-        QTest::newRow("with the sign") << "17.5%" << "17.5" << 1.175;
-        QTest::newRow("sign after a blank") << " 20 % " << "20" << 1.2;
-        QTest::newRow("without the sign") << "5" << "5" << 1.05;
+        QTest::newRow("with the sign") << "17.5%"
+                                       << "17.5" << 1.175;
+        QTest::newRow("sign after a blank") << " 20 % "
+                                            << "20" << 1.2;
+        QTest::newRow("without the sign") << "5"
+                                          << "5" << 1.05;
     }
     void vatRateShown() {
         QFETCH(QString, stored);

@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -14,8 +14,8 @@
 #include "core/flexgrid.h"
 #include "core/forms.h"
 #include "core/frmOptions.h"
-#include "core/settingscatalogue.h"
 #include "core/globals.h"
+#include "core/settingscatalogue.h"
 #include "diary/frmMain.h"
 #include "platform/com/com.h"
 #include "platform/settings/settings.h"
@@ -159,8 +159,10 @@ private slots:
         QTest::newRow("2200 typed") << QDate(2026, 5, 1) << "2200" << 0 << QDate(2026, 5, 1);
         QTest::newRow("1900 typed") << QDate(2026, 5, 1) << "1900" << 0 << QDate(1900, 5, 1);
         QTest::newRow("2199 typed") << QDate(2026, 5, 1) << "2199" << 0 << QDate(2199, 5, 1);
-        QTest::newRow("next after December 2199") << QDate(2199, 12, 1) << "" << 1 << QDate(2199, 12, 1);
-        QTest::newRow("previous before January 1900") << QDate(1900, 1, 1) << "" << -1 << QDate(1900, 1, 1);
+        QTest::newRow("next after December 2199")
+            << QDate(2199, 12, 1) << "" << 1 << QDate(2199, 12, 1);
+        QTest::newRow("previous before January 1900")
+            << QDate(1900, 1, 1) << "" << -1 << QDate(1900, 1, 1);
     }
     void yearsTheCalendarShows() {
         QFETCH(QDate, start);
@@ -186,7 +188,8 @@ private slots:
     // registered at start-up, as an installer would.
     void calendarRegisteredAtStart() {
         com::UnregisterComponent(QStringLiteral("Gyrodate.Orbicle"));
-        const QString shipped = QDir(env_->programFolder()).filePath(QStringLiteral("libOrbicle.so"));
+        const QString shipped =
+            QDir(env_->programFolder()).filePath(QStringLiteral("libOrbicle.so"));
         QVERIFY(QFile::copy(QStringLiteral(ORBICLE_LIBRARY), shipped));
         auto w = Open();
         QVERIFY(w->SchCal1);
@@ -196,11 +199,14 @@ private slots:
     }
 
     void placeStoredOffScreenIsBroughtBack() {
-        settings::SaveSetting(AppTitle, QStringLiteral("Settings"), QStringLiteral("MainLeft"), QStringLiteral("60000"));
-        settings::SaveSetting(AppTitle, QStringLiteral("Settings"), QStringLiteral("MainTop"), QStringLiteral("-30000"));
+        settings::SaveSetting(AppTitle, QStringLiteral("Settings"), QStringLiteral("MainLeft"),
+                              QStringLiteral("60000"));
+        settings::SaveSetting(AppTitle, QStringLiteral("Settings"), QStringLiteral("MainTop"),
+                              QStringLiteral("-30000"));
         auto w = Open();
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY2(available.contains(QRect(w->pos(), w->size())), qPrintable(QStringLiteral("%1,%2").arg(w->x()).arg(w->y())));
+        QVERIFY2(available.contains(QRect(w->pos(), w->size())),
+                 qPrintable(QStringLiteral("%1,%2").arg(w->x()).arg(w->y())));
         QCOMPARE(w->size(), QSize(10000 / 15, 6500 / 15));
     }
 
@@ -369,7 +375,9 @@ private slots:
         QCOMPARE(DbConnection().State(), int(db::adStateOpen));
         env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to Acme?"), ui::vbYes);
         QVERIFY(w->close());
-        QCOMPARE(testsupport::QueryValue(env_->connection(), QStringLiteral("SELECT Telephone1 FROM Companies")).toString(),
+        QCOMPARE(testsupport::QueryValue(env_->connection(),
+                                         QStringLiteral("SELECT Telephone1 FROM Companies"))
+                     .toString(),
                  QStringLiteral("0113 496 0000"));
     }
 
