@@ -246,6 +246,39 @@ bool Companies_with_Contacts::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+bool Companies_with_Contacts::HasPendingEdits() const {
+    if (!db::HasCurrentRow(CompaniesRecordset)) return false;
+    // Showing a row resets a box's modified flag, so it is set only by the user's typing.
+    QList<const QLineEdit*> boxes{Text1, Text2};
+    for (const QLineEdit* box : txtFields) boxes << box;
+    for (const QLineEdit* box : PAddr) boxes << box;
+    for (const QLineEdit* box : BAddr) boxes << box;
+    for (const QLineEdit* box : boxes)
+        if (box->isModified()) return true;
+    const QVariant same = CompaniesRecordset.Value(QStringLiteral("IsBillingAddressSameasPostal"));
+    return (SameAsChk->checkState() == Qt::Checked) != (!db::IsNull(same) && same.toBool());
+}
+
+bool Companies_with_Contacts::SavedOrDiscarded() {
+    if (!HasPendingEdits()) return true;
+    const QString name = txtFields[0]->text().trimmed();
+    const int answer =
+        ui::MsgBox(QStringLiteral("Save the changes to %1?")
+                       .arg(name.isEmpty() ? QStringLiteral("the new company") : name),
+                   ui::vbYesNoCancel | ui::vbQuestion, QString(), this);
+    if (answer == ui::vbCancel) return false;
+    if (answer == ui::vbYes && !AdodcCPY->Update()) {
+        ui::MsgBox(AdodcCPY->LastError(), ui::vbOKOnly, QString(), this);
+        return false;
+    }
+    return true;
+}
+
+void Companies_with_Contacts::reject() {
+    if (!unloaded_ && !SavedOrDiscarded()) return;
+    QDialog::reject();
+}
+
 void Companies_with_Contacts::done(int result) {
     Form_Unload();
     QDialog::done(result);

@@ -56,6 +56,11 @@ class Companies_with_Contacts : public QDialog {
     void Toolbar1_ButtonClick(const QString& key);
     void ContactGrid_DblClick();
 
+  public slots:
+    // Closing by the frame, Escape or the main window: asks first when the company shown has
+    // edits not saved yet; Cancel keeps the window open.
+    void reject() override;
+
   protected:
     void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -73,6 +78,9 @@ class Companies_with_Contacts : public QDialog {
     void FormatContactGrid();
     void ShowContactWindow();
     void ReleaseContactGrid();
+    bool HasPendingEdits() const;
+    // False when the window is to stay open.
+    bool SavedOrDiscarded();
 
     Ui::Companies_with_Contacts ui_;
     db::RecordsetModel* contactModel_;

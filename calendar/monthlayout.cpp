@@ -1,5 +1,7 @@
 #include "monthlayout.h"
 
+#include <langinfo.h>
+
 #include <cmath>
 
 namespace orbicle {
@@ -80,11 +82,31 @@ int ResolveStartDay(int startDay, const QLocale& locale) {
     return int(locale.firstDayOfWeek()) % 7 + 1;
 }
 
-int WeekOfYear(const QDate& date, int startDay) {
+int WeekOfYear(const QDate& date, int startDay, int firstWeekDays) {
+    if (firstWeekDays < 1 || firstWeekDays > 7) firstWeekDays = 1;
     const auto weekStart = [startDay](const QDate& d) {
         return d.addDays(-((SundayBasedWeekday(d) - startDay + 7) % 7));
     };
-    return int(weekStart(QDate(date.year(), 1, 1)).daysTo(weekStart(date)) / 7) + 1;
+    const auto firstWeekStart = [&](int year) {
+        const QDate newYear(year, 1, 1);
+        const QDate start = weekStart(newYear);
+        return start.daysTo(newYear) > 7 - firstWeekDays ? start.addDays(7) : start;
+    };
+    const QDate week = weekStart(date);
+    int year = date.year();
+    if (week < firstWeekStart(year))
+        --year;
+    else if (week >= firstWeekStart(year + 1))
+        ++year;
+    return int(firstWeekStart(year).daysTo(week) / 7) + 1;
+}
+
+int SystemFirstWeekDays() {
+#ifdef __GLIBC__
+    const int days = *nl_langinfo(_NL_TIME_WEEK_1STWEEK);
+    if (days >= 1 && days <= 7) return days;
+#endif
+    return 1;
 }
 
 int MonthInfoCode(int year, int month, int startDay) {
@@ -169,14 +191,16 @@ std::optional<MonthLayout> ComputeMonthLayout(const MonthInput& in) {
         out.line1[i] = GridLine{QPoint(x, kLineTop), QPoint(x, bottom), 1, true, in.gridColor};
     }
 
-    // Week numbers carry on past the year's last week rather than wrap to 1.
-    out.firstWeek = WeekOfYear(first, startDay);
+    // Week numbers carry on past the year's last week rather than wrap to 1; a January whose
+    // first row still belongs to last year's last week goes on with week 1.
+    out.firstWeek = WeekOfYear(first, startDay, in.firstWeekDays);
+    const bool startsInLastYearsWeek = in.month == 1 && out.firstWeek > 1;
     for (int r = 0; r < kWeekRows; ++r) {
         WeekNumber& w = out.weeks[r];
         w.rect = QRect(g.weekLeft, g.weekTop + g.rowStep * r - out.labelOffset, kWeekLabelSize,
                        kWeekLabelSize);
         w.visible = in.viewWeeks && r < out.rows;
-        w.number = out.firstWeek + r;
+        w.number = startsInLastYearsWeek && r > 0 ? r : out.firstWeek + r;
         w.text = QString::number(w.number);
         w.fontSize = kWeekFont;
         w.foreColor = in.colorWeek;

@@ -35,8 +35,13 @@ bool IsLeapYear(int year);
 int SundayBasedWeekday(const QDate& date);
 // A start day of 0 means the locale's first day of the week; the result is 1 (Sunday) to 7.
 int ResolveStartDay(int startDay, const QLocale& locale);
-// Week of the year of `date`, weeks beginning on `startDay` (1-7) and week 1 holding 1 January.
-int WeekOfYear(const QDate& date, int startDay);
+// Week of the year of `date`, weeks beginning on `startDay` (1-7). Week 1 is the first week with
+// at least `firstWeekDays` days of the year: 1 = the week holding 1 January, 4 = ISO 8601,
+// 7 = the first full week. Days before it belong to the last week of the year before.
+int WeekOfYear(const QDate& date, int startDay, int firstWeekDays = 1);
+// The first-week rule of the system's time locale as a `firstWeekDays` value; 1 when the
+// locale has none.
+int SystemFirstWeekDays();
 // The five-digit month-information code LSWDP; 0 when the month cannot be formed.
 int MonthInfoCode(int year, int month, int startDay);
 
@@ -78,6 +83,7 @@ struct MonthInput {
     int month = 1;
     int startDay = 1;      // 0 = the locale's first day, 1 = Sunday ... 7 = Saturday
     int othersMonths = 3;  // 0-255
+    int firstWeekDays = 1;  // as WeekOfYear takes it
     bool labels = true;
     bool small = false;
     bool viewWeeks = true;

@@ -125,10 +125,13 @@ void Orbicle::SetDefaults() {
 
 orbicle::MonthInput Orbicle::Input() const {
     orbicle::MonthInput in = shown_;
-    in.today = QDate::currentDate();
+    in.today = Today();
     in.locale = locale();
+    in.firstWeekDays = orbicle::SystemFirstWeekDays();
     return in;
 }
+
+QDate Orbicle::Today() const { return QDate::currentDate(); }
 
 void Orbicle::Action() {
     const auto layout = orbicle::ComputeMonthLayout(Input());
@@ -292,7 +295,7 @@ void Orbicle::mousePressEvent(QMouseEvent* event) {
             if (cell.kind == orbicle::CellKind::PreviousMonth) value = cell.day + 100;
             if (cell.kind == orbicle::CellKind::NextMonth) value = cell.day + 200;
             setOutputValue(value);
-            setOutputWeek(layout_.firstWeek + hit.index / 7);
+            setOutputWeek(layout_.weeks[hit.index / 7].number);
             setIndexCM(hit.index + 8);
             if (event->button() == Qt::RightButton)
                 emit RightClick();

@@ -146,6 +146,8 @@ signals:
     void PropertyChanged(const QString& name);
 
 protected:
+    // The day marked as today, read again at every Action.
+    virtual QDate Today() const;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

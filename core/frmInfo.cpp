@@ -48,8 +48,9 @@ void frmInfo::keyPressEvent(QKeyEvent*) { AbortRequested = true; }
 void frmInfo::mousePressEvent(QMouseEvent*) { AbortRequested = true; }
 
 void frmInfo::closeEvent(QCloseEvent* event) {
-    // Closing the window while a job waits for it stops the job, as a key press does.
-    AbortRequested = true;
+    // Closing the window while a job runs stops the job, as a key press does; after the job
+    // the flag must stay as the job left it.
+    if (JobRunning) AbortRequested = true;
     event->accept();
 }
 

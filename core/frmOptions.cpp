@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDate>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -205,7 +204,10 @@ void frmOptions::LoadOptions() {
     if (const auto v = ReadSystemRow(m_rsSystem, sys::VATRate)) {
         VATReg->setChecked(true);
         VATRate->setEnabled(true);
-        VATRate->setText(*v);
+        // The box has its own "%" label; a rate stored with the sign would show it twice.
+        QString rate = v->trimmed();
+        if (rate.endsWith(u'%')) rate = rate.chopped(1).trimmed();
+        VATRate->setText(rate);
     } else {
         VATRate->setEnabled(false);
     }
@@ -361,7 +363,7 @@ void frmOptions::cboMonth_Validate(bool& Cancel) {
     Cancel = false;
     const QString dayText = cboDay->currentText().trimmed();
     const int d = dayText.isEmpty() ? 0 : dayText.toInt();
-    const QStringList days = DaysOfMonth(cboMonth->currentText(), QDate::currentDate().year());
+    const QStringList days = DaysOfMonth(cboMonth->currentText());
     // A month box that names no month leaves the day list as it is.
     if (days.isEmpty()) return;
     cboDay->clear();

@@ -5,6 +5,14 @@
 
 #include "core/settingscatalogue.h"
 
+namespace {
+
+// The last day a financial year may start on in the month: one that exists every year, so
+// February stops at 28.
+int LastStartDay(int monthIndex) { return QDate(2001, monthIndex + 1, 1).daysInMonth(); }
+
+}  // namespace
+
 std::optional<double> ParseVatRate(const QString& text) {
     // A typed rate may end in the sign; the stored rule would quietly drop anything after it.
     const QString t = text.trimmed();
@@ -39,12 +47,11 @@ std::optional<int> MonthIndex(const QString& text) {
     return std::nullopt;
 }
 
-QStringList DaysOfMonth(const QString& monthText, int year) {
+QStringList DaysOfMonth(const QString& monthText) {
     const auto month = MonthIndex(monthText);
     QStringList days;
     if (!month) return days;
-    for (int d = 1; d <= 31; ++d)
-        if (QDate::isValid(year, *month + 1, d)) days << QString::number(d);
+    for (int d = 1; d <= LastStartDay(*month); ++d) days << QString::number(d);
     return days;
 }
 
@@ -66,8 +73,7 @@ FinYearStartChoice CheckFinYearStart(const QString& dayText, const QString& mont
             QStringLiteral("Choose the day of the month on which the financial year starts.");
         return c;
     }
-    // A year that is not a leap year: the start must exist every year.
-    const int last = QDate(2001, *month + 1, 1).daysInMonth();
+    const int last = LastStartDay(*month);
     if (day > last) {
         c.message =
             QStringLiteral("The financial year cannot start on %1 %2: choose a day from 1 to %3.")

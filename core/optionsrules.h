@@ -18,9 +18,9 @@ QStringList MonthNames();
 // 0-based index of a month name (any case); nullopt when the text names no month.
 std::optional<int> MonthIndex(const QString& text);
 
-// The day list for a month as the month box offers it: every day that exists in that month
-// in `year`. Empty when the text names no month.
-QStringList DaysOfMonth(const QString& monthText, int year);
+// The day list for a month as the month box offers it: the days CheckFinYearStart accepts for
+// that month. Empty when the text names no month.
+QStringList DaysOfMonth(const QString& monthText);
 
 // The start of the financial year as chosen in the two boxes.
 struct FinYearStartChoice {

@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTableView>
 
 #include "accounts/Companies_with_Contacts.h"
@@ -31,6 +34,9 @@
 
 namespace {
 
+const QString kCalendarProgId = QStringLiteral("Gyrodate.Orbicle");
+// The calendar's library as it ships, in the program's folder.
+const QString kCalendarLibrary = QStringLiteral("libOrbicle.so");
 
 // The calendar as the window's design saves it.
 const char* const kSchCal1Design =
@@ -142,15 +148,24 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
 frmMain::~frmMain() = default;
 
 void frmMain::CreateCalendar() {
+    // Only the user who built or installed the program has the calendar registered; for a new
+    // user, or a copied program folder, register the library that ships beside the program.
+    QString registrationError;
+    if (!com::FindComponent(kCalendarProgId)) {
+        const QString library = QDir(ProgramFolder()).filePath(kCalendarLibrary);
+        if (QFileInfo(library).isFile() && !com::RegisterLibrary(library))
+            registrationError = com::LastError();
+    }
     com::PropertyBag bag;
     bag.FromText(QString::fromLatin1(kSchCal1Design));
-    SchCal1 = com::CreateObject(QStringLiteral("Gyrodate.Orbicle"), CalFrame, bag);
+    SchCal1 = com::CreateObject(kCalendarProgId, CalFrame, bag);
     if (!SchCal1) {
         // The window works on without its calendar; say why once.
         if (!g_calendarFailureShown) {
             g_calendarFailureShown = true;
-            ui::MsgBox(QStringLiteral("The calendar could not be shown: ") + com::LastError(), ui::vbExclamation, AppTitle,
-                       this);
+            const QString why = registrationError.isEmpty() ? com::LastError() : registrationError;
+            ui::MsgBox(QStringLiteral("The calendar could not be shown: ") + why, ui::vbExclamation,
+                       AppTitle, this);
         }
         return;
     }
@@ -207,8 +222,14 @@ void frmMain::Form_Load() {
     const int top = static_cast<int>(Number(catalogue::MainTop));
     const int width = static_cast<int>(Number(catalogue::MainWidth));
     const int height = static_cast<int>(Number(catalogue::MainHeight));
-    move(left / kTwipsPerPixel, top / kTwipsPerPixel);
-    resize(std::max(200, width / kTwipsPerPixel), std::max(150, height / kTwipsPerPixel));
+    QRect frame(left / kTwipsPerPixel, top / kTwipsPerPixel, std::max(200, width / kTwipsPerPixel),
+                std::max(150, height / kTwipsPerPixel));
+    // A place stored on a larger or a second monitor must not leave the window out of reach.
+    const QScreen* screen = QGuiApplication::screenAt(frame.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) frame = FitOnScreen(frame, screen->availableGeometry());
+    move(frame.topLeft());
+    resize(frame.size());
 
     const int tab = static_cast<int>(Number(catalogue::Maintabctl));
     MainTabctl->setCurrentIndex(tab == 1 ? 1 : 0);
@@ -405,19 +426,21 @@ void frmMain::MonthCbo_Click() {
 }
 
 void frmMain::NextMon_Click() {
-    ViewDate = ViewDate.addMonths(1);
+    if (IsCalendarYear(ViewDate.addMonths(1).date().year())) ViewDate = ViewDate.addMonths(1);
     ShowMonth();
 }
 
 void frmMain::PrevMon_Click() {
-    ViewDate = ViewDate.addMonths(-1);
+    if (IsCalendarYear(ViewDate.addMonths(-1).date().year())) ViewDate = ViewDate.addMonths(-1);
     ShowMonth();
 }
 
 void frmMain::YearCbo_Click() {
+    // A year the calendar cannot show leaves the month as it is, and ShowMonth puts the box back.
     bool ok = false;
     const int year = YearCbo->currentText().trimmed().toInt(&ok);
-    if (ok && year >= 100 && year <= 9999) ViewDate = QDateTime(QDate(year, ViewDate.date().month(), 1), ViewDate.time());
+    if (ok && IsCalendarYear(year))
+        ViewDate = QDateTime(QDate(year, ViewDate.date().month(), 1), ViewDate.time());
     ShowMonth();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <limits>
 
 #include "core/formatting.h"
@@ -39,6 +40,17 @@ QDate FinancialYearStart(const std::optional<QString>& currentFnYear,
 bool IsFourDigitYear(const QString& text) {
     static const QRegularExpression re(QStringLiteral(R"(^[1-9]\d{3}$)"));
     return re.match(text.trimmed()).hasMatch();
+}
+
+bool IsCalendarYear(int year) { return year >= kFirstCalendarYear && year <= kLastCalendarYear; }
+
+QRect FitOnScreen(const QRect& frame, const QRect& available) {
+    QRect fitted(frame.topLeft(), frame.size().boundedTo(available.size()));
+    fitted.moveLeft(
+        std::clamp(fitted.left(), available.left(), available.right() - fitted.width() + 1));
+    fitted.moveTop(
+        std::clamp(fitted.top(), available.top(), available.bottom() - fitted.height() + 1));
+    return fitted;
 }
 
 QString MonthAppointmentFilter(const QDate& dayInMonth) {

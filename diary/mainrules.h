@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QRect>
 #include <QString>
 
 #include <optional>
@@ -23,6 +24,14 @@ QDate FinancialYearStart(const std::optional<QString>& currentFnYear,
 
 // A year typed or stored as a financial or calendar year: four digits, nothing else.
 bool IsFourDigitYear(const QString& text);
+// The years the calendar control can show; the window moves to no other.
+inline constexpr int kFirstCalendarYear = 1900;
+inline constexpr int kLastCalendarYear = 2199;
+bool IsCalendarYear(int year);
+
+// A restored window's frame moved and, when larger, shrunk so that it lies wholly inside
+// `available` (the usable part of a screen).
+QRect FitOnScreen(const QRect& frame, const QRect& available);
 
 // Record-set filters of the main window. A year runs from its first day, inclusive, to the
 // same day a year later, exclusive.

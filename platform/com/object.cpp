@@ -64,7 +64,13 @@ QWidget* Make(const QString& progId, QWidget* parent) {
                 .arg(entry->library, entry->progId));
         return nullptr;
     }
-    const Factory factory = LoadFactory(QFileInfo(entry->library).absoluteFilePath());
+    const QString path = QFileInfo(entry->library).absoluteFilePath();
+    if (const QString defect = internal::LibraryDefect(path); !defect.isEmpty()) {
+        internal::Fail(QStringLiteral("The component \"%1\" is damaged: its library \"%2\" %3.")
+                           .arg(entry->progId, path, defect));
+        return nullptr;
+    }
+    const Factory factory = LoadFactory(path);
     if (!factory) return nullptr;
     QWidget* w = factory(entry->progId.toUtf8().constData(), parent);
     if (!w)

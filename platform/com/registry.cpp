@@ -46,6 +46,9 @@ bool RunEntryPoint(const QString& path, const char* name) {
     const QString file = QFileInfo(path).absoluteFilePath();
     if (!QFileInfo(file).isFile())
         return internal::Fail(QStringLiteral("The library \"%1\" cannot be found.").arg(file));
+    if (const QString defect = internal::LibraryDefect(file); !defect.isEmpty())
+        return internal::Fail(
+            QStringLiteral("The library \"%1\" is damaged: it %2.").arg(file, defect));
     QLibrary lib(file);
     if (!lib.load())
         return internal::Fail(

@@ -11,6 +11,7 @@
 #include "core/forms.h"
 #include "core/globals.h"
 #include "platform/settings/settings.h"
+#include "platform/ui/prompts.h"
 #include "tests/support/testenv.h"
 
 using testsupport::AddCompany;
@@ -187,6 +188,50 @@ class TestCustomers : public QObject {
                  QStringLiteral("LS1 1AA"));
         w->SameAsChk->click();
         QVERIFY(!w->BAddr[4]->isEnabled());
+        env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to Alder?"), ui::vbNo);
+    }
+
+    // Closing with a typed change asks first; without one it closes at once.
+    void closingWithEditsAsks_data() {
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<bool>("escape");  // else closed by the frame, as the main window does
+        QTest::addColumn<int>("answer");   // 0 = no question
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("stillOpen");
+        QTest::newRow("no edits") << false << false << 0 << "Alder" << false;
+        QTest::newRow("Yes saves") << true << false << int(ui::vbYes) << "Alder Ltd" << false;
+        QTest::newRow("No discards") << true << false << int(ui::vbNo) << "Alder" << false;
+        QTest::newRow("Cancel keeps the window")
+            << true << false << int(ui::vbCancel) << "Alder" << true;
+        QTest::newRow("Escape asks too") << true << true << int(ui::vbYes) << "Alder Ltd" << false;
+    }
+    void closingWithEditsAsks() {
+        QFETCH(bool, typed);
+        QFETCH(bool, escape);
+        QFETCH(int, answer);
+        QFETCH(QString, stored);
+        QFETCH(bool, stillOpen);
+        const int a = AddCompany(env_->connection(), QStringLiteral("Alder"));
+        Companies_with_Contacts* w = Open();
+        if (typed) {
+            w->txtFields[0]->selectAll();
+            QTest::keyClicks(w->txtFields[0], QStringLiteral("Alder Ltd"));
+        }
+        if (answer)
+            env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to Alder Ltd?"), answer);
+        if (escape)
+            QTest::keyClick(w, Qt::Key_Escape);
+        else
+            w->close();
+        QVERIFY(env_->allPromptsAnswered());
+        QCOMPARE(w->isVisible(), stillOpen);
+        QCOMPARE(Company(QStringLiteral("CompanyName"), a).toString(), stored);
+        if (stillOpen) {
+            QCOMPARE(w->txtFields[0]->text(), QStringLiteral("Alder Ltd"));
+            // Saved, it closes without asking.
+            Press(w->Toolbar1, "btnSave");
+            QVERIFY(w->close());
+        }
     }
 
     void newCompanyStartsEmptyAndSaveGivesItAnId() {

@@ -57,6 +57,8 @@ private slots:
     void todayMark_data();
     void todayMark();
     void weekNumbers();
+    void firstWeekRule_data();
+    void firstWeekRule();
     void headings();
     void colourMask_data();
     void colourMask();
@@ -313,6 +315,46 @@ void TestMonthLayout::weekNumbers() {
     QCOMPARE(f.weeks[0].backColor, 0x00123456u);
     QVERIFY(f.weeks[3].visible);
     QVERIFY(!f.weeks[4].visible);
+}
+
+void TestMonthLayout::firstWeekRule_data() {
+    QTest::addColumn<int>("year");
+    QTest::addColumn<int>("month");
+    QTest::addColumn<int>("startDay");
+    QTest::addColumn<int>("firstWeekDays");
+    QTest::addColumn<QList<int>>("weeks");  // the visible rows
+    QTest::newRow("January 2027, ISO") << 2027 << 1 << kMonday << 4 << QList<int>{53, 1, 2, 3, 4};
+    QTest::newRow("January 2027, 1 January rule")
+        << 2027 << 1 << kMonday << 1 << QList<int>{1, 2, 3, 4, 5};
+    QTest::newRow("January 2027, first full week")
+        << 2027 << 1 << kMonday << 7 << QList<int>{52, 1, 2, 3, 4};
+    QTest::newRow("January 2027 from Sunday, 1 January rule")
+        << 2027 << 1 << kSunday << 1 << QList<int>{1, 2, 3, 4, 5, 6};
+    QTest::newRow("January 2021, ISO") << 2021 << 1 << kMonday << 4 << QList<int>{53, 1, 2, 3, 4};
+    QTest::newRow("January 2022, ISO")
+        << 2022 << 1 << kMonday << 4 << QList<int>{52, 1, 2, 3, 4, 5};
+    QTest::newRow("May 2023, ISO") << 2023 << 5 << kMonday << 4 << QList<int>{18, 19, 20, 21, 22};
+    QTest::newRow("May 2023, 1 January rule")
+        << 2023 << 5 << kMonday << 1 << QList<int>{19, 20, 21, 22, 23};
+    QTest::newRow("January 2026, ISO: 1 January in week 1")
+        << 2026 << 1 << kMonday << 4 << QList<int>{1, 2, 3, 4, 5};
+    QTest::newRow("no rule given counts from 1 January")
+        << 2027 << 1 << kMonday << 0 << QList<int>{1, 2, 3, 4, 5};
+}
+
+void TestMonthLayout::firstWeekRule() {
+    QFETCH(int, year);
+    QFETCH(int, month);
+    QFETCH(int, startDay);
+    QFETCH(int, firstWeekDays);
+    QFETCH(QList<int>, weeks);
+    MonthInput in = Month(year, month, startDay);
+    in.firstWeekDays = firstWeekDays;
+    const MonthLayout l = Layout(in);
+    QList<int> shown;
+    for (const WeekNumber& w : l.weeks)
+        if (w.visible) shown << w.number;
+    QCOMPARE(shown, weeks);
 }
 
 void TestMonthLayout::headings() {

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <clocale>
 #include <memory>
 
 #include "calendar/aboutbox.h"
@@ -37,6 +38,18 @@ int CountPixels(const QImage& image, const QRect& rect, const QColor& colour) {
         for (int x = rect.left(); x <= rect.right(); ++x) n += image.pixelColor(x, y) == colour;
     return n;
 }
+
+// A control whose today is a fixed day, so that what it draws does not depend on the clock.
+class PinnedToday : public Orbicle {
+public:
+    PinnedToday(const QDate& today, QWidget* parent) : Orbicle(parent), today_(today) {}
+
+protected:
+    QDate Today() const override { return today_; }
+
+private:
+    QDate today_;
+};
 
 QStringList Names(const QSignalSpy& spy) {
     QStringList names;
@@ -83,6 +96,8 @@ private slots:
     void bagRoundTrip();
     void bagDefaultsAndBadValues();
     void pixels();
+    void weeksFollowTheTimeLocale_data();
+    void weeksFollowTheTimeLocale();
     void aboutBox();
 
 private:
@@ -469,7 +484,15 @@ void TestOrbicle::bagDefaultsAndBadValues() {
 }
 
 void TestOrbicle::pixels() {
-    const QDate today = QDate::currentDate();
+    // May 2026 from Sunday has leading days, a sixth row of next-month days and today inside.
+    const QDate today(2026, 5, 14);
+    delete c_;
+    c_ = new PinnedToday(today, host_.get());
+    c_->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    c_->InitProperties();
+    c_->show();
+    c_->setProperty("YearIN", today.year());
+    c_->setProperty("MonthIN", today.month());
     c_->setProperty("StartDay", 1);
     c_->setProperty("Color_C", 0x000080FFu);       // orange
     c_->setProperty("ColorDay_OUT", 0x0000A000u);  // green
@@ -507,6 +530,28 @@ void TestOrbicle::pixels() {
     QCOMPARE(image.pixelColor(ToPixels(layout.line1[1].from) + QPoint(0, 20)), QColor(Qt::black));
     // Around the week numbers: BackColor.
     QCOMPARE(image.pixelColor(image.width() - 1, 0), ToQColor(0x00808080));
+}
+
+void TestOrbicle::weeksFollowTheTimeLocale_data() {
+    QTest::addColumn<QByteArray>("timeLocale");
+    QTest::addColumn<int>("firstWeek");  // of January 2027 from Monday
+    QTest::newRow("C.UTF-8: ISO 8601") << QByteArray("C.UTF-8") << 53;
+    QTest::newRow("en_GB: ISO 8601") << QByteArray("en_GB.UTF-8") << 53;
+    QTest::newRow("en_US: the week of 1 January") << QByteArray("en_US.UTF-8") << 1;
+}
+
+void TestOrbicle::weeksFollowTheTimeLocale() {
+    QFETCH(QByteArray, timeLocale);
+    QFETCH(int, firstWeek);
+    const QByteArray before = std::setlocale(LC_TIME, nullptr);
+    if (!std::setlocale(LC_TIME, timeLocale.constData()))
+        QSKIP(("This system does not have the locale " + timeLocale).constData());
+    c_->setProperty("StartDay", 2);
+    c_->setProperty("MonthIN", 1);
+    c_->setProperty("YearIN", 2027);
+    const int shown = c_->Layout().weeks[0].number;
+    std::setlocale(LC_TIME, before.constData());
+    QCOMPARE(shown, firstWeek);
 }
 
 void TestOrbicle::aboutBox() {

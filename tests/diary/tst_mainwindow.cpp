@@ -1,7 +1,11 @@
 // The main window on a fixture database, with the real calendar control.
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -10,11 +14,12 @@
 #include "core/flexgrid.h"
 #include "core/forms.h"
 #include "core/frmOptions.h"
-#include "core/settingscatalogue.h"
 #include "core/globals.h"
+#include "core/settingscatalogue.h"
 #include "diary/frmMain.h"
 #include "platform/com/com.h"
 #include "platform/settings/settings.h"
+#include "platform/ui/prompts.h"
 #include "tests/support/testenv.h"
 
 using db::Currency;
@@ -142,6 +147,67 @@ private slots:
         w->YearCbo_LostFocus();
         QCOMPARE(w->ViewDate.date(), QDate(2031, 7, 1));
         QCOMPARE(w->YearCbo->currentText(), QStringLiteral("2031"));
+    }
+
+    // The window moves only to months the calendar can show, so the two never disagree.
+    void yearsTheCalendarShows_data() {
+        QTest::addColumn<QDate>("start");
+        QTest::addColumn<QString>("typed");  // empty: no typing
+        QTest::addColumn<int>("step");       // months moved with the arrows
+        QTest::addColumn<QDate>("shown");
+        QTest::newRow("1899 typed") << QDate(2026, 5, 1) << "1899" << 0 << QDate(2026, 5, 1);
+        QTest::newRow("2200 typed") << QDate(2026, 5, 1) << "2200" << 0 << QDate(2026, 5, 1);
+        QTest::newRow("1900 typed") << QDate(2026, 5, 1) << "1900" << 0 << QDate(1900, 5, 1);
+        QTest::newRow("2199 typed") << QDate(2026, 5, 1) << "2199" << 0 << QDate(2199, 5, 1);
+        QTest::newRow("next after December 2199")
+            << QDate(2199, 12, 1) << "" << 1 << QDate(2199, 12, 1);
+        QTest::newRow("previous before January 1900")
+            << QDate(1900, 1, 1) << "" << -1 << QDate(1900, 1, 1);
+    }
+    void yearsTheCalendarShows() {
+        QFETCH(QDate, start);
+        QFETCH(QString, typed);
+        QFETCH(int, step);
+        QFETCH(QDate, shown);
+        auto w = Open();
+        ShowMonth(*w, start.year(), start.month());
+        if (!typed.isEmpty()) {
+            w->YearCbo->setEditText(typed);
+            w->YearCbo_LostFocus();
+        }
+        if (step > 0) w->NextMon_Click();
+        if (step < 0) w->PrevMon_Click();
+        QCOMPARE(w->ViewDate.date(), shown);
+        QCOMPARE(w->YearCbo->currentText(), QString::number(shown.year()));
+        QCOMPARE(w->MonthCbo->currentIndex(), shown.month() - 1);
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("YearIN")).toInt(), shown.year());
+        QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("MonthIN")).toInt(), shown.month());
+    }
+
+    // A user for whom the calendar is not registered: the library beside the program is
+    // registered at start-up, as an installer would.
+    void calendarRegisteredAtStart() {
+        com::UnregisterComponent(QStringLiteral("Gyrodate.Orbicle"));
+        const QString shipped =
+            QDir(env_->programFolder()).filePath(QStringLiteral("libOrbicle.so"));
+        QVERIFY(QFile::copy(QStringLiteral(ORBICLE_LIBRARY), shipped));
+        auto w = Open();
+        QVERIFY(w->SchCal1);
+        const auto entry = com::FindComponent(QStringLiteral("Gyrodate.Orbicle"));
+        QVERIFY(entry);
+        QCOMPARE(entry->library, QFileInfo(shipped).absoluteFilePath());
+    }
+
+    void placeStoredOffScreenIsBroughtBack() {
+        settings::SaveSetting(AppTitle, QStringLiteral("Settings"), QStringLiteral("MainLeft"),
+                              QStringLiteral("60000"));
+        settings::SaveSetting(AppTitle, QStringLiteral("Settings"), QStringLiteral("MainTop"),
+                              QStringLiteral("-30000"));
+        auto w = Open();
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(available.contains(QRect(w->pos(), w->size())),
+                 qPrintable(QStringLiteral("%1,%2").arg(w->x()).arg(w->y())));
+        QCOMPARE(w->size(), QSize(10000 / 15, 6500 / 15));
     }
 
     void invoiceListsWithVat() {
@@ -294,6 +360,25 @@ private slots:
         QVERIFY(w->close());
         QVERIFY(!Forms::find<Companies_with_Contacts>() || !Forms::find<Companies_with_Contacts>()->isVisible());
         QCOMPARE(DbConnection().State(), int(db::adStateClosed));
+    }
+
+    void customersWithEditsCanStopTheClose() {
+        testsupport::AddCompany(env_->connection(), QStringLiteral("Acme"));
+        auto w = Open();
+        w->show();
+        w->ui().mnuViewCompanies->trigger();
+        auto* customers = Forms::find<Companies_with_Contacts>();
+        QTest::keyClicks(customers->Text1, QStringLiteral("0113 496 0000"));
+        env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to Acme?"), ui::vbCancel);
+        QVERIFY(!w->close());
+        QVERIFY(customers->isVisible() && w->isVisible());
+        QCOMPARE(DbConnection().State(), int(db::adStateOpen));
+        env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to Acme?"), ui::vbYes);
+        QVERIFY(w->close());
+        QCOMPARE(testsupport::QueryValue(env_->connection(),
+                                         QStringLiteral("SELECT Telephone1 FROM Companies"))
+                     .toString(),
+                 QStringLiteral("0113 496 0000"));
     }
 
     void optionsReloadTheWindowEvenWhenCancelled() {

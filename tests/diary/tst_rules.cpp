@@ -54,6 +54,31 @@ private slots:
             QVERIFY2(!IsFourDigitYear(QString::fromLatin1(bad)), bad);
     }
 
+    void fitOnScreen_data() {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("fitted");
+        const QRect screen(0, 0, 1280, 1024);
+        const QRect second(1280, 0, 1920, 1080);
+        QTest::newRow("inside: kept")
+            << QRect(120, 66, 667, 433) << screen << QRect(120, 66, 667, 433);
+        QTest::newRow("far right and below")
+            << QRect(5000, 3000, 667, 433) << screen << QRect(613, 591, 667, 433);
+        QTest::newRow("above and left")
+            << QRect(-900, -40, 667, 433) << screen << QRect(0, 0, 667, 433);
+        QTest::newRow("larger than the screen") << QRect(100, 100, 2400, 1400) << screen << screen;
+        QTest::newRow("on a second screen: kept")
+            << QRect(1400, 50, 667, 433) << second << QRect(1400, 50, 667, 433);
+        QTest::newRow("half off a panel-reduced screen")
+            << QRect(300, 10, 400, 300) << QRect(0, 30, 600, 570) << QRect(200, 30, 400, 300);
+    }
+    void fitOnScreen() {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, available);
+        QFETCH(QRect, fitted);
+        QCOMPARE(FitOnScreen(frame, available), fitted);
+    }
+
     // The year's bounds on real rows: the first day is in, the next year's first day is out.
     void invoiceFiltersKeepTheWholeYear() {
         testsupport::TestEnv env;

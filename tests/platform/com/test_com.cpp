@@ -31,6 +31,8 @@ private slots:
     void createFromSavedState();
     void creationFailures();
     void registrationFailures();
+    void damagedLibrary_data();
+    void damagedLibrary();
     void registerTool();
 
 private:
@@ -248,6 +250,39 @@ void TestCom::creationFailures() {
     QVERIFY(!com::CreateObject("Gyrodate.Other", host_.get()));
     QVERIFY(com::LastError().contains("does not make the component"));
     QVERIFY(host_->findChildren<QWidget*>().isEmpty());
+}
+
+void TestCom::damagedLibrary_data() {
+    QTest::addColumn<int>("length");  // of the copy, cut short as by an interrupted copy
+    QTest::addColumn<QString>("defect");
+    QTest::newRow("inside the file header") << 20 << "before its program headers";
+    QTest::newRow("header only") << 64 << "before its program headers";
+    QTest::newRow("inside the first segment") << 20000 << "inside a loadable segment";
+    QTest::newRow("inside the code") << 60000 << "inside a loadable segment";
+}
+
+void TestCom::damagedLibrary() {
+    QFETCH(int, length);
+    QFETCH(QString, defect);
+    QFile whole(ORBICLE_LIBRARY);
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    QFile cut(dir_->filePath("libOrbicle.so"));
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    cut.write(whole.read(length));
+    cut.close();
+    com::ComponentEntry e;
+    e.progId = kProgId;
+    e.library = cut.fileName();
+    QVERIFY(com::RegisterComponent(e));
+
+    // Loading it would end the process; the host is told and goes on.
+    QVERIFY(!com::CreateObject(kProgId, host_.get()));
+    QVERIFY2(com::LastError().startsWith("The component \"Gyrodate.Orbicle\" is damaged: "),
+             qPrintable(com::LastError()));
+    QVERIFY2(com::LastError().contains(defect), qPrintable(com::LastError()));
+    QVERIFY(!com::RegisterLibrary(cut.fileName()));
+    QVERIFY2(com::LastError().contains("is damaged: it ends at byte " + QString::number(length)),
+             qPrintable(com::LastError()));
 }
 
 void TestCom::registrationFailures() {
