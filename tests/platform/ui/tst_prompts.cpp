@@ -310,6 +310,18 @@ class TestPrompts : public QObject {
         QCOMPARE(result, expected);
     }
 
+    void realMessageBoxCarriesTheDetail() {
+        QString detail = QStringLiteral("unset");
+        WhenModal([&](QWidget* w) {
+            if (auto* box = qobject_cast<QMessageBox*>(w)) detail = box->detailedText();
+            w->close();
+        });
+        QtPrompts prompts;
+        prompts.MsgBox(QStringLiteral("Try another file?"), vbOKCancel, QString(), nullptr,
+                       QStringLiteral("The database is read-only."));
+        QCOMPARE(detail, QStringLiteral("The database is read-only."));
+    }
+
     void realMessageBoxShowsTheNormalPointerWhileBusy() {
         QtPrompts prompts;
         prompts.SetMousePointer(vbHourglass);
