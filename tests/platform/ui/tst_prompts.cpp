@@ -2,6 +2,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -38,7 +39,17 @@ struct Failures {
 class TestPrompts : public QObject {
     Q_OBJECT
 
+    QTemporaryDir qtSettings_;
+
   private slots:
+    void initTestCase() {
+        // The file dialog keeps its state in the user's Qt settings: here, in a folder of ours.
+        QVERIFY(qtSettings_.isValid());
+        for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+            for (const auto scope : {QSettings::UserScope, QSettings::SystemScope})
+                QSettings::setPath(format, scope, qtSettings_.path());
+    }
+
     void scriptAnswersInOrderAndRecordsWhatWasShown() {
         ScriptedPrompts p;
         Failures f;
@@ -382,6 +393,7 @@ class TestPrompts : public QObject {
         // Cancelled: no file.
         WhenModal([](QWidget* w) { w->close(); });
         QCOMPARE(prompts.OpenFile(o, nullptr), QString());
+        QVERIFY(QFile::exists(qtSettings_.filePath(QStringLiteral("QtProject.conf"))));
     }
 };
 
