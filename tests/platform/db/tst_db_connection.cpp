@@ -56,7 +56,6 @@ class TestDbConnection : public QObject {
     void refusedFiles();
     void reopenAfterRefusalStaysClosed();
     void closeLeavesRecordsetsFailing();
-    void openConnectionsShareTheLock();
 };
 
 void TestDbConnection::connectionStrings_data() {
@@ -192,31 +191,6 @@ void TestDbConnection::closeLeavesRecordsetsFailing() {
     QVERIFY(!rs.Update());
     QVERIFY(!rs.LastError().isEmpty());
     QVERIFY(!rs.Requery());
-}
-
-void TestDbConnection::openConnectionsShareTheLock() {
-    testsupport::TestEnv env;
-    db::Connection& first = env.connection();
-    db::Connection second;
-    QVERIFY2(second.Open(env.connectionString()), qPrintable(second.LastError()));
-    const QString inUse =
-        QStringLiteral("The database '%1' is in use by another program.").arg(env.databasePath());
-    db::DatabaseLock alone;
-    QString error;
-    QVERIFY(!alone.Acquire(env.databasePath(), db::DatabaseLock::Exclusive, &error));
-    QCOMPARE(error, inUse);
-    first.Close();
-    QVERIFY(!alone.Acquire(env.databasePath(), db::DatabaseLock::Exclusive, &error));
-    second.Close();
-    QVERIFY2(alone.Acquire(env.databasePath(), db::DatabaseLock::Exclusive, &error),
-             qPrintable(error));
-
-    // While it is held alone no connection opens, and the refusal says why.
-    QVERIFY(!first.Open(env.connectionString()));
-    QCOMPARE(first.State(), int(db::adStateClosed));
-    QCOMPARE(first.LastError(), inUse);
-    alone.Release();
-    QVERIFY(first.Open(env.connectionString()));
 }
 
 QTEST_GUILESS_MAIN(TestDbConnection)
