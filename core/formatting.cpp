@@ -20,15 +20,20 @@ std::optional<QDate> ParseDbDate(const QVariant& value) {
     const QString text = value.toString().trimmed();
     if (text.isEmpty()) return std::nullopt;
     if (text.left(4).contains(u'-') || text.left(4).contains(u'/')) {
-        // A date in the user's own form (06/05/2004), possibly with a time.
-        const QLocale loc;
-        const QString first = text.section(u' ', 0, 0);
-        for (const QString& fmt : {loc.dateFormat(QLocale::ShortFormat), QStringLiteral("d/M/yyyy"),
-                                   QStringLiteral("d-M-yyyy")}) {
-            const QDate d = loc.toDate(first, fmt);
-            if (d.isValid()) return d;
-        }
-        return std::nullopt;
+        // The user's own short form, possibly with a time: day and month in its order
+        // (06/05/2004 is 6 May in the United Kingdom, 5 June in the United States), and a
+        // two-digit year as the database layer reads one.
+        static const QRegularExpression regional(
+            QStringLiteral(R"(^(\d{1,2})[/-](\d{1,2})[/-](\d{4}|\d{2})(?!\d))"));
+        const auto m = regional.match(text);
+        if (!m.hasMatch()) return std::nullopt;
+        const QString shortFormat = QLocale().dateFormat(QLocale::ShortFormat);
+        const bool dayFirst = shortFormat.indexOf(u'd') < shortFormat.indexOf(u'M');
+        const int first = m.captured(1).toInt(), second = m.captured(2).toInt();
+        const int year =
+            m.capturedLength(3) == 2 ? db::FullYear(m.captured(3).toInt()) : m.captured(3).toInt();
+        const QDate d = dayFirst ? QDate(year, second, first) : QDate(year, first, second);
+        return d.isValid() ? std::optional(d) : std::nullopt;
     }
     // Fixed positions: yyyy-mm-dd.
     static const QRegularExpression iso(QStringLiteral(R"(^(\d{4}).(\d{2}).(\d{2}))"));

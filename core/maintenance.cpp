@@ -56,6 +56,10 @@ void CompactAndRepairDatabase() {
         Forms::unload<frmSplash>();
     };
 
+    // No other program may write the file between its copy and the copy's return.
+    db::DatabaseLock alone;
+    if (!alone.Acquire(path, db::DatabaseLock::Exclusive, &error)) return failed(error);
+
     Add(info, QStringLiteral("Deleting old repair file..."));
     if (QFile::exists(repair) && !QFile::remove(repair))
         return failed(QStringLiteral("Could not delete the old repair file '%1'.").arg(repair));
@@ -64,11 +68,10 @@ void CompactAndRepairDatabase() {
     Add(info, QStringLiteral("Begining compact & repair process..."));
     if (!db::CompactDatabase(path, repair, &error)) return failed(error);
     Add(info, QStringLiteral("Done"));
-    // The original is replaced in one step, and only by a copy that passed its check.
-    if (!db::ReplaceFile(repair, path, &error)) {
-        QFile::remove(repair);
-        return failed(error);
-    }
+    // Only a copy that passed its check is written back, into the original file itself.
+    const bool written = db::CopyDatabaseInto(repair, path, &error);
+    QFile::remove(repair);
+    if (!written) return failed(error);
 
     Add(info, QStringLiteral("Compact and Repair completed successfuly"));
     if (info) info->Timer1->start();

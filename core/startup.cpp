@@ -101,8 +101,10 @@ bool Main(const QString& commandLine, const StartupHooks& hooks) {
         for (;;) {
             SetStatus(QStringLiteral("Failed to Connect to datasource, attempting to create default data source..."));
             ui::SetMousePointer(ui::vbDefault);
-            if (ui::MsgBox(QStringLiteral("Would you like to select the database manually?"), ui::vbOKCancel,
-                           QStringLiteral("I can't seem to open my database")) == ui::vbCancel) {
+            // The engine's reason goes with the question: read-only, in use, not a database...
+            if (ui::MsgBox(QStringLiteral("Would you like to select the database manually?"),
+                           ui::vbOKCancel, QStringLiteral("I can't seem to open my database"),
+                           nullptr, conn.LastError()) == ui::vbCancel) {
                 Forms::unload<frmSplash>();
                 return false;
             }

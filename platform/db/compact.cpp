@@ -1,32 +1,14 @@
 #include "compact.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #include "internal.h"
 #include "schema.h"
 
 namespace db {
-namespace {
-
-bool SyncPath(const QString& path, bool directory) {
-    const int fd = ::open(QFile::encodeName(path).constData(), directory ? O_RDONLY | O_DIRECTORY : O_RDONLY);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-}  // namespace
-
 bool CompactDatabase(const QString& source, const QString& target, QString* error) {
     auto fail = [&](const QString& text) {
         if (error) *error = text;
@@ -79,21 +61,33 @@ bool CompactDatabase(const QString& source, const QString& target, QString* erro
         QFile::remove(target);
         return fail(QStringLiteral("The compacted copy failed its check: %1").arg(check.isEmpty() ? QStringLiteral("unreadable") : check));
     }
-    if (!SyncPath(target, false)) {
-        QFile::remove(target);
-        return fail(QStringLiteral("Could not write '%1' to disk.").arg(target));
-    }
     return true;
 }
 
-bool ReplaceFile(const QString& replacement, const QString& target, QString* error) {
-    if (::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(target).constData()) != 0) {
-        if (error) *error = QStringLiteral("Could not put '%1' in place of '%2': %3")
-                                .arg(replacement, target, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
+bool CopyDatabaseInto(const QString& source, const QString& target, QString* error) {
+    sqlite3* from = nullptr;
+    sqlite3* to = nullptr;
+    QString failure;
+    if (sqlite3_open_v2(QFile::encodeName(source).constData(), &from, SQLITE_OPEN_READONLY,
+                        nullptr) != SQLITE_OK) {
+        failure = QStringLiteral("Could not open '%1': %2").arg(source, detail::EngineError(from));
+    } else if (sqlite3_open_v2(QFile::encodeName(target).constData(), &to, SQLITE_OPEN_READWRITE,
+                               nullptr) != SQLITE_OK) {
+        failure = QStringLiteral("Could not open '%1': %2").arg(target, detail::EngineError(to));
+    } else {
+        sqlite3_busy_timeout(to, 5000);
+        sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
+        const int step = backup ? sqlite3_backup_step(backup, -1) : SQLITE_ERROR;
+        if (backup) sqlite3_backup_finish(backup);
+        if (step != SQLITE_DONE)
+            failure = QStringLiteral("Could not write the compacted database into '%1': %2")
+                          .arg(target, detail::EngineError(to));
     }
-    SyncPath(QFileInfo(target).absolutePath(), true);
-    return true;
+    sqlite3_close(from);
+    sqlite3_close(to);
+    if (failure.isEmpty()) return true;
+    if (error) *error = failure;
+    return false;
 }
 
 }  // namespace db

@@ -1,8 +1,15 @@
 #include "connection.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 
 #include "internal.h"
 #include "jetfunctions.h"
@@ -42,6 +49,50 @@ QString ConnectionStringValue(const QString& cs, const QString& key) {
         i = j;
     }
     return QString();
+}
+
+bool DatabaseLock::Acquire(const QString& databasePath, Mode mode, QString* error) {
+    Release();
+    auto fail = [&](const QString& text) {
+        if (error) *error = text;
+        return false;
+    };
+    // Every name of the file (a symbolic link, another relative path) shares one lock.
+    const QFileInfo info(databasePath);
+    const QString file =
+        info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
+    const QByteArray lockName = QFile::encodeName(file + QStringLiteral(".lock"));
+    int fd = ::open(lockName.constData(), O_RDONLY | O_CLOEXEC | O_CREAT | O_EXCL, 0600);
+    if (fd >= 0) {
+        // A new lock file belongs to the database's owner, with its mode, so that whoever may
+        // open the database can still take the lock after root made the file.
+        struct stat st {};
+        if (::stat(QFile::encodeName(file).constData(), &st) == 0) {
+            [[maybe_unused]] const int owned = ::fchown(fd, st.st_uid, st.st_gid);
+            ::fchmod(fd, st.st_mode & 0666);
+        }
+    } else if (errno == EEXIST) {
+        fd = ::open(lockName.constData(), O_RDONLY | O_CLOEXEC);
+    }
+    if (fd < 0)
+        return fail(QStringLiteral("The lock file of '%1' cannot be opened: %2")
+                        .arg(databasePath, QString::fromLocal8Bit(std::strerror(errno))));
+    if (::flock(fd, (mode == Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        const int why = errno;
+        ::close(fd);
+        if (why == EWOULDBLOCK)
+            return fail(QStringLiteral("The database '%1' is in use by another program.")
+                            .arg(databasePath));
+        return fail(QStringLiteral("The database '%1' cannot be locked: %2")
+                        .arg(databasePath, QString::fromLocal8Bit(std::strerror(why))));
+    }
+    fd_ = fd;
+    return true;
+}
+
+void DatabaseLock::Release() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 Connection::Connection() = default;
@@ -130,6 +181,9 @@ bool Connection::Open(const QString& connectionString) {
         }
     }
     if (!RegisterJetFunctions(handle)) return refuse(QStringLiteral("Could not prepare the database functions."));
+    // Taken last, so that a refused file gets no lock file beside it.
+    QString lockError;
+    if (!lock_.Acquire(path, DatabaseLock::Shared, &lockError)) return refuse(lockError);
     state_ = std::move(state);
     lastError_.clear();
     return true;
@@ -141,6 +195,7 @@ void Connection::Close() {
         state_->handle = nullptr;
     }
     state_.reset();
+    lock_.Release();
 }
 
 bool Connection::Execute(const QString& sql, const QVariantList& params, int* rowsAffected) {

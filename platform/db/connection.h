@@ -37,9 +37,29 @@ namespace detail {
 struct ConnectionState;
 }
 
+// An advisory lock on a database file, kept in "<file>.lock" beside it so that it never meets
+// the engine's own locks on the file itself. Every open connection holds it shared; a job that
+// rewrites the file holds it alone, so that no program writes into a file about to be replaced.
+class DatabaseLock {
+public:
+    enum Mode { Shared, Exclusive };
+    DatabaseLock() = default;
+    ~DatabaseLock() { Release(); }
+    DatabaseLock(const DatabaseLock&) = delete;
+    DatabaseLock& operator=(const DatabaseLock&) = delete;
+
+    // Does not wait: false, with the reason in `error`, when another holder stands in the way.
+    bool Acquire(const QString& databasePath, Mode mode, QString* error);
+    void Release();
+
+private:
+    int fd_ = -1;
+};
+
 // The one connection to the database file. The connection string names the file with
 // DBQ= (or Data Source=); every other key is accepted and ignored. Open never creates a
-// file and refuses one that is not a database with the eight tables.
+// file and refuses one that is not a database with the eight tables, or one whose lock
+// another program holds alone; the open connection holds the file's lock shared.
 class Connection {
 public:
     Connection();
@@ -78,6 +98,7 @@ private:
     int cursorLocation_ = adUseServer;
     QString lastError_;
     std::shared_ptr<detail::ConnectionState> state_;
+    DatabaseLock lock_;
 };
 
 }  // namespace db

@@ -57,6 +57,8 @@ QString CanonicalDateText(const QDateTime& dt) {
     return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+int FullYear(int twoDigitYear) { return twoDigitYear + (twoDigitYear < 30 ? 2000 : 1900); }
+
 std::optional<QDateTime> ParseDateLiteral(QStringView text) {
     if (auto stored = ParseStoredForm(text)) return stored;
     static const QRegularExpression re(QStringLiteral(
@@ -64,7 +66,7 @@ std::optional<QDateTime> ParseDateLiteral(QStringView text) {
     const auto m = re.match(text.toString());
     if (!m.hasMatch()) return std::nullopt;
     int y = m.capturedView(3).toInt();
-    if (m.capturedView(3).size() == 2) y += y < 30 ? 2000 : 1900;
+    if (m.capturedView(3).size() == 2) y = FullYear(y);
     int h = m.capturedView(4).isEmpty() ? 0 : m.capturedView(4).toInt();
     const int mi = m.capturedView(5).isEmpty() ? 0 : m.capturedView(5).toInt();
     const int se = m.capturedView(6).isEmpty() ? 0 : m.capturedView(6).toInt();

@@ -21,6 +21,10 @@ inline bool IsNull(const QVariant& v) { return !v.isValid() || v.metaType().id()
 // Dates are kept in the file as "YYYY-MM-DD HH:MM:SS", so that text order is date order.
 QString CanonicalDateText(const QDateTime& dt);
 
+// The year a two-digit year stands for, as every date reading here takes it: 30 to 99 are
+// 1930 to 1999, 00 to 29 are 2000 to 2029.
+int FullYear(int twoDigitYear);
+
 // Reads a date written as month/day/year (the literal form of SQL and filters), with an
 // optional time "h:nn[:ss]" and AM/PM, or in the canonical form.
 std::optional<QDateTime> ParseDateLiteral(QStringView text);

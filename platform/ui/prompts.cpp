@@ -59,10 +59,12 @@ QStringList QtNameFilters(const QString& filter) {
 
 // ---- Qt ----
 
-int QtPrompts::MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent) {
+int QtPrompts::MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent,
+                      const QString& detail) {
     QMessageBox box(parent);
     box.setWindowTitle(TitleOr(title));
     box.setText(prompt);
+    if (!detail.isEmpty()) box.setDetailedText(detail);
     switch (style & 0xF0) {
         case vbCritical: box.setIcon(QMessageBox::Critical); break;
         case vbQuestion: box.setIcon(QMessageBox::Question); break;
@@ -197,8 +199,9 @@ bool ScriptedPrompts::Take(Kind kind, const QString& prompt, Step* out) {
     return true;
 }
 
-int ScriptedPrompts::MsgBox(const QString& prompt, int style, const QString& title, QWidget*) {
-    shown_.push_back({Message, prompt, TitleOr(title), style});
+int ScriptedPrompts::MsgBox(const QString& prompt, int style, const QString& title, QWidget*,
+                            const QString& detail) {
+    shown_.push_back({Message, prompt, TitleOr(title), style, detail});
     Step s;
     if (Take(Message, prompt, &s)) return s.answer;
     // Cancel where the box has one, else its only or last button.
@@ -213,14 +216,14 @@ int ScriptedPrompts::MsgBox(const QString& prompt, int style, const QString& tit
 }
 
 std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QString& title, const QString&, QWidget*) {
-    shown_.push_back({Input, prompt, TitleOr(title), 0});
+    shown_.push_back({Input, prompt, TitleOr(title), 0, {}});
     Step s;
     if (!Take(Input, prompt, &s)) return std::nullopt;
     return s.text;
 }
 
 QString ScriptedPrompts::FileAnswer(Kind kind, const FileDialogOptions& options) {
-    shown_.push_back({kind, options.title, options.title, 0});
+    shown_.push_back({kind, options.title, options.title, 0, {}});
     lastFile_ = options;
     Step s;
     if (!Take(kind, options.title, &s)) return QString();
@@ -232,7 +235,7 @@ QString ScriptedPrompts::OpenFile(const FileDialogOptions& options, QWidget*) { 
 QString ScriptedPrompts::SaveFile(const FileDialogOptions& options, QWidget*) { return FileAnswer(Save, options); }
 
 std::optional<std::uint32_t> ScriptedPrompts::ChooseColor(std::uint32_t initial, QWidget*) {
-    shown_.push_back({Color, QString(), QString(), 0});
+    shown_.push_back({Color, QString(), QString(), 0, {}});
     lastColor_ = initial;
     Step s;
     if (!Take(Color, QString(), &s)) return std::nullopt;
@@ -240,7 +243,7 @@ std::optional<std::uint32_t> ScriptedPrompts::ChooseColor(std::uint32_t initial,
 }
 
 bool ScriptedPrompts::ShowPrinter(QPrinter*, QWidget*) {
-    shown_.push_back({Print, QString(), QString(), 0});
+    shown_.push_back({Print, QString(), QString(), 0, {}});
     Step s;
     return Take(Print, QString(), &s) && s.answer != 0;
 }
@@ -254,8 +257,9 @@ Prompts& Current() {
 
 void Install(std::unique_ptr<Prompts> prompts) { Installed() = std::move(prompts); }
 
-int MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent) {
-    return Current().MsgBox(prompt, style, title, parent);
+int MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent,
+           const QString& detail) {
+    return Current().MsgBox(prompt, style, title, parent, detail);
 }
 std::optional<QString> InputBox(const QString& prompt, const QString& title, const QString& text, QWidget* parent) {
     return Current().InputBox(prompt, title, text, parent);

@@ -53,7 +53,9 @@ struct FileDialogOptions {
 class Prompts {
 public:
     virtual ~Prompts() = default;
-    virtual int MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent) = 0;
+    // `detail`, when given, is shown on demand below the prompt (why something failed).
+    virtual int MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent,
+                       const QString& detail = QString()) = 0;
     // nullopt when cancelled.
     virtual std::optional<QString> InputBox(const QString& prompt, const QString& title, const QString& text,
                                             QWidget* parent) = 0;
@@ -68,7 +70,8 @@ public:
 // Real dialogs.
 class QtPrompts : public Prompts {
 public:
-    int MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent) override;
+    int MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent,
+               const QString& detail = QString()) override;
     std::optional<QString> InputBox(const QString& prompt, const QString& title, const QString& text,
                                     QWidget* parent) override;
     QString OpenFile(const FileDialogOptions& options, QWidget* parent) override;
@@ -91,6 +94,7 @@ public:
         QString prompt;  // the message, the input question or the dialog title
         QString title;
         int style = 0;
+        QString detail;  // a message box's detailed text
     };
 
     // `contains` must occur in the prompt (empty matches anything).
@@ -111,7 +115,8 @@ public:
     const FileDialogOptions& lastFileOptions() const { return lastFile_; }
     std::uint32_t lastColorInitial() const { return lastColor_; }
 
-    int MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent) override;
+    int MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent,
+               const QString& detail = QString()) override;
     std::optional<QString> InputBox(const QString& prompt, const QString& title, const QString& text,
                                     QWidget* parent) override;
     QString OpenFile(const FileDialogOptions& options, QWidget* parent) override;
@@ -145,7 +150,8 @@ Prompts& Current();
 void Install(std::unique_ptr<Prompts> prompts);
 
 // Shorthands the windows call.
-int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = QString(), QWidget* parent = nullptr);
+int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = QString(),
+           QWidget* parent = nullptr, const QString& detail = QString());
 std::optional<QString> InputBox(const QString& prompt, const QString& title = QString(),
                                 const QString& text = QString(), QWidget* parent = nullptr);
 QString GetOpenFileName(const FileDialogOptions& options, QWidget* parent = nullptr);

@@ -1,4 +1,7 @@
 // The progress-log window and the two maintenance jobs.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -22,9 +25,26 @@ int Count(db::Connection& c, const QString& table) {
     return testsupport::QueryValue(c, QStringLiteral("SELECT count(*) FROM ") + table).toInt();
 }
 
-void OpenShared(TestEnv& env) {
+void OpenShared(TestEnv& env, const QString& path = QString()) {
     DbConnection().SetCursorLocation(db::adUseClient);
-    QVERIFY(DbConnection().Open(DefaultConnectionString(env.programFolder())));
+    QVERIFY(DbConnection().Open(path.isEmpty()
+                                    ? DefaultConnectionString(env.programFolder())
+                                    : PickedFileConnectionString(path, env.programFolder())));
+}
+
+// Rows of jobs, half of them deleted again, so that compaction has room to give back.
+void AddSparseJobs(db::Connection& c, int companyId) {
+    for (int i = 0; i < 200; ++i)
+        testsupport::AddJob(c, companyId, QDateTime(QDate(2026, 1, 1).addDays(i), QTime(9, 0)),
+                            QDateTime(QDate(2026, 1, 1).addDays(i), QTime(10, 0)),
+                            {{QStringLiteral("Description"), QString(500, u'x')}});
+    c.Execute(QStringLiteral("DELETE FROM JobDetails WHERE JobID > 100"));
+}
+
+struct stat Stat(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
 }
 
 // The key a new invoice really gets.
@@ -184,12 +204,7 @@ private slots:
     void compactionKeepsEveryRow() {
         TestEnv env;
         db::Connection& c = env.connection();
-        const int acme = testsupport::AddCompany(c, QStringLiteral("Builders' Supplies"));
-        for (int i = 0; i < 200; ++i)
-            testsupport::AddJob(c, acme, QDateTime(QDate(2026, 1, 1).addDays(i), QTime(9, 0)),
-                                QDateTime(QDate(2026, 1, 1).addDays(i), QTime(10, 0)),
-                                {{QStringLiteral("Description"), QString(500, u'x')}});
-        c.Execute(QStringLiteral("DELETE FROM JobDetails WHERE JobID > 100"));
+        AddSparseJobs(c, testsupport::AddCompany(c, QStringLiteral("Builders' Supplies")));
         c.Close();
         const QString leftover = RepairFilePath(env.databasePath());
         QFile f(leftover);
@@ -214,6 +229,91 @@ private slots:
                  QStringLiteral("Builders' Supplies"));
         // The key allocator survives the compaction.
         QCOMPARE(db::NextAutoNumber(after, QStringLiteral("JobDetails")).value_or(0), 201);
+    }
+
+    void compactionKeepsTheFile_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("private mode 0600") << "private";
+        QTest::newRow("owned by another user") << "owner";
+        QTest::newRow("opened through a symbolic link") << "symlink";
+        QTest::newRow("second hard link") << "hardlink";
+    }
+    void compactionKeepsTheFile() {
+        QFETCH(QString, kind);
+        TestEnv env;
+        AddSparseJobs(env.connection(),
+                      testsupport::AddCompany(env.connection(), QStringLiteral("Acme")));
+        env.connection().Close();
+        const QString file = env.databasePath();
+        QString opened = file;
+        if (kind == u"private") {
+            QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
+        } else if (kind == u"owner") {
+            if (::geteuid() != 0) QSKIP("only root can give the file to another user");
+            QCOMPARE(::chown(QFile::encodeName(file).constData(), 65534, 65534), 0);
+        } else if (kind == u"symlink") {
+            opened = env.programFolder() + QStringLiteral("/link.mdb");
+            QVERIFY(QFile::link(file, opened));
+        } else {
+            opened = env.programFolder() + QStringLiteral("/second name.mdb");
+            QCOMPARE(
+                ::link(QFile::encodeName(file).constData(), QFile::encodeName(opened).constData()),
+                0);
+        }
+        const struct stat before = Stat(file);
+
+        OpenShared(env, opened);
+        CompactAndRepairDatabase();
+        QVERIFY2(Forms::find<frmInfo>()->LogText().endsWith(
+                     QStringLiteral("Compact and Repair completed successfuly")),
+                 qPrintable(Forms::find<frmInfo>()->LogText()));
+        const struct stat after = Stat(file);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_nlink, before.st_nlink);
+        QVERIFY(after.st_size < before.st_size);
+        QCOMPARE(QFileInfo(opened).isSymLink(), kind == u"symlink");
+        QCOMPARE(Count(env.connection(), QStringLiteral("JobDetails")), 100);
+    }
+
+    void compactionWaitsForOtherPrograms_data() {
+        QTest::addColumn<bool>("throughLink");
+        QTest::newRow("same name") << false;
+        QTest::newRow("another name of the file") << true;
+    }
+    void compactionWaitsForOtherPrograms() {
+        QFETCH(bool, throughLink);
+        TestEnv env;
+        testsupport::AddCompany(env.connection(), QStringLiteral("Acme"));
+        env.connection().Close();
+        QString otherPath = env.databasePath();
+        if (throughLink) {
+            otherPath = env.programFolder() + QStringLiteral("/shortcut.mdb");
+            QVERIFY(QFile::link(env.databasePath(), otherPath));
+        }
+        db::Connection other;  // another Tollbook, with the database open
+        QVERIFY(other.Open(env.connectionString(otherPath)));
+        QFile file(env.databasePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+
+        OpenShared(env);
+        CompactAndRepairDatabase();
+        const QString log = Forms::find<frmInfo>()->LogText();
+        QVERIFY2(log.endsWith(QStringLiteral("An error occured whilst executing:\r\n") +
+                              QStringLiteral("The database '%1' is in use by another program.")
+                                  .arg(env.databasePath())),
+                 qPrintable(log));
+        QVERIFY(file.seek(0));
+        QVERIFY(file.readAll() == before);
+        QVERIFY(!QFile::exists(RepairFilePath(env.databasePath())));
+        // The other program's saves still land.
+        QVERIFY(other.Execute(QStringLiteral("UPDATE Companies SET CompanyName = 'Acme Ltd'")));
+        QCOMPARE(testsupport::QueryValue(other, QStringLiteral("SELECT CompanyName FROM Companies"))
+                     .toString(),
+                 QStringLiteral("Acme Ltd"));
     }
 
     void failedCompactionLeavesTheOriginal() {

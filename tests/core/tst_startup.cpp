@@ -1,5 +1,6 @@
 // Start-up: command line, connection strings, the open-failure loop, the VAT rate, and
 // which road Main takes.
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
@@ -198,6 +199,57 @@ private slots:
         QVERIFY(!Main(QStringLiteral("-u -r whatever"), roads.hooks()));
         QCOMPARE(StoredString(), QString());
         QVERIFY(!QFile::exists(RepairFilePath(env.databasePath())));
+    }
+
+    void openFailureSaysWhy_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");  // found in the question's detailed text
+        QTest::newRow("read-only") << "readonly"
+                                   << "is read-only";
+        QTest::newRow("in use by another program") << "locked"
+                                                   << "is in use by another program";
+        QTest::newRow("not a database") << "text"
+                                        << "is not an Ambrelle database";
+        QTest::newRow("a folder") << "folder"
+                                  << "is not a file";
+        QTest::newRow("missing") << "missing"
+                                 << "Could not find file";
+    }
+    void openFailureSaysWhy() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        TestEnv env;
+        SetProgramFolder(env.programFolder());
+        env.connection().Close();
+        QString path = env.databasePath();
+        db::DatabaseLock compaction;
+        if (kind == u"readonly") {
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
+        } else if (kind == u"locked") {
+            QVERIFY(compaction.Acquire(path, db::DatabaseLock::Exclusive, nullptr));
+        } else {
+            path = env.programFolder() + QStringLiteral("/picked.mdb");
+            if (kind == u"text") {
+                QFile f(path);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write("Name,Town\r\nAcme,Leeds\r\n");
+            } else if (kind == u"folder") {
+                QVERIFY(QDir().mkpath(path));
+            }
+        }
+        settings::SaveSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString"),
+                              env.connectionString(path));
+        env.prompts().ExpectMsgBox(
+            QStringLiteral("Would you like to select the database manually?"), ui::vbCancel);
+        Roads roads;
+        QVERIFY(!Main(QString(), roads.hooks()));
+        QVERIFY(env.allPromptsAnswered());
+        const auto& question = env.prompts().shown().front();
+        QCOMPARE(question.prompt,
+                 QStringLiteral("Would you like to select the database manually?"));
+        QVERIFY2(question.detail.contains(reason), qPrintable(question.detail));
+        QVERIFY2(question.detail.contains(QFileInfo(path).fileName()), qPrintable(question.detail));
+        QFile::setPermissions(env.databasePath(), QFile::ReadOwner | QFile::WriteOwner);
     }
 
     // -i wins over -r; an -i before -u keeps its number while the user picks the file.

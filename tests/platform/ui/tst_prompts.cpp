@@ -2,6 +2,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -38,7 +39,17 @@ struct Failures {
 class TestPrompts : public QObject {
     Q_OBJECT
 
+    QTemporaryDir qtSettings_;
+
   private slots:
+    void initTestCase() {
+        // The file dialog keeps its state in the user's Qt settings: here, in a folder of ours.
+        QVERIFY(qtSettings_.isValid());
+        for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+            for (const auto scope : {QSettings::UserScope, QSettings::SystemScope})
+                QSettings::setPath(format, scope, qtSettings_.path());
+    }
+
     void scriptAnswersInOrderAndRecordsWhatWasShown() {
         ScriptedPrompts p;
         Failures f;
@@ -310,6 +321,18 @@ class TestPrompts : public QObject {
         QCOMPARE(result, expected);
     }
 
+    void realMessageBoxCarriesTheDetail() {
+        QString detail = QStringLiteral("unset");
+        WhenModal([&](QWidget* w) {
+            if (auto* box = qobject_cast<QMessageBox*>(w)) detail = box->detailedText();
+            w->close();
+        });
+        QtPrompts prompts;
+        prompts.MsgBox(QStringLiteral("Try another file?"), vbOKCancel, QString(), nullptr,
+                       QStringLiteral("The database is read-only."));
+        QCOMPARE(detail, QStringLiteral("The database is read-only."));
+    }
+
     void realMessageBoxShowsTheNormalPointerWhileBusy() {
         QtPrompts prompts;
         prompts.SetMousePointer(vbHourglass);
@@ -370,6 +393,7 @@ class TestPrompts : public QObject {
         // Cancelled: no file.
         WhenModal([](QWidget* w) { w->close(); });
         QCOMPARE(prompts.OpenFile(o, nullptr), QString());
+        QVERIFY(QFile::exists(qtSettings_.filePath(QStringLiteral("QtProject.conf"))));
     }
 };
 
