@@ -88,6 +88,8 @@ void ResetInvoiceNumber() {
                  QStringLiteral("Begining conversion of invoice number...") + CRLF + QStringLiteral("Press any key to abort"));
 
     const QString base = info->LogText();
+    // Only the countdown can be stopped by closing the window.
+    info->JobRunning = true;
     for (int remaining = 10; remaining >= 1; --remaining) {
         if (info) info->SetLog(base + CRLF + QString::number(remaining) + QStringLiteral(" seconds..."));
         WaitResponsive(CountdownStepMs);
@@ -98,6 +100,7 @@ void ResetInvoiceNumber() {
             return;
         }
     }
+    if (info) info->JobRunning = false;
 
     auto failed = [&](const QString& why) {
         DbConnection().Close();
