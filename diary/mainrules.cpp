@@ -68,7 +68,8 @@ db::Currency SumAmounts(db::Recordset& rs, const QString& field) {
     for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
         const QVariant v = rs.Value(field);
         if (v.metaType() == QMetaType::fromType<db::Currency>()) sum += v.value<db::Currency>();
-        else if (!db::IsNull(v)) sum += db::Currency::fromDouble(v.toDouble());
+        else if (const auto c = db::Currency::fromDouble(v.toDouble()))
+            sum += *c;
     }
     return sum;
 }

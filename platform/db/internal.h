@@ -83,8 +83,9 @@ bool Exec(sqlite3* db, const QString& sql, const QVariantList& values, QString* 
 bool Bind(sqlite3_stmt* stmt, int index, const QVariant& cell);
 QVariant ReadColumn(sqlite3_stmt* stmt, int column, Kind kind);
 // Converts a value a caller assigns into the in-memory form of a column of this kind.
-// Fails (nullopt) on a value the column cannot hold.
-std::optional<QVariant> ToCell(const QVariant& value, Kind kind);
+// Fails (nullopt) on a value the column cannot hold; `overflow` tells a number beyond the
+// column's range from a value of the wrong type.
+std::optional<QVariant> ToCell(const QVariant& value, Kind kind, bool* overflow = nullptr);
 // The in-memory form as callers see it (dates as QDateTime).
 QVariant FromCell(const QVariant& cell, Kind kind);
 

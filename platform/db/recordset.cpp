@@ -368,7 +368,11 @@ bool Field::SetValue(const QVariant& value) {
     const auto& f = v.store->fields[static_cast<size_t>(index_)];
     if (f.column.isEmpty())
         return rs_->Fail(QStringLiteral("Field '%1' is not updatable: it is not a column of a table.").arg(f.name));
-    const auto cell = detail::ToCell(value, f.kind);
+    bool overflow = false;
+    const auto cell = detail::ToCell(value, f.kind, &overflow);
+    if (!cell && overflow)
+        return rs_->Fail(QStringLiteral("Overflow: '%1' is beyond the range of field '%2'.")
+                             .arg(ValueText(value), f.name));
     if (!cell)
         return rs_->Fail(QStringLiteral("Type mismatch: '%1' cannot be stored in field '%2'.")
                              .arg(ValueText(value), f.name));

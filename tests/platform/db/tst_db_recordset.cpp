@@ -11,7 +11,7 @@ using namespace dbtest;
 using testsupport::QueryValue;
 
 namespace {
-db::Currency Money(double v) { return db::Currency::fromDouble(v); }
+db::Currency Money(double v) { return db::Currency::fromDouble(v).value(); }
 }  // namespace
 
 #define OPEN(rs, sql, lock)                                                  \
@@ -35,6 +35,8 @@ class TestDbRecordset : public QObject {
     void nullIsNotEmptyText();
     void valuesTypedByColumn();
     void moneyKeepsFourDecimals();
+    void moneyBeyondRange_data();
+    void moneyBeyondRange();
     void dateTextTypedBack_data();
     void dateTextTypedBack();
     void positionsFollowMovesAndFilter();
@@ -173,6 +175,50 @@ void TestDbRecordset::moneyKeepsFourDecimals() {
     QVERIFY(rs.Update());
     QVERIFY(rs.Requery());
     QCOMPARE(VAL(rs, "Amount").value<db::Currency>().ticks(), qint64(1001));
+}
+
+void TestDbRecordset::moneyBeyondRange_data() {
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("held");  // the amount as held, empty when refused
+    QTest::newRow("double beyond") << QVariant(1e15) << QString();
+    QTest::newRow("double below") << QVariant(-1e15) << QString();
+    QTest::newRow("whole number beyond") << QVariant(qlonglong(1000000000000000)) << QString();
+    QTest::newRow("whole number, highest")
+        << QVariant(qlonglong(922337203685477)) << QStringLiteral("922337203685477");
+    QTest::newRow("text beyond") << QVariant(QStringLiteral("1000000000000000")) << QString();
+    QTest::newRow("text with exponent") << QVariant(QStringLiteral("1e16")) << QString();
+    QTest::newRow("text one tick past")
+        << QVariant(QStringLiteral("922337203685477.5808")) << QString();
+    QTest::newRow("text of the highest") << QVariant(QStringLiteral("922337203685477.5807"))
+                                         << QStringLiteral("922337203685477.5807");
+    QTest::newRow("text of the lowest") << QVariant(QStringLiteral("-922337203685477.5808"))
+                                        << QStringLiteral("-922337203685477.5808");
+    QTest::newRow("text near the top")
+        << QVariant(QStringLiteral("922337203685470")) << QStringLiteral("922337203685470");
+}
+
+void TestDbRecordset::moneyBeyondRange() {
+    QFETCH(QVariant, value);
+    QFETCH(QString, held);
+    db::Recordset rs;
+    OPEN(rs, QStringLiteral("select recordid, amount from outgoings where recordid = 3"),
+         db::adLockOptimistic);
+    const bool accepted = rs.Fields(QStringLiteral("Amount")).SetValue(value);
+    if (!held.isEmpty()) {
+        QVERIFY2(accepted, qPrintable(rs.LastError()));
+        QCOMPARE(VAL(rs, "Amount").value<db::Currency>().toPlainText(), held);
+        return;
+    }
+    QVERIFY(!accepted);
+    QVERIFY2(rs.LastError().startsWith(QStringLiteral("Overflow")), qPrintable(rs.LastError()));
+    QCOMPARE(rs.EditMode(), int(db::Recordset::adEditNone));
+    // The same number put in the file by another program reads as itself, not wrapped.
+    QVERIFY(env->connection().Execute(
+        QStringLiteral("UPDATE outgoings SET amount = ? WHERE recordid = 3"), {value}));
+    QVERIFY(rs.Requery());
+    const QVariant read = VAL(rs, "Amount");
+    QVERIFY(read.metaType() != QMetaType::fromType<db::Currency>());
+    QVERIFY2(qFuzzyCompare(read.toDouble(), value.toDouble()), qPrintable(read.toString()));
 }
 
 void TestDbRecordset::dateTextTypedBack_data() {
