@@ -89,12 +89,20 @@ QString EngineError(sqlite3* db) {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
 
-bool Exec(sqlite3* db, const QString& sql, const QVariantList& values, QString* error, int* changes) {
-    Statement stmt;
-    if (stmt.Prepare(db, sql) != SQLITE_OK) {
+bool PrepareOne(Statement& stmt, sqlite3* db, const QString& sql, QString* error) {
+    bool more = false;
+    if (stmt.Prepare(db, sql, &more) != SQLITE_OK) {
         *error = EngineError(db);
         return false;
     }
+    if (more) *error = QStringLiteral("Characters found after end of SQL statement.");
+    return !more;
+}
+
+bool Exec(sqlite3* db, const QString& sql, const QVariantList& values, QString* error,
+          int* changes) {
+    Statement stmt;
+    if (!PrepareOne(stmt, db, sql, error)) return false;
     for (int i = 0; i < values.size(); ++i) Bind(stmt.get(), i + 1, values[i]);
     int rc;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {

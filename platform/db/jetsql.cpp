@@ -320,13 +320,6 @@ JetTranslation TranslateJetSql(const QString& jet, const QSet<QString>& columns)
     JetTranslation result;
     std::vector<Tok> v;
     if (!Tokenize(jet, v, result.error)) return result;
-    // One statement to a text: SQLite would run the first and drop the rest unread.
-    for (size_t i = 0; i + 1 < v.size(); ++i) {
-        if (v[i].type == Tok::Op && v[i].text == u";") {
-            result.error = QStringLiteral("Characters found after end of SQL statement.");
-            return result;
-        }
-    }
 
     // Jet writes Yes/No constants as words.
     for (size_t i = 0; i < v.size(); ++i) {

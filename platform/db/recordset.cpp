@@ -166,10 +166,7 @@ QString WithRowid(const QString& sql) {
 bool RunQuery(Store& store, const QString& translated, QString* error, bool* returnsRows) {
     sqlite3* db = store.conn->handle;
     detail::Statement stmt;
-    if (stmt.Prepare(db, translated) != SQLITE_OK) {
-        *error = detail::EngineError(db);
-        return false;
-    }
+    if (!detail::PrepareOne(stmt, db, translated, error)) return false;
     for (int i = 0; i < store.params.size(); ++i) detail::Bind(stmt.get(), i + 1, store.params[i]);
     int columns = sqlite3_column_count(stmt.get());
     *returnsRows = columns > 0;
