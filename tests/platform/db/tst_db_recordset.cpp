@@ -54,6 +54,8 @@ class TestDbRecordset : public QObject {
     void updateThroughGroupedAliases();
     void tableWithoutKey();
     void readOnlyRefusesWrites();
+    void savesOfTwoPrograms_data();
+    void savesOfTwoPrograms();
     void wrongValueIsRefused();
     void getString();
     void insertAndDeleteLeaveRecordsetClosed();
@@ -698,6 +700,70 @@ void TestDbRecordset::readOnlyRefusesWrites() {
     // A clone of a read-only record set is read-only too.
     db::Recordset clone = rs.Clone();
     QVERIFY(!clone.Fields(QStringLiteral("value")).SetValue(QStringLiteral("x")));
+}
+
+void TestDbRecordset::savesOfTwoPrograms_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("stored");  // a statement run first, to store the row otherwise
+    QTest::addColumn<QString>("firstField");
+    QTest::addColumn<QVariant>("firstValue");
+    QTest::addColumn<QString>("secondField");
+    QTest::addColumn<QVariant>("secondValue");
+    QTest::addColumn<bool>("merged");  // false: the later save is refused
+    const QString company = QStringLiteral("select * from companies where companyid = 1");
+    const QString job = QStringLiteral("select * from jobdetails where jobid = 1");
+    const QVariant a(QStringLiteral("A")), b(QStringLiteral("B"));
+    QTest::newRow("same field") << company << QString() << "Telephone1" << a << "Telephone1" << b
+                                << false;
+    QTest::newRow("different fields")
+        << company << QString() << "Telephone1" << a << "Fax" << b << true;
+    QTest::newRow("field read as Null")
+        << company << QString() << "Fax" << a << "Telephone2" << b << true;
+    QTest::newRow("same field through a join")
+        << kAppointments << QString() << "Description" << a << "Description" << b << false;
+    QTest::newRow("money, same field")
+        << job << QString() << "Fee" << QVariant::fromValue(Money(10)) << "Fee"
+        << QVariant::fromValue(Money(20)) << false;
+    QTest::newRow("money, another field") << job << QString() << "Description" << a << "Fee"
+                                          << QVariant::fromValue(Money(20)) << true;
+    QTest::newRow("date stored without seconds")
+        << job << "UPDATE jobdetails SET start = '2026-04-02 09:00' WHERE jobid = 1"
+        << "Description" << a << "Start" << QVariant(At(2026, 4, 2, 10)) << true;
+    QTest::newRow("Yes stored as -1")
+        << job << "UPDATE jobdetails SET cancelled = -1 WHERE jobid = 1"
+        << "Description" << a << "Cancelled" << QVariant(false) << true;
+}
+
+void TestDbRecordset::savesOfTwoPrograms() {
+    QFETCH(QString, sql);
+    QFETCH(QString, stored);
+    QFETCH(QString, firstField);
+    QFETCH(QVariant, firstValue);
+    QFETCH(QString, secondField);
+    QFETCH(QVariant, secondValue);
+    QFETCH(bool, merged);
+    if (!stored.isEmpty()) QVERIFY(env->connection().Execute(stored));
+    db::Recordset first, second;
+    OPEN(first, sql, db::adLockOptimistic);
+    OPEN(second, sql, db::adLockOptimistic);
+    QVERIFY(first.Fields(firstField).SetValue(firstValue));
+    QVERIFY(second.Fields(secondField).SetValue(secondValue));
+    QVERIFY2(first.Update(), qPrintable(first.LastError()));
+    QCOMPARE(second.Update(), merged);
+    if (!merged) {
+        QCOMPARE(second.LastError(),
+                 QStringLiteral("Row cannot be located for updating. Some values may have been "
+                                "changed since it was last read."));
+        QCOMPARE(second.EditMode(), int(db::Recordset::adEditInProgress));
+    }
+    QVERIFY(first.Requery());
+    QCOMPARE(first.Fields(firstField).Value(), firstValue);
+    if (merged) QCOMPARE(first.Fields(secondField).Value(), secondValue);
+    // Once it has read the row again, the later program saves over it.
+    QVERIFY(second.CancelUpdate());
+    QVERIFY(second.Requery());
+    QVERIFY(second.Fields(firstField).SetValue(secondValue));
+    QVERIFY2(second.Update(), qPrintable(second.LastError()));
 }
 
 void TestDbRecordset::wrongValueIsRefused() {
