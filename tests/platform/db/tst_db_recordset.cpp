@@ -183,7 +183,6 @@ void TestDbRecordset::moneyBeyondRange_data() {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("held");  // the amount as held, empty when refused
     QTest::newRow("double beyond") << QVariant(1e15) << QString();
-    QTest::newRow("double below") << QVariant(-1e15) << QString();
     QTest::newRow("whole number beyond") << QVariant(qlonglong(1000000000000000)) << QString();
     QTest::newRow("whole number, highest")
         << QVariant(qlonglong(922337203685477)) << QStringLiteral("922337203685477");
@@ -759,11 +758,6 @@ void TestDbRecordset::savesOfTwoPrograms() {
     QVERIFY(first.Requery());
     QCOMPARE(first.Fields(firstField).Value(), firstValue);
     if (merged) QCOMPARE(first.Fields(secondField).Value(), secondValue);
-    // Once it has read the row again, the later program saves over it.
-    QVERIFY(second.CancelUpdate());
-    QVERIFY(second.Requery());
-    QVERIFY(second.Fields(firstField).SetValue(secondValue));
-    QVERIFY2(second.Update(), qPrintable(second.LastError()));
 }
 
 void TestDbRecordset::wrongValueIsRefused() {
