@@ -324,7 +324,7 @@ std::vector<Invoice> MakeInvoices(std::mt19937& rng, const Sizes& sizes, std::ve
         Invoice inv;
         inv.customer = Between(rng, 1, sizes.customers);
         inv.billed = from.addDays(Between(rng, 0, span));
-        inv.amount = Currency::fromUnits(Between(rng, 20, 900));
+        inv.amount = Currency::fromTicks(Between(rng, 20, 900) * Currency::kScale);
         invoices.push_back(std::move(inv));
     }
     // Numbers run with the billing date, as they were issued.

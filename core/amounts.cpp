@@ -9,8 +9,9 @@ db::Currency SumAmounts(db::Recordset& rs, const QString& field) {
         const QVariant v = rs.Value(field);
         if (v.metaType() == QMetaType::fromType<db::Currency>())
             sum += v.value<db::Currency>();
-        else if (!db::IsNull(v))
-            sum += db::Currency::fromDouble(v.toDouble());
+        // An amount beyond the currency's range is left out rather than wrapped.
+        else if (const auto c = db::IsNull(v) ? std::nullopt : db::Currency::fromDouble(v.toDouble()))
+            sum += *c;
     }
     return sum;
 }

@@ -89,9 +89,9 @@ QString FormatMoney(const QVariant& value, bool* ok) {
         amount = *parsed;
     } else {
         bool converted = false;
-        const double d = value.toDouble(&converted);
-        if (!converted) return QString();
-        amount = db::Currency::fromDouble(d);
+        const auto d = db::Currency::fromDouble(value.toDouble(&converted));
+        if (!converted || !d) return QString();
+        amount = *d;
     }
     if (ok) *ok = true;
     return FormatMoney(amount);

@@ -4,8 +4,25 @@
 
 namespace db {
 
-Currency Currency::fromDouble(double value) {
-    return fromTicks(static_cast<std::int64_t>(std::llround(value * kScale)));
+namespace {
+// 2^63: the first amount of ticks beyond the range, exact as a double.
+constexpr double kTickLimit = 9223372036854775808.0;
+
+// Unsigned, as the lowest amount has no positive counterpart in ticks.
+std::uint64_t Magnitude(std::int64_t ticks) {
+    return ticks < 0 ? 0 - static_cast<std::uint64_t>(ticks) : static_cast<std::uint64_t>(ticks);
+}
+}  // namespace
+
+std::optional<Currency> Currency::fromDouble(double value) {
+    const double ticks = std::round(value * kScale);
+    if (!(ticks >= -kTickLimit && ticks < kTickLimit)) return std::nullopt;  // NaN too
+    return fromTicks(static_cast<std::int64_t>(ticks));
+}
+
+std::optional<Currency> Currency::fromWholeNumber(std::int64_t units) {
+    if (units > INT64_MAX / kScale || units < INT64_MIN / kScale) return std::nullopt;
+    return fromTicks(units * kScale);
 }
 
 std::optional<Currency> Currency::fromPlainText(const QString& input) {
@@ -17,8 +34,10 @@ std::optional<Currency> Currency::fromPlainText(const QString& input) {
         negative = text[0] == u'-';
         ++i;
     }
-    std::int64_t units = 0;
-    std::int64_t frac = 0;
+    // The magnitude may reach 2^63 ticks only when negative.
+    const std::uint64_t limit = negative ? std::uint64_t(INT64_MAX) + 1 : std::uint64_t(INT64_MAX);
+    std::uint64_t units = 0;
+    std::uint64_t frac = 0;
     int fracDigits = 0;
     bool anyDigit = false;
     bool inFraction = false;
@@ -40,20 +59,21 @@ std::optional<Currency> Currency::fromPlainText(const QString& input) {
             }
             ++fracDigits;
         } else {
-            if (units > (INT64_MAX / kScale - 9) / 10) return std::nullopt;
-            units = units * 10 + d;
+            units = units * 10 + static_cast<std::uint64_t>(d);
+            if (units > limit / kScale) return std::nullopt;
         }
     }
     if (!anyDigit) return std::nullopt;
     for (int k = std::min(fracDigits, 4); k < 4; ++k) frac *= 10;
-    const std::int64_t ticks = units * kScale + frac;
-    return fromTicks(negative ? -ticks : ticks);
+    const std::uint64_t magnitude = units * kScale + frac;
+    if (magnitude > limit) return std::nullopt;
+    return fromTicks(static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude));
 }
 
 QString Currency::toPlainText() const {
-    const std::int64_t a = ticks_ < 0 ? -ticks_ : ticks_;
+    const std::uint64_t a = Magnitude(ticks_);
     QString s = QString::number(a / kScale);
-    std::int64_t frac = a % kScale;
+    const std::uint64_t frac = a % kScale;
     if (frac != 0) {
         QString f = QString::number(frac).rightJustified(4, u'0');
         while (f.endsWith(u'0')) f.chop(1);
@@ -63,13 +83,12 @@ QString Currency::toPlainText() const {
 }
 
 Currency Currency::roundedToPence() const {
-    const std::int64_t a = ticks_ < 0 ? -ticks_ : ticks_;
-    const std::int64_t r = (a + 50) / 100 * 100;
-    return fromTicks(ticks_ < 0 ? -r : r);
+    const std::uint64_t r = (Magnitude(ticks_) + 50) / 100 * 100;
+    return fromTicks(static_cast<std::int64_t>(ticks_ < 0 ? 0 - r : r));
 }
 
 Currency Currency::times(double factor) const {
-    return fromDouble(toDouble() * factor);
+    return fromTicks(static_cast<std::int64_t>(std::llround(toDouble() * factor * kScale)));
 }
 
 }  // namespace db

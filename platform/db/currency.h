@@ -21,9 +21,13 @@ public:
         c.ticks_ = ticks;
         return c;
     }
+    // The conversions below give nullopt for an amount beyond the range of ticks (about
+    // 922,337,203,685,477.58 either way): such an amount overflows, it never wraps.
     // Rounds half away from zero to four decimals.
-    static Currency fromDouble(double value);
-    static constexpr Currency fromUnits(std::int64_t units) { return fromTicks(units * kScale); }
+    static std::optional<Currency> fromDouble(double value);
+    static std::optional<Currency> fromWholeNumber(std::int64_t units);
+    // For amounts written in the code: one out of range does not compile.
+    static consteval Currency fromUnits(std::int64_t units) { return fromTicks(units * kScale); }
     // Reads a plain C-locale decimal ("-12.5", "3", "0.0001"); nothing else.
     static std::optional<Currency> fromPlainText(const QString& text);
 

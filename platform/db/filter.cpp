@@ -172,29 +172,25 @@ private:
             if (QStringView(s_).mid(pos_, len) == QLatin1String(text)) {
                 t.op = op;
                 pos_ += len;
-                if (!ParseValue(t)) return false;
-                ReadQuotedValue(t);
-                return true;
+                return ParseValue(t) && ReadQuotedValue(t);
             }
         }
         return Fail(QStringLiteral("a comparison is expected after '%1'").arg(name));
     }
 
     // A quoted date or number compared with a date or number field, read once here rather
-    // than on every row ([Invoice Number] = '17').
-    static void ReadQuotedValue(Term& t) {
-        if (t.litType != Term::Text) return;
-        if (t.kind == Kind::DateTime) {
-            if (const auto key = detail::DateKey(QVariant(t.text))) {
-                t.litType = Term::Date;
-                t.dateKey = *key;
-            }
-        } else if (t.kind == Kind::Integer || t.kind == Kind::Double || t.kind == Kind::Currency) {
+    // than on every row ([Invoice Number] = '17'). A quoted date reads as a #date# does,
+    // never in the user's order.
+    bool ReadQuotedValue(Term& t) {
+        if (t.litType != Term::Text) return true;
+        if (t.kind == Kind::DateTime) return DateValue(t, QString(t.text));
+        if (t.kind == Kind::Integer || t.kind == Kind::Double || t.kind == Kind::Currency) {
             if (const auto n = detail::ParseNumber(t.text)) {
                 t.litType = Term::Number;
                 t.number = *n;
             }
         }
+        return true;
     }
 
     // A date literal's text read into the term; false when it is no date.

@@ -89,12 +89,20 @@ QString EngineError(sqlite3* db) {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
 
-bool Exec(sqlite3* db, const QString& sql, const QVariantList& values, QString* error, int* changes) {
-    Statement stmt;
-    if (stmt.Prepare(db, sql) != SQLITE_OK) {
+bool PrepareOne(Statement& stmt, sqlite3* db, const QString& sql, QString* error) {
+    bool more = false;
+    if (stmt.Prepare(db, sql, &more) != SQLITE_OK) {
         *error = EngineError(db);
         return false;
     }
+    if (more) *error = QStringLiteral("Characters found after end of SQL statement.");
+    return !more;
+}
+
+bool Exec(sqlite3* db, const QString& sql, const QVariantList& values, QString* error,
+          int* changes) {
+    Statement stmt;
+    if (!PrepareOne(stmt, db, sql, error)) return false;
     for (int i = 0; i < values.size(); ++i) Bind(stmt.get(), i + 1, values[i]);
     int rc;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
@@ -142,11 +150,21 @@ QVariant ReadColumn(sqlite3_stmt* stmt, int column, Kind kind) {
             if (auto d = StoredDateFromText(text)) return QVariant::fromValue(*d);
             return text;
         }
-        case Kind::Currency:
-            if (type == SQLITE_INTEGER) return QVariant::fromValue(Currency::fromUnits(sqlite3_column_int64(stmt, column)));
-            if (type == SQLITE_FLOAT) return QVariant::fromValue(Currency::fromDouble(sqlite3_column_double(stmt, column)));
-            if (auto c = Currency::fromPlainText(ColumnText(stmt, column))) return QVariant::fromValue(*c);
-            return ColumnText(stmt, column);
+        case Kind::Currency: {
+            // An amount beyond the currency's range (written by another program) is read as
+            // the plain number it is.
+            std::optional<Currency> c;
+            if (type == SQLITE_INTEGER) {
+                c = Currency::fromWholeNumber(sqlite3_column_int64(stmt, column));
+                if (!c) return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, column)));
+            } else if (type == SQLITE_FLOAT) {
+                c = Currency::fromDouble(sqlite3_column_double(stmt, column));
+                if (!c) return QVariant(sqlite3_column_double(stmt, column));
+            } else {
+                c = Currency::fromPlainText(ColumnText(stmt, column));
+            }
+            return c ? QVariant::fromValue(*c) : QVariant(ColumnText(stmt, column));
+        }
         case Kind::YesNo:
             if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) return QVariant(sqlite3_column_double(stmt, column) != 0);
             return ColumnText(stmt, column);
@@ -209,7 +227,15 @@ bool Bind(sqlite3_stmt* stmt, int index, const QVariant& v) {
     return sqlite3_bind_text(stmt, index, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT) == SQLITE_OK;
 }
 
-std::optional<QVariant> ToCell(const QVariant& v, Kind kind) {
+std::optional<QVariant> ToCell(const QVariant& v, Kind kind, bool* overflow) {
+    if (overflow) *overflow = false;
+    auto money = [overflow](std::optional<Currency> c) -> std::optional<QVariant> {
+        if (!c) {
+            if (overflow) *overflow = true;
+            return std::nullopt;
+        }
+        return QVariant::fromValue(*c);
+    };
     if (IsNull(v)) return QVariant();
     const bool isText = v.metaType().id() == QMetaType::QString;
     const bool emptyText = isText && v.toString().trimmed().isEmpty();
@@ -227,13 +253,23 @@ std::optional<QVariant> ToCell(const QVariant& v, Kind kind) {
             if (isCurrency) return v;
             if (isText) {
                 if (auto c = Currency::fromPlainText(v.toString())) return QVariant::fromValue(*c);
-                if (auto d = ParseNumber(v.toString())) return QVariant::fromValue(Currency::fromDouble(*d));
+                if (auto d = ParseNumber(v.toString())) return money(Currency::fromDouble(*d));
                 return std::nullopt;
+            }
+            switch (v.metaType().id()) {
+                case QMetaType::Int:
+                case QMetaType::UInt:
+                case QMetaType::LongLong:
+                case QMetaType::Short:
+                case QMetaType::UShort:
+                    return money(Currency::fromWholeNumber(v.toLongLong()));
+                default:
+                    break;
             }
             bool ok = false;
             const double d = v.toDouble(&ok);
-            if (!ok || !std::isfinite(d)) return std::nullopt;
-            return QVariant::fromValue(Currency::fromDouble(d));
+            if (!ok || std::isnan(d)) return std::nullopt;
+            return money(Currency::fromDouble(d));
         }
         case Kind::YesNo: {
             if (v.metaType().id() == QMetaType::Bool) return v;

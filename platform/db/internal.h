@@ -62,11 +62,16 @@ public:
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
-    int Prepare(sqlite3* db, const QString& sql) {
+    // `more` tells whether anything but blanks follows the first statement.
+    int Prepare(sqlite3* db, const QString& sql, bool* more = nullptr) {
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
         const QByteArray utf8 = sql.toUtf8();
-        return sqlite3_prepare_v2(db, utf8.constData(), static_cast<int>(utf8.size()), &stmt_, nullptr);
+        const char* tail = nullptr;
+        const int rc =
+            sqlite3_prepare_v2(db, utf8.constData(), static_cast<int>(utf8.size()), &stmt_, &tail);
+        if (more) *more = tail && !QByteArray(tail, utf8.constEnd() - tail).trimmed().isEmpty();
+        return rc;
     }
     sqlite3_stmt* get() const { return stmt_; }
     void Swap(Statement& other) { std::swap(stmt_, other.stmt_); }
@@ -74,6 +79,10 @@ public:
 private:
     sqlite3_stmt* stmt_ = nullptr;
 };
+
+// Prepares a text that must hold one statement, with a trailing ";" at most: SQLite would
+// run the first of several and leave the rest unread.
+bool PrepareOne(Statement& stmt, sqlite3* db, const QString& sql, QString* error);
 
 // Runs one statement that returns no rows (any it returns are passed over), with values
 // bound to its ? marks. `changes` gets the rows it changed.
@@ -83,8 +92,9 @@ bool Exec(sqlite3* db, const QString& sql, const QVariantList& values, QString* 
 bool Bind(sqlite3_stmt* stmt, int index, const QVariant& cell);
 QVariant ReadColumn(sqlite3_stmt* stmt, int column, Kind kind);
 // Converts a value a caller assigns into the in-memory form of a column of this kind.
-// Fails (nullopt) on a value the column cannot hold.
-std::optional<QVariant> ToCell(const QVariant& value, Kind kind);
+// Fails (nullopt) on a value the column cannot hold; `overflow` tells a number beyond the
+// column's range from a value of the wrong type.
+std::optional<QVariant> ToCell(const QVariant& value, Kind kind, bool* overflow = nullptr);
 // The in-memory form as callers see it (dates as QDateTime).
 QVariant FromCell(const QVariant& cell, Kind kind);
 

@@ -166,10 +166,7 @@ QString WithRowid(const QString& sql) {
 bool RunQuery(Store& store, const QString& translated, QString* error, bool* returnsRows) {
     sqlite3* db = store.conn->handle;
     detail::Statement stmt;
-    if (stmt.Prepare(db, translated) != SQLITE_OK) {
-        *error = detail::EngineError(db);
-        return false;
-    }
+    if (!detail::PrepareOne(stmt, db, translated, error)) return false;
     for (int i = 0; i < store.params.size(); ++i) detail::Bind(stmt.get(), i + 1, store.params[i]);
     int columns = sqlite3_column_count(stmt.get());
     *returnsRows = columns > 0;
@@ -314,6 +311,16 @@ bool RowLocator(const Store& store, const QString& table, const Cells& cells, QS
     return true;
 }
 
+// The condition that a column still holds a value read from it. A date or Yes/No is
+// compared as it was read: the file may hold it in another form ("2026-04-02 09:00", -1).
+QString StillHolds(const QString& column, const QVariant& cell) {
+    if (cell.metaType() == QMetaType::fromType<detail::StoredDate>())
+        return QStringLiteral("datetime(%1) IS ?").arg(Quoted(column));
+    if (cell.metaType().id() == QMetaType::Bool)
+        return QStringLiteral("(%1 <> 0) IS ?").arg(Quoted(column));
+    return Quoted(column) + QStringLiteral(" IS ?");
+}
+
 // The table a row is added to or deleted from when the fields come from several.
 QString UniqueTable(const Store& store) {
     for (int i = 0; i < store.publicCount; ++i) {
@@ -368,7 +375,11 @@ bool Field::SetValue(const QVariant& value) {
     const auto& f = v.store->fields[static_cast<size_t>(index_)];
     if (f.column.isEmpty())
         return rs_->Fail(QStringLiteral("Field '%1' is not updatable: it is not a column of a table.").arg(f.name));
-    const auto cell = detail::ToCell(value, f.kind);
+    bool overflow = false;
+    const auto cell = detail::ToCell(value, f.kind, &overflow);
+    if (!cell && overflow)
+        return rs_->Fail(QStringLiteral("Overflow: '%1' is beyond the range of field '%2'.")
+                             .arg(ValueText(value), f.name));
     if (!cell)
         return rs_->Fail(QStringLiteral("Type mismatch: '%1' cannot be stored in field '%2'.")
                              .arg(ValueText(value), f.name));
@@ -685,14 +696,16 @@ bool Recordset::Update() {
     }
     QString error;
     for (const QString& table : tables) {
-        QStringList columns;
-        QVariantList values;
+        QStringList columns, unchanged;
+        QVariantList values, originals;
         for (int i = 0; i < s.publicCount; ++i) {
             const auto& f = s.fields[static_cast<size_t>(i)];
             if (!row.dirty.testBit(i) || f.table != table || f.column.isEmpty()) continue;
             if (columns.contains(Quoted(f.column), Qt::CaseInsensitive)) continue;
             columns << Quoted(f.column);
             values << row.values[i];
+            unchanged << StillHolds(f.column, row.original[i]);
+            originals << row.original[i];
         }
         if (adding) {
             QString sql = columns.isEmpty()
@@ -730,6 +743,12 @@ bool Recordset::Update() {
             QVariantList whereValues;
             if (!RowLocator(s, table, row.original, &where, &whereValues))
                 return Fail(QStringLiteral("The row cannot be found again in table %1 to be updated.").arg(table));
+            // Optimistic locking: a field another program saved since it was read is not
+            // overwritten; edits to other fields of the row still go through.
+            if (s.lockType == adLockOptimistic || s.lockType == adLockBatchOptimistic) {
+                where += QStringLiteral(" AND ") + unchanged.join(u" AND ");
+                whereValues += originals;
+            }
             QStringList sets;
             for (const QString& c : columns) sets << c + QStringLiteral(" = ?");
             int changes = 0;

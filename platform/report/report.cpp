@@ -25,7 +25,7 @@ QString PoundText(const QVariant& value) {
     if (value.metaType() == QMetaType::fromType<db::Currency>())
         amount = value.value<db::Currency>();
     else
-        amount = db::Currency::fromDouble(value.toDouble());
+        amount = db::Currency::fromDouble(value.toDouble()).value_or(db::Currency());
     const db::Currency pence = amount.roundedToPence();
     const QString digits = QLocale::c().toString(std::abs(pence.toDouble()), 'f', 2);
     // Thousands separated by commas whatever the user's settings.
@@ -58,7 +58,7 @@ struct Totals {
         const auto n = numbers.find(key);
         if (m == money.end()) return n == numbers.end() ? QVariant(0) : QVariant(n->second);
         db::Currency total = m->second;
-        if (n != numbers.end()) total += db::Currency::fromDouble(n->second);
+        if (n != numbers.end()) total += db::Currency::fromDouble(n->second).value_or(db::Currency());
         return QVariant::fromValue(total);
     }
 };

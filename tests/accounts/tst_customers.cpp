@@ -290,6 +290,20 @@ class TestCustomers : public QObject {
         QCOMPARE(w->txtFields[0]->text(), QStringLiteral("Elm"));
     }
 
+    void aTelephoneSavedMeanwhileByAnotherProgramIsKept() {
+        const int a = AddCompany(env_->connection(), QStringLiteral("Alder"));
+        Companies_with_Contacts* w = Open();
+        w->Text1->setText(QStringLiteral("0100 mine"));
+        QVERIFY(env_->connection().Execute(
+            QStringLiteral("UPDATE Companies SET Telephone1 = '0200 theirs' WHERE CompanyID = ?"),
+            {a}));
+        env_->prompts().ExpectMsgBox(QStringLiteral("Row cannot be located for updating"));
+        Press(w->Toolbar1, "btnSave");
+        QCOMPARE(Company(QStringLiteral("Telephone1"), a).toString(),
+                 QStringLiteral("0200 theirs"));
+        QCOMPARE(w->Text1->text(), QStringLiteral("0100 mine"));
+    }
+
     void newContactOfASavedCompanyIsListedAfterwards() {
         const int a = AddCompany(env_->connection(), QStringLiteral("O'Brien's"));
         Companies_with_Contacts* w = Open();

@@ -36,7 +36,7 @@ namespace {
 QDateTime At(int y, int m, int d, int h = 0, int min = 0) {
     return QDateTime(QDate(y, m, d), QTime(h, min));
 }
-Currency Pounds(double v) { return Currency::fromDouble(v); }
+Currency Pounds(double v) { return Currency::fromDouble(v).value(); }
 
 // Answers the next date dialog with `answer` (nullopt: Cancel); `shown` gets its starting date.
 void AnswerDate(std::optional<QDate> answer, QDate* shown = nullptr) {

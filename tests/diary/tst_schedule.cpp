@@ -298,6 +298,19 @@ class TestSchedule : public QObject {
                  QStringLiteral("Nobody's job"));
     }
 
+    void aDescriptionSavedMeanwhileByAnotherProgramIsKept() {
+        const int acme = AddCompany(c(), QStringLiteral("Acme"));
+        const int id = AddJob(c(), acme, At(2026, 1, 5, 9), At(2026, 1, 5, 10),
+                              {{QStringLiteral("Description"), QStringLiteral("Survey")}});
+        auto w = Open(id);
+        w->txtFields[4]->setText(QStringLiteral("Mine"));
+        QVERIFY(c().Execute(
+            QStringLiteral("UPDATE JobDetails SET Description = 'Theirs' WHERE JobID = ?"), {id}));
+        env_->prompts().ExpectMsgBox(QStringLiteral("Row cannot be located for updating"));
+        Press(*w, "btnSave");
+        QCOMPARE(Job(id, "Description").toString(), QStringLiteral("Theirs"));
+    }
+
     void savingAnAppointmentRemovedMeanwhile() {
         AddCompany(c(), QStringLiteral("Acme"));
         auto w = Open(4711);

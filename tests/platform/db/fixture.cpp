@@ -15,7 +15,7 @@ QDateTime At(int y, int m, int d, int h, int min) {
 }
 
 namespace {
-QVariant Money(double v) { return QVariant::fromValue(db::Currency::fromDouble(v)); }
+QVariant Money(double v) { return QVariant::fromValue(db::Currency::fromDouble(v).value()); }
 
 void Expect(int got, int want, const char* what) {
     if (got != want) qFatal("sample %s got key %d, expected %d", what, got, want);

@@ -43,6 +43,8 @@ class TestDbFilter : public QObject {
 
     void filter_data();
     void filter();
+    void quotedDateText_data();
+    void quotedDateText();
     void filterDateTextReadsBack_data();
     void filterDateTextReadsBack();
     void badFilterKeepsRows_data();
@@ -207,6 +209,45 @@ void TestDbFilter::filter() {
     db::Recordset clone = rs.Clone();
     QVERIFY(rs.SetFilter(QStringLiteral("")));
     QCOMPARE(rs.RecordCount(), clone.RecordCount());
+}
+
+void TestDbFilter::quotedDateText_data() {
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("expected");  // JobIDs matching
+    QTest::addColumn<QString>("error");     // how the filter is refused, empty when it is not
+    QTest::newRow("m/d/yyyy, not the user's order")
+        << "Start >= '04/09/2026' and Start < '4/11/2026'"
+        << "2,4" << QString();
+    QTest::newRow("with time") << "Start < '4/9/2026 12:00:00' and Start >= '4/2/2026 9:00'"
+                               << "1,4" << QString();
+    QTest::newRow("stored form") << "Start >= '2026-05-01'"
+                                 << "3" << QString();
+    QTest::newRow("a day that does not exist")
+        << "Start >= '2/29/2027'" << QString() << "'2/29/2027' is not a date";
+    QTest::newRow("no date at all") << "Start = 'soon'" << QString() << "'soon' is not a date";
+}
+
+void TestDbFilter::quotedDateText() {
+    QFETCH(QString, filter);
+    QFETCH(QString, expected);
+    QFETCH(QString, error);
+    // Read month first, as a #date# is, whatever the user's locale.
+    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedKingdom),
+                                  QLocale(QLocale::English, QLocale::UnitedStates)}) {
+        QLocale::setDefault(locale);
+        db::Recordset rs;
+        QVERIFY(rs.Open(kJobs, env->connection(), db::adOpenDynamic, db::adLockOptimistic));
+        const bool set = rs.SetFilter(filter);
+        QLocale::setDefault(QLocale::c());
+        if (!error.isEmpty()) {
+            QVERIFY(!set);
+            QVERIFY2(rs.LastError().endsWith(error), qPrintable(rs.LastError()));
+            QCOMPARE(rs.RecordCount(), int(kJobCount));
+            continue;
+        }
+        QVERIFY2(set, qPrintable(rs.LastError()));
+        QCOMPARE(Column(rs, QStringLiteral("JobID")), expected);
+    }
 }
 
 void TestDbFilter::filterDateTextReadsBack_data() {

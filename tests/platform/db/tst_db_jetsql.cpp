@@ -66,6 +66,8 @@ class TestDbJetSql : public QObject {
     void numberAndDateTextIgnoreLocale();
     void untranslatableTextFails_data();
     void untranslatableTextFails();
+    void oneStatementPerText_data();
+    void oneStatementPerText();
 };
 
 void TestDbJetSql::dialect_data() {
@@ -356,10 +358,10 @@ void TestDbJetSql::numberAndDateTextIgnoreLocale() {
              qPrintable(rs.LastError()));
     QCOMPARE(rs.RecordCount(), 1);
     QVERIFY(rs.Fields(QStringLiteral("Fee"))
-                .SetValue(QVariant::fromValue(db::Currency::fromDouble(99.75))));
+                .SetValue(QVariant::fromValue(db::Currency::fromDouble(99.75).value())));
     QVERIFY(rs.Update());
     QCOMPARE(Db("select fee from jobdetails where jobid = 1").value<db::Currency>(),
-             db::Currency::fromDouble(99.75));
+             db::Currency::fromDouble(99.75).value());
 }
 
 void TestDbJetSql::untranslatableTextFails_data() {
@@ -379,6 +381,45 @@ void TestDbJetSql::untranslatableTextFails() {
     QVERIFY(!rs.LastError().isEmpty());
     QCOMPARE(db::LastError(), rs.LastError());
     QCOMPARE(Db("select count(*) from billing"), QVariant(3));
+}
+
+void TestDbJetSql::oneStatementPerText_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("throughOpen");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<int>("invoicesLeft");
+    const struct {
+        const char* tag;
+        const char* sql;
+        bool accepted;
+        int left;
+    } cases[] = {
+        {"second statement", "DELETE FROM Billing WHERE InvoiceNumber = 3; DELETE FROM Billing",
+         false, 3},
+        {"select, then delete", "SELECT * FROM Billing; DELETE FROM Billing", false, 3},
+        {"two semicolons", "DELETE FROM Billing WHERE InvoiceNumber = 3;;", false, 3},
+        {"trailing ; and blanks", "DELETE FROM Billing WHERE InvoiceNumber = 3 ;  ", true, 2},
+        {"; inside quotes", "DELETE FROM Billing WHERE InvoicePaymentDetails = 'a; b'", true, 3},
+    };
+    for (const auto& c : cases) {
+        for (const bool open : {false, true}) {
+            QTest::addRow("%s, %s", c.tag, open ? "Open" : "Execute")
+                << QString::fromLatin1(c.sql) << open << c.accepted << c.left;
+        }
+    }
+}
+
+void TestDbJetSql::oneStatementPerText() {
+    QFETCH(QString, sql);
+    QFETCH(bool, throughOpen);
+    QFETCH(bool, accepted);
+    QFETCH(int, invoicesLeft);
+    db::Recordset rs;
+    const bool ran = throughOpen ? rs.Open(sql, env->connection()) : env->connection().Execute(sql);
+    QCOMPARE(ran, accepted);
+    if (!accepted)
+        QCOMPARE(db::LastError(), QStringLiteral("Characters found after end of SQL statement."));
+    QCOMPARE(Db("select count(*) from billing"), QVariant(invoicesLeft));
 }
 
 QTEST_GUILESS_MAIN(TestDbJetSql)

@@ -36,7 +36,7 @@ void TestDbModel::followsTheRecordset() {
     QCOMPARE(model.data(model.index(0, 2)).toString(), QStringLiteral("Survey"));
     QCOMPARE(model.data(model.index(0, 1)).toString(), db::ValueText(At(2026, 4, 2, 9)));
     QCOMPARE(model.data(model.index(0, 1), Qt::EditRole), QVariant(At(2026, 4, 2, 9)));
-    QCOMPARE(model.value(0, 3).value<db::Currency>(), db::Currency::fromDouble(120.5));
+    QCOMPARE(model.value(0, 3).value<db::Currency>(), db::Currency::fromDouble(120.5).value());
     QCOMPARE(model.data(model.index(1, 4)).toString(), QStringLiteral("True"));
 
     QVERIFY(rs.SetFilter(QStringLiteral("CustomerID = 1")));

@@ -11,7 +11,7 @@ using namespace dbtest;
 using testsupport::QueryValue;
 
 namespace {
-db::Currency Money(double v) { return db::Currency::fromDouble(v); }
+db::Currency Money(double v) { return db::Currency::fromDouble(v).value(); }
 }  // namespace
 
 #define OPEN(rs, sql, lock)                                                  \
@@ -35,6 +35,8 @@ class TestDbRecordset : public QObject {
     void nullIsNotEmptyText();
     void valuesTypedByColumn();
     void moneyKeepsFourDecimals();
+    void moneyBeyondRange_data();
+    void moneyBeyondRange();
     void dateTextTypedBack_data();
     void dateTextTypedBack();
     void positionsFollowMovesAndFilter();
@@ -52,6 +54,8 @@ class TestDbRecordset : public QObject {
     void updateThroughGroupedAliases();
     void tableWithoutKey();
     void readOnlyRefusesWrites();
+    void savesOfTwoPrograms_data();
+    void savesOfTwoPrograms();
     void wrongValueIsRefused();
     void getString();
     void insertAndDeleteLeaveRecordsetClosed();
@@ -173,6 +177,49 @@ void TestDbRecordset::moneyKeepsFourDecimals() {
     QVERIFY(rs.Update());
     QVERIFY(rs.Requery());
     QCOMPARE(VAL(rs, "Amount").value<db::Currency>().ticks(), qint64(1001));
+}
+
+void TestDbRecordset::moneyBeyondRange_data() {
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("held");  // the amount as held, empty when refused
+    QTest::newRow("double beyond") << QVariant(1e15) << QString();
+    QTest::newRow("whole number beyond") << QVariant(qlonglong(1000000000000000)) << QString();
+    QTest::newRow("whole number, highest")
+        << QVariant(qlonglong(922337203685477)) << QStringLiteral("922337203685477");
+    QTest::newRow("text beyond") << QVariant(QStringLiteral("1000000000000000")) << QString();
+    QTest::newRow("text with exponent") << QVariant(QStringLiteral("1e16")) << QString();
+    QTest::newRow("text one tick past")
+        << QVariant(QStringLiteral("922337203685477.5808")) << QString();
+    QTest::newRow("text of the highest") << QVariant(QStringLiteral("922337203685477.5807"))
+                                         << QStringLiteral("922337203685477.5807");
+    QTest::newRow("text of the lowest") << QVariant(QStringLiteral("-922337203685477.5808"))
+                                        << QStringLiteral("-922337203685477.5808");
+    QTest::newRow("text near the top")
+        << QVariant(QStringLiteral("922337203685470")) << QStringLiteral("922337203685470");
+}
+
+void TestDbRecordset::moneyBeyondRange() {
+    QFETCH(QVariant, value);
+    QFETCH(QString, held);
+    db::Recordset rs;
+    OPEN(rs, QStringLiteral("select recordid, amount from outgoings where recordid = 3"),
+         db::adLockOptimistic);
+    const bool accepted = rs.Fields(QStringLiteral("Amount")).SetValue(value);
+    if (!held.isEmpty()) {
+        QVERIFY2(accepted, qPrintable(rs.LastError()));
+        QCOMPARE(VAL(rs, "Amount").value<db::Currency>().toPlainText(), held);
+        return;
+    }
+    QVERIFY(!accepted);
+    QVERIFY2(rs.LastError().startsWith(QStringLiteral("Overflow")), qPrintable(rs.LastError()));
+    QCOMPARE(rs.EditMode(), int(db::Recordset::adEditNone));
+    // The same number put in the file by another program reads as itself, not wrapped.
+    QVERIFY(env->connection().Execute(
+        QStringLiteral("UPDATE outgoings SET amount = ? WHERE recordid = 3"), {value}));
+    QVERIFY(rs.Requery());
+    const QVariant read = VAL(rs, "Amount");
+    QVERIFY(read.metaType() != QMetaType::fromType<db::Currency>());
+    QVERIFY2(qFuzzyCompare(read.toDouble(), value.toDouble()), qPrintable(read.toString()));
 }
 
 void TestDbRecordset::dateTextTypedBack_data() {
@@ -652,6 +699,65 @@ void TestDbRecordset::readOnlyRefusesWrites() {
     // A clone of a read-only record set is read-only too.
     db::Recordset clone = rs.Clone();
     QVERIFY(!clone.Fields(QStringLiteral("value")).SetValue(QStringLiteral("x")));
+}
+
+void TestDbRecordset::savesOfTwoPrograms_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("stored");  // a statement run first, to store the row otherwise
+    QTest::addColumn<QString>("firstField");
+    QTest::addColumn<QVariant>("firstValue");
+    QTest::addColumn<QString>("secondField");
+    QTest::addColumn<QVariant>("secondValue");
+    QTest::addColumn<bool>("merged");  // false: the later save is refused
+    const QString company = QStringLiteral("select * from companies where companyid = 1");
+    const QString job = QStringLiteral("select * from jobdetails where jobid = 1");
+    const QVariant a(QStringLiteral("A")), b(QStringLiteral("B"));
+    QTest::newRow("same field") << company << QString() << "Telephone1" << a << "Telephone1" << b
+                                << false;
+    QTest::newRow("different fields")
+        << company << QString() << "Telephone1" << a << "Fax" << b << true;
+    QTest::newRow("field read as Null")
+        << company << QString() << "Fax" << a << "Telephone2" << b << true;
+    QTest::newRow("same field through a join")
+        << kAppointments << QString() << "Description" << a << "Description" << b << false;
+    QTest::newRow("money, same field")
+        << job << QString() << "Fee" << QVariant::fromValue(Money(10)) << "Fee"
+        << QVariant::fromValue(Money(20)) << false;
+    QTest::newRow("money, another field") << job << QString() << "Description" << a << "Fee"
+                                          << QVariant::fromValue(Money(20)) << true;
+    QTest::newRow("date stored without seconds")
+        << job << "UPDATE jobdetails SET start = '2026-04-02 09:00' WHERE jobid = 1"
+        << "Description" << a << "Start" << QVariant(At(2026, 4, 2, 10)) << true;
+    QTest::newRow("Yes stored as -1")
+        << job << "UPDATE jobdetails SET cancelled = -1 WHERE jobid = 1"
+        << "Description" << a << "Cancelled" << QVariant(false) << true;
+}
+
+void TestDbRecordset::savesOfTwoPrograms() {
+    QFETCH(QString, sql);
+    QFETCH(QString, stored);
+    QFETCH(QString, firstField);
+    QFETCH(QVariant, firstValue);
+    QFETCH(QString, secondField);
+    QFETCH(QVariant, secondValue);
+    QFETCH(bool, merged);
+    if (!stored.isEmpty()) QVERIFY(env->connection().Execute(stored));
+    db::Recordset first, second;
+    OPEN(first, sql, db::adLockOptimistic);
+    OPEN(second, sql, db::adLockOptimistic);
+    QVERIFY(first.Fields(firstField).SetValue(firstValue));
+    QVERIFY(second.Fields(secondField).SetValue(secondValue));
+    QVERIFY2(first.Update(), qPrintable(first.LastError()));
+    QCOMPARE(second.Update(), merged);
+    if (!merged) {
+        QCOMPARE(second.LastError(),
+                 QStringLiteral("Row cannot be located for updating. Some values may have been "
+                                "changed since it was last read."));
+        QCOMPARE(second.EditMode(), int(db::Recordset::adEditInProgress));
+    }
+    QVERIFY(first.Requery());
+    QCOMPARE(first.Fields(firstField).Value(), firstValue);
+    if (merged) QCOMPARE(first.Fields(secondField).Value(), secondValue);
 }
 
 void TestDbRecordset::wrongValueIsRefused() {

@@ -43,7 +43,7 @@ class TestReport : public QObject {
                 env_->connection(), i % 2 ? a : b,
                 QDateTime(QDate(2027, 1, 1), QTime(9, 0)).addDays(i),
                 QDateTime(QDate(2027, 1, 1), QTime(10, 0)).addDays(i),
-                {{QStringLiteral("Fee"), QVariant::fromValue(Currency::fromDouble(10.5))},
+                {{QStringLiteral("Fee"), QVariant::fromValue(Currency::fromDouble(10.5).value())},
                  {QStringLiteral("Description"), QStringLiteral("Job %1").arg(i)}});
         QVERIFY(jobs_.Open(
             QStringLiteral(
@@ -92,11 +92,11 @@ class TestReport : public QObject {
                                     << "4.Mar.27";
         QTest::newRow("no format keeps the time") << day << ""
                                                   << "04/03/2027 14:30";
-        QTest::newRow("pounds") << QVariant::fromValue(Currency::fromDouble(1234567.5))
+        QTest::newRow("pounds") << QVariant::fromValue(Currency::fromDouble(1234567.5).value())
                                 << "£#,##0.00"
                                 << "£1,234,567.50";
         QTest::newRow("negative pounds")
-            << QVariant::fromValue(Currency::fromDouble(-0.125)) << "£#,##0.00"
+            << QVariant::fromValue(Currency::fromDouble(-0.125).value()) << "£#,##0.00"
             << "-£0.13";
         QTest::newRow("pounds of a number") << QVariant(17.5) << "£#,##0.00"
                                             << "£17.50";
