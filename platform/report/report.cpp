@@ -248,6 +248,44 @@ bool DefaultShow(const Report& r, QWidget* owner, QString* error) {
 
 }  // namespace
 
+Control MakeLabel(const QString& name, const QString& caption, int left, int top, int width, int height) {
+    Control c;
+    c.name = name;
+    c.caption = caption;
+    c.left = left;
+    c.top = top;
+    c.width = width;
+    c.height = height;
+    c.font = QFont(QStringLiteral("Arial"), 9);
+    return c;
+}
+
+Control MakeBox(const QString& name, const QString& field, int left, int top, int width, const QString& format) {
+    Control c = MakeLabel(name, QString(), left, top, width);
+    c.kind = Control::TextBox;
+    c.dataField = field;
+    c.format = format;
+    return c;
+}
+
+Control MakeFunction(const QString& name, Control::FunctionKind kind, const QString& field, int left, int top,
+                     int width, const QString& format) {
+    Control c = MakeBox(name, field, left, top, width, format);
+    c.kind = Control::Function;
+    c.function = kind;
+    return c;
+}
+
+Control MakeLine(const QString& name, int left, int top, int width) {
+    Control c;
+    c.name = name;
+    c.kind = Control::Line;
+    c.left = left;
+    c.top = top;
+    c.width = width;
+    return c;
+}
+
 Control* Section::control(const QString& controlName) {
     for (Control& c : controls)
         if (c.name.compare(controlName, Qt::CaseInsensitive) == 0) return &c;

@@ -36,6 +36,13 @@ struct Control {
     QFont font;
 };
 
+// Controls as a layout names them: position and size in twips, Arial 9 unless changed.
+Control MakeLabel(const QString& name, const QString& caption, int left, int top, int width, int height = 255);
+Control MakeBox(const QString& name, const QString& field, int left, int top, int width, const QString& format = {});
+Control MakeFunction(const QString& name, Control::FunctionKind kind, const QString& field, int left, int top,
+                     int width, const QString& format = {});
+Control MakeLine(const QString& name, int left, int top, int width);
+
 struct Section {
     enum Kind {
         ReportHeader,
