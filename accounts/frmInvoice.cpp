@@ -12,6 +12,7 @@
 #include <QToolBar>
 
 #include "accounts/Invoice_attach.h"
+#include "accounts/Invoice_system.h"
 #include "accounts/frmInvoiceDue.h"
 #include "accounts/frmPartPayment.h"
 #include "accounts/invoicerules.h"
@@ -19,6 +20,7 @@
 #include "core/formatting.h"
 #include "core/forms.h"
 #include "core/globals.h"
+#include "core/reports.h"
 #include "core/settingscatalogue.h"
 #include "core/toolbar.h"
 #include "platform/db/recordsetmodel.h"
@@ -38,7 +40,12 @@ const QString kCustomersSql =
 }  // namespace
 
 InvoicePrinting& InvoicePrintOutcalls() {
-    static InvoicePrinting printing;
+    static InvoicePrinting printing{[](frmInvoice* owner) {
+                                        Invoice_system printed;
+                                        printed.DataReport_Initialize();
+                                        ShowReport(printed, owner);
+                                    },
+                                    {}};
     return printing;
 }
 

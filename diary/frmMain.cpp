@@ -11,6 +11,9 @@
 #include <QTableView>
 
 #include "accounts/Companies_with_Contacts.h"
+#include "accounts/Invoice_system.h"
+#include "accounts/Rpt_Expense.h"
+#include "accounts/Rpt_Invoice.h"
 #include "accounts/frmInvoice.h"
 #include "accounts/frmInvoiceDue.h"
 #include "accounts/invoicerules.h"
@@ -99,7 +102,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     const QList<QAction*> available{ui_.mnuExit,       ui_.mnuViewCompanies, ui_.mnuViewConfig,
                                     ui_.mnuFileNewApp, ui_.mnuEditApp,       ui_.mnucxtNewApp,
                                     ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv,
-                                    ui_.mnuReportsMonthly};
+                                    ui_.mnuReportsMonthly, ui_.mnuReportsInvoice, ui_.mnuReportsExpense,
+                                    ui_.mnuSendReminder};
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
         a->setEnabled(available.contains(a));
@@ -133,6 +137,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(ui_.mnuEditInv, &QAction::triggered, this, &frmMain::mnuEditInv_Click);
     connect(ui_.mnuProcessInv, &QAction::triggered, this, &frmMain::mnuProcessInv_Click);
     connect(ui_.mnuReportsMonthly, &QAction::triggered, this, &frmMain::mnuReportsMonthly_Click);
+    connect(ui_.mnuReportsInvoice, &QAction::triggered, this, &frmMain::mnuReportsInvoice_Click);
+    connect(ui_.mnuReportsExpense, &QAction::triggered, this, &frmMain::mnuReportsExpense_Click);
+    connect(ui_.mnuSendReminder, &QAction::triggered, this, &frmMain::mnuSendReminder_Click);
     connect(PendInv, &FlexGrid::DblClick, this, &frmMain::PendInv_DblClick);
     PendInv->viewport()->installEventFilter(this);
 
@@ -537,6 +544,34 @@ void frmMain::mnuReportsMonthly_Click() {
     Rpt_Monthly_Planner planner;
     planner.DataReport_Initialize(this);
     ShowReport(planner, this);
+}
+
+void frmMain::mnuReportsInvoice_Click() {
+    const int n = PendingRecordset.State() == db::adStateOpen ? PendingRecordset.RecordCount() : 0;
+    if (n >= 1)
+        ui::MsgBox(QStringLiteral("You have ") + QString::number(n) +
+                       QStringLiteral(" outstanding invoices for the current financial year."),
+                   ui::vbOKOnly, QString(), this);
+    Rpt_Invoice invoices;
+    invoices.DataReport_Initialize(FnYearCbo->currentText());
+    ShowReport(invoices, this);
+}
+
+void frmMain::mnuReportsExpense_Click() {
+    Rpt_Expense expenses;
+    expenses.DataReport_Initialize();
+    ShowReport(expenses, this);
+}
+
+void frmMain::mnuSendReminder_Click() {
+    const int row = PendInv->Row();
+    if (row < 1) return;
+    // Left at the reminded invoice, as the other commands reset it before they open theirs.
+    CurrentInvoiceNumber = static_cast<int>(invoice::CellNumber(PendInv->TextMatrix(row, 0)));
+    Invoice_system reminder;
+    reminder.DataReport_Initialize();
+    reminder.section(1)->control(QStringLiteral("lblINV"))->caption = QStringLiteral("Payment Reminder");
+    ShowReport(reminder, this);
 }
 
 // ---- layout -----------------------------------------------------------------------------

@@ -102,6 +102,9 @@ public slots:
     void mnuProcessInv_Click();
     void mnuFileNewInvoice_Click();
     void mnuReportsMonthly_Click();
+    void mnuReportsInvoice_Click();
+    void mnuReportsExpense_Click();
+    void mnuSendReminder_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,0 +1,98 @@
+#include "Rpt_Expense.h"
+
+#include "accounts/reportqueries.h"
+#include "core/globals.h"
+#include "core/settingscatalogue.h"
+
+using report::Control;
+using report::MakeBox;
+using report::MakeFunction;
+using report::MakeLabel;
+using report::MakeLine;
+using report::Section;
+
+namespace {
+const QString kPounds = QStringLiteral("£#,##0.00");
+
+Control Money(Control c) {
+    c.alignment = Qt::AlignRight;
+    return c;
+}
+}  // namespace
+
+Rpt_Expense::Rpt_Expense() {
+    Caption = QStringLiteral("Expense Report");
+    // Landscape: the receipt column stands at the right of a wide page.
+    PaperWidth = 16838;
+    PaperHeight = 11906;
+    LeftMargin = 700;
+    Control title = MakeLabel("Label9", QStringLiteral("Expense report"), 0, 60, 6000, 400);
+    title.font = QFont(QStringLiteral("Arial"), 13, QFont::Bold);
+    AddSection("Section4", Section::ReportHeader, 600).controls = {title};
+    std::vector<Control> head = {
+        MakeLabel("Label1", QStringLiteral("Date(s):"), 60, 0, 2700),
+        MakeLabel("Label2", QStringLiteral("Customer:"), 2800, 0, 1900),
+        MakeLabel("Label3", QStringLiteral("Type:"), 4750, 0, 1500),
+        MakeLabel("lblDesc", QStringLiteral("Description:"), 6300, 0, 1050),
+        MakeLabel("lblAmm", QStringLiteral("Amount:"), 7395, 0, 800),
+        MakeLabel("lblVAT", QStringLiteral("VAT"), 8220, 0, 850),
+        MakeLabel("lblSubT", QStringLiteral("Sub Total"), 9120, 0, 550),
+        MakeLabel("Label7", QStringLiteral("Receipt?"), 9705, 0, 900),
+        MakeLine("Line2", 60, 285, 10600)};
+    for (Control& h : head) h.font.setBold(true);
+    AddSection("Section2", Section::PageHeader, 330).controls = head;
+    AddSection("Section1", Section::Detail, 300).controls = {
+        MakeBox("Text1", "Dates", 60, 0, 2700),
+        MakeBox("Text2", "CompanyName", 2800, 0, 1900),
+        MakeBox("Text3", "Type", 4750, 0, 1500),
+        MakeBox("txtDesc", "Description", 6300, 0, 1050),
+        Money(MakeBox("txtAmm", "SubT", 7365, 0, 800, kPounds)),
+        Money(MakeBox("txtVAT", "SubT", 8190, 0, 880, kPounds)),
+        Money(MakeBox("txtSubT", "SubT", 9100, 0, 580, kPounds)),
+        MakeBox("Text7", "Receipt", 9705, 0, 900),
+        MakeLine("Line1", 60, 285, 10600)};
+    AddSection("Section3", Section::PageFooter, 360).controls = {
+        MakeLabel("Label8", QStringLiteral("Page %p of %P"), 60, 60, 3000)};
+    AddSection("Section5", Section::ReportFooter, 500).controls = {
+        MakeLine("TotLine", 7300, 30, 2400),
+        MakeLabel("Label10", QStringLiteral("Total:"), 60, 90, 800),
+        MakeFunction("Function2", Control::Count, "SubT", 900, 90, 700),
+        MakeLabel("Label6", QStringLiteral("Items"), 1650, 90, 800),
+        Money(MakeFunction("fncAmm", Control::Sum, "SubT", 7365, 90, 800, kPounds)),
+        Money(MakeFunction("fncVAT", Control::Sum, "SubT", 8250, 90, 820, kPounds)),
+        Money(MakeFunction("fncTotal", Control::Sum, "SubT", 9120, 90, 560, kPounds))};
+}
+
+void Rpt_Expense::DataReport_Initialize() {
+    std::optional<QString> pence;
+    db::Recordset rs;
+    if (rs.Open(QStringLiteral("select fieldname, value from system"), DbConnection(),
+                db::adOpenForwardOnly, db::adLockReadOnly)) {
+        pence = catalogue::ReadSystemRow(rs, catalogue::sys::Milage);
+        rs.Close();
+    }
+    const double perMile = reports::MileageFactor(pence ? &*pence : nullptr);
+
+    Section* head = section("Section2");
+    Section* detail = section("Section1");
+    Section* total = section("Section5");
+    if (VatMultiplier == 0) {
+        head->control("lblVAT")->visible = false;
+        head->control("lblAmm")->visible = false;
+        head->control("lblSubT")->caption = QStringLiteral("Amount");
+        head->control("lblDesc")->left = 6300;
+        detail->control("txtVAT")->visible = false;
+        detail->control("txtAmm")->visible = false;
+        detail->control("txtDesc")->left = 6300;
+        total->control("fncVAT")->visible = false;
+        total->control("fncAmm")->visible = false;
+    } else {
+        detail->control("txtVAT")->dataField = QStringLiteral("VAT");
+        detail->control("txtSubT")->dataField = QStringLiteral("SubTotal");
+        total->control("fncVAT")->dataField = QStringLiteral("VAT");
+        total->control("fncTotal")->dataField = QStringLiteral("SubTotal");
+    }
+    Rows.Open(reports::ExpenseReportSql(FinYearStart, VatMultiplier, perMile), DbConnection(),
+              db::adOpenDynamic, db::adLockReadOnly);
+    DataSource = &Rows;
+}

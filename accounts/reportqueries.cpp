@@ -1,0 +1,99 @@
+#include "reportqueries.h"
+
+#include "core/formatting.h"
+#include "core/settingscatalogue.h"
+
+namespace reports {
+
+namespace {
+
+QString Literal(const QDate& d) { return u'#' + FormatSqlDate(QDateTime(d, QTime(0, 0))) + u'#'; }
+
+// `column` >= the year's first day and < the next year's.
+QString InYear(const QString& column, const QDate& start) {
+    return u'(' + column + QStringLiteral(" >= ") + Literal(start) + QStringLiteral(" And ") +
+           column + QStringLiteral(" < ") + Literal(start.addYears(1)) + u')';
+}
+
+QString Address(const char* part, const char* alias) {
+    const QString p = QString::fromLatin1(part);
+    return QStringLiteral(
+               "IIf(Companies.IsBillingAddressSameasPostal <> 0, Companies.Postal_Address%1, "
+               "Companies.Billing_Address%1) AS %2")
+        .arg(p, QString::fromLatin1(alias));
+}
+
+}  // namespace
+
+QString PrintedInvoiceSql(double vatMultiplier, qint64 invoiceNumber) {
+    QString sql = QStringLiteral(
+        "SELECT Billing.InvoiceNumber, Billing.BillingDate, Billing.InvoiceAmount, ");
+    if (vatMultiplier != 0)
+        sql += QStringLiteral("billing.invoiceamount * ") + QString::number(vatMultiplier - 1) +
+               QStringLiteral(" as VAT, Billing.InvoiceAmount * ") +
+               QString::number(vatMultiplier) + QStringLiteral(" as Total, ");
+    sql += QStringLiteral("Billing.InvoicePaymentDetails, Companies.CompanyName, ") +
+           Address("Street", "Street") + QStringLiteral(", ") + Address("Town", "Town") +
+           QStringLiteral(", ") + Address("County", "County") + QStringLiteral(", ") +
+           Address("Country", "Country") + QStringLiteral(", ") + Address("Postcode", "Postcode") +
+           QStringLiteral(
+               " FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID "
+               "WHERE Billing.InvoiceNumber = ") +
+           QString::number(invoiceNumber);
+    return sql;
+}
+
+QString PrintedInvoiceWorkSql() {
+    return QStringLiteral(
+        "select JobID,Start,Finish,Duration,Description,PO_Number,Fee,InvoiceNumber from "
+        "JobDetails "
+        "where InvoiceNumber = ?");
+}
+
+QString InvoiceReportSql(const QDate& yearStart, double vatMultiplier) {
+    QString sql = QStringLiteral(
+        "SELECT Billing.InvoiceNumber, Billing.PaymentDate, Billing.InvoiceAmount, ");
+    if (vatMultiplier != 0)
+        sql += QStringLiteral("billing.invoiceamount * ") + QString::number(vatMultiplier - 1) +
+               QStringLiteral(" as VAT, billing.invoiceamount * ") +
+               QString::number(vatMultiplier) + QStringLiteral(" as subTotal, ");
+    return sql +
+           QStringLiteral(
+               "Companies.CompanyName FROM Companies INNER JOIN Billing ON Companies.CompanyID = "
+               "Billing.CompanyID WHERE ") +
+           InYear(QStringLiteral("Billing.PaymentDate"), yearStart) + u';';
+}
+
+QString ExpenseReportSql(const QDate& yearStart, double vatMultiplier, double perMile) {
+    const QString subT = QStringLiteral("IIf([milage] Is Null Or [milage]=0,[amount],[milage]*") +
+                         QString::number(perMile) + u')';
+    QString sql = QStringLiteral(
+        "SELECT Outgoings.RecordID, IIf([Start] Is Null,[Date],[Start] & ' to ' & [Finish]) AS "
+        "[Dates], "
+        "Companies.CompanyName, Outgoings.Type, Outgoings.Description, ");
+    if (vatMultiplier != 0) sql += QStringLiteral("Outgoings.Milage, ");
+    sql += subT + QStringLiteral(" AS SubT, ");
+    // SubT spelled out again: an alias cannot be used in its own select list.
+    if (vatMultiplier != 0)
+        sql += subT + QStringLiteral(" * ") + QString::number(vatMultiplier - 1) +
+               QStringLiteral(" as VAT, ") + subT + QStringLiteral(" * ") +
+               QString::number(vatMultiplier) + QStringLiteral(" as SubTotal, ");
+    return sql +
+           QStringLiteral(
+               "iif(outgoings.reciept = 0, 'No', 'Yes') as Receipt FROM Companies RIGHT JOIN "
+               "(JobDetails "
+               "RIGHT JOIN Outgoings ON JobDetails.JobID = Outgoings.ScheduleID) ON "
+               "Companies.CompanyID = "
+               "JobDetails.CustomerID WHERE (") +
+           InYear(QStringLiteral("Outgoings.Date"), yearStart) +
+           QStringLiteral(" AND (JobDetails.Start Is Null)) OR ((Outgoings.Date Is Null) AND ") +
+           InYear(QStringLiteral("JobDetails.Start"), yearStart) + QStringLiteral(");");
+}
+
+double MileageFactor(const QString* storedPence) {
+    bool ok = false;
+    const double pence = storedPence ? storedPence->trimmed().toDouble(&ok) : 0;
+    return (ok ? pence : catalogue::DefaultMilageShown.toDouble()) / 100;
+}
+
+}  // namespace reports

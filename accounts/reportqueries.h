@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+// The queries of the printed invoice and of the year's invoice and expense reports. A
+// financial year runs from its first day, inclusive, to the same day a year later, exclusive.
+namespace reports {
+
+// One invoice with its customer's invoice address (postal when the billing address is the
+// same, else billing); with VAT also its VAT and gross total.
+QString PrintedInvoiceSql(double vatMultiplier, qint64 invoiceNumber);
+QString PrintedInvoiceWorkSql();  // the invoice's jobs, its number bound to "?"
+
+// Invoices paid in the year starting on `yearStart`.
+QString InvoiceReportSql(const QDate& yearStart, double vatMultiplier);
+
+// Expenses of the year: by their own date, or by their job's start when tied to one.
+// Mileage is worth `perMile` pounds a mile; an expense without miles counts its amount.
+QString ExpenseReportSql(const QDate& yearStart, double vatMultiplier, double perMile);
+// Pounds a mile from the stored pence-per-mile text; the Options dialog's default without one.
+double MileageFactor(const QString* storedPence);
+
+}  // namespace reports
