@@ -7,10 +7,10 @@
 #include <QStyle>
 #include <QToolBar>
 
-#include "core/toolbar.h"
 #include "core/formatting.h"
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
+#include "core/toolbar.h"
 #include "diary/schedulerules.h"
 #include "platform/ui/prompts.h"
 
@@ -50,8 +50,10 @@ Schedule::Schedule(QWidget* parent) : QDialog(parent) {
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ui_.MainLayout->insertWidget(0, Toolbar1);
-    auto add = [this](const char* key, const QString& caption, const QString& tip, QStyle::StandardPixmap icon) {
-        AddKeyedButton(Toolbar1, key, caption, tip, icon, [this](const QString& k) { Toolbar1_ButtonClick(k); });
+    auto add = [this](const char* key, const QString& caption, const QString& tip,
+                      QStyle::StandardPixmap icon) {
+        AddKeyedButton(Toolbar1, key, caption, tip, icon,
+                       [this](const QString& k) { Toolbar1_ButtonClick(k); });
     };
     add("btnCancel", QStringLiteral("Cancel"),
         QStringLiteral("Cancel the changes made to this entry."), QStyle::SP_DialogCancelButton);
@@ -197,6 +199,19 @@ bool Schedule::WriteBoundFields(QString* error) {
         b.shown = text;
     }
     return true;
+}
+
+void Schedule::SeriesStored(const QString& pattern) {
+    // The file holds it already. Without edits of the user's own pending the row takes it at
+    // once, so that a later cancel does not bring back the old pattern.
+    if (HasRow()) {
+        const bool editing = JobRecordset.EditMode() != db::Recordset::adEditNone;
+        if (JobRecordset.SetValue(QStringLiteral("Pattern"), pattern) && !editing)
+            JobRecordset.Update();
+    }
+    for (Bound& b : bound_)
+        if (b.box == txtPattern) b.shown = pattern;
+    txtPattern->setText(pattern);
 }
 
 // ---- customer ---------------------------------------------------------------------------
