@@ -16,11 +16,18 @@ const QString kRemovable = QStringLiteral(
 const QString kRemaining =
     QStringLiteral("SELECT Start FROM JobDetails WHERE MasterAppointment = ? AND JobID <> ?");
 const QString kSetPattern = QStringLiteral("UPDATE JobDetails SET Pattern = ? WHERE JobID = ?");
-// Each occurrence copies these columns of its master, and nothing else.
-const QString kInsertOccurrence = QStringLiteral(
-    "INSERT INTO JobDetails (Description, Duration, PO_Number, CustomerID, Fee, "
-    "MasterAppointment, Pattern, Start, Finish) SELECT Description, Duration, PO_Number, "
-    "CustomerID, Fee, JobID, ?, ?, ? FROM JobDetails WHERE JobID = ?");
+// Each occurrence copies these columns of its master, and nothing else. Many occurrences
+// go in one statement: one statement per row costs more than the rows themselves.
+constexpr int kRowsPerInsert = 250;
+QString InsertOccurrences(int rows) {
+    QStringList values(rows, QStringLiteral("(?, ?)"));
+    return QStringLiteral(
+               "WITH o(Start, Finish) AS (VALUES %1) INSERT INTO JobDetails (Description, "
+               "Duration, PO_Number, CustomerID, Fee, MasterAppointment, Pattern, Start, Finish) "
+               "SELECT m.Description, m.Duration, m.PO_Number, m.CustomerID, m.Fee, m.JobID, ?, "
+               "o.Start, o.Finish FROM o CROSS JOIN JobDetails AS m WHERE m.JobID = ?")
+        .arg(values.join(u", "));
+}
 
 // One change of a series between BEGIN and COMMIT; the first failing step rolls it back.
 class Change {
@@ -77,12 +84,22 @@ Stored WriteSeries(db::Connection& c, qint64 masterId, const Series& series) {
     int kept = 0;
     QSet<QDate> keptDays;
     if (!Reset(change, c, masterId, series.pattern, &kept, &keptDays)) return change.Failed();
+    QVariantList params;
+    auto flush = [&] {
+        const int rows = static_cast<int>(params.size() / 2);
+        if (rows == 0) return true;
+        params << series.pattern << masterId;
+        const bool ok = change.Run(InsertOccurrences(rows), params);
+        params.clear();
+        return ok;
+    };
     for (qsizetype i = 1; i < series.dates.size(); ++i) {
         const Occurrence& o = series.dates[i];
         if (keptDays.contains(o.start.date())) continue;
-        if (!change.Run(kInsertOccurrence, {series.pattern, o.start, o.finish, masterId}))
-            return change.Failed();
+        params << o.start << o.finish;
+        if (params.size() == 2 * kRowsPerInsert && !flush()) return change.Failed();
     }
+    if (!flush()) return change.Failed();
     Stored s = change.Finish();
     s.kept = kept;
     return s;
