@@ -124,24 +124,10 @@ int main(int argc, char** argv) {
     }
 
     QTemporaryDir temp;
-    QString path;
-    if (!p.positionalArguments().isEmpty()) {
-        path = p.positionalArguments().first();
-    } else {
-        path = temp.filePath(QStringLiteral("bench.mdb"));
-        QString error;
-        bench::Generated g;
-        const double ms = Time([&] {
-            if (!bench::GenerateDatabase(path, bench::Sizes{}, 1, &error, &g)) path.clear();
-        });
-        if (path.isEmpty()) {
-            std::fprintf(stderr, "could not generate a database: %s\n", qPrintable(error));
-            return 1;
-        }
-        std::printf(
-            "Generated %d appointments, %d invoices, %d expenses, %d customers in %.0f ms\n",
-            g.appointments, g.invoices, g.expenses, g.customers, ms);
-    }
+    const QString path = bench::BenchmarkDatabase(
+        p.positionalArguments().isEmpty() ? QString() : p.positionalArguments().first(),
+        temp.path());
+    if (path.isEmpty()) return 1;
 
     db::Connection connection;
     if (!connection.Open(QStringLiteral("DBQ=") + path)) {

@@ -1,9 +1,11 @@
 #include "generator.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QVariantList>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <random>
 #include <vector>
@@ -589,6 +591,23 @@ bool GenerateDatabase(const QString& path, const Sizes& sizes, std::uint32_t see
         *generated = g;
     }
     return true;
+}
+
+QString BenchmarkDatabase(const QString& given, const QString& folder) {
+    if (!given.isEmpty()) return given;
+    const QString path = folder + QStringLiteral("/bench.mdb");
+    QString error;
+    Generated g;
+    QElapsedTimer timer;
+    timer.start();
+    if (!GenerateDatabase(path, Sizes{}, 1, &error, &g)) {
+        std::fprintf(stderr, "could not generate a database: %s\n", qPrintable(error));
+        return QString();
+    }
+    std::printf("Generated %d appointments, %d invoices, %d expenses, %d customers in %lld ms\n",
+                g.appointments, g.invoices, g.expenses, g.customers,
+                static_cast<long long>(timer.elapsed()));
+    return path;
 }
 
 }  // namespace bench

@@ -42,4 +42,9 @@ bool GenerateDatabase(const QString& path, const Sizes& sizes, std::uint32_t see
                       QString* error = nullptr, Generated* generated = nullptr,
                       QDate today = QDate::currentDate());
 
+// The database a benchmark runs on: `given` when not empty, otherwise one of the standard
+// size generated into `folder`, reported on standard output. Empty, reported on standard
+// error, when the generation fails.
+QString BenchmarkDatabase(const QString& given, const QString& folder);
+
 }  // namespace bench

@@ -48,6 +48,12 @@ void BoundBoxes::Load(const db::Recordset& rs) {
     }
 }
 
+void BoundBoxes::ShowStored(QWidget* box, const QString& text) {
+    SetBoxText(box, text);
+    for (Bound& b : bound_)
+        if (b.box == box) b.shown = BoxText(box);
+}
+
 bool BoundBoxes::Write(db::Recordset& rs, QString* error) {
     auto fail = [error](const QString& text) {
         if (error) *error = text;

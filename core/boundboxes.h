@@ -24,6 +24,8 @@ class BoundBoxes {
     // Puts each changed box into the row (it does not save the row). False, with `error` set,
     // when a box holds a value its field cannot take.
     bool Write(db::Recordset& rs, QString* error = nullptr);
+    // Shows `text` in the box as what the row holds: no edit of the user's.
+    void ShowStored(QWidget* box, const QString& text);
 
     static QString BoxText(const QWidget* box);
     static void SetBoxText(QWidget* box, const QString& text);

@@ -8,10 +8,10 @@
 #include <QToolBar>
 
 #include "core/boundboxes.h"
-#include "core/toolbar.h"
 #include "core/formatting.h"
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
+#include "core/toolbar.h"
 #include "diary/schedulerules.h"
 #include "platform/ui/prompts.h"
 
@@ -153,6 +153,18 @@ void Schedule::ShowCustomerName() {
 void Schedule::LoadBoundFields() { boxes_.Load(JobRecordset); }
 
 bool Schedule::WriteBoundFields(QString* error) { return boxes_.Write(JobRecordset, error); }
+
+void Schedule::SeriesStored(const QString& pattern) {
+    // The file holds it already. Without edits of the user's own pending the row is read
+    // again, so that a later save neither brings back the old pattern nor finds the row
+    // changed behind its back; with edits pending the box shows it without writing it.
+    if (HasRow() && JobRecordset.EditMode() == db::Recordset::adEditNone) {
+        const qint64 id = JobRecordset.Value(QStringLiteral("JobID")).toLongLong();
+        JobRecordset.Requery();
+        JobRecordset.SetFilter(QStringLiteral("JobID = ") + QString::number(id));
+    }
+    boxes_.ShowStored(txtPattern, pattern);
+}
 
 // ---- customer ---------------------------------------------------------------------------
 

@@ -56,6 +56,8 @@ class Schedule : public QDialog {
     bool WriteBoundFields(QString* error = nullptr);
     // Shows the current row in the bound boxes.
     void LoadBoundFields();
+    // The recurrence editor stored this pattern on the row's series.
+    void SeriesStored(const QString& pattern);
 
   public slots:
     void Form_Load();

@@ -1,6 +1,7 @@
 // The windows the appointment editor opens that belong to other parts of the program.
 #include "accounts/Companies_with_Contacts.h"
 #include "core/forms.h"
+#include "diary/Recurrance.h"
 #include "diary/Schedule.h"
 
 ScheduleWindows& ScheduleOutcalls() {
@@ -11,7 +12,10 @@ ScheduleWindows& ScheduleOutcalls() {
             customers->ShowModal(owner);
         },
         {},
-        {},
+        [](Schedule* owner) {
+            Recurrance editor(owner);
+            editor.exec();
+        },
     };
     return windows;
 }

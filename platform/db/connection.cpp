@@ -206,4 +206,14 @@ bool Connection::Execute(const QString& sql, const QVariantList& params, int* ro
     return detail::Exec(state_->handle, t.sql, params, &error, rowsAffected) || Fail(error);
 }
 
+bool Connection::BeginTrans() { return Plain(QStringLiteral("BEGIN")); }
+bool Connection::CommitTrans() { return Plain(QStringLiteral("COMMIT")); }
+bool Connection::RollbackTrans() { return Plain(QStringLiteral("ROLLBACK")); }
+
+bool Connection::Plain(const QString& sql) {
+    if (State() != adStateOpen) return Fail(QStringLiteral("The connection is closed."));
+    QString error;
+    return detail::Exec(state_->handle, sql, {}, &error) || Fail(error);
+}
+
 }  // namespace db

@@ -89,10 +89,17 @@ public:
     // open record sets).
     bool Execute(const QString& sql, const QVariantList& params = {}, int* rowsAffected = nullptr);
 
+    // One transaction at a time; record sets on this connection write inside it.
+    bool BeginTrans();
+    bool CommitTrans();
+    bool RollbackTrans();
+
     std::shared_ptr<detail::ConnectionState> state() const { return state_; }
 
 private:
     bool Fail(const QString& text);
+    // Runs engine SQL as it stands, without the Jet translation.
+    bool Plain(const QString& sql);
 
     QString connectionString_;
     int cursorLocation_ = adUseServer;

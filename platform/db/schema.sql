@@ -110,6 +110,7 @@ CREATE TABLE sync (
 
 CREATE INDEX JobDetails_Start ON JobDetails (Start);
 CREATE INDEX JobDetails_InvoiceNumber ON JobDetails (InvoiceNumber);
+CREATE INDEX JobDetails_MasterAppointment ON JobDetails (MasterAppointment);
 CREATE INDEX Outgoings_ScheduleID ON Outgoings (ScheduleID);
 CREATE INDEX Billing_CompanyID ON Billing (CompanyID);
 CREATE INDEX contacts_CompanyID ON contacts (CompanyID);

@@ -56,6 +56,7 @@ class TestDbConnection : public QObject {
     void refusedFiles();
     void reopenAfterRefusalStaysClosed();
     void closeLeavesRecordsetsFailing();
+    void transactions();
 };
 
 void TestDbConnection::connectionStrings_data() {
@@ -191,6 +192,39 @@ void TestDbConnection::closeLeavesRecordsetsFailing() {
     QVERIFY(!rs.Update());
     QVERIFY(!rs.LastError().isEmpty());
     QVERIFY(!rs.Requery());
+}
+
+void TestDbConnection::transactions() {
+    testsupport::TestEnv env;
+    db::Connection& c = env.connection();
+    auto companies = [&] {
+        return testsupport::QueryValue(c, QStringLiteral("select count(*) from companies")).toInt();
+    };
+    auto addThroughRecordset = [&](const QString& name) {
+        db::Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from companies"), c, db::adOpenDynamic,
+                        db::adLockOptimistic));
+        QVERIFY(rs.AddNew());
+        QVERIFY(rs.SetValue(QStringLiteral("CompanyName"), name));
+        QVERIFY(rs.Update());
+    };
+    QVERIFY(c.BeginTrans());
+    addThroughRecordset(QStringLiteral("Dropped"));
+    QVERIFY(c.Execute(QStringLiteral("insert into companies (companyname) values (?)"),
+                      {QStringLiteral("Also dropped")}));
+    QCOMPARE(companies(), 2);
+    QVERIFY(c.RollbackTrans());
+    QCOMPARE(companies(), 0);
+
+    QVERIFY(c.BeginTrans());
+    addThroughRecordset(QStringLiteral("Kept"));
+    QVERIFY(c.CommitTrans());
+    QCOMPARE(companies(), 1);
+    // Out of turn: the engine's refusal is the error.
+    QVERIFY(!c.CommitTrans());
+    QVERIFY(!c.LastError().isEmpty());
+    c.Close();
+    QVERIFY(!c.BeginTrans());
 }
 
 QTEST_GUILESS_MAIN(TestDbConnection)
