@@ -37,11 +37,6 @@ const QString kCustomersSql =
 
 }  // namespace
 
-InvoicePrinting& InvoicePrintOutcalls() {
-    static InvoicePrinting printing;
-    return printing;
-}
-
 frmInvoice::frmInvoice(QWidget* parent) : QDialog(parent) {
     ui_.setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
