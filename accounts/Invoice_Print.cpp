@@ -142,18 +142,29 @@ bool Invoice_Print::BuildMergeDataSource(QString* error) {
     return true;
 }
 
-void Invoice_Print::bntPrint_Click() {
+bool Invoice_Print::OpenChosenTemplate(word::Document& templ) {
     PrintPB->setValue(0);
-    if (!ClearDataDoc()) return;
+    if (!ClearDataDoc()) return false;
     StepProgress(5);
-    if (!word::Available()) return ShowError(merge::kNoWordProcessor);
+    if (!word::Available()) {
+        ShowError(merge::kNoWordProcessor);
+        return false;
+    }
     StepProgress(10);
+    bool ok = templ.Open(cboReports->currentText());
+    QString error = ok ? QString() : templ.LastError();
+    if (ok) ok = BuildMergeDataSource(&error);
+    if (ok) {
+        StepProgress(15);
+        return true;
+    }
+    ShowError(error);
+    return false;
+}
+
+void Invoice_Print::bntPrint_Click() {
     word::Document templ;
-    if (!templ.Open(cboReports->currentText())) return ShowError(templ.LastError());
-    StepProgress(10);
-    QString error;
-    if (!BuildMergeDataSource(&error)) return ShowError(error);
-    StepProgress(5);
+    if (!OpenChosenTemplate(templ)) return;
     word::Document merged = templ.Merge(source_.Record());
     const frmInvoice* editor = Forms::find<frmInvoice>();
     const QString path = MergedPath(editor ? editor->InvoiceNumber() : 0);
@@ -181,16 +192,9 @@ void Invoice_Print::btnDelete_Click() {
 }
 
 void Invoice_Print::btnEdit_Click() {
-    PrintPB->setValue(0);
-    if (!ClearDataDoc()) return;
-    StepProgress(5);
-    if (!word::Available()) return ShowError(merge::kNoWordProcessor);
-    StepProgress(15);
     word::Document templ;
-    if (!templ.Open(cboReports->currentText())) return ShowError(templ.LastError());
-    QString error;
-    if (!BuildMergeDataSource(&error)) return ShowError(error);
-    StepProgress(5);
+    if (!OpenChosenTemplate(templ)) return;
+    // The user edits the file itself; the data document stands beside it as its merge source.
     if (!word::Show(templ.FullName()))
         return ShowError(QStringLiteral("The template could not be shown: ") + templ.FullName());
     PrintPB->setValue(100);

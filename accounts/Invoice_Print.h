@@ -65,6 +65,9 @@ class Invoice_Print : public QDialog {
     void done(int result) override;
 
   private:
+    // The common start of Print and Edit: the way cleared, the chosen template open and the
+    // editor's invoice its merge source. False when the command is to stop (already said why).
+    bool OpenChosenTemplate(word::Document& templ);
     void InsertLines(word::Document& document, int count);
     void SetTemplateButtons(bool enabled);
     void ShowError(const QString& text);

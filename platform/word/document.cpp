@@ -49,6 +49,14 @@ QStringList Lines(const QString& text) {
     return text.split(breaks);
 }
 
+QString ZipErrorText(int code) {
+    zip_error_t ze;
+    zip_error_init_with_code(&ze, code);
+    const QString why = QString::fromUtf8(zip_error_strerror(&ze));
+    zip_error_fini(&ze);
+    return why;
+}
+
 struct ByteWriter : pugi::xml_writer {
     QByteArray* out;
     explicit ByteWriter(QByteArray* o) : out(o) {}
@@ -253,11 +261,7 @@ bool Document::Open(const QString& path) {
     int error = 0;
     zip_t* za = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
     if (!za) {
-        zip_error_t ze;
-        zip_error_init_with_code(&ze, error);
-        const QString why = QString::fromUtf8(zip_error_strerror(&ze));
-        zip_error_fini(&ze);
-        return p_->Fail(QStringLiteral("Cannot open \"%1\": %2").arg(path, why));
+        return p_->Fail(QStringLiteral("Cannot open \"%1\": %2").arg(path, ZipErrorText(error)));
     }
     auto next = std::make_unique<detail::Package>();
     const zip_int64_t n = zip_get_num_entries(za, 0);
@@ -309,11 +313,7 @@ bool Document::SaveAs(const QString& path) {
     // libzip writes a temporary file and renames it over the old one on close.
     zip_t* za = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!za) {
-        zip_error_t ze;
-        zip_error_init_with_code(&ze, error);
-        const QString why = QString::fromUtf8(zip_error_strerror(&ze));
-        zip_error_fini(&ze);
-        return p_->Fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, why));
+        return p_->Fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, ZipErrorText(error)));
     }
     for (const QString& name : p_->order) {
         const QByteArray& data = p_->parts[name];

@@ -284,6 +284,22 @@ class TestInvoicePrint : public QObject {
         QCOMPARE(ReportRows(), 1);
     }
 
+    void aTemplateThatCannotBeReadIsReportedAndNothingShown_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("print") << "print";
+        QTest::newRow("edit") << "edit";
+    }
+    void aTemplateThatCannotBeReadIsReportedAndNothingShown() {
+        QFETCH(QString, command);
+        const QString gone = QDir(env_->programFolder()).filePath("moved away.docx");
+        AddReport(gone);
+        Invoice_Print* p = Forms::get<Invoice_Print>();
+        env_->prompts().ExpectMsgBox(gone);
+        command == "print" ? p->bntPrint_Click() : p->btnEdit_Click();
+        QCOMPARE(shown_, QStringList{});
+        QVERIFY(p->PrintPB->value() > 0 && p->PrintPB->value() < 100);
+    }
+
     void editShowsTheTemplateWithAFreshDataDoc() {
         const int n = ThreeJobInvoice(false);
         const QString templ = WriteTemplate("t.docx");
