@@ -153,13 +153,8 @@ class TestInvoicePrint : public QObject {
             << "Start" << QVariant(At(2027, 5, 6)) << true << "Thursday, 6 May 2027";
         QTest::newRow("timed start, short")
             << "Start" << QVariant(At(2027, 5, 6, 14, 30)) << false << "06/05/2027 14:30";
-        QTest::newRow("timed finish, long")
-            << "finish" << QVariant(At(2027, 5, 6, 9, 5)) << true << "Thursday, 6 May 2027 09:05";
-        QTest::newRow("invoice date, short")
-            << "InvoiceDate" << QVariant(At(2027, 5, 31)) << false << "31/05/2027";
         QTest::newRow("total") << "Total" << QVariant::fromValue(Currency::fromDouble(1234.5))
                                << true << "£1,234.50";
-        QTest::newRow("fee Null") << "Fee" << QVariant() << true << "";
         QTest::newRow("number") << "InvoiceNumber" << QVariant(1234) << true << "1234";
     }
     void mergeTextFormatsOnlyMoneyAndDateColumns() {

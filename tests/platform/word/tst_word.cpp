@@ -7,7 +7,6 @@
 #include <QTest>
 
 #include "platform/word/document.h"
-#include "platform/word/show.h"
 
 namespace {
 
@@ -223,18 +222,6 @@ class TestWord : public QObject {
         word::Document back;
         QVERIFY(back.Open(Path("other-merged.docx")));
         QCOMPARE(back.Paragraphs(), QStringList{"£3.00"});
-    }
-
-    void showUsesTheReplacementOpener() {
-        QStringList shown;
-        word::SetOpener([&shown](const QString& p) {
-            shown << p;
-            return true;
-        });
-        QVERIFY(word::Available());
-        QVERIFY(word::Show("/tmp/x.docx"));
-        word::SetOpener({});
-        QCOMPARE(shown, QStringList{"/tmp/x.docx"});
     }
 
     void aMergedDocumentConvertsInLibreOffice() {
