@@ -12,7 +12,6 @@
 #include <QToolBar>
 
 #include "accounts/Invoice_attach.h"
-#include "accounts/Invoice_system.h"
 #include "accounts/frmInvoiceDue.h"
 #include "accounts/frmPartPayment.h"
 #include "accounts/invoicerules.h"
@@ -20,7 +19,6 @@
 #include "core/formatting.h"
 #include "core/forms.h"
 #include "core/globals.h"
-#include "core/reports.h"
 #include "core/settingscatalogue.h"
 #include "core/toolbar.h"
 #include "platform/db/recordsetmodel.h"
@@ -38,16 +36,6 @@ const QString kCustomersSql =
     QStringLiteral("select companies.companyid, companies.companyname from companies");
 
 }  // namespace
-
-InvoicePrinting& InvoicePrintOutcalls() {
-    static InvoicePrinting printing{[](frmInvoice* owner) {
-                                        Invoice_system printed;
-                                        printed.DataReport_Initialize();
-                                        ShowReport(printed, owner);
-                                    },
-                                    {}};
-    return printing;
-}
 
 frmInvoice::frmInvoice(QWidget* parent) : QDialog(parent) {
     ui_.setupUi(this);

@@ -1,0 +1,144 @@
+#include "invoicemerge.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <filesystem>
+#include <system_error>
+
+#include "core/formatting.h"
+#include "platform/db/recordset.h"
+
+namespace merge {
+
+namespace {
+
+const QString kDataDocName = QStringLiteral("DataDoc.docx");
+
+bool IsMoney(const QString& field) {
+    return field.compare(u"Total", Qt::CaseInsensitive) == 0 ||
+           field.compare(u"Fee", Qt::CaseInsensitive) == 0;
+}
+
+// Only the columns that hold dates are written as dates: a duration "2:30" or an order number
+// "3/4" is the user's text.
+bool IsDate(const QString& field) {
+    for (const char* date : {"InvoiceDate", "Start", "Finish"})
+        if (field.compare(QLatin1String(date), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+QString& DataFolderOverride() {
+    static QString folder;
+    return folder;
+}
+
+}  // namespace
+
+QString InvoiceSql() {
+    QStringList address;
+    for (const char* part : {"Street", "Town", "County", "Country", "Postcode"})
+        address << QStringLiteral(
+                       "IIf(Companies.IsBillingAddressSameasPostal, Companies.Postal_Address%1, "
+                       "Companies.Billing_Address%1) AS %1")
+                       .arg(QLatin1String(part));
+    return QStringLiteral(
+               "SELECT Billing.InvoiceNumber, Billing.BillingDate as InvoiceDate, "
+               "Billing.InvoiceAmount as Total, Billing.InvoicePaymentDetails, "
+               "Companies.CompanyName as Customer, ") +
+           address.join(QStringLiteral(", ")) +
+           QStringLiteral(
+               " FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID;");
+}
+
+QString JobsSql(qint64 invoiceNumber) {
+    return QStringLiteral(
+               "SELECT JobDetails.Start, JobDetails.Finish, JobDetails.Duration, "
+               "JobDetails.Description, JobDetails.PO_Number, JobDetails.Fee ") +
+           QStringLiteral("FROM JobDetails where invoicenumber = ") +
+           QString::number(invoiceNumber);
+}
+
+QString MergeText(const QString& field, const QVariant& value, bool longDate) {
+    if (db::IsNull(value)) return QString();
+    if (IsMoney(field)) return FormatMoney(value);
+    if (IsDate(field)) {
+        bool ok = false;
+        const QString text =
+            longDate ? FormatLongDateTime(value, &ok) : FormatShortDateTime(value, &ok);
+        if (ok) return text;
+    }
+    return value.toString();
+}
+
+QMap<QString, QString> Source::Record() const {
+    QMap<QString, QString> record;
+    for (int i = 0; i < names.size(); ++i) record[names[i]] = values.value(i);
+    return record;
+}
+
+Source BuildSource(db::Recordset& invoice, db::Recordset& jobs, DateForms forms) {
+    Source source;
+    for (int f = 0; f < invoice.FieldCount(); ++f) {
+        db::Field field = invoice.Fields(f);
+        source.names << field.Name();
+        source.values << (invoice.Eof() || invoice.Bof()
+                              ? QString()
+                              : MergeText(field.Name(), field.Value(), forms.invoiceLong));
+    }
+    QList<QStringList> lines(jobs.FieldCount());
+    for (int f = 0; f < jobs.FieldCount(); ++f) source.names << jobs.Fields(f).Name();
+    if (jobs.RecordCount() > 0) {
+        for (jobs.MoveFirst(); !jobs.Eof(); jobs.MoveNext()) {
+            for (int f = 0; f < jobs.FieldCount(); ++f) {
+                db::Field field = jobs.Fields(f);
+                const QString text = MergeText(field.Name(), field.Value(), forms.jobLong);
+                if (!text.isEmpty()) lines[f] << text;
+            }
+        }
+    }
+    for (const QStringList& cell : lines) source.values << cell.join(u'\n');
+    return source;
+}
+
+void SetDataFolder(const QString& folder) { DataFolderOverride() = folder; }
+
+QString DataFolder() {
+    const QString folder = DataFolderOverride().isEmpty()
+                               ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                               : DataFolderOverride();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QString DataDocPath() { return QDir(DataFolder()).filePath(kDataDocName); }
+
+Clearance ClearDataDoc(const QString& folder) {
+    const QDir dir(folder);
+    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Hidden)) {
+        const QString name = entry.fileName();
+        // The lock files LibreOffice and Word keep beside a document they have open.
+        if (name.compare(QStringLiteral(".~lock.") + kDataDocName + u'#', Qt::CaseInsensitive) ==
+                0 ||
+            name.compare(QStringLiteral("~$") + kDataDocName.mid(2), Qt::CaseInsensitive) == 0)
+            return Clearance::HeldOpen;
+    }
+    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files)) {
+        if (entry.fileName().compare(kDataDocName, Qt::CaseInsensitive) != 0) continue;
+        std::error_code error;
+        if (std::filesystem::remove(QFile::encodeName(entry.filePath()).toStdString(), error))
+            continue;
+        return error == std::errc::permission_denied || error == std::errc::operation_not_permitted
+                   ? Clearance::HeldOpen
+                   : Clearance::Failed;
+    }
+    return Clearance::Clear;
+}
+
+QString TemplateFileName(const QString& fileName) {
+    if (fileName.isEmpty() || !QFileInfo(fileName).suffix().isEmpty()) return fileName;
+    return fileName + QStringLiteral(".docx");
+}
+
+}  // namespace merge

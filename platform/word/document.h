@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace word {
+
+namespace detail {
+struct Package;
+}
+
+// A word-processor document (.docx: WordprocessingML parts in a zip) held in memory. Typing
+// happens at the end of the document, where a new document's selection stands. Calls report
+// failure by their result and leave the reason in LastError().
+class Document {
+  public:
+    // A new blank document of one empty paragraph, as the word processor's "new" gives.
+    Document();
+    ~Document();
+    Document(Document&&) noexcept;
+    Document& operator=(Document&&) noexcept;
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // Replaces this document by the file's; on failure it stays as it was.
+    bool Open(const QString& path);
+    // Writes the whole file at once; the document then carries that name.
+    bool SaveAs(const QString& path);
+    QString FullName() const;
+    QString LastError() const;
+
+    // Types at the end: a line break ("\r\n", "\r" or "\n") starts a new paragraph.
+    void TypeText(const QString& text);
+    void TypeParagraph(int count = 1);
+    // A merge field, shown as «Name» until merged.
+    void InsertMergeField(const QString& name);
+    // A table of the given rows at the end; a line break in a cell's text starts a paragraph.
+    void AddTable(const QList<QStringList>& rows);
+
+    // The text of each paragraph of the body outside tables, fields showing their results and
+    // line breaks as "\n".
+    QStringList Paragraphs() const;
+    int TableCount() const;
+    // 1-based, as the word processor counts; a cell's paragraphs joined by "\n".
+    QString CellText(int table, int row, int column) const;
+
+    // The merge fields the document names, each once, in order of first use; both the simple
+    // form and the complex form, whose instruction may be split over several runs.
+    QStringList MergeFields() const;
+    // The document merged with one record: each merge field replaced by the record's value for
+    // its name (names compare without case; a name the record lacks gives nothing), line breaks
+    // in a value kept. The result has no name until it is saved.
+    Document Merge(const QMap<QString, QString>& record) const;
+
+  private:
+    std::unique_ptr<detail::Package> p_;
+};
+
+}  // namespace word

@@ -1,0 +1,440 @@
+// Printing an invoice through word-processor templates: the merge source, the print, edit and
+// new-template commands and the template list, on a fixture database and real .docx files.
+#include <QComboBox>
+#include <QDir>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "accounts/Invoice_Print.h"
+#include "accounts/frmInvoice.h"
+#include "accounts/invoicemerge.h"
+#include "core/forms.h"
+#include "core/globals.h"
+#include "core/settingscatalogue.h"
+#include "platform/db/recordset.h"
+#include "platform/settings/settings.h"
+#include "platform/word/document.h"
+#include "platform/word/show.h"
+#include "tests/support/testenv.h"
+
+using db::Currency;
+using testsupport::AddCompany;
+using testsupport::AddInvoice;
+using testsupport::AddJob;
+using testsupport::QueryValue;
+using testsupport::SetSystemRow;
+using testsupport::TestEnv;
+
+namespace {
+
+QDateTime At(int y, int m, int d, int h = 0, int min = 0) {
+    return QDateTime(QDate(y, m, d), QTime(h, min));
+}
+
+const QStringList kFields{"InvoiceNumber", "InvoiceDate", "Total",     "InvoicePaymentDetails",
+                          "Customer",      "Street",      "Town",      "County",
+                          "Country",       "Postcode",    "Start",     "Finish",
+                          "Duration",      "Description", "PO_Number", "Fee"};
+
+}  // namespace
+
+class TestInvoicePrint : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestEnv> env_;
+    QStringList shown_;
+    int invoice_ = 0;
+
+    db::Connection& c() { return env_->connection(); }
+    QString Data(const QString& name = QString()) const {
+        return QDir(env_->programFolder()).filePath("data/" + name);
+    }
+    int Count(const QString& sql, const QVariantList& params = {}) {
+        return QueryValue(c(), sql, params).toInt();
+    }
+    int ReportRows() { return Count("SELECT Count(*) FROM System WHERE FieldName = 'report'"); }
+    int AddReport(const QString& path) {
+        return testsupport::InsertRow(c(), "System", {{"FieldName", "report"}, {"Value", path}});
+    }
+    // An invoice of three jobs: one without an order number, one at midnight, one without a fee.
+    int ThreeJobInvoice(bool postalIsBilling) {
+        const int acme = AddCompany(c(), "O'Brien & Sons",
+                                    {{"Postal_AddressStreet", "9 Post Rd"},
+                                     {"Postal_AddressPostcode", "PO1 1AA"},
+                                     {"Billing_AddressStreet", "1 Bill St"},
+                                     {"Billing_AddressTown", "Billtown"},
+                                     {"Billing_AddressPostcode", "BI1 1LL"},
+                                     {"IsBillingAddressSameasPostal", postalIsBilling ? 1 : 0}});
+        const int n = AddInvoice(c(), acme, QDate(2027, 5, 31), Currency::fromDouble(150.5).value(),
+                                 {{"InvoicePaymentDetails", "30 days"}});
+        AddJob(c(), acme, At(2027, 5, 6, 9), At(2027, 5, 6, 17),
+               {{"InvoiceNumber", n},
+                {"Duration", "2:30"},
+                {"Description", "Survey\nand plan"},
+                {"PO_Number", "PO-1"},
+                {"Fee", QVariant::fromValue(Currency::fromDouble(100).value())}});
+        AddJob(c(), acme, At(2027, 5, 7), At(2027, 5, 7),
+               {{"InvoiceNumber", n},
+                {"Duration", "1:00"},
+                {"Description", "1/2"},
+                {"Fee", QVariant::fromValue(Currency::fromDouble(50.5).value())}});
+        AddJob(c(), acme, At(2027, 5, 8, 14, 30), At(2027, 5, 8, 15),
+               {{"InvoiceNumber", n},
+                {"Duration", "0:30"},
+                {"Description", "Report"},
+                {"PO_Number", "3/4"}});
+        // Work of another invoice stays out.
+        AddJob(c(), acme, At(2027, 5, 9), At(2027, 5, 9), {{"InvoiceNumber", n + 1}});
+        return n;
+    }
+    frmInvoice* OpenEditor(int number) {
+        CurrentInvoiceNumber = number;
+        frmInvoice* w = Forms::get<frmInvoice>();
+        CurrentInvoiceNumber = 0;
+        return w;
+    }
+    // A template naming a few of the fields, in text and in a table.
+    QString WriteTemplate(const QString& name) {
+        word::Document t;
+        t.TypeText("Invoice ");
+        t.InsertMergeField("InvoiceNumber");
+        t.TypeText(" to ");
+        t.InsertMergeField("Customer");
+        t.TypeParagraph();
+        t.InsertMergeField("Start");
+        t.TypeParagraph();
+        t.TypeText("Total: ");
+        t.InsertMergeField("Total");
+        const QString path = QDir(env_->programFolder()).filePath(name);
+        if (!t.SaveAs(path)) qFatal("%s", qPrintable(t.LastError()));
+        return path;
+    }
+
+  private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
+    void init() {
+        env_ = std::make_unique<TestEnv>();
+        SetProgramFolder(env_->programFolder());
+        merge::SetDataFolder(Data());
+        shown_.clear();
+        word::SetOpener([this](const QString& path) {
+            shown_ << path;
+            return true;
+        });
+        VatMultiplier = 0;
+        OwnerCompanyName = "Owner Ltd";
+        DbConnection().SetCursorLocation(db::adUseClient);
+        DbConnection().Open(env_->connectionString());
+    }
+    void cleanup() {
+        Forms::unload<Invoice_Print>();
+        Forms::unload<frmInvoice>();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        DbConnection().Close();
+        word::SetOpener({});
+        merge::SetDataFolder(QString());
+        QVERIFY(env_->allPromptsAnswered());
+        env_.reset();
+    }
+
+    void mergeTextFormatsOnlyMoneyAndDateColumns_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<bool>("longDate");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("duration like a time") << "Duration" << QVariant("2:30") << true << "2:30";
+        QTest::newRow("order number like a date")
+            << "PO_Number" << QVariant("3/4") << false << "3/4";
+        QTest::newRow("description like a date")
+            << "Description" << QVariant("1/2") << true << "1/2";
+        QTest::newRow("midnight start, long")
+            << "Start" << QVariant(At(2027, 5, 6)) << true << "Thursday, 6 May 2027";
+        QTest::newRow("timed start, short")
+            << "Start" << QVariant(At(2027, 5, 6, 14, 30)) << false << "06/05/2027 14:30";
+        QTest::newRow("total") << "Total" << QVariant::fromValue(Currency::fromDouble(1234.5).value())
+                               << true << "£1,234.50";
+        QTest::newRow("number") << "InvoiceNumber" << QVariant(1234) << true << "1234";
+    }
+    void mergeTextFormatsOnlyMoneyAndDateColumns() {
+        QFETCH(QString, field);
+        QFETCH(QVariant, value);
+        QFETCH(bool, longDate);
+        QFETCH(QString, text);
+        QCOMPARE(merge::MergeText(field, value, longDate), text);
+    }
+
+    void theSourceHoldsTheInvoiceAndItsJobsLineByLine_data() {
+        QTest::addColumn<bool>("postal");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("invoice date long") << false << "InvoiceDate"
+                                           << "Monday, 31 May 2027";
+        QTest::newRow("net total only") << false << "Total"
+                                        << "£150.50";
+        QTest::newRow("customer") << false << "Customer"
+                                  << "O'Brien & Sons";
+        QTest::newRow("billing street") << false << "Street"
+                                        << "1 Bill St";
+        QTest::newRow("billing town") << false << "Town"
+                                      << "Billtown";
+        QTest::newRow("postal street") << true << "Street"
+                                       << "9 Post Rd";
+        QTest::newRow("postal town, empty") << true << "Town"
+                                            << "";
+        QTest::newRow("postal postcode") << true << "Postcode"
+                                         << "PO1 1AA";
+        QTest::newRow("three starts, short") << false << "Start"
+                                             << "06/05/2027 09:00\n07/05/2027\n08/05/2027 14:30";
+        QTest::newRow("three finishes") << false << "Finish"
+                                        << "06/05/2027 17:00\n07/05/2027\n08/05/2027 15:00";
+        QTest::newRow("durations as typed") << false << "Duration"
+                                            << "2:30\n1:00\n0:30";
+        QTest::newRow("descriptions, breaks kept") << false << "Description"
+                                                   << "Survey\nand plan\n1/2\nReport";
+        QTest::newRow("Null order number adds no line") << false << "PO_Number"
+                                                        << "PO-1\n3/4";
+        QTest::newRow("Null fee adds no line") << false << "Fee"
+                                               << "£100.00\n£50.50";
+    }
+    void theSourceHoldsTheInvoiceAndItsJobsLineByLine() {
+        QFETCH(bool, postal);
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        VatMultiplier = 1.175;
+        const int n = ThreeJobInvoice(postal);
+        db::Recordset invoice, jobs;
+        QVERIFY(invoice.Open(merge::InvoiceSql(), DbConnection()));
+        QVERIFY(invoice.SetFilter("InvoiceNumber = " + QString::number(n)));
+        QVERIFY(jobs.Open(merge::JobsSql(n), DbConnection()));
+        const merge::Source s = merge::BuildSource(invoice, jobs, {true, false});
+        QCOMPARE(s.names, kFields);
+        QCOMPARE(s.values.size(), kFields.size());
+        QCOMPARE(s.Record().value(field), text);
+    }
+
+    void printMergesTheEditorsInvoiceIntoTheTemplate() {
+        const int n = ThreeJobInvoice(false);
+        const QString templ = WriteTemplate("invoice template.docx");
+        AddReport(templ);
+        catalogue::WriteText(catalogue::AdvancedPrint, "1");
+        frmInvoice* editor = OpenEditor(n);
+        // The editor's Print opens the window the program wires, modally.
+        bool opened = false;
+        QTimer::singleShot(0, [&opened] {
+            Invoice_Print* p = Forms::find<Invoice_Print>();
+            if (!p || !p->isVisible()) return;
+            opened = true;
+            p->InvSht->setChecked(true);
+            p->JobSht->setChecked(true);
+            p->bntPrint_Click();
+            p->reject();
+        });
+        editor->PrintInvoice();
+        QVERIFY(opened);
+
+        const QString merged = Invoice_Print::MergedPath(n);
+        QCOMPARE(shown_, QStringList{merged});
+        word::Document doc;
+        QVERIFY2(doc.Open(merged), qPrintable(doc.LastError()));
+        QCOMPARE(doc.Paragraphs(),
+                 (QStringList{QString("Invoice %1 to O'Brien & Sons").arg(n),
+                              "06/05/2027 09:00\n07/05/2027\n08/05/2027 14:30", "Total: £150.50"}));
+        // The data document beside it: the names over the one record.
+        word::Document data;
+        QVERIFY(data.Open(Data("DataDoc.docx")));
+        QCOMPARE(data.CellText(1, 1, 1), QString("InvoiceNumber"));
+        QCOMPARE(data.CellText(1, 1, 16), QString("Fee"));
+        QCOMPARE(data.CellText(1, 2, 2), QString("31/05/2027"));
+        QCOMPARE(data.CellText(1, 2, 15), QString("PO-1\n3/4"));
+    }
+
+    void aDataDocHeldOpenStopsEveryCommand_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("lockFile");
+        QTest::newRow("print, LibreOffice") << "print"
+                                            << ".~lock.DataDoc.docx#";
+        QTest::newRow("edit, Word") << "edit"
+                                    << "~$taDoc.docx";
+        QTest::newRow("new, name in other case") << "new"
+                                                 << ".~lock.datadoc.DOCX#";
+    }
+    void aDataDocHeldOpenStopsEveryCommand() {
+        QFETCH(QString, command);
+        QFETCH(QString, lockFile);
+        AddReport(WriteTemplate("t.docx"));
+        QVERIFY(QDir().mkpath(Data()));
+        for (const QString& name : {QString("DataDoc.docx"), lockFile}) {
+            QFile f(Data(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        Invoice_Print* p = Forms::get<Invoice_Print>();
+        env_->prompts().ExpectMsgBox("still have an invoice open");
+        if (command == "print") p->bntPrint_Click();
+        if (command == "edit") p->btnEdit_Click();
+        if (command == "new") p->btnNew_Click();
+        QCOMPARE(shown_, QStringList{});
+        QVERIFY(QFile::exists(Data("DataDoc.docx")));
+        QCOMPARE(ReportRows(), 1);
+    }
+
+    void aTemplateThatCannotBeReadIsReportedAndNothingShown_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("print") << "print";
+        QTest::newRow("edit") << "edit";
+    }
+    void aTemplateThatCannotBeReadIsReportedAndNothingShown() {
+        QFETCH(QString, command);
+        const QString gone = QDir(env_->programFolder()).filePath("moved away.docx");
+        AddReport(gone);
+        Invoice_Print* p = Forms::get<Invoice_Print>();
+        env_->prompts().ExpectMsgBox(gone);
+        command == "print" ? p->bntPrint_Click() : p->btnEdit_Click();
+        QCOMPARE(shown_, QStringList{});
+        QVERIFY(p->PrintPB->value() > 0 && p->PrintPB->value() < 100);
+    }
+
+    void editShowsTheTemplateWithAFreshDataDoc() {
+        const int n = ThreeJobInvoice(false);
+        const QString templ = WriteTemplate("t.docx");
+        AddReport(templ);
+        QVERIFY(QDir().mkpath(Data()));
+        QFile old(Data("DATADOC.docx"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.close();
+        OpenEditor(n);
+        Invoice_Print* p = Forms::get<Invoice_Print>();
+        p->btnEdit_Click();
+        QCOMPARE(shown_, QStringList{templ});
+        QCOMPARE(p->PrintPB->value(), 100);
+        QVERIFY(!QFile::exists(Data("DATADOC.docx")));
+        word::Document data;
+        QVERIFY(data.Open(Data("DataDoc.docx")));
+        QCOMPARE(data.CellText(1, 2, 1), QString::number(n));
+    }
+
+    void theTemplateListComesFromReportRows_data() {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<int>("rowsLeft");
+        QTest::newRow("none") << QStringList{} << QStringList{} << 0;
+        QTest::newRow("in stored order")
+            << QStringList{"/b.docx", "/a.docx"} << QStringList{"/b.docx", "/a.docx"} << 2;
+        QTest::newRow("an empty path is removed")
+            << QStringList{"", "/a.docx", ""} << QStringList{"/a.docx"} << 1;
+        QTest::newRow("only empty paths") << QStringList{""} << QStringList{} << 0;
+    }
+    void theTemplateListComesFromReportRows() {
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, listed);
+        QFETCH(int, rowsLeft);
+        for (const QString& path : stored) AddReport(path);
+        Invoice_Print* p = Forms::get<Invoice_Print>();
+        QStringList items;
+        for (int i = 0; i < p->cboReports->count(); ++i) items << p->cboReports->itemText(i);
+        QCOMPARE(items, listed);
+        QCOMPARE(ReportRows(), rowsLeft);
+        QCOMPARE(p->cboReports->currentText(), listed.value(0));
+        QCOMPARE(p->cboReports->placeholderText(), merge::kNoReports);
+        for (QPushButton* b : {p->bntPrint, p->btnEdit, p->btnDelete})
+            QCOMPARE(b->isEnabled(), !listed.isEmpty());
+        QVERIFY(p->btnNew->isEnabled());
+    }
+
+    void deleteForgetsTheChosenRowByItsKey_data() {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("plain") << "plain.docx";
+        QTest::newRow("apostrophes") << "O'Brien's invoice.docx";
+        QTest::newRow("same path twice") << "other.docx";
+    }
+    void deleteForgetsTheChosenRowByItsKey() {
+        QFETCH(QString, path);
+        const QString file = WriteTemplate(path);
+        const int chosen = AddReport(file);
+        const int kept = AddReport(QDir(env_->programFolder()).filePath("other.docx"));
+        Invoice_Print* p = Forms::get<Invoice_Print>();
+        QCOMPARE(p->cboReports->currentText(), file);
+        p->btnDelete_Click();
+        QCOMPARE(Count("SELECT Count(*) FROM System WHERE id = ?", {chosen}), 0);
+        QCOMPARE(Count("SELECT Count(*) FROM System WHERE id = ?", {kept}), 1);
+        QCOMPARE(p->cboReports->count(), 1);
+        QVERIFY(QFile::exists(file));
+        p->btnDelete_Click();
+        QCOMPARE(ReportRows(), 0);
+        QVERIFY(!p->bntPrint->isEnabled());
+    }
+
+    void newWritesATemplateOfTheOwnerAndTheFields_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("cancelled") << ""
+                                   << "";
+        QTest::newRow("named") << "mine.docx"
+                               << "mine.docx";
+        QTest::newRow("no suffix") << "mine"
+                                   << "mine.docx";
+    }
+    void newWritesATemplateOfTheOwnerAndTheFields() {
+        QFETCH(QString, answer);
+        QFETCH(QString, saved);
+        const QString dir = env_->programFolder() + "/";
+        SetSystemRow(c(), "MyAddress", "1 High St\r\nLittle Town");
+        SetSystemRow(c(), "MyPostcode", "AB1 2CD");
+        Invoice_Print* p = Forms::get<Invoice_Print>();
+        QVERIFY(!p->bntPrint->isEnabled());
+        env_->prompts().ExpectSaveFile(answer.isEmpty() ? answer : dir + answer);
+        p->btnNew_Click();
+        if (saved.isEmpty()) {
+            QCOMPARE(ReportRows(), 0);
+            QCOMPARE(QDir(dir).entryList({"mine*"}), QStringList{});
+            QCOMPARE(shown_, QStringList{});
+            QCOMPARE(p->PrintPB->value(), 0);
+            return;
+        }
+        const QString path = dir + saved;
+        QCOMPARE(shown_, QStringList{path});
+        QCOMPARE(QueryValue(c(), "SELECT Value FROM System WHERE FieldName = 'report'").toString(),
+                 path);
+        QCOMPARE(p->cboReports->currentText(), path);
+        QVERIFY(p->bntPrint->isEnabled() && p->btnEdit->isEnabled() && p->btnDelete->isEnabled());
+
+        word::Document t;
+        QVERIFY(t.Open(path));
+        QCOMPARE(t.MergeFields(), kFields);
+        const QStringList paras = t.Paragraphs();
+        QCOMPARE(paras.mid(0, 8),
+                 (QStringList{"Owner Ltd", "1 High St", "Little Town", "AB1 2CD", "", "", "", ""}));
+        QVERIFY(paras.value(8).startsWith("Welcome to the Ambrelle's template creator."));
+        QCOMPARE(paras.last(), QString("«Fee»"));
+    }
+
+    void optionsAreWrittenOnlyAfterThePanelOpened_data() {
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<QString>("invLng");
+        QTest::newRow("never opened") << 0 << "absent";
+        QTest::newRow("opened") << 1 << "False";
+        QTest::newRow("opened and closed") << 2 << "False";
+    }
+    void optionsAreWrittenOnlyAfterThePanelOpened() {
+        QFETCH(int, clicks);
+        QFETCH(QString, invLng);
+        Invoice_Print* p = Forms::get<Invoice_Print>();
+        QVERIFY(p->InvLng->isChecked() && p->JobLng->isChecked());
+        p->InvSht->setChecked(true);
+        for (int i = 0; i < clicks; ++i) p->btnOptions_Click();
+        QCOMPARE(p->Frame1->isVisibleTo(p), clicks == 1);
+        Forms::unload<Invoice_Print>();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(settings::GetSetting(AppTitle, "InvoicePrinting", "InvLng", "absent"), invLng);
+        QCOMPARE(settings::GetSetting(AppTitle, "InvoicePrinting", "InvSht", "absent"),
+                 clicks ? "True" : "absent");
+        if (!clicks) return;
+        // And read back when the window opens again.
+        p = Forms::get<Invoice_Print>();
+        QVERIFY(p->InvSht->isChecked() && p->JobLng->isChecked());
+    }
+};
+
+QTEST_MAIN(TestInvoicePrint)
+#include "tst_invoiceprint.moc"
