@@ -101,6 +101,9 @@ public slots:
     void mnuEditInv_Click();
     void mnuProcessInv_Click();
     void mnuFileNewInvoice_Click();
+    void mnuHelpMain_Click();
+    void mnuOnlineSupport_Click();
+    void mnuHelpAbout_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
