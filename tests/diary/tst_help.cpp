@@ -81,8 +81,6 @@ class TestHelp : public QObject {
         QTest::addColumn<QString>("message");  // "" none
         QTest::newRow("never set") << QString() << true << ""
                                    << "No online support address has been set";
-        QTest::newRow("set empty") << "  " << true << ""
-                                   << "No online support address has been set";
         QTest::newRow("web page") << "https://support.example.org/ambrelle" << true
                                   << "https://support.example.org/ambrelle"
                                   << "";
