@@ -23,8 +23,12 @@ QString frmSplash::VersionCaption(const QString& version) {
     return QStringLiteral("Version %1.%2.%3").arg(part(0), part(1), part(2));
 }
 
+void ShowProgramLogo(QLabel* picture) {
+    const QPixmap logo(QDir(ProgramFolder()).filePath(frmSplash::LogoFileName()));
+    if (!logo.isNull()) picture->setPixmap(logo.scaled(picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
 void frmSplash::Form_Load() {
-    const QPixmap logo(QDir(ProgramFolder()).filePath(LogoFileName()));
-    if (!logo.isNull()) Picture1->setPixmap(logo.scaled(Picture1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ShowProgramLogo(Picture1);
     lblVersion->setText(VersionCaption(QCoreApplication::applicationVersion()));
 }

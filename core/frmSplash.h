@@ -29,3 +29,6 @@ public slots:
 private:
     Ui::frmSplash ui_;
 };
+
+// The program's logo, fitted into `picture`; nothing when the file is missing.
+void ShowProgramLogo(QLabel* picture);

@@ -43,6 +43,8 @@ const StoreValue AppointmentFinishTime = Value("settings", "Appointment Finish T
 const StoreValue OutstandingInvoiceDisplay =
     Value("settings", "Outstanding Invoice Display", "False");
 
+const StoreValue SupportAddress = Value("Settings", "SupportAddress", "");
+
 const StoreValue InvLng = Value("InvoicePrinting", "InvLng", "True");
 const StoreValue InvSht = Value("InvoicePrinting", "InvSht", "False");
 const StoreValue JobLng = Value("InvoicePrinting", "JobLng", "True");

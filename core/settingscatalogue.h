@@ -50,6 +50,9 @@ extern const StoreValue AppointmentStartTime;       // "HH:MM"
 extern const StoreValue AppointmentFinishTime;      // "HH:MM"
 extern const StoreValue OutstandingInvoiceDisplay;  // Boolean: every outstanding invoice
 
+// The web address "Online Support" opens; none by default.
+extern const StoreValue SupportAddress;
+
 // Word merge date forms.
 extern const StoreValue InvLng;
 extern const StoreValue InvSht;

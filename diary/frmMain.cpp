@@ -19,6 +19,7 @@
 #include "accounts/invoicerules.h"
 #include "core/boundboxes.h"
 #include "core/flexgrid.h"
+#include "core/frmAbout.h"
 #include "core/formatting.h"
 #include "core/forms.h"
 #include "core/frmOptions.h"
@@ -30,6 +31,7 @@
 #include "diary/Schedule.h"
 #include "diary/cSplitter.h"
 #include "diary/colourmask.h"
+#include "diary/helpcommands.h"
 #include "diary/mainrules.h"
 #include "platform/com/com.h"
 #include "platform/db/recordsetmodel.h"
@@ -103,7 +105,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
                                     ui_.mnuFileNewApp, ui_.mnuEditApp,       ui_.mnucxtNewApp,
                                     ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv,
                                     ui_.mnuReportsMonthly, ui_.mnuReportsInvoice, ui_.mnuReportsExpense,
-                                    ui_.mnuSendReminder};
+                                    ui_.mnuSendReminder,   ui_.mnuHelpMain,       ui_.mnuOnlineSupport,
+                                    ui_.mnuHelpAbout};
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
         a->setEnabled(available.contains(a));
@@ -140,6 +143,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(ui_.mnuReportsInvoice, &QAction::triggered, this, &frmMain::mnuReportsInvoice_Click);
     connect(ui_.mnuReportsExpense, &QAction::triggered, this, &frmMain::mnuReportsExpense_Click);
     connect(ui_.mnuSendReminder, &QAction::triggered, this, &frmMain::mnuSendReminder_Click);
+    connect(ui_.mnuHelpMain, &QAction::triggered, this, &frmMain::mnuHelpMain_Click);
+    connect(ui_.mnuOnlineSupport, &QAction::triggered, this, &frmMain::mnuOnlineSupport_Click);
+    connect(ui_.mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
     connect(PendInv, &FlexGrid::DblClick, this, &frmMain::PendInv_DblClick);
     PendInv->viewport()->installEventFilter(this);
 
@@ -693,6 +699,15 @@ void frmMain::mnuViewConfig_Click() {
     options->exec();
     // Whatever the dialog changed takes effect at once, even after Cancel.
     Form_Load();
+}
+
+void frmMain::mnuHelpMain_Click() { ShowProgramHelp(this); }
+
+void frmMain::mnuOnlineSupport_Click() { OpenOnlineSupport(this); }
+
+void frmMain::mnuHelpAbout_Click() {
+    Forms::get<frmAbout>(this)->exec();
+    Forms::unload<frmAbout>();
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

@@ -105,6 +105,9 @@ public slots:
     void mnuReportsInvoice_Click();
     void mnuReportsExpense_Click();
     void mnuSendReminder_Click();
+    void mnuHelpMain_Click();
+    void mnuOnlineSupport_Click();
+    void mnuHelpAbout_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -35,9 +35,12 @@ QString ConnectionStringValue(const QString& cs, const QString& key) {
         qsizetype j = eq + 1;
         QString value;
         if (j < cs.size() && cs[j] == u'{') {
-            const qsizetype close = cs.indexOf(u'}', j);
-            value = cs.mid(j + 1, (close < 0 ? cs.size() : close) - j - 1);
-            j = close < 0 ? cs.size() : close + 1;
+            // Inside braces "}}" stands for one "}".
+            for (++j; j < cs.size(); ++j) {
+                if (cs[j] == u'}' && !(j + 1 < cs.size() && cs[j + 1] == u'}')) break;
+                value += cs[j];
+                if (cs[j] == u'}') ++j;
+            }
             const qsizetype semi = cs.indexOf(u';', j);
             j = semi < 0 ? cs.size() : semi + 1;
         } else {

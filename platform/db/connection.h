@@ -30,7 +30,8 @@ QString LastError();
 void SetLastError(const QString& text);
 
 // The value of one key of a connection string ("DBQ", "Data Source"), without case;
-// braces around a value are removed. Empty when the key is missing.
+// braces around a value are removed ("}}" inside them reads as "}"). Empty when the key
+// is missing.
 QString ConnectionStringValue(const QString& connectionString, const QString& key);
 
 namespace detail {
