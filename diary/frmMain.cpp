@@ -8,6 +8,7 @@
 #include <QTableView>
 
 #include "accounts/Companies_with_Contacts.h"
+#include "accounts/Expenses.h"
 #include "accounts/frmInvoice.h"
 #include "accounts/frmInvoiceDue.h"
 #include "accounts/invoicerules.h"
@@ -90,7 +91,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     // Commands whose windows are not part of the program yet stay visible but unavailable.
     const QList<QAction*> available{ui_.mnuExit,       ui_.mnuViewCompanies, ui_.mnuViewConfig,
                                     ui_.mnuFileNewApp, ui_.mnuEditApp,       ui_.mnucxtNewApp,
-                                    ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv};
+                                    ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv,
+                                    ui_.mnuEditExp,        ui_.mnuAddMiscExpense};
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
         a->setEnabled(available.contains(a));
@@ -117,6 +119,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     // The grid's pop-up repeats the double-click and the new-appointment command.
     connect(ui_.mnuEditApp, &QAction::triggered, this, &frmMain::AppGrid_DblClick);
     connect(ui_.mnucxtNewApp, &QAction::triggered, this, &frmMain::mnuFileNewApp_Click);
+    connect(ui_.mnuEditExp, &QAction::triggered, this, &frmMain::mnuEditExp_Click);
+    connect(ui_.mnuAddMiscExpense, &QAction::triggered, this, &frmMain::mnuAddMiscExpense_Click);
     AppGrid->viewport()->installEventFilter(this);
     connect(ui_.mnuViewCompanies, &QAction::triggered, this, &frmMain::mnuViewCompanies_Click);
     connect(ui_.mnuViewConfig, &QAction::triggered, this, &frmMain::mnuViewConfig_Click);
@@ -451,6 +455,21 @@ void frmMain::AppGrid_DblClick() {
 void frmMain::mnuFileNewApp_Click() {
     CurrentJobID = 0;
     ShowSchedule();
+}
+
+void frmMain::mnuEditExp_Click() {
+    // With no appointment in the shown month there are no expenses to manage.
+    const db::Recordset& rs = AppointmentRecordset;
+    if (rs.State() == db::adStateOpen && !rs.Eof() && !rs.Bof()) {
+        CurrentJobID = AppointmentRecordset.Value(QStringLiteral("JobID")).toInt();
+        ShowExpenses(this);
+    }
+    CurrentJobID = 0;
+}
+
+void frmMain::mnuAddMiscExpense_Click() {
+    CurrentJobID = 0;
+    ShowExpenses(this);
 }
 
 // ---- invoices ---------------------------------------------------------------------------

@@ -101,6 +101,8 @@ public slots:
     void mnuEditInv_Click();
     void mnuProcessInv_Click();
     void mnuFileNewInvoice_Click();
+    void mnuEditExp_Click();
+    void mnuAddMiscExpense_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,5 +1,6 @@
 // The windows the appointment editor opens that belong to other parts of the program.
 #include "accounts/Companies_with_Contacts.h"
+#include "accounts/Expenses.h"
 #include "core/forms.h"
 #include "diary/Schedule.h"
 
@@ -10,7 +11,7 @@ ScheduleWindows& ScheduleOutcalls() {
             customers->new_cpy();
             customers->ShowModal(owner);
         },
-        {},
+        ShowExpenses,
         {},
     };
     return windows;
