@@ -73,6 +73,8 @@ void Expense_Types::Type_List_Click(QListWidgetItem* item) {
     Chk_Milage->setChecked(!db::IsNull(opt1) && opt1.toLongLong() == 1);
     pickedRow_ = Type_List->row(item);
     picked_ = Type_List->takeItem(pickedRow_);
+    // The name that took its place is not the one being edited.
+    Type_List->setCurrentRow(-1);
     m_SelectedTypeId = id;
 }
 

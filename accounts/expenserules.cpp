@@ -73,7 +73,7 @@ void AddToTotals(Totals& totals, const QVariant& milage, const QVariant& amount,
 
 QString TotalsText(const Totals& totals, double ratePence) {
     const QLocale loc;
-    return QStringLiteral("Total %1: spent %2, %3 miles at %4p a mile %5")
+    return QStringLiteral("Total %1 — money %2; %3 miles at %4p: %5")
         .arg(FormatMoney(totals.all()), FormatMoney(totals.money), loc.toString(totals.miles),
              loc.toString(ratePence), FormatMoney(totals.mileage));
 }
