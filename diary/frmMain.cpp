@@ -459,8 +459,7 @@ void frmMain::mnuFileNewApp_Click() {
 
 void frmMain::mnuEditExp_Click() {
     // With no appointment in the shown month there are no expenses to manage.
-    const db::Recordset& rs = AppointmentRecordset;
-    if (rs.State() == db::adStateOpen && !rs.Eof() && !rs.Bof()) {
+    if (db::HasCurrentRow(AppointmentRecordset)) {
         CurrentJobID = AppointmentRecordset.Value(QStringLiteral("JobID")).toInt();
         ShowExpenses(this);
     }
