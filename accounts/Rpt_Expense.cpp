@@ -1,5 +1,6 @@
 #include "Rpt_Expense.h"
 
+#include "accounts/expenserules.h"
 #include "accounts/reportqueries.h"
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
@@ -64,14 +65,8 @@ Rpt_Expense::Rpt_Expense() {
 }
 
 void Rpt_Expense::DataReport_Initialize() {
-    std::optional<QString> pence;
-    db::Recordset rs;
-    if (rs.Open(QStringLiteral("select fieldname, value from system"), DbConnection(),
-                db::adOpenForwardOnly, db::adLockReadOnly)) {
-        pence = catalogue::ReadSystemRow(rs, catalogue::sys::Milage);
-        rs.Close();
-    }
-    const double perMile = reports::MileageFactor(pence ? &*pence : nullptr);
+    const double perMile =
+        expense::MileageRatePence(catalogue::SystemValue(DbConnection(), catalogue::sys::Milage)) / 100;
 
     Section* head = section("Section2");
     Section* detail = section("Section1");

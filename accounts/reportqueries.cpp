@@ -1,7 +1,6 @@
 #include "reportqueries.h"
 
 #include "core/formatting.h"
-#include "core/settingscatalogue.h"
 
 namespace reports {
 
@@ -88,12 +87,6 @@ QString ExpenseReportSql(const QDate& yearStart, double vatMultiplier, double pe
            InYear(QStringLiteral("Outgoings.Date"), yearStart) +
            QStringLiteral(" AND (JobDetails.Start Is Null)) OR ((Outgoings.Date Is Null) AND ") +
            InYear(QStringLiteral("JobDetails.Start"), yearStart) + QStringLiteral(");");
-}
-
-double MileageFactor(const QString* storedPence) {
-    bool ok = false;
-    const double pence = storedPence ? storedPence->trimmed().toDouble(&ok) : 0;
-    return (ok ? pence : catalogue::DefaultMilageShown.toDouble()) / 100;
 }
 
 }  // namespace reports

@@ -18,7 +18,5 @@ QString InvoiceReportSql(const QDate& yearStart, double vatMultiplier);
 // Expenses of the year: by their own date, or by their job's start when tied to one.
 // Mileage is worth `perMile` pounds a mile; an expense without miles counts its amount.
 QString ExpenseReportSql(const QDate& yearStart, double vatMultiplier, double perMile);
-// Pounds a mile from the stored pence-per-mile text; the Options dialog's default without one.
-double MileageFactor(const QString* storedPence);
 
 }  // namespace reports

@@ -14,6 +14,7 @@
 #include "accounts/Invoice_system.h"
 #include "accounts/Rpt_Expense.h"
 #include "accounts/Rpt_Invoice.h"
+#include "accounts/Expenses.h"
 #include "accounts/frmInvoice.h"
 #include "accounts/frmInvoiceDue.h"
 #include "accounts/invoicerules.h"
@@ -106,7 +107,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
                                     ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv,
                                     ui_.mnuReportsMonthly, ui_.mnuReportsInvoice, ui_.mnuReportsExpense,
                                     ui_.mnuSendReminder,   ui_.mnuHelpMain,       ui_.mnuOnlineSupport,
-                                    ui_.mnuHelpAbout};
+                                    ui_.mnuHelpAbout,      ui_.mnuEditExp,        ui_.mnuAddMiscExpense};
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
         a->setEnabled(available.contains(a));
@@ -133,6 +134,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     // The grid's pop-up repeats the double-click and the new-appointment command.
     connect(ui_.mnuEditApp, &QAction::triggered, this, &frmMain::AppGrid_DblClick);
     connect(ui_.mnucxtNewApp, &QAction::triggered, this, &frmMain::mnuFileNewApp_Click);
+    connect(ui_.mnuEditExp, &QAction::triggered, this, &frmMain::mnuEditExp_Click);
+    connect(ui_.mnuAddMiscExpense, &QAction::triggered, this, &frmMain::mnuAddMiscExpense_Click);
     AppGrid->viewport()->installEventFilter(this);
     connect(ui_.mnuViewCompanies, &QAction::triggered, this, &frmMain::mnuViewCompanies_Click);
     connect(ui_.mnuViewConfig, &QAction::triggered, this, &frmMain::mnuViewConfig_Click);
@@ -491,6 +494,20 @@ void frmMain::AppGrid_DblClick() {
 void frmMain::mnuFileNewApp_Click() {
     CurrentJobID = 0;
     ShowSchedule();
+}
+
+void frmMain::mnuEditExp_Click() {
+    // With no appointment in the shown month there are no expenses to manage.
+    if (db::HasCurrentRow(AppointmentRecordset)) {
+        CurrentJobID = AppointmentRecordset.Value(QStringLiteral("JobID")).toInt();
+        ShowExpenses(this);
+    }
+    CurrentJobID = 0;
+}
+
+void frmMain::mnuAddMiscExpense_Click() {
+    CurrentJobID = 0;
+    ShowExpenses(this);
 }
 
 // ---- invoices ---------------------------------------------------------------------------

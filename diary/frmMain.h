@@ -108,6 +108,8 @@ public slots:
     void mnuHelpMain_Click();
     void mnuOnlineSupport_Click();
     void mnuHelpAbout_Click();
+    void mnuEditExp_Click();
+    void mnuAddMiscExpense_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

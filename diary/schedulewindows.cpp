@@ -1,5 +1,6 @@
 // The windows the appointment editor opens that belong to other parts of the program.
 #include "accounts/Companies_with_Contacts.h"
+#include "accounts/Expenses.h"
 #include "core/forms.h"
 #include "diary/Recurrance.h"
 #include "diary/Schedule.h"
@@ -11,7 +12,7 @@ ScheduleWindows& ScheduleOutcalls() {
             customers->new_cpy();
             customers->ShowModal(owner);
         },
-        {},
+        ShowExpenses,
         [](Schedule* owner) {
             Recurrance editor(owner);
             editor.exec();
