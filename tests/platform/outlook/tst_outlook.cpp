@@ -1,0 +1,236 @@
+// The calendar layer against real iCalendar files, read back with libical.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+#include "platform/outlook/outlook.h"
+#include "tests/support/icsfile.h"
+
+using namespace outlook;
+using testsupport::FindEvent;
+
+namespace {
+
+QDateTime At(int y, int m, int d, int h, int min = 0) {
+    return QDateTime(QDate(y, m, d), QTime(h, min));
+}
+
+// Saves a new item; its entry id, or empty when the save failed.
+QString SaveNew(const QString& subject, const QDateTime& start = At(2026, 3, 2, 9)) {
+    Application app;
+    std::optional<AppointmentItem> item = app.CreateItem(olAppointmentItem);
+    if (!item) return {};
+    item->SetStart(start);
+    item->SetEnd(start.addSecs(5400));
+    item->SetSubject(subject);
+    return item->Save() ? item->EntryID() : QString();
+}
+
+}  // namespace
+
+class TestOutlook : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString path_;
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        path_ = QDir(dir_->path()).filePath(QStringLiteral("cal/calendar.ics"));
+        qputenv("AMBRELLE_CALENDAR", path_.toUtf8());
+    }
+
+    // What is saved is what another reader finds, and what this layer reads back.
+    void itemRoundTrip_data() {
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("categories");
+        QTest::newRow("plain") << "Pat Work for Acme"
+                               << "1 High St Leeds  UK LS1 1AA"
+                               << "Boiler service"
+                               << "Pat";
+        QTest::newRow("separators") << "A; B, C"
+                                    << "Flat 2, 3 Road"
+                                    << "line one\nline two; done"
+                                    << "Smith, Jones & Co";
+        QTest::newRow("empty texts") << "Subject"
+                                     << ""
+                                     << ""
+                                     << "";
+        QTest::newRow("accents") << "Café Müller"
+                                 << "Zürich"
+                                 << "£120 über"
+                                 << "Ærø";
+    }
+    void itemRoundTrip() {
+        QFETCH(QString, subject);
+        QFETCH(QString, location);
+        QFETCH(QString, body);
+        QFETCH(QString, categories);
+        Application app;
+        QCOMPARE(app.Name(), QStringLiteral("Outlook"));
+        QVERIFY(app.GetNamespace(QStringLiteral("MAPI"))->GetDefaultFolder(olFolderCalendar));
+        std::optional<AppointmentItem> item = app.CreateItem(olAppointmentItem);
+        QVERIFY(item);
+        QVERIFY(item->EntryID().isEmpty());
+        item->SetStart(At(2026, 3, 2, 9, 15));
+        item->SetEnd(At(2026, 3, 2, 10, 45));
+        item->SetSubject(subject);
+        item->SetLocation(location);
+        item->SetBody(body);
+        item->SetCategories(categories);
+        QVERIFY2(item->Save(), qPrintable(LastError()));
+        const QString id = item->EntryID();
+        QVERIFY(!id.isEmpty());
+
+        std::optional<testsupport::IcsEvent> e = FindEvent(path_, id);
+        QVERIFY(e);
+        QCOMPARE(e->start, At(2026, 3, 2, 9, 15));
+        QCOMPARE(e->end, At(2026, 3, 2, 10, 45));
+        QCOMPARE(e->summary, subject);
+        QCOMPARE(e->location, location);
+        QCOMPARE(e->description, body);
+        QCOMPARE(e->categories, categories);
+        QCOMPARE(e->lastModified, item->LastModificationTime());
+
+        std::optional<AppointmentItem> again =
+            Application().GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(id);
+        QVERIFY(again);
+        QCOMPARE(again->Body(), body);
+        QCOMPARE(again->Categories(), categories);
+        QCOMPARE(again->Start(), At(2026, 3, 2, 9, 15));
+
+        // Saved twice within a second: the stamp still moves on, the id stays.
+        const QDateTime first = again->LastModificationTime();
+        again->SetBody(body + QStringLiteral("!"));
+        QVERIFY(again->Save());
+        QVERIFY(again->LastModificationTime() > first);
+        QCOMPARE(again->EntryID(), id);
+        QCOMPARE(testsupport::ReadEvents(path_).size(), 1);
+    }
+
+    // Which calendar files can be used, and what is written into them.
+    void fileStates_data() {
+        QTest::addColumn<QByteArray>("content");  // "<missing>" for no file
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<bool>("usable");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("missing, folder too") << QByteArray("<missing>") << false << true << "";
+        QTest::newRow("empty file") << QByteArray() << false << true << "";
+        QTest::newRow("another program's calendar")
+            << testsupport::ForeignCalendar() << false << true << "";
+        QTest::newRow("read-only")
+            << testsupport::ForeignCalendar() << true << false << "read-only";
+        QTest::newRow("not a calendar")
+            << QByteArray("name,date\nx,y\n") << false << false << "not an iCalendar file";
+    }
+    void fileStates() {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, readOnly);
+        QFETCH(bool, usable);
+        QFETCH(QString, error);
+        if (content != "<missing>") {
+            QVERIFY(QDir().mkpath(QFileInfo(path_).absolutePath()));
+            QVERIFY(testsupport::WriteText(path_, content));
+            if (readOnly)
+                QVERIFY(QFile::setPermissions(path_, QFile::ReadOwner | QFile::ReadGroup));
+        }
+        Application app;
+        QCOMPARE(app.Name(), usable ? QStringLiteral("Outlook") : QString());
+        if (!usable) {
+            QVERIFY2(LastError().contains(error), qPrintable(LastError()));
+            QVERIFY(!app.CreateItem(olAppointmentItem));
+            QFile f(path_);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), content);
+            return;
+        }
+        const QString id = SaveNew(QStringLiteral("Ours"));
+        QVERIFY2(!id.isEmpty(), qPrintable(LastError()));
+        QVERIFY(FindEvent(path_, id));
+        if (content.contains("Dentist")) {
+            std::optional<testsupport::IcsEvent> theirs =
+                FindEvent(path_, QStringLiteral("dentist-1@elsewhere"));
+            QVERIFY(theirs);
+            QCOMPARE(theirs->summary, QStringLiteral("Dentist"));
+            QCOMPARE(theirs->extraProperties, QStringList{QStringLiteral("X-OTHER-ALARM")});
+            QCOMPARE(testsupport::CountComponents(path_, QStringLiteral("VTODO")), 1);
+        }
+    }
+
+    // Another program writes the file between two of our reads: its change is kept, both when
+    // each save writes and when a batch writes at its end.
+    void otherProgramWritesBetween_data() {
+        QTest::addColumn<bool>("batched");
+        QTest::newRow("each save writes") << false;
+        QTest::newRow("batch") << true;
+    }
+    void otherProgramWritesBetween() {
+        QFETCH(bool, batched);
+        const QString first = SaveNew(QStringLiteral("First"));
+        QVERIFY(!first.isEmpty());
+        Application app;  // has read the file
+        std::optional<WriteBatch> batch;
+        if (batched) batch.emplace();
+        std::optional<AppointmentItem> item =
+            app.GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(first);
+        QVERIFY(item);
+        item->SetBody(QStringLiteral("ours"));
+        QVERIFY(item->Save());
+        if (batched) {
+            // Not written yet; another program now writes its version of the file.
+            QVERIFY(!FindEvent(path_, first)->description.size());
+        }
+        QByteArray text;
+        {
+            QFile f(path_);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            text = f.readAll();
+        }
+        const QByteArray theirs =
+            "BEGIN:VEVENT\r\nUID:theirs@elsewhere\r\nDTSTAMP:20260101T0"
+            "80000Z\r\nDTSTART:20260301T100000Z\r\nSUMMARY:Theirs\r\nEND:"
+            "VEVENT\r\nEND:VCALENDAR\r\n";
+        text.replace("END:VCALENDAR\r\n", theirs);
+        QVERIFY(testsupport::WriteText(path_, text));
+
+        const QString second = SaveNew(QStringLiteral("Second"), At(2026, 3, 3, 9));
+        QVERIFY2(!second.isEmpty(), qPrintable(LastError()));
+        if (batched) QVERIFY2(batch->Commit(), qPrintable(LastError()));
+        QVERIFY(FindEvent(path_, QStringLiteral("theirs@elsewhere")));
+        QCOMPARE(FindEvent(path_, first)->description, QStringLiteral("ours"));
+        QCOMPARE(FindEvent(path_, second)->summary, QStringLiteral("Second"));
+        QCOMPARE(testsupport::ReadEvents(path_).size(), 3);
+    }
+
+    // An event another program wrote in its own zone reads as the same instant here; a
+    // deleted one is not found.
+    void readsOtherProgramsEvents() {
+        QVERIFY(QDir().mkpath(QFileInfo(path_).absolutePath()));
+        QVERIFY(testsupport::WriteText(path_, testsupport::ForeignCalendar()));
+        const QString id = QStringLiteral("dentist-1@elsewhere");
+        const QDateTime lm = QDateTime(QDate(2026, 1, 2), QTime(7, 0), QTimeZone::utc());
+        QVERIFY(testsupport::EditEvent(path_, id, QStringLiteral("Check-up"), 60, lm,
+                                       QStringLiteral("Asia/Tokyo")));
+        QCOMPARE(FindEvent(path_, id)->startZone, QStringLiteral("Asia/Tokyo"));
+        std::optional<Namespace> ns = Application().GetNamespace(QStringLiteral("MAPI"));
+        std::optional<AppointmentItem> item = ns->GetItemFromID(id);
+        QVERIFY(item);
+        const QDateTime start(QDate(2026, 1, 12), QTime(16, 0), QTimeZone::utc());
+        QCOMPARE(item->Start(), start.toLocalTime());
+        QCOMPARE(item->End(), start.addSecs(1800).toLocalTime());
+        QCOMPARE(item->Body(), QStringLiteral("Check-up"));
+        QCOMPARE(item->LastModificationTime(), lm.toLocalTime());
+        QVERIFY(testsupport::RemoveEvent(path_, id));
+        QVERIFY(!ns->GetItemFromID(id));
+        item->SetBody(QStringLiteral("again"));
+        QVERIFY(!item->Save());
+        QVERIFY(LastError().contains(id));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOutlook)
+#include "tst_outlook.moc"
