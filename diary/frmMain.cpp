@@ -15,6 +15,7 @@
 #include "core/flexgrid.h"
 #include "core/formatting.h"
 #include "core/forms.h"
+#include "core/frmInfo.h"
 #include "core/frmOptions.h"
 #include "core/globals.h"
 #include "core/optionsrules.h"
@@ -23,6 +24,8 @@
 #include "diary/cSplitter.h"
 #include "diary/colourmask.h"
 #include "diary/mainrules.h"
+#include "diary/synchronise.h"
+#include "diary/syncrules.h"
 #include "platform/com/com.h"
 #include "platform/db/recordsetmodel.h"
 #include "platform/ui/prompts.h"
@@ -90,7 +93,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     // Commands whose windows are not part of the program yet stay visible but unavailable.
     const QList<QAction*> available{ui_.mnuExit,       ui_.mnuViewCompanies, ui_.mnuViewConfig,
                                     ui_.mnuFileNewApp, ui_.mnuEditApp,       ui_.mnucxtNewApp,
-                                    ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv};
+                                    ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv,
+                                    ui_.mnuSync};
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
         a->setEnabled(available.contains(a));
@@ -120,6 +124,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     AppGrid->viewport()->installEventFilter(this);
     connect(ui_.mnuViewCompanies, &QAction::triggered, this, &frmMain::mnuViewCompanies_Click);
     connect(ui_.mnuViewConfig, &QAction::triggered, this, &frmMain::mnuViewConfig_Click);
+    connect(ui_.mnuSync, &QAction::triggered, this, &frmMain::mnuSync_Click);
     connect(ui_.mnuFileNewInvoice, &QAction::triggered, this, &frmMain::mnuFileNewInvoice_Click);
     connect(ui_.mnuEditInv, &QAction::triggered, this, &frmMain::mnuEditInv_Click);
     connect(ui_.mnuProcessInv, &QAction::triggered, this, &frmMain::mnuProcessInv_Click);
@@ -451,6 +456,18 @@ void frmMain::AppGrid_DblClick() {
 void frmMain::mnuFileNewApp_Click() {
     CurrentJobID = 0;
     ShowSchedule();
+}
+
+void frmMain::mnuSync_Click() {
+    const QList<int> ids = outlooksync::ShownJobIDs(AppointmentRecordset);
+    if (ids.isEmpty()) {
+        ui::MsgBox(outlooksync::kNoRecords, ui::vbOKOnly, QString(), this);
+        return;
+    }
+    // The grid keeps its rows while the run asks about conflicts; they are read again after.
+    outlooksync::Synchroniser(Forms::get<frmInfo>(), this).Run(ids);
+    AppointmentRecordset.Requery();
+    ShowMonthAppointments();
 }
 
 // ---- invoices ---------------------------------------------------------------------------

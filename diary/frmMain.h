@@ -101,6 +101,7 @@ public slots:
     void mnuEditInv_Click();
     void mnuProcessInv_Click();
     void mnuFileNewInvoice_Click();
+    void mnuSync_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
