@@ -151,4 +151,14 @@ bool Connection::Execute(const QString& sql, const QVariantList& params, int* ro
     return detail::Exec(state_->handle, t.sql, params, &error, rowsAffected) || Fail(error);
 }
 
+bool Connection::Run(const char* statement) {
+    if (State() != adStateOpen) return Fail(QStringLiteral("The connection is closed."));
+    QString error;
+    return detail::Exec(state_->handle, QString::fromLatin1(statement), {}, &error) || Fail(error);
+}
+
+bool Connection::BeginTrans() { return Run("BEGIN"); }
+bool Connection::CommitTrans() { return Run("COMMIT"); }
+bool Connection::RollbackTrans() { return Run("ROLLBACK"); }
+
 }  // namespace db

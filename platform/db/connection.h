@@ -69,10 +69,16 @@ public:
     // open record sets).
     bool Execute(const QString& sql, const QVariantList& params = {}, int* rowsAffected = nullptr);
 
+    // Writes between these reach the file together, at the commit.
+    bool BeginTrans();
+    bool CommitTrans();
+    bool RollbackTrans();
+
     std::shared_ptr<detail::ConnectionState> state() const { return state_; }
 
 private:
     bool Fail(const QString& text);
+    bool Run(const char* statement);
 
     QString connectionString_;
     int cursorLocation_ = adUseServer;

@@ -56,6 +56,8 @@ class TestDbConnection : public QObject {
     void refusedFiles();
     void reopenAfterRefusalStaysClosed();
     void closeLeavesRecordsetsFailing();
+    void transactions_data();
+    void transactions();
 };
 
 void TestDbConnection::connectionStrings_data() {
@@ -191,6 +193,35 @@ void TestDbConnection::closeLeavesRecordsetsFailing() {
     QVERIFY(!rs.Update());
     QVERIFY(!rs.LastError().isEmpty());
     QVERIFY(!rs.Requery());
+}
+
+// A record set's write inside a transaction reaches the file at the commit and never after a
+// rollback, as another connection to the same file sees it.
+void TestDbConnection::transactions_data() {
+    QTest::addColumn<bool>("commit");
+    QTest::newRow("committed") << true;
+    QTest::newRow("rolled back") << false;
+}
+
+void TestDbConnection::transactions() {
+    QFETCH(bool, commit);
+    testsupport::TestEnv env;
+    db::Connection& c = env.connection();
+    const int id = testsupport::AddCompany(c, QStringLiteral("Acme"));
+    db::Connection other;
+    QVERIFY(other.Open(env.connectionString()));
+    QVERIFY(c.BeginTrans());
+    db::Recordset rs;
+    QVERIFY(rs.OpenWith(QStringLiteral("select CompanyName from companies where CompanyID = ?"), c,
+                        {id}, db::adOpenDynamic, db::adLockOptimistic));
+    QVERIFY(rs.SetValue(QStringLiteral("CompanyName"), QStringLiteral("Beta")));
+    QVERIFY(rs.Update());
+    const QString sql = QStringLiteral("select CompanyName from companies");
+    QCOMPARE(testsupport::QueryValue(other, sql).toString(), QStringLiteral("Acme"));
+    QVERIFY(commit ? c.CommitTrans() : c.RollbackTrans());
+    QCOMPARE(testsupport::QueryValue(other, sql).toString(),
+             commit ? QStringLiteral("Beta") : QStringLiteral("Acme"));
+    QVERIFY(!c.CommitTrans());
 }
 
 QTEST_GUILESS_MAIN(TestDbConnection)
