@@ -51,16 +51,23 @@ int Synchroniser::Run(const QList<int>& jobIds) {
         log_->PB1->setValue(0);
     }
     failures_ = 0;
-    {
-        outlook::WriteBatch batch;
-        for (int i = 0; i < jobIds.size(); ++i) {
-            SyncJob(jobIds[i]);
-            if (log_) log_->PB1->setValue(static_cast<int>(100LL * (i + 1) / jobIds.size()));
-        }
-        if (!batch.Commit()) {
+    // The calendar file and the database take the run's changes together at its end: with
+    // one write of the file and one commit, and with neither when the file cannot be written.
+    outlook::WriteBatch batch;
+    const bool transaction = DbConnection().BeginTrans();
+    for (int i = 0; i < jobIds.size(); ++i) {
+        SyncJob(jobIds[i]);
+        if (log_) log_->PB1->setValue(static_cast<int>(100LL * (i + 1) / jobIds.size()));
+    }
+    if (!batch.Commit()) {
+        Log(outlook::LastError());
+        if (transaction && DbConnection().RollbackTrans())
+            failures_ = static_cast<int>(jobIds.size());
+        else
             ++failures_;
-            Log(outlook::LastError());
-        }
+    } else if (transaction && !DbConnection().CommitTrans()) {
+        Log(DbConnection().LastError());
+        ++failures_;
     }
     Log(ClosingLine(failures_, static_cast<int>(jobIds.size())));
     return failures_;

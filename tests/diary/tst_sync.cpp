@@ -343,6 +343,29 @@ class TestSync : public QObject {
         QCOMPARE(f.readAll(), untouched);
     }
 
+    // The file goes while the run waits for an answer: neither the calendar nor the database
+    // keeps any of the run's changes, so the next run starts from where this one did.
+    void calendarLostDuringRun() {
+        const int a = AddJob(c(), acme_, At(2026, 1, 5, 9), At(2026, 1, 5, 10));
+        const int b = AddJob(c(), acme_, At(2026, 1, 6, 9), At(2026, 1, 6, 10));
+        Run({a});
+        QVERIFY(c().Execute(QStringLiteral("DELETE FROM sync WHERE RecordID = ?"), {a}));
+        QTimer::singleShot(0, this, [this] {
+            if (Conflict_Manager* d = Forms::find<Conflict_Manager>()) {
+                QFile::remove(calendar_);
+                QDir().mkpath(calendar_);
+                d->btnOutlook->click();
+            }
+        });
+        int failed = 0;
+        const QStringList log = Run({b, a}, &failed);
+        QVERIFY(log.contains(kCreating + QString::number(b)));
+        QCOMPARE(failed, 2);
+        QCOMPARE(log.last(), ClosingLine(2, 2));
+        QVERIFY(Job(b, "Outlook_REF").toString().isEmpty());
+        QCOMPARE(SyncRows(a) + SyncRows(b), 0);
+    }
+
     // Every appointment is synchronised, however many.
     void moreThan101() {
         QList<int> ids;
