@@ -95,6 +95,11 @@ class TestOutlook : public QObject {
         QCOMPARE(e->description, body);
         QCOMPARE(e->categories, categories);
         QCOMPARE(e->lastModified, item->LastModificationTime());
+        // Written in the user's zone, which the file defines once (the suite runs in London).
+        if (QTimeZone::systemTimeZone() != QTimeZone::utc()) {
+            QCOMPARE(e->startZone, QString::fromUtf8(QTimeZone::systemTimeZoneId()));
+            QCOMPARE(testsupport::CountComponents(path_, QStringLiteral("VTIMEZONE")), 1);
+        }
 
         std::optional<AppointmentItem> again =
             Application().GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(id);
