@@ -65,21 +65,12 @@ void SetText(icalcomponent* c, icalproperty_kind kind, const QString& value) {
 void SetTime(icalcomponent* c, icalproperty_kind kind, const QDateTime& dt, const QString& zone) {
     RemoveAll(c, kind);
     if (!dt.isValid()) return;
-    icalproperty* p = nullptr;
+    icalproperty* p = icalproperty_new(kind);
     if (zone.isEmpty()) {
-        p = icalproperty_new(kind);
         icalproperty_set_value(p, icalvalue_new_datetime(Utc(dt)));
     } else {
-        const QDateTime local = dt.toLocalTime();
-        icaltimetype t = icaltime_null_time();
-        t.year = local.date().year();
-        t.month = local.date().month();
-        t.day = local.date().day();
-        t.hour = local.time().hour();
-        t.minute = local.time().minute();
-        t.second = local.time().second();
-        p = icalproperty_new(kind);
-        icalproperty_set_value(p, icalvalue_new_datetime(t));
+        const QByteArray wall = dt.toLocalTime().toString(u"yyyyMMdd'T'HHmmss").toLatin1();
+        icalproperty_set_value(p, icalvalue_new_datetime(icaltime_from_string(wall.constData())));
         icalproperty_add_parameter(p, icalparameter_new_tzid(zone.toUtf8().constData()));
     }
     icalcomponent_add_property(c, p);

@@ -78,13 +78,8 @@ void SetTime(icalcomponent* cal, icalcomponent* c, icalproperty_kind kind, const
         icalproperty_set_value(p, icalvalue_new_datetime(Utc(dt)));
     } else {
         const QDateTime there = dt.toTimeZone(QTimeZone(zone.toUtf8()));
-        icaltimetype t = icaltime_null_time();
-        t.year = there.date().year();
-        t.month = there.date().month();
-        t.day = there.date().day();
-        t.hour = there.time().hour();
-        t.minute = there.time().minute();
-        t.second = there.time().second();
+        const QByteArray wall = there.toString(u"yyyyMMdd'T'HHmmss").toLatin1();
+        const icaltimetype t = icaltime_from_string(wall.constData());
         icalproperty_set_value(p, icalvalue_new_datetime(t));
         icalproperty_add_parameter(p, icalparameter_new_tzid(zone.toUtf8().constData()));
         if (!icalcomponent_get_timezone(cal, zone.toUtf8().constData())) {
