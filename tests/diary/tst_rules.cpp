@@ -221,22 +221,6 @@ private slots:
         QFETCH(int, expected);
         QCOMPARE(outlooksync::ChangeFlag(database, calendar, lastSync), expected);
     }
-
-    // The calendar entry's location keeps a piece for every address part.
-    void syncLocation_data() {
-        QTest::addColumn<QStringList>("parts");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("all parts") << QStringList{"1 High St", "Leeds", "W Yorks", "UK", "LS1 1AA"}
-                                   << "1 High St Leeds W Yorks UK LS1 1AA";
-        QTest::newRow("county and country missing") << QStringList{"1 High St", "Leeds", "", "", "LS1 1AA"}
-                                                    << "1 High St Leeds   LS1 1AA";
-        QTest::newRow("nothing") << QStringList{} << "    ";
-    }
-    void syncLocation() {
-        QFETCH(QStringList, parts);
-        QFETCH(QString, expected);
-        QCOMPARE(outlooksync::JoinLocation(parts), expected);
-    }
 };
 
 QTEST_MAIN(TestRules)

@@ -117,55 +117,6 @@ class TestOutlook : public QObject {
         QCOMPARE(testsupport::ReadEvents(path_).size(), 1);
     }
 
-    // Which calendar files can be used, and what is written into them.
-    void fileStates_data() {
-        QTest::addColumn<QByteArray>("content");  // "<missing>" for no file
-        QTest::addColumn<bool>("readOnly");
-        QTest::addColumn<bool>("usable");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("missing, folder too") << QByteArray("<missing>") << false << true << "";
-        QTest::newRow("empty file") << QByteArray() << false << true << "";
-        QTest::newRow("another program's calendar")
-            << testsupport::ForeignCalendar() << false << true << "";
-        QTest::newRow("read-only")
-            << testsupport::ForeignCalendar() << true << false << "read-only";
-        QTest::newRow("not a calendar")
-            << QByteArray("name,date\nx,y\n") << false << false << "not an iCalendar file";
-    }
-    void fileStates() {
-        QFETCH(QByteArray, content);
-        QFETCH(bool, readOnly);
-        QFETCH(bool, usable);
-        QFETCH(QString, error);
-        if (content != "<missing>") {
-            QVERIFY(QDir().mkpath(QFileInfo(path_).absolutePath()));
-            QVERIFY(testsupport::WriteText(path_, content));
-            if (readOnly)
-                QVERIFY(QFile::setPermissions(path_, QFile::ReadOwner | QFile::ReadGroup));
-        }
-        Application app;
-        QCOMPARE(app.Name(), usable ? QStringLiteral("Outlook") : QString());
-        if (!usable) {
-            QVERIFY2(LastError().contains(error), qPrintable(LastError()));
-            QVERIFY(!app.CreateItem(olAppointmentItem));
-            QFile f(path_);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QCOMPARE(f.readAll(), content);
-            return;
-        }
-        const QString id = SaveNew(QStringLiteral("Ours"));
-        QVERIFY2(!id.isEmpty(), qPrintable(LastError()));
-        QVERIFY(FindEvent(path_, id));
-        if (content.contains("Dentist")) {
-            std::optional<testsupport::IcsEvent> theirs =
-                FindEvent(path_, QStringLiteral("dentist-1@elsewhere"));
-            QVERIFY(theirs);
-            QCOMPARE(theirs->summary, QStringLiteral("Dentist"));
-            QCOMPARE(theirs->extraProperties, QStringList{QStringLiteral("X-OTHER-ALARM")});
-            QCOMPARE(testsupport::CountComponents(path_, QStringLiteral("VTODO")), 1);
-        }
-    }
-
     // Another program writes the file between two of our reads: its change is kept, both when
     // each save writes and when a batch writes at its end.
     void otherProgramWritesBetween_data() {
@@ -209,31 +160,6 @@ class TestOutlook : public QObject {
         QCOMPARE(FindEvent(path_, first)->description, QStringLiteral("ours"));
         QCOMPARE(FindEvent(path_, second)->summary, QStringLiteral("Second"));
         QCOMPARE(testsupport::ReadEvents(path_).size(), 3);
-    }
-
-    // An event another program wrote in its own zone reads as the same instant here; a
-    // deleted one is not found.
-    void readsOtherProgramsEvents() {
-        QVERIFY(QDir().mkpath(QFileInfo(path_).absolutePath()));
-        QVERIFY(testsupport::WriteText(path_, testsupport::ForeignCalendar()));
-        const QString id = QStringLiteral("dentist-1@elsewhere");
-        const QDateTime lm = QDateTime(QDate(2026, 1, 2), QTime(7, 0), QTimeZone::utc());
-        QVERIFY(testsupport::EditEvent(path_, id, QStringLiteral("Check-up"), 60, lm,
-                                       QStringLiteral("Asia/Tokyo")));
-        QCOMPARE(FindEvent(path_, id)->startZone, QStringLiteral("Asia/Tokyo"));
-        std::optional<Namespace> ns = Application().GetNamespace(QStringLiteral("MAPI"));
-        std::optional<AppointmentItem> item = ns->GetItemFromID(id);
-        QVERIFY(item);
-        const QDateTime start(QDate(2026, 1, 12), QTime(16, 0), QTimeZone::utc());
-        QCOMPARE(item->Start(), start.toLocalTime());
-        QCOMPARE(item->End(), start.addSecs(1800).toLocalTime());
-        QCOMPARE(item->Body(), QStringLiteral("Check-up"));
-        QCOMPARE(item->LastModificationTime(), lm.toLocalTime());
-        QVERIFY(testsupport::RemoveEvent(path_, id));
-        QVERIFY(!ns->GetItemFromID(id));
-        item->SetBody(QStringLiteral("again"));
-        QVERIFY(!item->Save());
-        QVERIFY(LastError().contains(id));
     }
 };
 
