@@ -28,7 +28,13 @@ void frmInfo::SetLog(const QString& text) {
     lblinfo->verticalScrollBar()->setValue(lblinfo->verticalScrollBar()->maximum());
 }
 
-void frmInfo::AddLog(const QString& line) { SetLog(LogText() + QStringLiteral("\r\n") + line); }
+void frmInfo::AddLog(const QString& line) {
+    if (log_.isEmpty()) return SetLog(QStringLiteral("\r\n") + line);
+    // Appended rather than set again, so that a long job's log costs no more per line.
+    log_ += QStringLiteral("\r\n") + line;
+    lblinfo->appendPlainText(QString(line).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    lblinfo->verticalScrollBar()->setValue(lblinfo->verticalScrollBar()->maximum());
+}
 
 QString frmInfo::LogText() const { return log_; }
 

@@ -23,6 +23,7 @@
 #include "core/frmAbout.h"
 #include "core/formatting.h"
 #include "core/forms.h"
+#include "core/frmInfo.h"
 #include "core/frmOptions.h"
 #include "core/globals.h"
 #include "core/optionsrules.h"
@@ -34,6 +35,8 @@
 #include "diary/colourmask.h"
 #include "diary/helpcommands.h"
 #include "diary/mainrules.h"
+#include "diary/synchronise.h"
+#include "diary/syncrules.h"
 #include "platform/com/com.h"
 #include "platform/db/recordsetmodel.h"
 #include "platform/ui/prompts.h"
@@ -107,7 +110,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
                                     ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv,
                                     ui_.mnuReportsMonthly, ui_.mnuReportsInvoice, ui_.mnuReportsExpense,
                                     ui_.mnuSendReminder,   ui_.mnuHelpMain,       ui_.mnuOnlineSupport,
-                                    ui_.mnuHelpAbout,      ui_.mnuEditExp,        ui_.mnuAddMiscExpense};
+                                    ui_.mnuHelpAbout,      ui_.mnuEditExp,        ui_.mnuAddMiscExpense,
+                                    ui_.mnuSync};
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
         a->setEnabled(available.contains(a));
@@ -139,6 +143,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     AppGrid->viewport()->installEventFilter(this);
     connect(ui_.mnuViewCompanies, &QAction::triggered, this, &frmMain::mnuViewCompanies_Click);
     connect(ui_.mnuViewConfig, &QAction::triggered, this, &frmMain::mnuViewConfig_Click);
+    connect(ui_.mnuSync, &QAction::triggered, this, &frmMain::mnuSync_Click);
     connect(ui_.mnuFileNewInvoice, &QAction::triggered, this, &frmMain::mnuFileNewInvoice_Click);
     connect(ui_.mnuEditInv, &QAction::triggered, this, &frmMain::mnuEditInv_Click);
     connect(ui_.mnuProcessInv, &QAction::triggered, this, &frmMain::mnuProcessInv_Click);
@@ -508,6 +513,18 @@ void frmMain::mnuEditExp_Click() {
 void frmMain::mnuAddMiscExpense_Click() {
     CurrentJobID = 0;
     ShowExpenses(this);
+}
+
+void frmMain::mnuSync_Click() {
+    const QList<int> ids = outlooksync::ShownJobIDs(AppointmentRecordset);
+    if (ids.isEmpty()) {
+        ui::MsgBox(outlooksync::kNoRecords, ui::vbOKOnly, QString(), this);
+        return;
+    }
+    // The grid keeps its rows while the run asks about conflicts; they are read again after.
+    outlooksync::Synchroniser(Forms::get<frmInfo>(), this).Run(ids);
+    AppointmentRecordset.Requery();
+    ShowMonthAppointments();
 }
 
 // ---- invoices ---------------------------------------------------------------------------

@@ -110,6 +110,7 @@ public slots:
     void mnuHelpAbout_Click();
     void mnuEditExp_Click();
     void mnuAddMiscExpense_Click();
+    void mnuSync_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

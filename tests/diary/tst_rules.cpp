@@ -1,9 +1,10 @@
-// Business rules of the main window that need no window: financial years, filters, totals
-// and the calendar's colour mask.
+// Business rules of the main window that need no window: financial years, filters, totals,
+// the calendar's colour mask and the synchronisation's change test.
 #include <QTest>
 
 #include "diary/colourmask.h"
 #include "diary/mainrules.h"
+#include "diary/syncrules.h"
 #include "platform/db/recordset.h"
 #include "tests/support/testenv.h"
 
@@ -220,6 +221,30 @@ private slots:
         QCOMPARE(StartPositionFromOutputInfo(20000), 0);
         QCOMPARE(StartPositionFromOutputInfo(16000), 6);
         QCOMPARE(StartPositionFromOutputInfo(0), 0);
+    }
+
+    // Which side of an appointment changed since its last synchronisation.
+    void syncChangeFlag_data() {
+        QTest::addColumn<QDateTime>("database");
+        QTest::addColumn<QDateTime>("calendar");
+        QTest::addColumn<QDateTime>("lastSync");
+        QTest::addColumn<int>("expected");
+        const QDateTime sync = At(2026, 1, 5, 9);
+        const QDateTime none;
+        QTest::newRow("neither") << sync.addSecs(-60) << sync << sync << 0;
+        QTest::newRow("equal times are no change") << sync << sync << sync << 0;
+        QTest::newRow("database one second later") << sync.addSecs(1) << sync << sync << 1;
+        QTest::newRow("calendar later") << sync << sync.addDays(1) << sync << 2;
+        QTest::newRow("both later") << sync.addSecs(1) << sync.addSecs(1) << sync << 3;
+        QTest::newRow("never stamped in the database") << none << sync << sync << 0;
+        QTest::newRow("no last synchronisation") << none << sync.addSecs(-60) << none << 3;
+    }
+    void syncChangeFlag() {
+        QFETCH(QDateTime, database);
+        QFETCH(QDateTime, calendar);
+        QFETCH(QDateTime, lastSync);
+        QFETCH(int, expected);
+        QCOMPARE(outlooksync::ChangeFlag(database, calendar, lastSync), expected);
     }
 };
 

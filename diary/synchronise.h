@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+#include "platform/outlook/outlook.h"
+
+class QWidget;
+class frmInfo;
+namespace db {
+class Recordset;
+}
+
+namespace outlooksync {
+
+// The JobIDs of the rows a record set shows, in its order.
+QList<int> ShownJobIDs(const db::Recordset& appointments);
+
+// Two-way synchronisation of appointments with the calendar, reported line by line into the
+// progress log. One appointment's failure is logged with its reason and the run goes on.
+class Synchroniser {
+  public:
+    // `log` is shown and written; `owner` owns the conflict dialog and the messages.
+    Synchroniser(frmInfo* log, QWidget* owner);
+
+    // Synchronises every appointment given; returns how many failed.
+    int Run(const QList<int>& jobIds);
+
+    bool SyncJob(int JobID);
+    bool OpenOutlook();
+    bool LoadJobForSync(int JobID);
+    bool CreateOutlookEntry(int JobID);
+    bool SyncExistingEntry(int JobID);
+    bool WriteAppointment(int JobID);
+    bool UpdateJobFromOutlook(int JobID);
+    bool RecordSync(const QString& syncType, const QString& recordType, int JobID);
+    QDateTime GetLastSyncDate(int JobID);
+    void ShowSyncConflict();
+
+    int Failures() const { return failures_; }
+
+  private:
+    void Log(const QString& line);
+    bool Failed(int JobID, const QString& reason);
+    // A calendar entry that no longer exists is forgotten, so the next run makes it again.
+    void ForgetEntry(int JobID);
+
+    QPointer<frmInfo> log_;
+    QPointer<QWidget> owner_;
+    int failures_ = 0;
+    bool notInstalledShown_ = false;
+
+    std::optional<outlook::Application> OutlookApp;
+    std::optional<outlook::Namespace> OutlookNamespace;
+    std::optional<outlook::Folder> OutlookCalendarFolder;
+    std::optional<outlook::AppointmentItem> OutlookItem;
+    QString SyncCategory;
+
+    // The appointment being synchronised; cleared before each one.
+    struct Job {
+        QDateTime Start, Finish, OutlookLastUpdate;
+        QString Description, OutlookRef, CompanyName, Location;
+        qint64 InvoiceNumber = 0;
+    } job_;
+};
+
+}  // namespace outlooksync

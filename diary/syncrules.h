@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// The calendar synchronisation's rules and texts, apart from the calendar and the windows.
+namespace outlooksync {
+
+// SyncFlag's parts; the conflict dialog answers one of them.
+inline constexpr int kDatabaseChanged = 1;
+inline constexpr int kOutlookChanged = 2;
+inline constexpr int kConflict = kDatabaseChanged | kOutlookChanged;
+
+inline const QString kNoRecords = QStringLiteral("No records found!");
+inline const QString kNotInstalled =
+    QStringLiteral("Outlook is not installed or not configured properly");
+inline const QString kBegin = QStringLiteral("Begin synchronisation");
+inline const QString kCreating = QStringLiteral("Creating new entry for schedule ID:");
+inline const QString kExists = QStringLiteral("Entry already exists in outlook,");
+inline const QString kBothChanged =
+    QStringLiteral("Both entries have changed - conflict detected...");
+inline const QString kDatabaseWins =
+    QStringLiteral("Entry in database has changed, updating outlook entry...");
+inline const QString kOutlookWins =
+    QStringLiteral("Outlook entry has changed - updating database entry...");
+inline const QString kComplete = QStringLiteral("Synchronisation complete");
+inline const QString kErrors = QStringLiteral("One or more errors occured during synchronisation");
+
+// "Job ID 7 - No changes in detected... skiping update"
+QString NoChangesLine(int jobId);
+// Why an invoiced appointment's calendar change is not taken.
+QString InvoicedLine(int jobId);
+// One appointment that could not be synchronised, and why.
+QString FailureLine(int jobId, const QString& reason);
+// The run's last line: complete, or the errors with how many appointments failed.
+QString ClosingLine(int failed, int total);
+
+// Which sides changed since the last synchronisation: a time strictly later than it counts;
+// with no last synchronisation both sides count as changed.
+int ChangeFlag(const QDateTime& databaseChanged, const QDateTime& itemChanged,
+               const QDateTime& lastSync);
+
+// The calendar entry's location: the five postal-address parts joined by single spaces,
+// a missing part giving an empty piece.
+QString JoinLocation(const QStringList& parts);
+
+// The calendar entry's subject.
+QString SubjectText(const QString& owner, const QString& company);
+
+}  // namespace outlooksync

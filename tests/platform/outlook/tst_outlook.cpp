@@ -1,0 +1,167 @@
+// The calendar layer against real iCalendar files, read back with libical.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+#include "platform/outlook/outlook.h"
+#include "tests/support/icsfile.h"
+
+using namespace outlook;
+using testsupport::FindEvent;
+
+namespace {
+
+QDateTime At(int y, int m, int d, int h, int min = 0) {
+    return QDateTime(QDate(y, m, d), QTime(h, min));
+}
+
+// Saves a new item; its entry id, or empty when the save failed.
+QString SaveNew(const QString& subject, const QDateTime& start = At(2026, 3, 2, 9)) {
+    Application app;
+    std::optional<AppointmentItem> item = app.CreateItem(olAppointmentItem);
+    if (!item) return {};
+    item->SetStart(start);
+    item->SetEnd(start.addSecs(5400));
+    item->SetSubject(subject);
+    return item->Save() ? item->EntryID() : QString();
+}
+
+}  // namespace
+
+class TestOutlook : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString path_;
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        path_ = QDir(dir_->path()).filePath(QStringLiteral("cal/calendar.ics"));
+        qputenv("AMBRELLE_CALENDAR", path_.toUtf8());
+    }
+
+    // What is saved is what another reader finds, and what this layer reads back.
+    void itemRoundTrip_data() {
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("categories");
+        QTest::newRow("plain") << "Pat Work for Acme"
+                               << "1 High St Leeds  UK LS1 1AA"
+                               << "Boiler service"
+                               << "Pat";
+        QTest::newRow("separators") << "A; B, C"
+                                    << "Flat 2, 3 Road"
+                                    << "line one\nline two; done"
+                                    << "Smith, Jones & Co";
+        QTest::newRow("empty texts") << "Subject"
+                                     << ""
+                                     << ""
+                                     << "";
+        QTest::newRow("accents") << "Café Müller"
+                                 << "Zürich"
+                                 << "£120 über"
+                                 << "Ærø";
+    }
+    void itemRoundTrip() {
+        QFETCH(QString, subject);
+        QFETCH(QString, location);
+        QFETCH(QString, body);
+        QFETCH(QString, categories);
+        Application app;
+        QCOMPARE(app.Name(), QStringLiteral("Outlook"));
+        QVERIFY(app.GetNamespace(QStringLiteral("MAPI"))->GetDefaultFolder(olFolderCalendar));
+        std::optional<AppointmentItem> item = app.CreateItem(olAppointmentItem);
+        QVERIFY(item);
+        QVERIFY(item->EntryID().isEmpty());
+        item->SetStart(At(2026, 3, 2, 9, 15));
+        item->SetEnd(At(2026, 3, 2, 10, 45));
+        item->SetSubject(subject);
+        item->SetLocation(location);
+        item->SetBody(body);
+        item->SetCategories(categories);
+        QVERIFY2(item->Save(), qPrintable(LastError()));
+        const QString id = item->EntryID();
+        QVERIFY(!id.isEmpty());
+
+        std::optional<testsupport::IcsEvent> e = FindEvent(path_, id);
+        QVERIFY(e);
+        QCOMPARE(e->start, At(2026, 3, 2, 9, 15));
+        QCOMPARE(e->end, At(2026, 3, 2, 10, 45));
+        QCOMPARE(e->summary, subject);
+        QCOMPARE(e->location, location);
+        QCOMPARE(e->description, body);
+        QCOMPARE(e->categories, categories);
+        QCOMPARE(e->lastModified, item->LastModificationTime());
+        // Written in the user's zone, which the file defines once (the suite runs in London).
+        if (QTimeZone::systemTimeZone() != QTimeZone::utc()) {
+            QCOMPARE(e->startZone, QString::fromUtf8(QTimeZone::systemTimeZoneId()));
+            QCOMPARE(testsupport::CountComponents(path_, QStringLiteral("VTIMEZONE")), 1);
+        }
+
+        std::optional<AppointmentItem> again =
+            Application().GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(id);
+        QVERIFY(again);
+        QCOMPARE(again->Body(), body);
+        QCOMPARE(again->Categories(), categories);
+        QCOMPARE(again->Start(), At(2026, 3, 2, 9, 15));
+
+        // Saved twice within a second: the stamp still moves on, the id stays.
+        const QDateTime first = again->LastModificationTime();
+        again->SetBody(body + QStringLiteral("!"));
+        QVERIFY(again->Save());
+        QVERIFY(again->LastModificationTime() > first);
+        QCOMPARE(again->EntryID(), id);
+        QCOMPARE(testsupport::ReadEvents(path_).size(), 1);
+    }
+
+    // Another program writes the file between two of our reads: its change is kept, both when
+    // each save writes and when a batch writes at its end.
+    void otherProgramWritesBetween_data() {
+        QTest::addColumn<bool>("batched");
+        QTest::newRow("each save writes") << false;
+        QTest::newRow("batch") << true;
+    }
+    void otherProgramWritesBetween() {
+        QFETCH(bool, batched);
+        const QString first = SaveNew(QStringLiteral("First"));
+        QVERIFY(!first.isEmpty());
+        Application app;  // has read the file
+        std::optional<WriteBatch> batch;
+        if (batched) batch.emplace();
+        std::optional<AppointmentItem> item =
+            app.GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(first);
+        QVERIFY(item);
+        item->SetBody(QStringLiteral("ours"));
+        QVERIFY(item->Save());
+        if (batched) {
+            // Not written yet; another program now writes its version of the file.
+            QVERIFY(!FindEvent(path_, first)->description.size());
+        }
+        QByteArray text;
+        {
+            QFile f(path_);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            text = f.readAll();
+        }
+        const QByteArray theirs =
+            "BEGIN:VEVENT\r\nUID:theirs@elsewhere\r\nDTSTAMP:20260101T0"
+            "80000Z\r\nDTSTART:20260301T100000Z\r\nSUMMARY:Theirs\r\nEND:"
+            "VEVENT\r\nEND:VCALENDAR\r\n";
+        text.replace("END:VCALENDAR\r\n", theirs);
+        QVERIFY(testsupport::WriteText(path_, text));
+
+        const QString second = SaveNew(QStringLiteral("Second"), At(2026, 3, 3, 9));
+        QVERIFY2(!second.isEmpty(), qPrintable(LastError()));
+        if (batched) QVERIFY2(batch->Commit(), qPrintable(LastError()));
+        QVERIFY(FindEvent(path_, QStringLiteral("theirs@elsewhere")));
+        QCOMPARE(FindEvent(path_, first)->description, QStringLiteral("ours"));
+        QCOMPARE(FindEvent(path_, second)->summary, QStringLiteral("Second"));
+        QCOMPARE(testsupport::ReadEvents(path_).size(), 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOutlook)
+#include "tst_outlook.moc"
