@@ -31,37 +31,37 @@ Rpt_Expense::Rpt_Expense() {
     title.font = QFont(QStringLiteral("Arial"), 13, QFont::Bold);
     AddSection("Section4", Section::ReportHeader, 600).controls = {title};
     std::vector<Control> head = {
-        MakeLabel("Label1", QStringLiteral("Date(s):"), 60, 0, 2700),
-        MakeLabel("Label2", QStringLiteral("Customer:"), 2800, 0, 1900),
-        MakeLabel("Label3", QStringLiteral("Type:"), 4750, 0, 1500),
-        MakeLabel("lblDesc", QStringLiteral("Description:"), 6300, 0, 1050),
-        MakeLabel("lblAmm", QStringLiteral("Amount:"), 7395, 0, 800),
-        MakeLabel("lblVAT", QStringLiteral("VAT"), 8220, 0, 850),
-        MakeLabel("lblSubT", QStringLiteral("Sub Total"), 9120, 0, 550),
-        MakeLabel("Label7", QStringLiteral("Receipt?"), 9705, 0, 900),
-        MakeLine("Line2", 60, 285, 10600)};
+        MakeLabel("Label1", QStringLiteral("Date(s):"), 60, 0, 3900),
+        MakeLabel("Label2", QStringLiteral("Customer:"), 4000, 0, 2200),
+        MakeLabel("Label3", QStringLiteral("Type:"), 6250, 0, 1300),
+        MakeLabel("lblDesc", QStringLiteral("Description:"), 7600, 0, 3000),
+        MakeLabel("lblAmm", QStringLiteral("Amount:"), 10650, 0, 1100),
+        MakeLabel("lblVAT", QStringLiteral("VAT"), 11800, 0, 1000),
+        MakeLabel("lblSubT", QStringLiteral("Sub Total"), 12850, 0, 1150),
+        MakeLabel("Label7", QStringLiteral("Receipt?"), 14100, 0, 900),
+        MakeLine("Line2", 60, 285, 14940)};
     for (Control& h : head) h.font.setBold(true);
     AddSection("Section2", Section::PageHeader, 330).controls = head;
     AddSection("Section1", Section::Detail, 300).controls = {
-        MakeBox("Text1", "Dates", 60, 0, 2700),
-        MakeBox("Text2", "CompanyName", 2800, 0, 1900),
-        MakeBox("Text3", "Type", 4750, 0, 1500),
-        MakeBox("txtDesc", "Description", 6300, 0, 1050),
-        Money(MakeBox("txtAmm", "SubT", 7365, 0, 800, kPounds)),
-        Money(MakeBox("txtVAT", "SubT", 8190, 0, 880, kPounds)),
-        Money(MakeBox("txtSubT", "SubT", 9100, 0, 580, kPounds)),
-        MakeBox("Text7", "Receipt", 9705, 0, 900),
-        MakeLine("Line1", 60, 285, 10600)};
+        MakeBox("Text1", "Dates", 60, 0, 3900),
+        MakeBox("Text2", "CompanyName", 4000, 0, 2200),
+        MakeBox("Text3", "Type", 6250, 0, 1300),
+        MakeBox("txtDesc", "Description", 7600, 0, 3000),
+        Money(MakeBox("txtAmm", "SubT", 10650, 0, 1100, kPounds)),
+        Money(MakeBox("txtVAT", "SubT", 11800, 0, 1000, kPounds)),
+        Money(MakeBox("txtSubT", "SubT", 12850, 0, 1150, kPounds)),
+        MakeBox("Text7", "Receipt", 14100, 0, 900),
+        MakeLine("Line1", 60, 285, 14940)};
     AddSection("Section3", Section::PageFooter, 360).controls = {
         MakeLabel("Label8", QStringLiteral("Page %p of %P"), 60, 60, 3000)};
     AddSection("Section5", Section::ReportFooter, 500).controls = {
-        MakeLine("TotLine", 7300, 30, 2400),
+        MakeLine("TotLine", 10600, 30, 3400),
         MakeLabel("Label10", QStringLiteral("Total:"), 60, 90, 800),
         MakeFunction("Function2", Control::Count, "SubT", 900, 90, 700),
         MakeLabel("Label6", QStringLiteral("Items"), 1650, 90, 800),
-        Money(MakeFunction("fncAmm", Control::Sum, "SubT", 7365, 90, 800, kPounds)),
-        Money(MakeFunction("fncVAT", Control::Sum, "SubT", 8250, 90, 820, kPounds)),
-        Money(MakeFunction("fncTotal", Control::Sum, "SubT", 9120, 90, 560, kPounds))};
+        Money(MakeFunction("fncAmm", Control::Sum, "SubT", 10650, 90, 1100, kPounds)),
+        Money(MakeFunction("fncVAT", Control::Sum, "SubT", 11800, 90, 1000, kPounds)),
+        Money(MakeFunction("fncTotal", Control::Sum, "SubT", 12850, 90, 1150, kPounds))};
 }
 
 void Rpt_Expense::DataReport_Initialize() {
@@ -75,10 +75,11 @@ void Rpt_Expense::DataReport_Initialize() {
         head->control("lblVAT")->visible = false;
         head->control("lblAmm")->visible = false;
         head->control("lblSubT")->caption = QStringLiteral("Amount");
-        head->control("lblDesc")->left = 6300;
+        // The description takes the room of the two money columns that go.
+        head->control("lblDesc")->width += 2150;
         detail->control("txtVAT")->visible = false;
         detail->control("txtAmm")->visible = false;
-        detail->control("txtDesc")->left = 6300;
+        detail->control("txtDesc")->width += 2150;
         total->control("fncVAT")->visible = false;
         total->control("fncAmm")->visible = false;
     } else {
