@@ -10,14 +10,10 @@ using report::MakeLabel;
 using report::MakeLine;
 using report::Section;
 
-namespace {
-const QString kPounds = QStringLiteral("£#,##0.00");
-}
-
 Invoice_system::Invoice_system() {
     Caption = QStringLiteral("Invoice");
-    Control name = MakeLabel("lblMyCpy", QString(), 2055, 75, 4300, 400);
-    name.font = QFont(QStringLiteral("Arial"), 14, QFont::Bold);
+    Control name = report::MakeTitle("lblMyCpy", QString(), 2055, 4300, 14);
+    name.top = 75;
     Control title = MakeLabel("lblINV", QStringLiteral("Invoice"), 3090, 810, 3300, 300);
     title.font = QFont(QStringLiteral("Arial"), 12, QFont::Bold);
     AddSection("Section4", Section::ReportHeader, 1125).controls = {
@@ -49,8 +45,7 @@ Invoice_system::Invoice_system() {
     AddSection("Section2", Section::GroupHeader, 2550).controls = head;
 
     Control rate = MakeLabel("txtVat_item", QString(), columns[5], 60, 850);
-    Control fee = MakeBox("Text9", "Fee", columns[6], 60, 1000, kPounds);
-    fee.alignment = Qt::AlignRight;
+    Control fee = report::MakeMoney("Text9", "Fee", columns[6], 60, 1000);
     AddSection("Section1", Section::Detail, 390).controls = {
         MakeBox("txtStart", "Start", columns[0], 60, 950, QStringLiteral("d.MMM.yy")),
         MakeBox("txtEnd", "Finish", columns[1], 60, 950, QStringLiteral("d.MMM.yy")),
@@ -62,16 +57,14 @@ Invoice_system::Invoice_system() {
 
     std::vector<Control> foot = {
         MakeLabel("lblSubTot", QStringLiteral("Total"), 6900, 765, 1100),
-        MakeBox("Text10", "InvoiceAmount", 8040, 765, 1060, kPounds),
+        report::MakeMoney("Text10", "InvoiceAmount", 8040, 765, 1060),
         MakeLabel("lblVAT", QStringLiteral("VAT"), 6900, 1095, 1100),
-        MakeBox("txtVAT", "none", 8040, 1095, 1060, kPounds),
+        report::MakeMoney("txtVAT", "none", 8040, 1095, 1060),
         MakeLine("Line2", 6900, 1380, 2200),
         MakeLabel("lblTotal", QStringLiteral("Total"), 6900, 1410, 1100),
-        MakeBox("txtTotal", "none", 8040, 1410, 1060, kPounds),
+        report::MakeMoney("txtTotal", "none", 8040, 1410, 1060),
         MakeLabel("Label8", QStringLiteral("Payment Details:"), 240, 1740, 2000),
         MakeBox("Text13", "InvoicePaymentDetails", 240, 2040, 8265)};
-    for (Control& c : foot)
-        if (c.kind == Control::TextBox && c.format == kPounds) c.alignment = Qt::AlignRight;
     foot.back().height = 390;
     AddSection("Section3", Section::GroupFooter, 2430).controls = foot;
     Control page = MakeLabel("Label10", QStringLiteral("%p"), 0, 90, 9100);

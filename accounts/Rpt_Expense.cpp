@@ -6,20 +6,15 @@
 #include "core/settingscatalogue.h"
 
 using report::Control;
+using report::Headings;
 using report::MakeBox;
 using report::MakeFunction;
 using report::MakeLabel;
 using report::MakeLine;
+using report::MakeMoney;
+using report::MakeMoneySum;
+using report::MakeTitle;
 using report::Section;
-
-namespace {
-const QString kPounds = QStringLiteral("£#,##0.00");
-
-Control Money(Control c) {
-    c.alignment = Qt::AlignRight;
-    return c;
-}
-}  // namespace
 
 Rpt_Expense::Rpt_Expense() {
     Caption = QStringLiteral("Expense Report");
@@ -27,29 +22,26 @@ Rpt_Expense::Rpt_Expense() {
     PaperWidth = 16838;
     PaperHeight = 11906;
     LeftMargin = 700;
-    Control title = MakeLabel("Label9", QStringLiteral("Expense report"), 0, 60, 6000, 400);
-    title.font = QFont(QStringLiteral("Arial"), 13, QFont::Bold);
-    AddSection("Section4", Section::ReportHeader, 600).controls = {title};
-    std::vector<Control> head = {
-        MakeLabel("Label1", QStringLiteral("Date(s):"), 60, 0, 3900),
-        MakeLabel("Label2", QStringLiteral("Customer:"), 4000, 0, 2200),
-        MakeLabel("Label3", QStringLiteral("Type:"), 6250, 0, 1300),
-        MakeLabel("lblDesc", QStringLiteral("Description:"), 7600, 0, 3000),
-        MakeLabel("lblAmm", QStringLiteral("Amount:"), 10650, 0, 1100),
-        MakeLabel("lblVAT", QStringLiteral("VAT"), 11800, 0, 1000),
-        MakeLabel("lblSubT", QStringLiteral("Sub Total"), 12850, 0, 1150),
-        MakeLabel("Label7", QStringLiteral("Receipt?"), 14100, 0, 900),
-        MakeLine("Line2", 60, 285, 14940)};
-    for (Control& h : head) h.font.setBold(true);
-    AddSection("Section2", Section::PageHeader, 330).controls = head;
+    AddSection("Section4", Section::ReportHeader, 600).controls = {
+        MakeTitle("Label9", QStringLiteral("Expense report"), 0, 6000)};
+    AddSection("Section2", Section::PageHeader, 330).controls =
+        Headings({MakeLabel("Label1", QStringLiteral("Date(s):"), 60, 0, 3900),
+                  MakeLabel("Label2", QStringLiteral("Customer:"), 4000, 0, 2200),
+                  MakeLabel("Label3", QStringLiteral("Type:"), 6250, 0, 1300),
+                  MakeLabel("lblDesc", QStringLiteral("Description:"), 7600, 0, 3000),
+                  MakeLabel("lblAmm", QStringLiteral("Amount:"), 10650, 0, 1100),
+                  MakeLabel("lblVAT", QStringLiteral("VAT"), 11800, 0, 1000),
+                  MakeLabel("lblSubT", QStringLiteral("Sub Total"), 12850, 0, 1150),
+                  MakeLabel("Label7", QStringLiteral("Receipt?"), 14100, 0, 900),
+                  MakeLine("Line2", 60, 285, 14940)});
     AddSection("Section1", Section::Detail, 300).controls = {
         MakeBox("Text1", "Dates", 60, 0, 3900),
         MakeBox("Text2", "CompanyName", 4000, 0, 2200),
         MakeBox("Text3", "Type", 6250, 0, 1300),
         MakeBox("txtDesc", "Description", 7600, 0, 3000),
-        Money(MakeBox("txtAmm", "SubT", 10650, 0, 1100, kPounds)),
-        Money(MakeBox("txtVAT", "SubT", 11800, 0, 1000, kPounds)),
-        Money(MakeBox("txtSubT", "SubT", 12850, 0, 1150, kPounds)),
+        MakeMoney("txtAmm", "SubT", 10650, 0, 1100),
+        MakeMoney("txtVAT", "SubT", 11800, 0, 1000),
+        MakeMoney("txtSubT", "SubT", 12850, 0, 1150),
         MakeBox("Text7", "Receipt", 14100, 0, 900),
         MakeLine("Line1", 60, 285, 14940)};
     AddSection("Section3", Section::PageFooter, 360).controls = {
@@ -59,14 +51,15 @@ Rpt_Expense::Rpt_Expense() {
         MakeLabel("Label10", QStringLiteral("Total:"), 60, 90, 800),
         MakeFunction("Function2", Control::Count, "SubT", 900, 90, 700),
         MakeLabel("Label6", QStringLiteral("Items"), 1650, 90, 800),
-        Money(MakeFunction("fncAmm", Control::Sum, "SubT", 10650, 90, 1100, kPounds)),
-        Money(MakeFunction("fncVAT", Control::Sum, "SubT", 11800, 90, 1000, kPounds)),
-        Money(MakeFunction("fncTotal", Control::Sum, "SubT", 12850, 90, 1150, kPounds))};
+        MakeMoneySum("fncAmm", "SubT", 10650, 90, 1100),
+        MakeMoneySum("fncVAT", "SubT", 11800, 90, 1000),
+        MakeMoneySum("fncTotal", "SubT", 12850, 90, 1150)};
 }
 
 void Rpt_Expense::DataReport_Initialize() {
     const double perMile =
-        expense::MileageRatePence(catalogue::SystemValue(DbConnection(), catalogue::sys::Milage)) / 100;
+        expense::MileageRatePence(catalogue::SystemValue(DbConnection(), catalogue::sys::Milage)) /
+        100;
 
     Section* head = section("Section2");
     Section* detail = section("Section1");

@@ -10,19 +10,16 @@ using report::MakeLine;
 
 Rpt_Monthly_Planner::Rpt_Monthly_Planner() {
     Caption = QStringLiteral("Monthly Planner");
-    report::Control title = MakeLabel("Label1", QStringLiteral("%i"), 15, 0, 8415, 400);
-    title.font = QFont(QStringLiteral("Arial"), 14, QFont::Bold);
-    AddSection(QStringLiteral("Section4"), report::Section::ReportHeader, 600).controls = {title};
+    AddSection(QStringLiteral("Section4"), report::Section::ReportHeader, 600).controls = {
+        report::MakeTitle("Label1", QStringLiteral("%i"), 15, 8415, 14)};
 
-    std::vector<report::Control> headings = {
-        MakeLabel("Label2", QStringLiteral("Start:"), 60, 0, 1200),
-        MakeLabel("Label3", QStringLiteral("Finish"), 1305, 0, 1200),
-        MakeLabel("Label4", QStringLiteral("Description"), 2715, 0, 2600),
-        MakeLabel("Label5", QStringLiteral("Customer"), 5445, 0, 1900),
-        MakeLabel("Label6", QStringLiteral("Duration"), 7470, 0, 900),
-        MakeLine("Line2", 0, 300, 8415)};
-    for (report::Control& h : headings) h.font.setBold(true);
-    AddSection(QStringLiteral("Section2"), report::Section::PageHeader, 360).controls = headings;
+    AddSection(QStringLiteral("Section2"), report::Section::PageHeader, 360).controls =
+        report::Headings({MakeLabel("Label2", QStringLiteral("Start:"), 60, 0, 1200),
+                          MakeLabel("Label3", QStringLiteral("Finish"), 1305, 0, 1200),
+                          MakeLabel("Label4", QStringLiteral("Description"), 2715, 0, 2600),
+                          MakeLabel("Label5", QStringLiteral("Customer"), 5445, 0, 1900),
+                          MakeLabel("Label6", QStringLiteral("Duration"), 7470, 0, 900),
+                          MakeLine("Line2", 0, 300, 8415)});
 
     std::vector<report::Control> detail = {
         MakeBox("Text1", "Start", 75, 0, 1275),         MakeBox("Text2", "Finish", 1335, 0, 1275),
@@ -36,7 +33,8 @@ Rpt_Monthly_Planner::Rpt_Monthly_Planner() {
     pages.alignment = Qt::AlignRight;
     AddSection(QStringLiteral("Section3"), report::Section::PageFooter, 360).controls = {pages};
 
-    report::Control count = report::MakeFunction("Function1", report::Control::Count, "Start", 2100, 0, 1000);
+    report::Control count =
+        report::MakeFunction("Function1", report::Control::Count, "Start", 2100, 0, 1000);
     AddSection(QStringLiteral("Section5"), report::Section::ReportFooter, 400).controls = {
         MakeLabel("Label8", QStringLiteral("Number of appointments:"), 60, 0, 2000), count};
 }

@@ -58,7 +58,8 @@ struct Totals {
         const auto n = numbers.find(key);
         if (m == money.end()) return n == numbers.end() ? QVariant(0) : QVariant(n->second);
         db::Currency total = m->second;
-        if (n != numbers.end()) total += db::Currency::fromDouble(n->second).value_or(db::Currency());
+        if (n != numbers.end())
+            total += db::Currency::fromDouble(n->second).value_or(db::Currency());
         return QVariant::fromValue(total);
     }
 };
@@ -248,7 +249,8 @@ bool DefaultShow(const Report& r, QWidget* owner, QString* error) {
 
 }  // namespace
 
-Control MakeLabel(const QString& name, const QString& caption, int left, int top, int width, int height) {
+Control MakeLabel(const QString& name, const QString& caption, int left, int top, int width,
+                  int height) {
     Control c;
     c.name = name;
     c.caption = caption;
@@ -260,7 +262,8 @@ Control MakeLabel(const QString& name, const QString& caption, int left, int top
     return c;
 }
 
-Control MakeBox(const QString& name, const QString& field, int left, int top, int width, const QString& format) {
+Control MakeBox(const QString& name, const QString& field, int left, int top, int width,
+                const QString& format) {
     Control c = MakeLabel(name, QString(), left, top, width);
     c.kind = Control::TextBox;
     c.dataField = field;
@@ -268,8 +271,8 @@ Control MakeBox(const QString& name, const QString& field, int left, int top, in
     return c;
 }
 
-Control MakeFunction(const QString& name, Control::FunctionKind kind, const QString& field, int left, int top,
-                     int width, const QString& format) {
+Control MakeFunction(const QString& name, Control::FunctionKind kind, const QString& field,
+                     int left, int top, int width, const QString& format) {
     Control c = MakeBox(name, field, left, top, width, format);
     c.kind = Control::Function;
     c.function = kind;
@@ -284,6 +287,30 @@ Control MakeLine(const QString& name, int left, int top, int width) {
     c.top = top;
     c.width = width;
     return c;
+}
+
+Control MakeMoney(const QString& name, const QString& field, int left, int top, int width) {
+    Control c = MakeBox(name, field, left, top, width, kPoundFormat);
+    c.alignment = Qt::AlignRight;
+    return c;
+}
+
+Control MakeMoneySum(const QString& name, const QString& field, int left, int top, int width) {
+    Control c = MakeMoney(name, field, left, top, width);
+    c.kind = Control::Function;
+    c.function = Control::Sum;
+    return c;
+}
+
+Control MakeTitle(const QString& name, const QString& caption, int left, int width, int points) {
+    Control c = MakeLabel(name, caption, left, 60, width, 400);
+    c.font = QFont(QStringLiteral("Arial"), points, QFont::Bold);
+    return c;
+}
+
+std::vector<Control> Headings(std::vector<Control> controls) {
+    for (Control& c : controls) c.font.setBold(true);
+    return controls;
 }
 
 Control* Section::control(const QString& controlName) {

@@ -37,11 +37,21 @@ struct Control {
 };
 
 // Controls as a layout names them: position and size in twips, Arial 9 unless changed.
-Control MakeLabel(const QString& name, const QString& caption, int left, int top, int width, int height = 255);
-Control MakeBox(const QString& name, const QString& field, int left, int top, int width, const QString& format = {});
-Control MakeFunction(const QString& name, Control::FunctionKind kind, const QString& field, int left, int top,
-                     int width, const QString& format = {});
+Control MakeLabel(const QString& name, const QString& caption, int left, int top, int width,
+                  int height = 255);
+Control MakeBox(const QString& name, const QString& field, int left, int top, int width,
+                const QString& format = {});
+Control MakeFunction(const QString& name, Control::FunctionKind kind, const QString& field,
+                     int left, int top, int width, const QString& format = {});
 Control MakeLine(const QString& name, int left, int top, int width);
+// The reports' money: a pound sign, thousands separated, two decimals, to the right of its box.
+inline const QString kPoundFormat = QStringLiteral("£#,##0.00");
+Control MakeMoney(const QString& name, const QString& field, int left, int top, int width);
+Control MakeMoneySum(const QString& name, const QString& field, int left, int top, int width);
+// A report's title line, and a row of column headings, in bold.
+Control MakeTitle(const QString& name, const QString& caption, int left, int width,
+                  int points = 13);
+std::vector<Control> Headings(std::vector<Control> controls);
 
 struct Section {
     enum Kind {
