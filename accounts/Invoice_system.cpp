@@ -91,8 +91,9 @@ void Invoice_system::DataReport_Initialize() {
     if (vat)
         rate->caption = report::Report::FormatValue(VatMultiplier - 1, QStringLiteral("percent"));
 
-    ParentCMD.Open(reports::PrintedInvoiceSql(VatMultiplier, CurrentInvoiceNumber), DbConnection(),
-                   db::adOpenStatic, db::adLockOptimistic);
+    if (!ParentCMD.Open(reports::PrintedInvoiceSql(VatMultiplier, CurrentInvoiceNumber),
+                        DbConnection(), db::adOpenStatic, db::adLockOptimistic))
+        SetUpError = ParentCMD.LastError();
     DataSource = &ParentCMD;
     ChildRows = [](const db::Recordset& parent, int row) {
         auto work = std::make_unique<db::Recordset>();

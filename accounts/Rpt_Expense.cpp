@@ -81,7 +81,8 @@ void Rpt_Expense::DataReport_Initialize() {
         total->control("fncVAT")->dataField = QStringLiteral("VAT");
         total->control("fncTotal")->dataField = QStringLiteral("SubTotal");
     }
-    Rows.Open(reports::ExpenseReportSql(FinYearStart, VatMultiplier, perMile), DbConnection(),
-              db::adOpenDynamic, db::adLockReadOnly);
+    if (!Rows.Open(reports::ExpenseReportSql(FinYearStart, VatMultiplier, perMile), DbConnection(),
+                   db::adOpenDynamic, db::adLockReadOnly))
+        SetUpError = Rows.LastError();
     DataSource = &Rows;
 }

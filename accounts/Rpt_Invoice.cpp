@@ -68,8 +68,9 @@ void Rpt_Invoice::DataReport_Initialize(const QString& yearText) {
         total->control("fncVAT")->dataField = QStringLiteral("VAT");
         total->control("fncTotal")->dataField = QStringLiteral("SubTotal");
     }
-    Rows.Open(reports::InvoiceReportSql(FinYearStart, VatMultiplier), DbConnection(),
-              db::adOpenDynamic, db::adLockReadOnly);
+    if (!Rows.Open(reports::InvoiceReportSql(FinYearStart, VatMultiplier), DbConnection(),
+                   db::adOpenDynamic, db::adLockReadOnly))
+        SetUpError = Rows.LastError();
     DataSource = &Rows;
     Title = OwnerCompanyName + QStringLiteral(" Invoice report for financial year ") + yearText;
 }

@@ -356,6 +356,10 @@ Section* Report::section(int position) {
 }
 
 bool Report::Layout(std::vector<Page>* pages, QString* error) const {
+    if (!SetUpError.isEmpty()) {
+        if (error) *error = SetUpError;
+        return false;
+    }
     Layouter l(*this, pages);
     return l.Run(error);
 }

@@ -100,6 +100,8 @@ class Report {
     int PaperWidth = 11906, PaperHeight = 16838;  // A4 in twips
     int LeftMargin = 1000, TopMargin = 1000, BottomMargin = 1000;
 
+    // Why the report's rows could not be had; a report with one lays out nothing and says it.
+    QString SetUpError;
     // The rows of the report, read from the first to the end. Not owned.
     db::Recordset* DataSource = nullptr;
     // With child rows, each row of the data source is a group: its header, one detail per

@@ -178,6 +178,15 @@ class TestReports : public QObject {
         QCOMPARE(texts.mid(texts.indexOf(QStringLiteral("Total:")) + 1, 2),
                  (QStringList{"4", "Items"}));
     }
+
+    void aReportWithoutItsRowsSaysWhy() {
+        QVERIFY(c().Execute(QStringLiteral("DROP TABLE Outgoings")));
+        Rpt_Expense r;
+        r.DataReport_Initialize();
+        QString error;
+        QVERIFY(!r.Show(nullptr, &error));
+        QVERIFY2(error.contains(QStringLiteral("Outgoings"), Qt::CaseInsensitive), qPrintable(error));
+    }
 };
 
 QTEST_MAIN(TestReports)
