@@ -1,0 +1,105 @@
+#include "mailprofile.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include "platform/settings/settings.h"
+
+namespace mapi {
+
+namespace {
+
+const QString kApp = QStringLiteral("Ambrelle");
+const QString kSection = QStringLiteral("Mail");
+
+LogonPrompt& Prompt() {
+    static LogonPrompt prompt;
+    return prompt;
+}
+
+std::optional<QString>& Password() {
+    static std::optional<QString> password;
+    return password;
+}
+
+QString Read(const char* key) { return settings::GetSetting(kApp, kSection, QString::fromLatin1(key), QString()); }
+
+std::optional<MailProfile> AskWithDialog(const MailProfile& shown, QWidget* parent) {
+    QDialog d(parent);
+    d.setObjectName(QStringLiteral("frmMailLogon"));
+    d.setWindowTitle(QStringLiteral("Mail Logon"));
+    auto* form = new QFormLayout(&d);
+    auto* server = new QLineEdit(shown.server, &d);
+    auto* port = new QSpinBox(&d);
+    port->setRange(1, 65535);
+    port->setValue(shown.port);
+    auto* security = new QComboBox(&d);
+    security->addItems({QStringLiteral("None"), QStringLiteral("STARTTLS"), QStringLiteral("TLS")});
+    security->setCurrentIndex(shown.security);
+    auto* user = new QLineEdit(shown.user, &d);
+    auto* password = new QLineEdit(shown.password, &d);
+    password->setEchoMode(QLineEdit::Password);
+    auto* sender = new QLineEdit(shown.sender, &d);
+    form->addRow(QStringLiteral("Mail server:"), server);
+    form->addRow(QStringLiteral("Port:"), port);
+    form->addRow(QStringLiteral("Security:"), security);
+    form->addRow(QStringLiteral("User name:"), user);
+    form->addRow(QStringLiteral("Password:"), password);
+    form->addRow(QStringLiteral("Your address:"), sender);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
+    form->addRow(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+    if (d.exec() != QDialog::Accepted) return std::nullopt;
+    MailProfile p;
+    p.server = server->text().trimmed();
+    p.port = port->value();
+    p.security = static_cast<MailProfile::Security>(security->currentIndex());
+    p.user = user->text().trimmed();
+    p.password = password->text();
+    p.sender = sender->text().trimmed();
+    return p;
+}
+
+}  // namespace
+
+std::optional<MailProfile> StoredProfile() {
+    MailProfile p;
+    p.server = Read("Server");
+    p.sender = Read("Sender");
+    p.user = Read("User");
+    bool ok = false;
+    const int port = Read("Port").toInt(&ok);
+    if (ok) p.port = port;
+    const QString security = Read("Security").toLower();
+    p.security = security == u"none" ? MailProfile::None
+                 : security == u"tls" ? MailProfile::Tls
+                                      : MailProfile::StartTls;
+    if (!p.complete()) return std::nullopt;
+    return p;
+}
+
+void StoreProfile(const MailProfile& profile) {
+    static const char* const names[] = {"None", "STARTTLS", "TLS"};
+    settings::SaveSetting(kApp, kSection, QStringLiteral("Server"), profile.server);
+    settings::SaveSetting(kApp, kSection, QStringLiteral("Port"), QString::number(profile.port));
+    settings::SaveSetting(kApp, kSection, QStringLiteral("Security"), QString::fromLatin1(names[profile.security]));
+    settings::SaveSetting(kApp, kSection, QStringLiteral("User"), profile.user);
+    settings::SaveSetting(kApp, kSection, QStringLiteral("Sender"), profile.sender);
+}
+
+void SetLogonPrompt(LogonPrompt prompt) { Prompt() = std::move(prompt); }
+
+std::optional<MailProfile> AskForProfile(const MailProfile& shown, QWidget* parent) {
+    return Prompt() ? Prompt()(shown, parent) : AskWithDialog(shown, parent);
+}
+
+void RememberPassword(const QString& password) { Password() = password; }
+std::optional<QString> RememberedPassword() { return Password(); }
+void ForgetPassword() { Password().reset(); }
+
+}  // namespace mapi
