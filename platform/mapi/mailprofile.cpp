@@ -3,9 +3,12 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QSpinBox>
+
+#include <qt6keychain/keychain.h>
 
 #include "platform/settings/settings.h"
 
@@ -24,6 +27,23 @@ LogonPrompt& Prompt() {
 std::optional<QString>& Password() {
     static std::optional<QString> password;
     return password;
+}
+
+bool& KeyringInUse() {
+    static bool use = true;
+    return use;
+}
+
+QString KeyFor(const MailProfile& p) { return p.user + u'@' + p.server; }
+
+// Runs a keyring job to its end; false when no keyring answered or the entry is missing.
+bool Run(QKeychain::Job& job) {
+    job.setAutoDelete(false);
+    QEventLoop loop;
+    QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
+    job.start();
+    loop.exec();
+    return job.error() == QKeychain::NoError;
 }
 
 QString Read(const char* key) { return settings::GetSetting(kApp, kSection, QString::fromLatin1(key), QString()); }
@@ -98,8 +118,31 @@ std::optional<MailProfile> AskForProfile(const MailProfile& shown, QWidget* pare
     return Prompt() ? Prompt()(shown, parent) : AskWithDialog(shown, parent);
 }
 
-void RememberPassword(const QString& password) { Password() = password; }
-std::optional<QString> RememberedPassword() { return Password(); }
-void ForgetPassword() { Password().reset(); }
+void RememberPassword(const QString& password, const MailProfile* forKeyring) {
+    Password() = password;
+    if (!forKeyring || !KeyringInUse()) return;
+    QKeychain::WritePasswordJob job(kApp);
+    job.setKey(KeyFor(*forKeyring));
+    job.setTextData(password);
+    Run(job);
+}
+
+std::optional<QString> RememberedPassword(const MailProfile* fromKeyring) {
+    if (Password() || !fromKeyring || !KeyringInUse()) return Password();
+    QKeychain::ReadPasswordJob job(kApp);
+    job.setKey(KeyFor(*fromKeyring));
+    if (Run(job)) Password() = job.textData();
+    return Password();
+}
+
+void ForgetPassword(const MailProfile* fromKeyring) {
+    Password().reset();
+    if (!fromKeyring || !KeyringInUse()) return;
+    QKeychain::DeletePasswordJob job(kApp);
+    job.setKey(KeyFor(*fromKeyring));
+    Run(job);
+}
+
+void UseKeyring(bool use) { KeyringInUse() = use; }
 
 }  // namespace mapi

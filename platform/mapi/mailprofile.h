@@ -32,9 +32,12 @@ using LogonPrompt = std::function<std::optional<MailProfile>(const MailProfile& 
 void SetLogonPrompt(LogonPrompt prompt);
 std::optional<MailProfile> AskForProfile(const MailProfile& shown, QWidget* parent);
 
-// The password given this session, so one run asks only once.
-void RememberPassword(const QString& password);
-std::optional<QString> RememberedPassword();
-void ForgetPassword();
+// The password: held for the session, and kept in the desktop's keyring where one answers
+// (never on disk otherwise). Forgetting drops both, so the next send asks again.
+void RememberPassword(const QString& password, const MailProfile* forKeyring = nullptr);
+std::optional<QString> RememberedPassword(const MailProfile* fromKeyring = nullptr);
+void ForgetPassword(const MailProfile* fromKeyring = nullptr);
+// Tests leave the user's keyring alone.
+void UseKeyring(bool use);
 
 }  // namespace mapi

@@ -96,16 +96,16 @@ std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMe
         }
 
     MailProfile profile = StoredProfile().value_or(MailProfile{});
-    if (const auto pw = RememberedPassword()) profile.password = *pw;
-    const bool needPassword = !profile.user.isEmpty() && !RememberedPassword();
-    if (!profile.complete() || needPassword) {
+    const auto known = profile.complete() && !profile.user.isEmpty() ? RememberedPassword(&profile) : std::nullopt;
+    if (known) profile.password = *known;
+    if (!profile.complete() || (!profile.user.isEmpty() && !known)) {
         if (!(flags & MAPI_LOGON_UI)) return MAPI_E_LOGIN_FAILURE;
         const auto asked = AskForProfile(profile, reinterpret_cast<QWidget*>(uiParam));
         if (!asked) return MAPI_USER_ABORT;
         profile = *asked;
         if (!profile.complete()) return MAPI_E_LOGIN_FAILURE;
         StoreProfile(profile);
-        RememberPassword(profile.password);
+        RememberPassword(profile.password, &profile);
     }
 
     curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -158,7 +158,7 @@ std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMe
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
 
     const CURLcode rc = curl_easy_perform(c);
-    if (rc == CURLE_LOGIN_DENIED) ForgetPassword();  // asked again next time
+    if (rc == CURLE_LOGIN_DENIED) ForgetPassword(&profile);  // asked again next time
     if (rc != CURLE_OK && Reply().isEmpty()) Reply() = QString::fromUtf8(error[0] ? error : curl_easy_strerror(rc));
     return CodeFor(rc, error);
 }

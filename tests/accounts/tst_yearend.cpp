@@ -57,6 +57,7 @@ class TestYearEnd : public QObject {
         DbConnection().SetCursorLocation(db::adUseClient);
         QVERIFY(DbConnection().Open(env_->connectionString()));
         acme_ = testsupport::AddCompany(c(), QStringLiteral("Smith, Jones & Co"));
+        mapi::UseKeyring(false);
         mapi::ForgetPassword();
         mapi::SetLogonPrompt({});
     }

@@ -31,6 +31,7 @@ class TestSendMail : public QObject {
     void init() {
         settings::SetStoreFolder(settings_.path());
         settings::DeleteSetting(QStringLiteral("Ambrelle"), QStringLiteral("Mail"));
+        mapi::UseKeyring(false);
         mapi::ForgetPassword();
         mapi::SetLogonPrompt({});
     }
