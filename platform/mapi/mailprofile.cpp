@@ -1,15 +1,10 @@
 #include "mailprofile.h"
 
-#include <QComboBox>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QEventLoop>
-#include <QFormLayout>
-#include <QLineEdit>
-#include <QSpinBox>
 
 #include <qt6keychain/keychain.h>
 
+#include "frmMailLogon.h"
 #include "platform/settings/settings.h"
 
 namespace mapi {
@@ -49,40 +44,9 @@ bool Run(QKeychain::Job& job) {
 QString Read(const char* key) { return settings::GetSetting(kApp, kSection, QString::fromLatin1(key), QString()); }
 
 std::optional<MailProfile> AskWithDialog(const MailProfile& shown, QWidget* parent) {
-    QDialog d(parent);
-    d.setObjectName(QStringLiteral("frmMailLogon"));
-    d.setWindowTitle(QStringLiteral("Mail Logon"));
-    auto* form = new QFormLayout(&d);
-    auto* server = new QLineEdit(shown.server, &d);
-    auto* port = new QSpinBox(&d);
-    port->setRange(1, 65535);
-    port->setValue(shown.port);
-    auto* security = new QComboBox(&d);
-    security->addItems({QStringLiteral("None"), QStringLiteral("STARTTLS"), QStringLiteral("TLS")});
-    security->setCurrentIndex(shown.security);
-    auto* user = new QLineEdit(shown.user, &d);
-    auto* password = new QLineEdit(shown.password, &d);
-    password->setEchoMode(QLineEdit::Password);
-    auto* sender = new QLineEdit(shown.sender, &d);
-    form->addRow(QStringLiteral("Mail server:"), server);
-    form->addRow(QStringLiteral("Port:"), port);
-    form->addRow(QStringLiteral("Security:"), security);
-    form->addRow(QStringLiteral("User name:"), user);
-    form->addRow(QStringLiteral("Password:"), password);
-    form->addRow(QStringLiteral("Your address:"), sender);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
-    form->addRow(buttons);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
-    if (d.exec() != QDialog::Accepted) return std::nullopt;
-    MailProfile p;
-    p.server = server->text().trimmed();
-    p.port = port->value();
-    p.security = static_cast<MailProfile::Security>(security->currentIndex());
-    p.user = user->text().trimmed();
-    p.password = password->text();
-    p.sender = sender->text().trimmed();
-    return p;
+    frmMailLogon logon(shown, parent);
+    if (logon.exec() != QDialog::Accepted) return std::nullopt;
+    return logon.Profile();
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QLocale>
 
 #include <curl/curl.h>
 
@@ -132,7 +131,7 @@ std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMe
     Append(headers, "To: " + to.join(", "));
     if (!cc.isEmpty()) Append(headers, "Cc: " + cc.join(", "));
     Append(headers, "Subject: " + EncodedWord(message.lpszSubject));
-    Append(headers, "Date: " + QLocale::c().toString(QDateTime::currentDateTime(), "ddd, dd MMM yyyy hh:mm:ss t").toLatin1());
+    Append(headers, "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1());
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
 
     std::unique_ptr<curl_mime, CurlFree> mime(curl_mime_init(c));
