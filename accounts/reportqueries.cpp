@@ -66,18 +66,21 @@ QString InvoiceReportSql(const QDate& yearStart, double vatMultiplier) {
 namespace {
 
 QString ExpenseSubTotal(double perMile) {
-    return QStringLiteral("IIf([milage] Is Null Or [milage]=0,[amount],[milage]*") + QString::number(perMile) + u')';
+    return QStringLiteral("IIf([milage] Is Null Or [milage]=0,[amount],[milage]*") +
+           QString::number(perMile) + u')';
 }
 
 const QString kExpenseColumns = QStringLiteral(
-    "SELECT Outgoings.RecordID, IIf([Start] Is Null,[Date],[Start] & ' to ' & [Finish]) AS [Dates], "
+    "SELECT Outgoings.RecordID, "
+    "IIf([Start] Is Null,[Date],[Start] & ' to ' & [Finish]) AS [Dates], "
     "Companies.CompanyName, Outgoings.Type, Outgoings.Description");
 
 QString ExpenseFromWhere(const QDate& yearStart) {
     return QStringLiteral(
-               "iif(outgoings.reciept = 0, 'No', 'Yes') as Receipt FROM Companies RIGHT JOIN (JobDetails "
-               "RIGHT JOIN Outgoings ON JobDetails.JobID = Outgoings.ScheduleID) ON Companies.CompanyID = "
-               "JobDetails.CustomerID WHERE (") +
+               "iif(outgoings.reciept = 0, 'No', 'Yes') as Receipt "
+               "FROM Companies RIGHT JOIN (JobDetails RIGHT JOIN Outgoings "
+               "ON JobDetails.JobID = Outgoings.ScheduleID) "
+               "ON Companies.CompanyID = JobDetails.CustomerID WHERE (") +
            InYear(QStringLiteral("Outgoings.Date"), yearStart) +
            QStringLiteral(" AND (JobDetails.Start Is Null)) OR ((Outgoings.Date Is Null) AND ") +
            InYear(QStringLiteral("JobDetails.Start"), yearStart) + QStringLiteral(");");

@@ -15,14 +15,15 @@ bool WriteText(const QString& path, const QString& text, bool byteOrderMark, QSt
     QSaveFile file(path);
     QByteArray bytes = byteOrderMark ? QByteArray("\xEF\xBB\xBF") : QByteArray();
     bytes += (text + QStringLiteral("\r\n")).toUtf8();
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return true;
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
     *error = QDir::toNativeSeparators(path) + QStringLiteral(": ") + file.errorString();
     return false;
 }
 
 // Rows of `sql` into a CSV and an XML file; false with `error` set on failure.
-bool Export(db::Connection& connection, const QString& sql, const QString& rowName, const QString& csvPath,
-            const QString& xmlPath, bool* hadRows, QString* error) {
+bool Export(db::Connection& connection, const QString& sql, const QString& rowName,
+            const QString& csvPath, const QString& xmlPath, bool* hadRows, QString* error) {
     db::Recordset rs;
     if (!rs.Open(sql, connection, db::adOpenStatic, db::adLockReadOnly)) {
         *error = rs.LastError();
@@ -55,20 +56,21 @@ Files FilesFor(const QString& folder, const QString& yearText) {
 
 QString InvoiceSql() {
     return QStringLiteral(
-        "SELECT Billing.InvoiceNumber AS [Invoice Number], Companies.CompanyName AS Company, Billing.BillingDate AS "
-        "[Invoice Date], Billing.PaymentDueDate AS [Payment Due On], Billing.PaymentDate as [Payment Date], "
-        "Billing.InvoiceAmount AS Amount FROM Companies INNER JOIN Billing ON Companies.CompanyID = "
-        "Billing.CompanyID where billing.stage = 3");
+        "SELECT Billing.InvoiceNumber AS [Invoice Number], Companies.CompanyName AS Company, "
+        "Billing.BillingDate AS [Invoice Date], Billing.PaymentDueDate AS [Payment Due On], "
+        "Billing.PaymentDate as [Payment Date], Billing.InvoiceAmount AS Amount "
+        "FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID "
+        "where billing.stage = 3");
 }
 
-Written WriteFiles(db::Connection& connection, const Files& files, const QDate& yearStart, double perMile,
-                   QString* error) {
+Written WriteFiles(db::Connection& connection, const Files& files, const QDate& yearStart,
+                   double perMile, QString* error) {
     bool expenses = false, invoices = false;
-    if (!Export(connection, reports::YearEndExpenseSql(yearStart, perMile), QStringLiteral("Expenses"),
-                files.expenseCsv, files.expenseXml, &expenses, error))
+    if (!Export(connection, reports::YearEndExpenseSql(yearStart, perMile),
+                QStringLiteral("Expenses"), files.expenseCsv, files.expenseXml, &expenses, error))
         return Written::Failed;
-    if (!Export(connection, InvoiceSql(), QStringLiteral("Invoices"), files.invoiceCsv, files.invoiceXml, &invoices,
-                error))
+    if (!Export(connection, InvoiceSql(), QStringLiteral("Invoices"), files.invoiceCsv,
+                files.invoiceXml, &invoices, error))
         return Written::Failed;
     return invoices ? Written::All : Written::WithoutPaidInvoices;
 }
@@ -84,17 +86,23 @@ QString MailBody(const QString& owner, const QDate& yearEnd) {
 }
 
 QString SendResultText(std::uint32_t code) {
+    // Indexed by the code; Simple MAPI has no code 7.
+    // clang-format off
     static const char* const reasons[] = {
-        nullptr,          "User Aborted",         "General Failure",      "Login Failure",
-        "Disk Full",      "Insufficient Memory",  "Access Denied",        nullptr,
-        "Too Many Sessions", "Too Many Files",    "Too Many Recipients",  "Attachment Not Found",
-        "Attachment Open Failure", "Attachment Write Failure", "Unknown Recipient", "Bad Recipient Type",
-        "No Messages",    "Invalid Message",      "Text Too Large",       "Invalid Session",
-        "Type Not Supported", "Ambiguous Recipient", "Message In Use",    "Network Failure",
-        "Invalid Edit Fields", "Invalid Recipients", "Not Supported"};
-    if (code == 0) return QStringLiteral("Operation complete, your end of year accounts have been sent to your accountant.");
+        nullptr, "User Aborted", "General Failure", "Login Failure", "Disk Full",
+        "Insufficient Memory", "Access Denied", nullptr, "Too Many Sessions", "Too Many Files",
+        "Too Many Recipients", "Attachment Not Found", "Attachment Open Failure",
+        "Attachment Write Failure", "Unknown Recipient", "Bad Recipient Type", "No Messages",
+        "Invalid Message", "Text Too Large", "Invalid Session", "Type Not Supported",
+        "Ambiguous Recipient", "Message In Use", "Network Failure", "Invalid Edit Fields",
+        "Invalid Recipients", "Not Supported"};
+    // clang-format on
+    if (code == 0)
+        return QStringLiteral(
+            "Operation complete, your end of year accounts have been sent to your accountant.");
     if (code >= std::size(reasons) || !reasons[code]) return QString();
-    return QStringLiteral("Operation failed, could not send an email - ") + QString::fromLatin1(reasons[code]);
+    return QStringLiteral("Operation failed, could not send an email - ") +
+           QString::fromLatin1(reasons[code]);
 }
 
 }  // namespace yearend

@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
-
 #include <cstdint>
 
 #include "platform/db/connection.h"
@@ -26,8 +25,8 @@ QString InvoiceSql();
 enum class Written { Failed, WithoutPaidInvoices, All };
 // Writes the four files anew (a year without expenses gets header-only expense files, so
 // no file of an earlier run is left to be mailed). `error` says what failed.
-Written WriteFiles(db::Connection& connection, const Files& files, const QDate& yearStart, double perMile,
-                   QString* error);
+Written WriteFiles(db::Connection& connection, const Files& files, const QDate& yearStart,
+                   double perMile, QString* error);
 
 QString MailSubject(const QString& owner);
 QString MailBody(const QString& owner, const QDate& yearEnd);

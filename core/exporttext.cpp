@@ -15,8 +15,8 @@ QString CsvValue(const QString& text) {
 }
 
 bool LegalInXml(char32_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
-           (c >= 0x10000 && c <= 0x10FFFF);
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 }  // namespace
@@ -26,12 +26,20 @@ QString XmlEscape(const QString& text) {
     out.reserve(text.size() + 16);
     for (char32_t c : text.toUcs4()) {
         switch (c) {
-        case U'&': out += QStringLiteral("&amp;"); break;
-        case U'"': out += QStringLiteral("&quot;"); break;
-        case U'<': out += QStringLiteral("&lt;"); break;
-        case U'>': out += QStringLiteral("&gt;"); break;
-        default:
-            if (LegalInXml(c)) out += QString::fromUcs4(&c, 1);
+            case U'&':
+                out += QStringLiteral("&amp;");
+                break;
+            case U'"':
+                out += QStringLiteral("&quot;");
+                break;
+            case U'<':
+                out += QStringLiteral("&lt;");
+                break;
+            case U'>':
+                out += QStringLiteral("&gt;");
+                break;
+            default:
+                if (LegalInXml(c)) out += QString::fromUcs4(&c, 1);
         }
     }
     return out;
@@ -45,8 +53,8 @@ QString CsvHeader(db::Recordset& rs) {
 
 QString XmlDataroot(const QString& rows) {
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + kLineBreak +
-           QStringLiteral("<dataroot xmlns:od=\"urn:schemas-microsoft-com:officedata\">") + kLineBreak + rows +
-           QStringLiteral("</dataroot>");
+           QStringLiteral("<dataroot xmlns:od=\"urn:schemas-microsoft-com:officedata\">") +
+           kLineBreak + rows + QStringLiteral("</dataroot>");
 }
 
 bool RecordsetToCsv(db::Recordset& rs, QString* text) {
@@ -76,8 +84,8 @@ bool RecordsetToXml(db::Recordset& rs, const QString& rowName, QString* text) {
         for (int i = 0; i < rs.FieldCount(); ++i) {
             db::Field f = rs.Fields(i);
             const QString& e = elements[i];
-            out += u'<' + e + u'>' + (f.IsNull() ? QString() : XmlEscape(f.Text())) + QStringLiteral("</") + e +
-                   u'>' + kLineBreak;
+            out += u'<' + e + u'>' + (f.IsNull() ? QString() : XmlEscape(f.Text())) +
+                   QStringLiteral("</") + e + u'>' + kLineBreak;
         }
         out += QStringLiteral("</") + rowName + u'>' + kLineBreak;
     }

@@ -42,8 +42,12 @@ std::uint32_t SendMail(const QString& subject, const QString& toList, const QStr
     mapi::MapiMessage message;
     message.lpszSubject = subject;
     message.lpszNoteText = noteText;
-    for (const QString& a : Entries(toList)) message.recips.push_back({mapi::MAPI_TO, a, QString()});
-    for (const QString& a : Entries(ccList)) message.recips.push_back({mapi::MAPI_CC, a, QString()});
-    for (const QString& path : Entries(attachmentList)) message.files.push_back({-1, path, QString()});
-    return mapi::BMAPISendMail(0, reinterpret_cast<std::uintptr_t>(parent), message, mapi::MAPI_LOGON_UI);
+    for (const QString& a : Entries(toList))
+        message.recips.push_back({mapi::MAPI_TO, a, QString()});
+    for (const QString& a : Entries(ccList))
+        message.recips.push_back({mapi::MAPI_CC, a, QString()});
+    for (const QString& path : Entries(attachmentList))
+        message.files.push_back({-1, path, QString()});
+    return mapi::BMAPISendMail(0, reinterpret_cast<std::uintptr_t>(parent), message,
+                               mapi::MAPI_LOGON_UI);
 }

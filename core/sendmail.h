@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <cstdint>
 
 class QWidget;
@@ -18,4 +17,5 @@ qint16 CountTokens(const QString& list, const QString& delimiter);
 // Sends one mail at once: recipients and attachment paths as ";"-separated lists, blank
 // entries skipped. Returns the Simple MAPI code, 0 when the server accepted the mail.
 std::uint32_t SendMail(const QString& subject, const QString& toList, const QString& ccList,
-                       const QString& attachmentList, const QString& noteText, QWidget* parent = nullptr);
+                       const QString& attachmentList, const QString& noteText,
+                       QWidget* parent = nullptr);

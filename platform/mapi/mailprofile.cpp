@@ -1,8 +1,8 @@
 #include "mailprofile.h"
 
-#include <QEventLoop>
-
 #include <qt6keychain/keychain.h>
+
+#include <QEventLoop>
 
 #include "frmMailLogon.h"
 #include "platform/settings/settings.h"
@@ -41,7 +41,9 @@ bool Run(QKeychain::Job& job) {
     return job.error() == QKeychain::NoError;
 }
 
-QString Read(const char* key) { return settings::GetSetting(kApp, kSection, QString::fromLatin1(key), QString()); }
+QString Read(const char* key) {
+    return settings::GetSetting(kApp, kSection, QString::fromLatin1(key), QString());
+}
 
 std::optional<MailProfile> AskWithDialog(const MailProfile& shown, QWidget* parent) {
     frmMailLogon logon(shown, parent);
@@ -60,7 +62,7 @@ std::optional<MailProfile> StoredProfile() {
     const int port = Read("Port").toInt(&ok);
     if (ok) p.port = port;
     const QString security = Read("Security").toLower();
-    p.security = security == u"none" ? MailProfile::None
+    p.security = security == u"none"  ? MailProfile::None
                  : security == u"tls" ? MailProfile::Tls
                                       : MailProfile::StartTls;
     if (!p.complete()) return std::nullopt;
@@ -71,7 +73,8 @@ void StoreProfile(const MailProfile& profile) {
     static const char* const names[] = {"None", "STARTTLS", "TLS"};
     settings::SaveSetting(kApp, kSection, QStringLiteral("Server"), profile.server);
     settings::SaveSetting(kApp, kSection, QStringLiteral("Port"), QString::number(profile.port));
-    settings::SaveSetting(kApp, kSection, QStringLiteral("Security"), QString::fromLatin1(names[profile.security]));
+    settings::SaveSetting(kApp, kSection, QStringLiteral("Security"),
+                          QString::fromLatin1(names[profile.security]));
     settings::SaveSetting(kApp, kSection, QStringLiteral("User"), profile.user);
     settings::SaveSetting(kApp, kSection, QStringLiteral("Sender"), profile.sender);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 #include <optional>
 
@@ -28,7 +27,8 @@ void StoreProfile(const MailProfile& profile);
 
 // Asks for the profile, starting from `shown`; nullopt when cancelled. Tests put their own
 // in place of the dialog.
-using LogonPrompt = std::function<std::optional<MailProfile>(const MailProfile& shown, QWidget* parent)>;
+using LogonPrompt =
+    std::function<std::optional<MailProfile>(const MailProfile& shown, QWidget* parent)>;
 void SetLogonPrompt(LogonPrompt prompt);
 std::optional<MailProfile> AskForProfile(const MailProfile& shown, QWidget* parent);
 

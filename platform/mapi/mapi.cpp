@@ -1,10 +1,9 @@
 #include "mapi.h"
 
-#include <QDateTime>
-#include <QFileInfo>
-
 #include <curl/curl.h>
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <memory>
 
 #include "mailprofile.h"
@@ -43,21 +42,28 @@ QByteArray EncodedWord(const QString& text) {
 
 std::uint32_t CodeFor(CURLcode rc, const char* error) {
     switch (rc) {
-    case CURLE_OK: return SUCCESS_SUCCESS;
-    case CURLE_LOGIN_DENIED: return MAPI_E_LOGIN_FAILURE;
-    case CURLE_OUT_OF_MEMORY: return MAPI_E_INSUFFICIENT_MEMORY;
-    case CURLE_READ_ERROR: return MAPI_E_ATTACHMENT_OPEN_FAILURE;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT:
-    case CURLE_GOT_NOTHING:
-    case CURLE_RECV_ERROR:
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_USE_SSL_FAILED: return MAPI_E_NETWORK_FAILURE;
-    case CURLE_SEND_ERROR:
-        // curl reports a refused recipient as a send error too.
-        return qstrncmp(error, "RCPT", 4) == 0 ? MAPI_E_UNKNOWN_RECIPIENT : MAPI_E_NETWORK_FAILURE;
-    default: return MAPI_E_FAILURE;
+        case CURLE_OK:
+            return SUCCESS_SUCCESS;
+        case CURLE_LOGIN_DENIED:
+            return MAPI_E_LOGIN_FAILURE;
+        case CURLE_OUT_OF_MEMORY:
+            return MAPI_E_INSUFFICIENT_MEMORY;
+        case CURLE_READ_ERROR:
+            return MAPI_E_ATTACHMENT_OPEN_FAILURE;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_GOT_NOTHING:
+        case CURLE_RECV_ERROR:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_USE_SSL_FAILED:
+            return MAPI_E_NETWORK_FAILURE;
+        case CURLE_SEND_ERROR:
+            // curl reports a refused recipient as a send error too.
+            return qstrncmp(error, "RCPT", 4) == 0 ? MAPI_E_UNKNOWN_RECIPIENT
+                                                   : MAPI_E_NETWORK_FAILURE;
+        default:
+            return MAPI_E_FAILURE;
     }
 }
 
@@ -75,17 +81,20 @@ void Append(std::unique_ptr<curl_slist, CurlFree>& list, const QByteArray& line)
 
 QString LastReply() { return Reply(); }
 
-std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMessage& message, std::uint32_t flags,
-                            std::uint32_t) {
+std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMessage& message,
+                            std::uint32_t flags, std::uint32_t) {
     Reply().clear();
     if (message.recips.empty()) return MAPI_E_INVALID_RECIPS;
     QByteArrayList to, cc, rcpt;
     for (const MapiRecipDesc& r : message.recips) {
         const QByteArray a = Address(r);
         if (a.isEmpty() || a.contains('\r') || a.contains('\n')) return MAPI_E_INVALID_RECIPS;
-        if (r.ulRecipClass == MAPI_TO) to << a;
-        else if (r.ulRecipClass == MAPI_CC) cc << a;
-        else if (r.ulRecipClass != MAPI_BCC) return MAPI_E_BAD_RECIPTYPE;
+        if (r.ulRecipClass == MAPI_TO)
+            to << a;
+        else if (r.ulRecipClass == MAPI_CC)
+            cc << a;
+        else if (r.ulRecipClass != MAPI_BCC)
+            return MAPI_E_BAD_RECIPTYPE;
         rcpt << a;
     }
     for (const MapiFileDesc& f : message.files)
@@ -95,7 +104,8 @@ std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMe
         }
 
     MailProfile profile = StoredProfile().value_or(MailProfile{});
-    const auto known = profile.complete() && !profile.user.isEmpty() ? RememberedPassword(&profile) : std::nullopt;
+    const auto known =
+        profile.complete() && !profile.user.isEmpty() ? RememberedPassword(&profile) : std::nullopt;
     if (known) profile.password = *known;
     if (!profile.complete() || (!profile.user.isEmpty() && !known)) {
         if (!(flags & MAPI_LOGON_UI)) return MAPI_E_LOGIN_FAILURE;
@@ -111,10 +121,11 @@ std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMe
     std::unique_ptr<CURL, CurlFree> curl(curl_easy_init());
     if (!curl) return MAPI_E_INSUFFICIENT_MEMORY;
     CURL* c = curl.get();
-    const QByteArray url = (profile.security == MailProfile::Tls ? "smtps://" : "smtp://") + profile.server.toUtf8() +
-                           ':' + QByteArray::number(profile.port);
+    const QByteArray url = (profile.security == MailProfile::Tls ? "smtps://" : "smtp://") +
+                           profile.server.toUtf8() + ':' + QByteArray::number(profile.port);
     curl_easy_setopt(c, CURLOPT_URL, url.constData());
-    if (profile.security == MailProfile::StartTls) curl_easy_setopt(c, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+    if (profile.security == MailProfile::StartTls)
+        curl_easy_setopt(c, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
     const QByteArray user = profile.user.toUtf8(), password = profile.password.toUtf8();
     if (!user.isEmpty()) {
         curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
@@ -144,7 +155,8 @@ std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMe
         curl_mimepart* part = curl_mime_addpart(mime.get());
         const QByteArray path = f.lpszPathName.toLocal8Bit();
         curl_mime_filedata(part, path.constData());
-        if (!f.lpszFileName.isEmpty()) curl_mime_filename(part, f.lpszFileName.toUtf8().constData());
+        if (!f.lpszFileName.isEmpty())
+            curl_mime_filename(part, f.lpszFileName.toUtf8().constData());
         curl_mime_encoder(part, "base64");
     }
     curl_easy_setopt(c, CURLOPT_MIMEPOST, mime.get());
@@ -158,7 +170,8 @@ std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMe
 
     const CURLcode rc = curl_easy_perform(c);
     if (rc == CURLE_LOGIN_DENIED) ForgetPassword(&profile);  // asked again next time
-    if (rc != CURLE_OK && Reply().isEmpty()) Reply() = QString::fromUtf8(error[0] ? error : curl_easy_strerror(rc));
+    if (rc != CURLE_OK && Reply().isEmpty())
+        Reply() = QString::fromUtf8(error[0] ? error : curl_easy_strerror(rc));
     return CodeFor(rc, error);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <cstdint>
 #include <vector>
 
@@ -46,8 +45,9 @@ struct MapiMessage {
 
 // Sends the message at once. With MAPI_LOGON_UI a missing mail profile or password is asked
 // for; cancelling that gives MAPI_USER_ABORT. Returns a Simple MAPI code.
-std::uint32_t BMAPISendMail(std::uintptr_t session, std::uintptr_t uiParam, const MapiMessage& message,
-                            std::uint32_t flags, std::uint32_t reserved = 0);
+std::uint32_t BMAPISendMail(std::uintptr_t session, std::uintptr_t uiParam,
+                            const MapiMessage& message, std::uint32_t flags,
+                            std::uint32_t reserved = 0);
 
 // The mail server's last reply, or what went wrong before one came, of the last call.
 QString LastReply();

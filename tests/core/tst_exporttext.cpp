@@ -19,9 +19,12 @@ QList<QStringList> ReadCsv(const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') field += text[++i];
-            else if (c == u'"') quoted = false;
-            else field += c;
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                field += text[++i];
+            else if (c == u'"')
+                quoted = false;
+            else
+                field += c;
         } else if (c == u'"') {
             quoted = true;
         } else if (c == u',') {
@@ -65,9 +68,10 @@ class TestExportText : public QObject {
     std::unique_ptr<TestEnv> env_;
 
     bool Open(db::Recordset& rs) {
-        return rs.Open(QStringLiteral("SELECT CompanyName AS [Company Name], Postal_AddressTown AS Town FROM "
-                                      "Companies ORDER BY CompanyID"),
-                       env_->connection(), db::adOpenStatic, db::adLockReadOnly);
+        return rs.Open(
+            QStringLiteral("SELECT CompanyName AS [Company Name], Postal_AddressTown AS Town FROM "
+                           "Companies ORDER BY CompanyID"),
+            env_->connection(), db::adOpenStatic, db::adLockReadOnly);
     }
 
   private slots:
@@ -75,13 +79,17 @@ class TestExportText : public QObject {
 
     void readsBack_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QVariant>("town");  // invalid = Null
+        QTest::addColumn<QVariant>("town");    // invalid = Null
         QTest::addColumn<QString>("xmlName");  // as XML can hold it
-        QTest::newRow("comma and ampersand") << "Smith, Jones & Co" << QVariant("Leeds") << "Smith, Jones & Co";
-        QTest::newRow("quotes and brackets") << "Smith & Sons <UK> \"Ltd\"" << QVariant("York") << "Smith & Sons <UK> \"Ltd\"";
-        QTest::newRow("line break") << "Line one\r\nLine two" << QVariant("Hull") << "Line one\nLine two";
-        QTest::newRow("pound and accents") << "Caf\u00e9 Bront\u00eb \u00a3 \u20ac" << QVariant("M\u00e1laga")
-                                           << "Caf\u00e9 Bront\u00eb \u00a3 \u20ac";
+        QTest::newRow("comma and ampersand")
+            << "Smith, Jones & Co" << QVariant("Leeds") << "Smith, Jones & Co";
+        QTest::newRow("quotes and brackets")
+            << "Smith & Sons <UK> \"Ltd\"" << QVariant("York") << "Smith & Sons <UK> \"Ltd\"";
+        QTest::newRow("line break")
+            << "Line one\r\nLine two" << QVariant("Hull") << "Line one\nLine two";
+        QTest::newRow("pound and accents")
+            << "Caf\u00e9 Bront\u00eb \u00a3 \u20ac" << QVariant("M\u00e1laga")
+            << "Caf\u00e9 Bront\u00eb \u00a3 \u20ac";
         QTest::newRow("Null") << "O'Brien" << QVariant() << "O'Brien";
         QTest::newRow("control character") << "Bell\x07 Ltd" << QVariant("Bath") << "Bell Ltd";
     }
@@ -98,7 +106,9 @@ class TestExportText : public QObject {
         QVERIFY(rs.Eof());
         QVERIFY(RecordsetToXml(rs, "Companies", &xml));
         const QString townText = town.isValid() ? town.toString() : QStringLiteral("(NULL)");
-        QCOMPARE(ReadCsv(csv), (QList<QStringList>{{"Company Name", "Town"}, {"First, Ltd", "Ely"}, {name, townText}}));
+        QCOMPARE(ReadCsv(csv),
+                 (QList<QStringList>{
+                     {"Company Name", "Town"}, {"First, Ltd", "Ely"}, {name, townText}}));
         QVERIFY(xml.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"));
         QVERIFY(xml.endsWith("</dataroot>"));
         QStringList elements;
@@ -131,10 +141,17 @@ class TestExportText : public QObject {
     void xmlEscape_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("escaped");
-        QTest::newRow("the four") << "a & b <c> \"d\" 'e'" << "a &amp; b &lt;c&gt; &quot;d&quot; 'e'";
-        QTest::newRow("entity not escaped twice") << "&amp;" << "&amp;amp;";
-        QTest::newRow("illegal characters dropped") << QString("a\x01\x1f" "b\t\n") + QChar(0xFFFE) << "ab\t\n";
-        QTest::newRow("beyond the BMP kept") << QString::fromUcs4(U"\U0001F600 ok") << QString::fromUcs4(U"\U0001F600 ok");
+        QTest::newRow("the four") << "a & b <c> \"d\" 'e'"
+                                  << "a &amp; b &lt;c&gt; &quot;d&quot; 'e'";
+        QTest::newRow("entity not escaped twice") << "&amp;"
+                                                  << "&amp;amp;";
+        const QString illegal = QStringLiteral(
+                                    "a\x01\x1f"
+                                    "b\t\n") +
+                                QChar(0xFFFE);
+        QTest::newRow("illegal characters dropped") << illegal << "ab\t\n";
+        QTest::newRow("beyond the BMP kept")
+            << QString::fromUcs4(U"\U0001F600 ok") << QString::fromUcs4(U"\U0001F600 ok");
     }
     void xmlEscape() {
         QFETCH(QString, text);

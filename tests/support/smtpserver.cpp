@@ -1,12 +1,12 @@
 #include "smtpserver.h"
 
-#include <QRegularExpression>
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <QRegularExpression>
 
 namespace testsupport {
 
@@ -30,7 +30,9 @@ QByteArray ReadLine(int fd, QByteArray& buffer) {
     return line;
 }
 
-void Send(int fd, const QByteArray& text) { ::send(fd, text.constData(), static_cast<size_t>(text.size()), MSG_NOSIGNAL); }
+void Send(int fd, const QByteArray& text) {
+    ::send(fd, text.constData(), static_cast<size_t>(text.size()), MSG_NOSIGNAL);
+}
 
 QByteArray Angle(const QByteArray& line) {
     const qsizetype a = line.indexOf('<'), b = line.lastIndexOf('>');
@@ -83,7 +85,8 @@ QString SmtpServer::Mail::header(const QString& name) const {
     const QByteArray head = data.left(data.indexOf("\r\n\r\n"));
     for (const QByteArray& line : head.split('\n')) {
         const QByteArray l = line.trimmed();
-        if (l.toLower().startsWith(name.toLower().toLatin1() + ':')) return QString::fromUtf8(l.mid(name.size() + 1).trimmed());
+        if (l.toLower().startsWith(name.toLower().toLatin1() + ':'))
+            return QString::fromUtf8(l.mid(name.size() + 1).trimmed());
     }
     return {};
 }
@@ -91,8 +94,9 @@ QString SmtpServer::Mail::header(const QString& name) const {
 QString SmtpServer::Mail::body() const {
     for (const Part& p : Parts(data))
         if (p.headers.toLower().contains("text/plain") && !p.headers.toLower().contains("filename"))
-            return QString::fromUtf8(p.headers.toLower().contains("quoted-printable") ? QuotedPrintable(p.content)
-                                                                                    : p.content);
+            return QString::fromUtf8(p.headers.toLower().contains("quoted-printable")
+                                         ? QuotedPrintable(p.content)
+                                         : p.content);
     return {};
 }
 
@@ -107,13 +111,17 @@ QMap<QString, QByteArray> SmtpServer::Mail::attachments() const {
 }
 
 SmtpServer::SmtpServer(Behaviour behaviour, QString user, QString password, QString refused)
-    : behaviour_(behaviour), user_(std::move(user)), password_(std::move(password)), refused_(std::move(refused)) {
+    : behaviour_(behaviour),
+      user_(std::move(user)),
+      password_(std::move(password)),
+      refused_(std::move(refused)) {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof addr;
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), len) == 0 && listen(listener_, 4) == 0 &&
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), len) == 0 &&
+        listen(listener_, 4) == 0 &&
         getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
         port_ = ntohs(addr.sin_port);
     thread_ = std::thread([this] { Run(); });
@@ -163,13 +171,14 @@ void SmtpServer::Serve(int fd) {
                 response = ReadLine(fd, buffer);
             }
             const QList<QByteArray> fields = QByteArray::fromBase64(response).split('\0');
-            const bool ok = behaviour_ != RefuseLogin && fields.size() == 3 && fields[1] == user_.toUtf8() &&
-                            fields[2] == password_.toUtf8();
+            const bool ok = behaviour_ != RefuseLogin && fields.size() == 3 &&
+                            fields[1] == user_.toUtf8() && fields[2] == password_.toUtf8();
             if (ok) {
                 std::lock_guard lock(mutex_);
                 authenticated_ = QString::fromUtf8(fields[1]);
             }
-            Send(fd, ok ? "235 2.7.0 Authentication successful\r\n" : "535 5.7.8 Authentication credentials invalid\r\n");
+            Send(fd, ok ? "235 2.7.0 Authentication successful\r\n"
+                        : "535 5.7.8 Authentication credentials invalid\r\n");
         } else if (verb == "MAIL") {
             if (behaviour_ == CloseAfterMail) return;
             mail = Mail{QString::fromUtf8(Angle(line)), {}, {}};
@@ -177,7 +186,8 @@ void SmtpServer::Serve(int fd) {
         } else if (verb == "RCPT") {
             const QString to = QString::fromUtf8(Angle(line));
             if (behaviour_ == RefuseRecipient && to == refused_) {
-                Send(fd, "550 5.1.1 <" + to.toUtf8() + ">: Recipient address rejected: User unknown\r\n");
+                Send(fd, "550 5.1.1 <" + to.toUtf8() +
+                             ">: Recipient address rejected: User unknown\r\n");
             } else {
                 mail.recipients << to;
                 Send(fd, "250 2.1.5 Ok\r\n");

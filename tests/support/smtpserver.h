@@ -4,7 +4,6 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
-
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -15,14 +14,14 @@ namespace testsupport {
 // (EHLO, AUTH PLAIN, MAIL, RCPT, DATA, QUIT) to receive what the program sends, and can
 // refuse a login or a recipient, or drop the connection. Every wait is bounded.
 class SmtpServer {
-public:
+  public:
     enum Behaviour { Accept, RefuseLogin, RefuseRecipient, CloseAfterMail };
     struct Mail {
         QString from;
         QStringList recipients;
         QByteArray data;
         QString header(const QString& name) const;
-        QString body() const;                       // the first text part, decoded
+        QString body() const;                           // the first text part, decoded
         QMap<QString, QByteArray> attachments() const;  // file name -> content
     };
 
@@ -36,7 +35,7 @@ public:
     QList<Mail> received() const;
     QString authenticatedAs() const;
 
-private:
+  private:
     void Run();
     void Serve(int fd);
 
