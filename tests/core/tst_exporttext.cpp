@@ -117,27 +117,6 @@ class TestExportText : public QObject {
         QCOMPARE(elements, (QStringList{"Company_Name", "Town"}));
     }
 
-    void emptyOrUnnamed_data() {
-        QTest::addColumn<bool>("withRow");
-        QTest::addColumn<QString>("rowName");
-        QTest::addColumn<bool>("csvWritten");
-        QTest::addColumn<bool>("xmlWritten");
-        QTest::newRow("no rows: both fail") << false << "Rows" << false << false;
-        QTest::newRow("empty row name: empty XML") << true << "" << true << true;
-    }
-    void emptyOrUnnamed() {
-        QFETCH(bool, withRow);
-        QFETCH(QString, rowName);
-        if (withRow) testsupport::AddCompany(env_->connection(), "Acme");
-        db::Recordset rs;
-        QVERIFY(Open(rs));
-        QString csv, xml = "stale";
-        QTEST(RecordsetToXml(rs, rowName, &xml), "xmlWritten");
-        if (rowName.isEmpty()) QCOMPARE(xml, QString());
-        QTEST(RecordsetToCsv(rs, &csv), "csvWritten");
-        QCOMPARE(CsvHeader(rs), "Company Name,Town\r\n");
-    }
-
     void xmlEscape_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("escaped");

@@ -218,8 +218,6 @@ void SmtpServer::Serve(int fd) {
         } else if (verb == "QUIT") {
             Send(fd, "221 2.0.0 Bye\r\n");
             return;
-        } else if (verb == "RSET" || verb == "NOOP") {
-            Send(fd, "250 2.0.0 Ok\r\n");
         } else {
             Send(fd, "502 5.5.2 Error: command not recognized\r\n");
         }
