@@ -63,13 +63,34 @@ QString InvoiceReportSql(const QDate& yearStart, double vatMultiplier) {
            InYear(QStringLiteral("Billing.PaymentDate"), yearStart) + u';';
 }
 
+namespace {
+
+QString ExpenseSubTotal(double perMile) {
+    return QStringLiteral("IIf([milage] Is Null Or [milage]=0,[amount],[milage]*") +
+           QString::number(perMile) + u')';
+}
+
+const QString kExpenseColumns = QStringLiteral(
+    "SELECT Outgoings.RecordID, "
+    "IIf([Start] Is Null,[Date],[Start] & ' to ' & [Finish]) AS [Dates], "
+    "Companies.CompanyName, Outgoings.Type, Outgoings.Description");
+
+QString ExpenseFromWhere(const QDate& yearStart) {
+    return QStringLiteral(
+               "iif(outgoings.reciept = 0, 'No', 'Yes') as Receipt "
+               "FROM Companies RIGHT JOIN (JobDetails RIGHT JOIN Outgoings "
+               "ON JobDetails.JobID = Outgoings.ScheduleID) "
+               "ON Companies.CompanyID = JobDetails.CustomerID WHERE (") +
+           InYear(QStringLiteral("Outgoings.Date"), yearStart) +
+           QStringLiteral(" AND (JobDetails.Start Is Null)) OR ((Outgoings.Date Is Null) AND ") +
+           InYear(QStringLiteral("JobDetails.Start"), yearStart) + QStringLiteral(");");
+}
+
+}  // namespace
+
 QString ExpenseReportSql(const QDate& yearStart, double vatMultiplier, double perMile) {
-    const QString subT = QStringLiteral("IIf([milage] Is Null Or [milage]=0,[amount],[milage]*") +
-                         QString::number(perMile) + u')';
-    QString sql = QStringLiteral(
-        "SELECT Outgoings.RecordID, IIf([Start] Is Null,[Date],[Start] & ' to ' & [Finish]) AS "
-        "[Dates], "
-        "Companies.CompanyName, Outgoings.Type, Outgoings.Description, ");
+    const QString subT = ExpenseSubTotal(perMile);
+    QString sql = kExpenseColumns + QStringLiteral(", ");
     if (vatMultiplier != 0) sql += QStringLiteral("Outgoings.Milage, ");
     sql += subT + QStringLiteral(" AS SubT, ");
     // SubT spelled out again: an alias cannot be used in its own select list.
@@ -77,16 +98,13 @@ QString ExpenseReportSql(const QDate& yearStart, double vatMultiplier, double pe
         sql += subT + QStringLiteral(" * ") + QString::number(vatMultiplier - 1) +
                QStringLiteral(" as VAT, ") + subT + QStringLiteral(" * ") +
                QString::number(vatMultiplier) + QStringLiteral(" as SubTotal, ");
-    return sql +
-           QStringLiteral(
-               "iif(outgoings.reciept = 0, 'No', 'Yes') as Receipt FROM Companies RIGHT JOIN "
-               "(JobDetails "
-               "RIGHT JOIN Outgoings ON JobDetails.JobID = Outgoings.ScheduleID) ON "
-               "Companies.CompanyID = "
-               "JobDetails.CustomerID WHERE (") +
-           InYear(QStringLiteral("Outgoings.Date"), yearStart) +
-           QStringLiteral(" AND (JobDetails.Start Is Null)) OR ((Outgoings.Date Is Null) AND ") +
-           InYear(QStringLiteral("JobDetails.Start"), yearStart) + QStringLiteral(");");
+    return sql + ExpenseFromWhere(yearStart);
+}
+
+QString YearEndExpenseSql(const QDate& yearStart, double perMile) {
+    // Named so: the export's header and element names come from the column names.
+    return kExpenseColumns + QStringLiteral(" AS Description, ") + ExpenseSubTotal(perMile) +
+           QStringLiteral(" AS SubTotal, ") + ExpenseFromWhere(yearStart);
 }
 
 }  // namespace reports

@@ -18,5 +18,7 @@ QString InvoiceReportSql(const QDate& yearStart, double vatMultiplier);
 // Expenses of the year: by their own date, or by their job's start when tied to one.
 // Mileage is worth `perMile` pounds a mile; an expense without miles counts its amount.
 QString ExpenseReportSql(const QDate& yearStart, double vatMultiplier, double perMile);
+// The same expenses as the accountant's export lists them, one SubTotal each.
+QString YearEndExpenseSql(const QDate& yearStart, double perMile);
 
 }  // namespace reports

@@ -111,7 +111,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
                                     ui_.mnuReportsMonthly, ui_.mnuReportsInvoice, ui_.mnuReportsExpense,
                                     ui_.mnuSendReminder,   ui_.mnuHelpMain,       ui_.mnuOnlineSupport,
                                     ui_.mnuHelpAbout,      ui_.mnuEditExp,        ui_.mnuAddMiscExpense,
-                                    ui_.mnuSync};
+                                    ui_.mnuSync,           ui_.mnuEndofYear};
     for (QAction* a : findChildren<QAction*>()) {
         if (a->menu() || a->isSeparator()) continue;
         a->setEnabled(available.contains(a));
@@ -144,6 +144,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(ui_.mnuViewCompanies, &QAction::triggered, this, &frmMain::mnuViewCompanies_Click);
     connect(ui_.mnuViewConfig, &QAction::triggered, this, &frmMain::mnuViewConfig_Click);
     connect(ui_.mnuSync, &QAction::triggered, this, &frmMain::mnuSync_Click);
+    connect(ui_.mnuEndofYear, &QAction::triggered, this, &frmMain::mnuEndofYear_Click);
     connect(ui_.mnuFileNewInvoice, &QAction::triggered, this, &frmMain::mnuFileNewInvoice_Click);
     connect(ui_.mnuEditInv, &QAction::triggered, this, &frmMain::mnuEditInv_Click);
     connect(ui_.mnuProcessInv, &QAction::triggered, this, &frmMain::mnuProcessInv_Click);

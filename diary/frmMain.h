@@ -111,6 +111,7 @@ public slots:
     void mnuEditExp_Click();
     void mnuAddMiscExpense_Click();
     void mnuSync_Click();
+    void mnuEndofYear_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -126,6 +127,8 @@ private:
     void ShowSchedule();
     // Shows the invoice editor on CurrentInvoiceNumber, then refreshes the invoice lists.
     void ShowInvoice();
+    // Mails the year-end files to the accountant and says how it went.
+    void MailYearEndFiles(const QStringList& attachments);
     void SetCalendar(const char* property, const QVariant& value);
     void ApplyBoxes(const ControlBoxes& boxes);
     void ShowTabControls();

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+#include "platform/db/connection.h"
+
+// The year's figures for the accountant: the expenses and the paid invoices as CSV and
+// XML files in the program's folder, and the mail that carries them.
+namespace yearend {
+
+struct Files {
+    QString expenseCsv, expenseXml, invoiceCsv, invoiceXml;
+    // In the order the mail attaches them.
+    QStringList all() const { return {expenseCsv, expenseXml, invoiceCsv, invoiceXml}; }
+};
+// `yearText` as the financial-year list shows it.
+Files FilesFor(const QString& folder, const QString& yearText);
+
+// Every paid invoice, of any year.
+QString InvoiceSql();
+
+enum class Written { Failed, WithoutPaidInvoices, All };
+// Writes the four files anew (a year without expenses gets header-only expense files, so
+// no file of an earlier run is left to be mailed). `error` says what failed.
+Written WriteFiles(db::Connection& connection, const Files& files, const QDate& yearStart,
+                   double perMile, QString* error);
+
+QString MailSubject(const QString& owner);
+QString MailBody(const QString& owner, const QDate& yearEnd);
+// What the user is told about a send's Simple MAPI code; empty for a code without one.
+QString SendResultText(std::uint32_t code);
+
+}  // namespace yearend

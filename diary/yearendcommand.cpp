@@ -1,0 +1,91 @@
+// The main window's year-end command: the year's files for the accountant, and the mail.
+#include <QDir>
+#include <QLocale>
+
+#include "accounts/expenserules.h"
+#include "accounts/yearend.h"
+#include "core/globals.h"
+#include "core/sendmail.h"
+#include "core/settingscatalogue.h"
+#include "diary/frmMain.h"
+#include "diary/mainrules.h"
+#include "platform/mapi/mapi.h"
+#include "platform/ui/prompts.h"
+
+namespace {
+
+// The hourglass for as long as the files are written, whichever way the command leaves.
+struct Hourglass {
+    Hourglass() { ui::SetMousePointer(ui::vbHourglass); }
+    ~Hourglass() { ui::SetMousePointer(ui::vbDefault); }
+};
+
+}  // namespace
+
+void frmMain::mnuEndofYear_Click() {
+    const QLocale loc;
+    if (shownFinYearEnd_ > QDate::currentDate()) {
+        ui::MsgBox(QStringLiteral("You cannot generate the financial year report becuase the end "
+                                  "of year has not passed."),
+                   ui::vbOKOnly, AppTitle, this);
+        return;
+    }
+    if (BillingRecordset.State() == db::adStateOpen) {
+        db::Recordset outstanding = BillingRecordset.Clone();
+        outstanding.SetFilter(PendingInvoiceFilter(shownFinYearStart_, false));
+        if (const int n = outstanding.RecordCount(); n > 0)
+            ui::MsgBox(QStringLiteral("Warning, you have ") + QString::number(n) +
+                           QStringLiteral(" outstanding invoices for the current financial year, "
+                                          "please process these first."),
+                       ui::vbOKOnly, QString(), this);
+    }
+    if (ui::MsgBox(QStringLiteral("About to generate financial report for year ending ") +
+                       loc.toString(shownFinYearEnd_, QLocale::ShortFormat),
+                   ui::vbOKCancel, AppTitle, this) != ui::vbOK)
+        return;
+
+    const yearend::Files files = yearend::FilesFor(ProgramFolder(), FnYearCbo->currentText());
+    yearend::Written written;
+    QString error;
+    {
+        Hourglass busy;
+        const double perMile = expense::MileageRatePence(
+                                   catalogue::SystemValue(DbConnection(), catalogue::sys::Milage)) /
+                               100;
+        written = yearend::WriteFiles(DbConnection(), files, shownFinYearStart_, perMile, &error);
+    }
+    switch (written) {
+        case yearend::Written::Failed:
+            ui::MsgBox(QStringLiteral("The end of year files could not be written."),
+                       ui::vbExclamation, QString(), this, error);
+            break;
+        case yearend::Written::WithoutPaidInvoices:
+            ui::MsgBox(QStringLiteral("There are no paid invoices to send, your end of year files "
+                                      "have been stored in ") +
+                           QDir::toNativeSeparators(ProgramFolder()) + u'.',
+                       ui::vbOKOnly, AppTitle, this);
+            break;
+        case yearend::Written::All:
+            MailYearEndFiles(files.all());
+            break;
+    }
+}
+
+void frmMain::MailYearEndFiles(const QStringList& attachments) {
+    const QString to =
+        catalogue::SystemValue(DbConnection(), catalogue::sys::AccountantEmail).value_or(QString());
+    if (to.trimmed().isEmpty()) {
+        ui::MsgBox(
+            QStringLiteral(
+                "Operation failed, could not send an email, you files have been stored in \n") +
+                QDir::toNativeSeparators(ProgramFolder()) +
+                QStringLiteral(" for you to send to your accountant."),
+            ui::vbOKOnly, QString(), this);
+        return;
+    }
+    const std::uint32_t code =
+        SendMail(yearend::MailSubject(OwnerCompanyName), to, QString(), attachments.join(u';'),
+                 yearend::MailBody(OwnerCompanyName, shownFinYearEnd_), this);
+    ui::MsgBox(yearend::SendResultText(code), ui::vbOKOnly, AppTitle, this,
+               code == 0 ? QString() : mapi::LastReply());
+}

@@ -1,0 +1,217 @@
+// The year-end export and mail: the year's files as written, and the main window's command
+// with each of its messages, mailing to an SMTP server the test runs on 127.0.0.1.
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include "accounts/yearend.h"
+#include "core/globals.h"
+#include "core/settingscatalogue.h"
+#include "diary/frmMain.h"
+#include "platform/com/com.h"
+#include "platform/mapi/mailprofile.h"
+#include "platform/mapi/mapi.h"
+#include "platform/settings/settings.h"
+#include "tests/support/smtpserver.h"
+#include "tests/support/testenv.h"
+
+using db::Currency;
+using testsupport::AddExpense;
+using testsupport::SetSystemRow;
+using testsupport::SmtpServer;
+using testsupport::TestEnv;
+
+namespace {
+
+const QDate kYear(2024, 4, 1);
+
+QString Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll())
+                                       : QStringLiteral("(missing)");
+}
+
+// The first column of each data line of a CSV file.
+QStringList FirstColumn(const QString& csv) {
+    QStringList ids;
+    const QStringList lines = csv.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    for (qsizetype i = 1; i < lines.size(); ++i) ids << lines[i].section(u',', 0, 0);
+    return ids;
+}
+
+}  // namespace
+
+class TestYearEnd : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestEnv> env_;
+    db::Connection& c() { return env_->connection(); }
+    int acme_ = 0;
+
+  private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
+    void init() {
+        env_ = std::make_unique<TestEnv>();
+        QVERIFY(com::RegisterLibrary(QStringLiteral(ORBICLE_LIBRARY)));
+        SetProgramFolder(env_->programFolder());
+        DbConnection().SetCursorLocation(db::adUseClient);
+        QVERIFY(DbConnection().Open(env_->connectionString()));
+        acme_ = testsupport::AddCompany(c(), QStringLiteral("Smith, Jones & Co"));
+        mapi::UseKeyring(false);
+        mapi::ForgetPassword();
+        mapi::SetLogonPrompt({});
+    }
+    void cleanup() {
+        DbConnection().Close();
+        env_.reset();  // before the next one installs its prompts
+    }
+
+    void expenseYear_data() {
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<bool>("byJob");
+        QTest::addColumn<bool>("exported");
+        const QDateTime first(kYear, QTime(0, 0));
+        QTest::newRow("first day, midnight") << first << false << true;
+        QTest::newRow("last day, evening")
+            << QDateTime(kYear.addYears(1).addDays(-1), QTime(18, 0)) << false << true;
+        QTest::newRow("next year's first day") << first.addYears(1) << false << false;
+        QTest::newRow("day before") << first.addDays(-1) << false << false;
+        QTest::newRow("job on the first day") << first.addSecs(9 * 3600) << true << true;
+        QTest::newRow("job on next year's first day")
+            << first.addYears(1).addSecs(9 * 3600) << true << false;
+    }
+    void expenseYear() {
+        QFETCH(QDateTime, when);
+        QFETCH(bool, byJob);
+        QVariantMap row{
+            {"Type", "Mileage"}, {"Description", "Visit"}, {"Milage", 100}, {"Amount", 0}};
+        if (byJob)
+            row.insert("ScheduleID", testsupport::AddJob(c(), acme_, when, when.addSecs(3600)));
+        else
+            row.insert("Date", when);
+        const int id = AddExpense(c(), row);
+        const yearend::Files files = yearend::FilesFor(env_->programFolder(), "2024");
+        QString error;
+        QCOMPARE(yearend::WriteFiles(c(), files, kYear, 0.4, &error),
+                 yearend::Written::WithoutPaidInvoices);
+        const QString csv = Read(files.expenseCsv);
+        QFile raw(files.expenseCsv);
+        QVERIFY(raw.open(QIODevice::ReadOnly) &&
+                raw.read(3) == "\xEF\xBB\xBF");  // read as UTF-8 by spreadsheets
+        QVERIFY(csv.startsWith("RecordID,Dates,CompanyName,Type,Description,SubTotal,Receipt\r\n"));
+        QFETCH(bool, exported);
+        QCOMPARE(FirstColumn(csv), exported ? QStringList{QString::number(id)} : QStringList{});
+        if (exported) QVERIFY2(csv.contains(",Mileage,Visit,40,No"), qPrintable(csv));
+        QCOMPARE(Read(files.invoiceCsv),
+                 "Invoice Number,Company,Invoice Date,Payment Due On,Payment Date,Amount\r\n");
+        QVERIFY(Read(files.expenseXml).contains(exported ? "<Expenses>" : "<dataroot"));
+    }
+
+    void command_data() {
+        QTest::addColumn<QString>("year");
+        QTest::addColumn<QString>("case_");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<bool>("filesWritten");
+        QTest::addColumn<int>("mailsReceived");
+        const QString confirm = "About to generate financial report for year ending 31/03/2025";
+        QTest::newRow("year not over")
+            << "2026"
+            << "paid" << QStringList{"end of year has not passed"} << false << 0;
+        QTest::newRow("cancelled") << "2024"
+                                   << "cancel" << QStringList{confirm} << false << 0;
+        QTest::newRow("outstanding, then sent")
+            << "2024"
+            << "outstanding"
+            << QStringList{"Warning, you have 1 outstanding invoices", confirm,
+                           "Operation complete, your end of year accounts have been sent to your "
+                           "accountant."}
+            << true << 1;
+        QTest::newRow("no paid invoices")
+            << "2024"
+            << "unpaid" << QStringList{"Warning", confirm, "There are no paid invoices to send"}
+            << true << 0;
+        QTest::newRow("no accountant") << "2024"
+                                       << "noaccountant"
+                                       << QStringList{confirm,
+                                                      "Operation failed, could not send an email, "
+                                                      "you files have been stored in"}
+                                       << true << 0;
+        QTest::newRow("login refused")
+            << "2024"
+            << "refuse"
+            << QStringList{confirm, "Operation failed, could not send an email - Login Failure"}
+            << true << 0;
+        QTest::newRow("file cannot be written")
+            << "2024"
+            << "blocked" << QStringList{confirm, "The end of year files could not be written."}
+            << false << 0;
+    }
+    void command() {
+        QFETCH(QString, year);
+        QFETCH(QString, case_);
+        QFETCH(QStringList, messages);
+        SetSystemRow(c(), catalogue::sys::CurrentFnYear, year);
+        SetSystemRow(c(), catalogue::sys::FinYearDay, "1");
+        SetSystemRow(c(), catalogue::sys::FinYearMonth, "3");
+        SetSystemRow(c(), catalogue::sys::MyCompanyName, "Bront\u00eb Consulting");
+        if (case_ != "noaccountant")
+            SetSystemRow(c(), catalogue::sys::AccountantEmail, "acc@example.com;");
+        if (case_ != "unpaid")
+            testsupport::AddInvoice(
+                c(), acme_, QDate(2024, 5, 2), Currency::fromUnits(120),
+                {{"Stage", 3}, {"PaymentDate", QDateTime(QDate(2024, 6, 1), QTime(0, 0))}});
+        if (case_ == "outstanding" || case_ == "unpaid")
+            testsupport::AddInvoice(c(), acme_, QDate(2024, 7, 2), Currency::fromUnits(80),
+                                    {{"Stage", 2}});
+        AddExpense(c(), {{"Type", "Travel"},
+                         {"Description", "Train, return"},
+                         {"Amount", 12},
+                         {"Date", QDateTime(QDate(2024, 9, 9), QTime(0, 0))}});
+        const yearend::Files files = yearend::FilesFor(env_->programFolder(), year);
+        if (case_ == "blocked")
+            QVERIFY(QDir(env_->programFolder()).mkdir(QFileInfo(files.expenseCsv).fileName()));
+
+        SmtpServer server(case_ == "refuse" ? SmtpServer::RefuseLogin : SmtpServer::Accept);
+        mapi::StoreProfile({"127.0.0.1",
+                            server.port(),
+                            mapi::MailProfile::None,
+                            "owner",
+                            "owner@example.com",
+                            {}});
+        mapi::RememberPassword("secret");
+
+        frmMain main;
+        QVERIFY(main.ui().mnuEndofYear->isEnabled());
+        QCOMPARE(main.FnYearCbo->currentText(), year);
+        for (const QString& m : messages)
+            env_->prompts().ExpectMsgBox(m, case_ == "cancel" ? ui::vbCancel : ui::vbOK);
+        main.ui().mnuEndofYear->trigger();
+        QVERIFY(env_->allPromptsAnswered());
+        QCOMPARE(env_->prompts().messages().size(), messages.size());
+        QCOMPARE(env_->prompts().pointer(), int(ui::vbDefault));
+        QFETCH(bool, filesWritten);
+        QCOMPARE(QFileInfo(files.expenseCsv).isFile(), filesWritten);
+        QCOMPARE(QFileInfo(files.invoiceCsv).isFile(), filesWritten);
+
+        QFETCH(int, mailsReceived);
+        const QList<SmtpServer::Mail> mails = server.received();
+        QCOMPARE(mails.size(), mailsReceived);
+        if (mails.isEmpty()) return;
+        const SmtpServer::Mail& m = mails.front();
+        QCOMPARE(m.recipients, QStringList{"acc@example.com"});
+        QVERIFY(m.header("Subject").startsWith("=?UTF-8?B?"));
+        QCOMPARE(m.body(),
+                 "Please find attached the end of year return for Bront\u00eb Consulting for the "
+                 "financial year ending 2025, please acknowledge the reciept of these files.");
+        const QMap<QString, QByteArray> att = m.attachments();
+        QCOMPARE(att.keys(), (QStringList{"Expenses_2024.csv", "Expenses_2024.xml",
+                                          "Invoices_2024.csv", "Invoices_2024.xml"}));
+        QVERIFY(QString::fromUtf8(att["Expenses_2024.csv"]).contains("\"Train, return\",12"));
+        QVERIFY(QString::fromUtf8(att["Invoices_2024.csv"]).contains("\"Smith, Jones & Co\""));
+        QCOMPARE(att["Invoices_2024.xml"], Read(files.invoiceXml).toUtf8());
+    }
+};
+
+QTEST_MAIN(TestYearEnd)
+#include "tst_yearend.moc"

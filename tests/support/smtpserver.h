@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace testsupport {
+
+// A small SMTP server on 127.0.0.1 for one test: it speaks just enough of the protocol
+// (EHLO, AUTH PLAIN, MAIL, RCPT, DATA, QUIT) to receive what the program sends, and can
+// refuse a login or a recipient, or drop the connection. Every wait is bounded.
+class SmtpServer {
+  public:
+    enum Behaviour { Accept, RefuseLogin, RefuseRecipient, CloseAfterMail };
+    struct Mail {
+        QString from;
+        QStringList recipients;
+        QByteArray data;
+        QString header(const QString& name) const;
+        QString body() const;                           // the first text part, decoded
+        QMap<QString, QByteArray> attachments() const;  // file name -> content
+    };
+
+    explicit SmtpServer(Behaviour behaviour, QString user = QStringLiteral("owner"),
+                        QString password = QStringLiteral("secret"), QString refused = QString());
+    ~SmtpServer();
+    SmtpServer(const SmtpServer&) = delete;
+    SmtpServer& operator=(const SmtpServer&) = delete;
+
+    int port() const { return port_; }
+    QList<Mail> received() const;
+    QString authenticatedAs() const;
+
+  private:
+    void Run();
+    void Serve(int fd);
+
+    Behaviour behaviour_;
+    QString user_, password_, refused_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    QList<Mail> received_;
+    QString authenticated_;
+    std::thread thread_;
+};
+
+}  // namespace testsupport
