@@ -538,10 +538,14 @@ void frmMain::ShowInvoice() {
     RefreshInvoices();
 }
 
-void frmMain::PendInv_DblClick() {
+int frmMain::PendingInvoiceNumber() const {
     const int row = PendInv->Row();
-    if (row < 1) return;
-    CurrentInvoiceNumber = static_cast<int>(invoice::CellNumber(PendInv->TextMatrix(row, 0)));
+    return row < 1 ? 0 : static_cast<int>(invoice::CellNumber(PendInv->TextMatrix(row, 0)));
+}
+
+void frmMain::PendInv_DblClick() {
+    if (PendInv->Row() < 1) return;
+    CurrentInvoiceNumber = PendingInvoiceNumber();
     ShowInvoice();
 }
 
@@ -558,12 +562,11 @@ void frmMain::mnuFileNewInvoice_Click() {
 }
 
 void frmMain::mnuProcessInv_Click() {
-    const int row = PendInv->Row();
-    const double number = invoice::CellNumber(row > 0 ? PendInv->TextMatrix(row, 0) : QString());
+    const int number = PendingInvoiceNumber();
     const auto paid = AskInvoiceDate(this, invoice::kPaidQuestion, QDate::currentDate());
     if (!paid || number == 0) return;
     db::Recordset clone = PendingRecordset.Clone();
-    clone.SetFilter(QStringLiteral("[Invoice Number] = '") + QString::number(number, 'f', 0) + QStringLiteral("'"));
+    clone.SetFilter(QStringLiteral("[Invoice Number] = '") + QString::number(number) + QStringLiteral("'"));
     if (clone.State() != db::adStateOpen || clone.Eof()) return;
     const QString refusal = invoice::PaymentRefusal(*paid, clone.Value(QStringLiteral("Invoice Date")));
     if (!refusal.isEmpty()) {
@@ -605,10 +608,9 @@ void frmMain::mnuReportsExpense_Click() {
 }
 
 void frmMain::mnuSendReminder_Click() {
-    const int row = PendInv->Row();
-    if (row < 1) return;
+    if (PendInv->Row() < 1) return;
     // Left at the reminded invoice, as the other commands reset it before they open theirs.
-    CurrentInvoiceNumber = static_cast<int>(invoice::CellNumber(PendInv->TextMatrix(row, 0)));
+    CurrentInvoiceNumber = PendingInvoiceNumber();
     Invoice_system reminder;
     reminder.DataReport_Initialize();
     reminder.section(1)->control(QStringLiteral("lblINV"))->caption = QStringLiteral("Payment Reminder");

@@ -127,6 +127,8 @@ private:
     void ShowSchedule();
     // Shows the invoice editor on CurrentInvoiceNumber, then refreshes the invoice lists.
     void ShowInvoice();
+    // The invoice number of the pending list's current row; 0 for none or the heading row.
+    int PendingInvoiceNumber() const;
     // Mails the year-end files to the accountant and says how it went.
     void MailYearEndFiles(const QStringList& attachments);
     void SetCalendar(const char* property, const QVariant& value);
