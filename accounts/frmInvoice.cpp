@@ -134,17 +134,8 @@ void frmInvoice::Form_Load() {
     // A saved invoice without terms takes the owner's usual ones; they are stored with its next
     // update.
     if (InvoiceNumber() != 0 && FieldText(3).size() < 2) {
-        db::Recordset rs;
-        if (rs.Open(QStringLiteral("select * from system"), DbConnection(), db::adOpenDynamic,
-                    db::adLockReadOnly)) {
-            rs.SetFilter(QStringLiteral("Fieldname = '") + catalogue::sys::PaymentTerms +
-                         QStringLiteral("'"));
-            if (!rs.Eof()) {
-                const QString terms = rs.Value(QStringLiteral("Value")).toString();
-                if (!terms.isEmpty()) BoundBoxes::SetBoxText(txtFields[3], terms);
-            }
-            rs.Close();
-        }
+        const auto terms = catalogue::SystemValue(DbConnection(), catalogue::sys::PaymentTerms);
+        if (terms && !terms->isEmpty()) BoundBoxes::SetBoxText(txtFields[3], *terms);
     }
     UpdateVatDisplay();
 }
