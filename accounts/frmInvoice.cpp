@@ -257,7 +257,7 @@ bool frmInvoice::StoreInvoice(bool takeDate) {
     }
     // An invoice without a customer would be stored where no list ever shows it.
     if (!HasCustomer()) {
-        ui::MsgBox(invoice::kNeedsCustomer, ui::vbOKOnly, QString(), this);
+        ShowError(invoice::kNeedsCustomer);
         return false;
     }
     const bool isNew = InvoiceNumber() == 0;
@@ -289,7 +289,7 @@ bool frmInvoice::SaveInvoice() { return StoreInvoice(true); }
 
 void frmInvoice::AttachWork() {
     if (!HasCustomer()) {
-        ui::MsgBox(invoice::kNeedsCustomer, ui::vbOKOnly, QString(), this);
+        ShowError(invoice::kNeedsCustomer);
         return;
     }
     if (InvoiceNumber() == 0 &&
@@ -336,7 +336,7 @@ void frmInvoice::Process() {
                                                 : EditorBillingRecordset.Value(QStringLiteral("BillingDate"));
     const QString refusal = invoice::PaymentRefusal(*paid, dated);
     if (!refusal.isEmpty()) {
-        ui::MsgBox(refusal, ui::vbOKOnly, QString(), this);
+        ShowError(refusal);
         return;
     }
     if (!EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("3")) ||
@@ -391,7 +391,7 @@ void frmInvoice::InvGrid_MouseUp(Qt::MouseButton button, const QPoint& globalPos
                                ? EditorBillingRecordset.Value(QStringLiteral("Stage"))
                                : QVariant();
     if (!db::IsNull(stage) && stage.toInt() == invoice::kStageSent) {
-        ui::MsgBox(invoice::kNoRemovalWhenSent, ui::vbOKOnly, QString(), this);
+        ShowError(invoice::kNoRemovalWhenSent);
         return;
     }
     mnuWrkCtxt->popup(globalPos);
