@@ -38,7 +38,6 @@ class Expenses : public QDialog {
     db::Recordset m_rsOutgoings;
 
     bool Miscellaneous() const { return jobId_ == 0; }
-    const QList<expense::ExpenseType>& Types() const { return types_; }
     const expense::Totals& ShownTotals() const { return totals_; }
 
   public slots:

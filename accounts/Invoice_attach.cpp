@@ -112,7 +112,7 @@ void Invoice_attach::FlagAll(bool on) {
     if (JobRecordset.State() != db::adStateOpen) return;
     for (JobRecordset.MoveFirst(); !JobRecordset.Eof(); JobRecordset.MoveNext())
         if (!StoreFlag(on)) {
-            ui::MsgBox(JobRecordset.LastError(), ui::vbOKOnly, QString(), this);
+            ShowJobError();
             break;
         }
     if (JobRecordset.RecordCount() > 0) JobRecordset.MoveFirst();
@@ -126,12 +126,12 @@ void Invoice_attach::grdDataGrid_ButtonClick() { mnuButton->popup(QCursor::pos()
 
 void Invoice_attach::mnuYes_Click() {
     if (HasCurrentRow(JobRecordset) && !StoreFlag(true))
-        ui::MsgBox(JobRecordset.LastError(), ui::vbOKOnly, QString(), this);
+        ShowJobError();
 }
 
 void Invoice_attach::mnuNo_Click() {
     if (HasCurrentRow(JobRecordset) && !StoreFlag(false))
-        ui::MsgBox(JobRecordset.LastError(), ui::vbOKOnly, QString(), this);
+        ShowJobError();
 }
 
 // ---- commands ---------------------------------------------------------------------------
@@ -155,7 +155,7 @@ void Invoice_attach::AttachSelected() {
             if (!JobRecordset.Value(QStringLiteral("signedoff")).toBool()) continue;
             if (!JobRecordset.SetValue(QStringLiteral("invoicenumber"), number) ||
                 !JobRecordset.Update()) {
-                ui::MsgBox(JobRecordset.LastError(), ui::vbOKOnly, QString(), this);
+                ShowJobError();
                 break;
             }
         }
@@ -167,22 +167,22 @@ void Invoice_attach::CancelAttach() { reject(); }
 
 // ---- moving -----------------------------------------------------------------------------
 
-void Invoice_attach::MoveFailed() {
+void Invoice_attach::ShowJobError() {
     ui::MsgBox(JobRecordset.LastError(), ui::vbOKOnly, QString(), this);
 }
 
 void Invoice_attach::MoveFirstRecord() {
-    if (!JobRecordset.MoveFirst()) return MoveFailed();
+    if (!JobRecordset.MoveFirst()) return ShowJobError();
     ShowCurrentRow();
 }
 
 void Invoice_attach::MoveLastRecord() {
-    if (!JobRecordset.MoveLast()) return MoveFailed();
+    if (!JobRecordset.MoveLast()) return ShowJobError();
     ShowCurrentRow();
 }
 
 void Invoice_attach::MoveNextRecord() {
-    if (!JobRecordset.MoveNext()) return MoveFailed();
+    if (!JobRecordset.MoveNext()) return ShowJobError();
     if (JobRecordset.Eof()) {
         QApplication::beep();
         if (JobRecordset.RecordCount() > 0) JobRecordset.MoveLast();
@@ -191,7 +191,7 @@ void Invoice_attach::MoveNextRecord() {
 }
 
 void Invoice_attach::MovePreviousRecord() {
-    if (!JobRecordset.MovePrevious()) return MoveFailed();
+    if (!JobRecordset.MovePrevious()) return ShowJobError();
     if (JobRecordset.Bof()) {
         QApplication::beep();
         if (JobRecordset.RecordCount() > 0) JobRecordset.MoveFirst();

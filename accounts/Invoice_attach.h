@@ -60,7 +60,8 @@ class Invoice_attach : public QDialog {
     void FlagAll(bool on);
     bool StoreFlag(bool on);
     void ShowCurrentRow();
-    void MoveFailed();
+    // The record set's last error in a message box.
+    void ShowJobError();
 
     Ui::Invoice_attach ui_;
     db::RecordsetModel* model_ = nullptr;

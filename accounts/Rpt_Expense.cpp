@@ -61,28 +61,11 @@ void Rpt_Expense::DataReport_Initialize() {
         expense::MileageRatePence(catalogue::SystemValue(DbConnection(), catalogue::sys::Milage)) /
         100;
 
-    Section* head = section("Section2");
-    Section* detail = section("Section1");
-    Section* total = section("Section5");
+    reports::SetVatColumns(*this, VatMultiplier != 0);
     if (VatMultiplier == 0) {
-        head->control("lblVAT")->visible = false;
-        head->control("lblAmm")->visible = false;
-        head->control("lblSubT")->caption = QStringLiteral("Amount");
         // The description takes the room of the two money columns that go.
-        head->control("lblDesc")->width += 2150;
-        detail->control("txtVAT")->visible = false;
-        detail->control("txtAmm")->visible = false;
-        detail->control("txtDesc")->width += 2150;
-        total->control("fncVAT")->visible = false;
-        total->control("fncAmm")->visible = false;
-    } else {
-        detail->control("txtVAT")->dataField = QStringLiteral("VAT");
-        detail->control("txtSubT")->dataField = QStringLiteral("SubTotal");
-        total->control("fncVAT")->dataField = QStringLiteral("VAT");
-        total->control("fncTotal")->dataField = QStringLiteral("SubTotal");
+        section("Section2")->control("lblDesc")->width += 2150;
+        section("Section1")->control("txtDesc")->width += 2150;
     }
-    if (!Rows.Open(reports::ExpenseReportSql(FinYearStart, VatMultiplier, perMile), DbConnection(),
-                   db::adOpenDynamic, db::adLockReadOnly))
-        SetUpError = Rows.LastError();
-    DataSource = &Rows;
+    reports::OpenRows(*this, Rows, reports::ExpenseReportSql(FinYearStart, VatMultiplier, perMile));
 }

@@ -6,7 +6,6 @@
 using report::Control;
 using report::Headings;
 using report::MakeBox;
-using report::MakeFunction;
 using report::MakeLabel;
 using report::MakeLine;
 using report::MakeMoney;
@@ -31,7 +30,7 @@ Rpt_Invoice::Rpt_Invoice() {
         MakeBox("Text2", "CompanyName", 1500, 0, 3600),
         MakeBox("txtPayDate", "PaymentDate", 5160, 0, 1100),
         MakeMoney("txtAmm", "InvoiceAmount", 6300, 0, 800),
-        MakeMoney("txtVAT", "none", 7140, 0, 760),
+        MakeMoney("txtVAT", "InvoiceAmount", 7140, 0, 760),
         MakeMoney("txtSubT", "InvoiceAmount", 7920, 0, 860)};
     AddSection("Section3", Section::PageFooter, 360).controls = {
         MakeLabel("Label8", QStringLiteral("Page %p of %P"), 60, 60, 3000)};
@@ -44,33 +43,15 @@ Rpt_Invoice::Rpt_Invoice() {
 }
 
 void Rpt_Invoice::DataReport_Initialize(const QString& yearText) {
-    Section* head = section("Section2");
-    Section* detail = section("Section1");
-    Section* total = section("Section5");
+    reports::SetVatColumns(*this, VatMultiplier != 0);
     if (VatMultiplier == 0) {
-        // One money column: the net amount, headed "Amount".
-        head->control("lblVAT")->visible = false;
-        head->control("lblAmm")->visible = false;
-        head->control("lblSubT")->caption = QStringLiteral("Amount");
-        head->control("lblPayDate")->left = 6300;
-        detail->control("txtVAT")->visible = false;
-        detail->control("txtVAT")->dataField = QStringLiteral("InvoiceAmount");
-        detail->control("txtAmm")->visible = false;
-        detail->control("txtPayDate")->left = 6300;
-        total->control("fncVAT")->visible = false;
-        total->control("fncAmm")->visible = false;
-        total->control("TotLine")->left = 7900;
-        total->control("TotLine")->width = 850;
-    } else {
-        detail->control("txtVAT")->visible = true;
-        detail->control("txtVAT")->dataField = QStringLiteral("VAT");
-        detail->control("txtSubT")->dataField = QStringLiteral("SubTotal");
-        total->control("fncVAT")->dataField = QStringLiteral("VAT");
-        total->control("fncTotal")->dataField = QStringLiteral("SubTotal");
+        // The payment date moves up to the net amount, the total's line over the one sum.
+        section("Section2")->control("lblPayDate")->left = 6300;
+        section("Section1")->control("txtPayDate")->left = 6300;
+        Control* line = section("Section5")->control("TotLine");
+        line->left = 7900;
+        line->width = 850;
     }
-    if (!Rows.Open(reports::InvoiceReportSql(FinYearStart, VatMultiplier), DbConnection(),
-                   db::adOpenDynamic, db::adLockReadOnly))
-        SetUpError = Rows.LastError();
-    DataSource = &Rows;
+    reports::OpenRows(*this, Rows, reports::InvoiceReportSql(FinYearStart, VatMultiplier));
     Title = OwnerCompanyName + QStringLiteral(" Invoice report for financial year ") + yearText;
 }

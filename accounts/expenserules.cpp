@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include "core/amounts.h"
 #include "core/formatting.h"
 #include "core/settingscatalogue.h"
 #include "platform/db/value.h"
@@ -64,11 +65,8 @@ void AddToTotals(Totals& totals, const QVariant& milage, const QVariant& amount,
     if (miles != 0) {
         totals.miles += miles;
         totals.mileage += db::Currency::fromWholeNumber(miles).value_or(db::Currency()).times(ratePence / 100);
-    } else if (!db::IsNull(amount)) {
-        // An amount beyond the currency's range is left out rather than wrapped.
-        totals.money += amount.metaType() == QMetaType::fromType<db::Currency>()
-                            ? amount.value<db::Currency>()
-                            : db::Currency::fromDouble(amount.toDouble()).value_or(db::Currency());
+    } else {
+        totals.money += AmountOf(amount);
     }
 }
 

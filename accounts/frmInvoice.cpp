@@ -134,17 +134,8 @@ void frmInvoice::Form_Load() {
     // A saved invoice without terms takes the owner's usual ones; they are stored with its next
     // update.
     if (InvoiceNumber() != 0 && FieldText(3).size() < 2) {
-        db::Recordset rs;
-        if (rs.Open(QStringLiteral("select * from system"), DbConnection(), db::adOpenDynamic,
-                    db::adLockReadOnly)) {
-            rs.SetFilter(QStringLiteral("Fieldname = '") + catalogue::sys::PaymentTerms +
-                         QStringLiteral("'"));
-            if (!rs.Eof()) {
-                const QString terms = rs.Value(QStringLiteral("Value")).toString();
-                if (!terms.isEmpty()) BoundBoxes::SetBoxText(txtFields[3], terms);
-            }
-            rs.Close();
-        }
+        const auto terms = catalogue::SystemValue(DbConnection(), catalogue::sys::PaymentTerms);
+        if (terms && !terms->isEmpty()) BoundBoxes::SetBoxText(txtFields[3], *terms);
     }
     UpdateVatDisplay();
 }
@@ -266,7 +257,7 @@ bool frmInvoice::StoreInvoice(bool takeDate) {
     }
     // An invoice without a customer would be stored where no list ever shows it.
     if (!HasCustomer()) {
-        ui::MsgBox(invoice::kNeedsCustomer, ui::vbOKOnly, QString(), this);
+        ShowError(invoice::kNeedsCustomer);
         return false;
     }
     const bool isNew = InvoiceNumber() == 0;
@@ -298,7 +289,7 @@ bool frmInvoice::SaveInvoice() { return StoreInvoice(true); }
 
 void frmInvoice::AttachWork() {
     if (!HasCustomer()) {
-        ui::MsgBox(invoice::kNeedsCustomer, ui::vbOKOnly, QString(), this);
+        ShowError(invoice::kNeedsCustomer);
         return;
     }
     if (InvoiceNumber() == 0 &&
@@ -345,7 +336,7 @@ void frmInvoice::Process() {
                                                 : EditorBillingRecordset.Value(QStringLiteral("BillingDate"));
     const QString refusal = invoice::PaymentRefusal(*paid, dated);
     if (!refusal.isEmpty()) {
-        ui::MsgBox(refusal, ui::vbOKOnly, QString(), this);
+        ShowError(refusal);
         return;
     }
     if (!EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("3")) ||
@@ -400,7 +391,7 @@ void frmInvoice::InvGrid_MouseUp(Qt::MouseButton button, const QPoint& globalPos
                                ? EditorBillingRecordset.Value(QStringLiteral("Stage"))
                                : QVariant();
     if (!db::IsNull(stage) && stage.toInt() == invoice::kStageSent) {
-        ui::MsgBox(invoice::kNoRemovalWhenSent, ui::vbOKOnly, QString(), this);
+        ShowError(invoice::kNoRemovalWhenSent);
         return;
     }
     mnuWrkCtxt->popup(globalPos);

@@ -1,6 +1,9 @@
 #include "reportqueries.h"
 
 #include "core/formatting.h"
+#include "core/globals.h"
+#include "platform/db/recordset.h"
+#include "platform/report/report.h"
 
 namespace reports {
 
@@ -105,6 +108,29 @@ QString YearEndExpenseSql(const QDate& yearStart, double perMile) {
     // Named so: the export's header and element names come from the column names.
     return kExpenseColumns + QStringLiteral(" AS Description, ") + ExpenseSubTotal(perMile) +
            QStringLiteral(" AS SubTotal, ") + ExpenseFromWhere(yearStart);
+}
+
+void SetVatColumns(report::Report& r, bool vat) {
+    report::Section* head = r.section(QStringLiteral("Section2"));
+    report::Section* detail = r.section(QStringLiteral("Section1"));
+    report::Section* total = r.section(QStringLiteral("Section5"));
+    if (!vat) {
+        for (const char* name : {"lblVAT", "lblAmm"}) head->control(name)->visible = false;
+        head->control(QStringLiteral("lblSubT"))->caption = QStringLiteral("Amount");
+        for (const char* name : {"txtVAT", "txtAmm"}) detail->control(name)->visible = false;
+        for (const char* name : {"fncVAT", "fncAmm"}) total->control(name)->visible = false;
+        return;
+    }
+    detail->control(QStringLiteral("txtVAT"))->dataField = QStringLiteral("VAT");
+    detail->control(QStringLiteral("txtSubT"))->dataField = QStringLiteral("SubTotal");
+    total->control(QStringLiteral("fncVAT"))->dataField = QStringLiteral("VAT");
+    total->control(QStringLiteral("fncTotal"))->dataField = QStringLiteral("SubTotal");
+}
+
+void OpenRows(report::Report& r, db::Recordset& rows, const QString& sql) {
+    if (!rows.Open(sql, DbConnection(), db::adOpenDynamic, db::adLockReadOnly))
+        r.SetUpError = rows.LastError();
+    r.DataSource = &rows;
 }
 
 }  // namespace reports

@@ -3,6 +3,13 @@
 #include <QDate>
 #include <QString>
 
+namespace db {
+class Recordset;
+}
+namespace report {
+class Report;
+}
+
 // The queries of the printed invoice and of the year's invoice and expense reports. A
 // financial year runs from its first day, inclusive, to the same day a year later, exclusive.
 namespace reports {
@@ -20,5 +27,12 @@ QString InvoiceReportSql(const QDate& yearStart, double vatMultiplier);
 QString ExpenseReportSql(const QDate& yearStart, double vatMultiplier, double perMile);
 // The same expenses as the accountant's export lists them, one SubTotal each.
 QString YearEndExpenseSql(const QDate& yearStart, double perMile);
+
+// The year reports' money columns (lblAmm/txtAmm/fncAmm, lblVAT/txtVAT/fncVAT, lblSubT/txtSubT/
+// fncTotal in Section2, Section1 and Section5): without VAT only the last, headed "Amount";
+// with VAT the last two bound to the query's VAT and SubTotal.
+void SetVatColumns(report::Report& r, bool vat);
+// Opens the report's rows from `sql`; a query that fails leaves the report saying why.
+void OpenRows(report::Report& r, db::Recordset& rows, const QString& sql);
 
 }  // namespace reports

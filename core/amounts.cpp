@@ -2,17 +2,16 @@
 
 #include "platform/db/recordset.h"
 
+db::Currency AmountOf(const QVariant& value) {
+    if (db::IsNull(value)) return db::Currency();
+    if (value.metaType() == QMetaType::fromType<db::Currency>()) return value.value<db::Currency>();
+    return db::Currency::fromDouble(value.toDouble()).value_or(db::Currency());
+}
+
 db::Currency SumAmounts(db::Recordset& rs, const QString& field) {
     db::Currency sum;
     if (rs.State() != db::adStateOpen || rs.RecordCount() <= 0) return sum;
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-        const QVariant v = rs.Value(field);
-        if (v.metaType() == QMetaType::fromType<db::Currency>())
-            sum += v.value<db::Currency>();
-        // An amount beyond the currency's range is left out rather than wrapped.
-        else if (const auto c = db::IsNull(v) ? std::nullopt : db::Currency::fromDouble(v.toDouble()))
-            sum += *c;
-    }
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) sum += AmountOf(rs.Value(field));
     return sum;
 }
 

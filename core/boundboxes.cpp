@@ -9,10 +9,6 @@
 #include "platform/db/recordset.h"
 #include "platform/db/recordsetmodel.h"
 
-bool HasCurrentRow(const db::Recordset& rs) {
-    return rs.State() == db::adStateOpen && !rs.Eof() && !rs.Bof();
-}
-
 QString BoundBoxes::BoxText(const QWidget* box) {
     if (auto* line = qobject_cast<const QLineEdit*>(box)) return line->text();
     if (auto* plain = qobject_cast<const QPlainTextEdit*>(box)) return plain->toPlainText();

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include "platform/db/datacontrol.h"
+
 class QTableView;
 class QWidget;
 namespace db {
@@ -40,8 +42,8 @@ class BoundBoxes {
     QList<Bound> bound_;
 };
 
-// A record set that is open and on a row.
-bool HasCurrentRow(const db::Recordset& rs);
+// A record set open and on a row, as the data layer judges it.
+using db::HasCurrentRow;
 
 // A read-only grid of whole rows over the model; selecting a row moves the record set to it.
 void SetUpRecordGrid(QTableView* grid, db::RecordsetModel* model);

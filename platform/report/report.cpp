@@ -15,6 +15,8 @@ namespace report {
 
 namespace {
 
+const QString kPoundFormat = QStringLiteral("£#,##0.00");
+
 Shower& CurrentShower() {
     static Shower shower;
     return shower;

