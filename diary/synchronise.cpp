@@ -215,11 +215,11 @@ bool Synchroniser::RecordSync(const QString& syncType, const QString& recordType
          rs.SetValue(QStringLiteral("LastSyncDate"), modified) &&
          rs.SetValue(QStringLiteral("synctype"), syncType) && rs.Update();
     if (ok && syncType == QStringLiteral("new")) {
-        db::Recordset job;
-        ok = job.OpenWith(QStringLiteral("select outlook_ref from jobdetails where jobid = ?"),
-                          DbConnection(), {JobID}, db::adOpenDynamic, db::adLockOptimistic) &&
-             !job.Eof() && job.SetValue(QStringLiteral("Outlook_REF"), OutlookItem->EntryID()) &&
-             job.Update();
+        int changed = 0;
+        ok = DbConnection().Execute(
+                 QStringLiteral("UPDATE JobDetails SET Outlook_REF = ? WHERE JobID = ?"),
+                 {OutlookItem->EntryID(), JobID}, &changed) &&
+             changed == 1;
     }
     if (!ok)
         return Failed(
