@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <array>
 
 #include "core/globals.h"
 #include "diary/Schedule.h"
@@ -24,8 +25,18 @@ const QString kRemoveTitle = QStringLiteral("Are you sure?");
 const QString kRemoveQuestion =
     QStringLiteral("This will remove all recurrances of this appointment!");
 
-// Qt counts Monday = 1 .. Sunday = 7; the lists start on Sunday.
-int SundayFirstIndex(const QDate& d) { return d.dayOfWeek() % 7; }
+// The option buttons' handlers, in the buttons' order.
+constexpr std::array<void (Recurrance::*)(), 4> kKindHandlers = {
+    &Recurrance::Option1_Click, &Recurrance::Option2_Click, &Recurrance::Option3_Click,
+    &Recurrance::Option4_Click};
+
+// Today's place among its month's weekdays; Qt counts Monday = 1 .. Sunday = 7, the day
+// list starts on Sunday.
+void SelectTodaysWeekday(QComboBox* instance, QComboBox* day) {
+    const QDate today = QDate::currentDate();
+    instance->setCurrentIndex(recurrence::InstanceOfDay(today));
+    day->setCurrentIndex(today.dayOfWeek() % 7);
+}
 
 }  // namespace
 
@@ -61,15 +72,12 @@ Recurrance::Recurrance(Schedule* owner) : QDialog(owner), schedule_(owner) {
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setCompleter(nullptr);
     }
-    const QList<std::pair<QRadioButton*, void (Recurrance::*)()>> kinds = {
-        {Option1, &Recurrance::Option1_Click},
-        {Option2, &Recurrance::Option2_Click},
-        {Option3, &Recurrance::Option3_Click},
-        {Option4, &Recurrance::Option4_Click}};
-    for (const auto& [button, handler] : kinds)
-        connect(button, &QRadioButton::toggled, this, [this, handler = handler](bool on) {
-            if (on) (this->*handler)();
-        });
+    const QList<QRadioButton*> kinds = KindButtons();
+    for (qsizetype k = 0; k < kinds.size(); ++k)
+        connect(kinds[k], &QRadioButton::toggled, this,
+                [this, handler = kKindHandlers[static_cast<size_t>(k)]](bool on) {
+                    if (on) (this->*handler)();
+                });
     connect(OKButton, &QPushButton::clicked, this, &Recurrance::OKButton_Click);
     connect(CancelButton, &QPushButton::clicked, this, &Recurrance::CancelButton_Click);
     connect(btn_remove, &QPushButton::clicked, this, &Recurrance::btn_remove_Click);
@@ -103,23 +111,21 @@ void Recurrance::LoadPattern() {
 }
 
 void Recurrance::SelectKind(int kind) {
-    QRadioButton* button = QList<QRadioButton*>{Option1, Option2, Option3, Option4}.at(kind - 1);
+    QRadioButton* button = KindButtons().at(kind - 1);
     // Selecting runs the type's handler; one already selected runs it again.
     if (!button->isChecked())
         button->setChecked(true);
-    else if (kind == recurrence::Daily)
-        Option1_Click();
-    else if (kind == recurrence::Weekly)
-        Option2_Click();
-    else if (kind == recurrence::Monthly)
-        Option3_Click();
     else
-        Option4_Click();
+        (this->*kKindHandlers[static_cast<size_t>(kind - 1)])();
+}
+
+QList<QRadioButton*> Recurrance::KindButtons() const {
+    return {Option1, Option2, Option3, Option4};
 }
 
 recurrence::Choice Recurrance::CurrentChoice() const {
     recurrence::Choice c;
-    const QList<QRadioButton*> kinds{Option1, Option2, Option3, Option4};
+    const QList<QRadioButton*> kinds = KindButtons();
     for (int k = 0; k < kinds.size(); ++k)
         if (kinds[k]->isChecked()) c.kind = k + 1;
     c.flex = optFlex[2]->isChecked() ? 2 : 1;
@@ -202,9 +208,7 @@ void Recurrance::Option3_Click() {
     txt1->setText(QString::number((start ? start->date() : PickerDate(false)).day()));
     Text2->setText(QStringLiteral("1"));
     Text3->setText(QStringLiteral("1"));
-    const QDate today = QDate::currentDate();
-    cboInstance->setCurrentIndex(recurrence::InstanceOfDay(today));
-    cboDay->setCurrentIndex(SundayFirstIndex(today));
+    SelectTodaysWeekday(cboInstance, cboDay);
     DTPEnd->setDate(PickerDate(true).addMonths(1));
 }
 
@@ -217,8 +221,7 @@ void Recurrance::Option4_Click() {
     cboYear_Mnth->setCurrentIndex(today.month() - 1);
     cboMonth->setCurrentIndex(today.month() - 1);
     Text2->setText(QString::number(today.day()));
-    cboInstance->setCurrentIndex(recurrence::InstanceOfDay(today));
-    cboDay->setCurrentIndex(SundayFirstIndex(today));
+    SelectTodaysWeekday(cboInstance, cboDay);
     DTPEnd->setDate(PickerDate(true).addYears(1));
 }
 

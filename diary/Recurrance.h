@@ -71,6 +71,7 @@ class Recurrance : public QDialog {
 
   private:
     void SelectKind(int kind);
+    QList<QRadioButton*> KindButtons() const;
     void ShowOnly(const QList<QWidget*>& shown);
     bool MasterTimes(QDateTime* start, QDateTime* finish);
     QDate PickerDate(bool finish) const;

@@ -9,8 +9,8 @@ namespace recurrence {
 namespace {
 
 // Invoiced work and work with expenses is never removed with its series.
-const QString kRemovable = QStringLiteral(
-    "FROM JobDetails WHERE MasterAppointment = ? AND JobID <> ? AND (InvoiceNumber = 0 OR "
+const QString kDeleteRemovable = QStringLiteral(
+    "DELETE FROM JobDetails WHERE MasterAppointment = ? AND JobID <> ? AND (InvoiceNumber = 0 OR "
     "InvoiceNumber Is Null) AND NOT EXISTS (SELECT 1 FROM Outgoings WHERE Outgoings.ScheduleID = "
     "JobDetails.JobID)");
 const QString kRemaining =
@@ -62,7 +62,7 @@ class Change {
 bool Reset(Change& change, db::Connection& c, qint64 masterId, const QString& pattern, int* kept,
            QSet<QDate>* keptDays) {
     int changed = 0;
-    if (!change.Run(QStringLiteral("DELETE ") + kRemovable, {masterId, masterId}) ||
+    if (!change.Run(kDeleteRemovable, {masterId, masterId}) ||
         !change.Run(kSetPattern, {pattern, masterId}, &changed))
         return false;
     if (changed != 1) {
@@ -106,13 +106,8 @@ Stored WriteSeries(db::Connection& c, qint64 masterId, const Series& series) {
 }
 
 Stored DeleteSeries(db::Connection& c, qint64 masterId) {
-    Change change(c);
-    int kept = 0;
-    QSet<QDate> keptDays;
-    if (!Reset(change, c, masterId, QStringLiteral(""), &kept, &keptDays)) return change.Failed();
-    Stored s = change.Finish();
-    s.kept = kept;
-    return s;
+    // A series of no occurrences with an empty pattern: only the kept occurrences stay.
+    return WriteSeries(c, masterId, {QString(), QStringLiteral(""), {}, false});
 }
 
 }  // namespace recurrence

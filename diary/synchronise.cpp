@@ -185,21 +185,16 @@ bool Synchroniser::SyncExistingEntry(int JobID) {
 }
 
 bool Synchroniser::UpdateJobFromOutlook(int JobID) {
-    db::Recordset rs;
-    const bool ok =
-        rs.OpenWith(QStringLiteral("select start, finish, description, outlook_lastupdate from "
-                                   "jobdetails where jobid = ?"),
-                    DbConnection(), {JobID}, db::adOpenDynamic, db::adLockOptimistic) &&
-        !rs.Eof() && rs.SetValue(QStringLiteral("Description"), OutlookItem->Body()) &&
-        rs.SetValue(QStringLiteral("Start"), OutlookItem->Start()) &&
-        rs.SetValue(QStringLiteral("finish"), OutlookItem->End()) &&
-        rs.SetValue(QStringLiteral("outlook_lastupdate"), OutlookItem->LastModificationTime()) &&
-        rs.Update();
-    if (!ok) {
-        const QString error = rs.LastError().isEmpty() ? db::LastError() : rs.LastError();
-        rs.Close();
-        return Failed(JobID, QStringLiteral("Error: ") + error);
-    }
+    int changed = 0;
+    if (!DbConnection().Execute(
+            QStringLiteral("UPDATE JobDetails SET Description = ?, Start = ?, finish = ?, "
+                           "outlook_lastupdate = ? WHERE JobID = ?"),
+            {OutlookItem->Body(), OutlookItem->Start(), OutlookItem->End(),
+             OutlookItem->LastModificationTime(), JobID},
+            &changed))
+        return Failed(JobID, QStringLiteral("Error: ") + DbConnection().LastError());
+    if (changed != 1)
+        return Failed(JobID, QStringLiteral("Error: the appointment no longer exists"));
     return true;
 }
 
@@ -215,11 +210,11 @@ bool Synchroniser::RecordSync(const QString& syncType, const QString& recordType
          rs.SetValue(QStringLiteral("LastSyncDate"), modified) &&
          rs.SetValue(QStringLiteral("synctype"), syncType) && rs.Update();
     if (ok && syncType == QStringLiteral("new")) {
-        db::Recordset job;
-        ok = job.OpenWith(QStringLiteral("select outlook_ref from jobdetails where jobid = ?"),
-                          DbConnection(), {JobID}, db::adOpenDynamic, db::adLockOptimistic) &&
-             !job.Eof() && job.SetValue(QStringLiteral("Outlook_REF"), OutlookItem->EntryID()) &&
-             job.Update();
+        int changed = 0;
+        ok = DbConnection().Execute(
+                 QStringLiteral("UPDATE JobDetails SET Outlook_REF = ? WHERE JobID = ?"),
+                 {OutlookItem->EntryID(), JobID}, &changed) &&
+             changed == 1;
     }
     if (!ok)
         return Failed(

@@ -61,30 +61,18 @@ class TestRecurrenceRules : public QObject {
     void patternText_data() {
         QTest::addColumn<QString>("choice");
         QTest::addColumn<QString>("text");
-        QTest::newRow("every 3 days") << "D1 3"
-                                      << "D103";
         QTest::newRow("every 12 days") << "D1 12"
                                        << "D112";
         QTest::newRow("every weekday") << "D2"
                                        << "D2";
-        QTest::newRow("2 weeks, Mon and Thu") << "W 2 0100100"
-                                              << "W020100100";
         QTest::newRow("10 weeks, Sun and Sat") << "W 10 1000001"
                                                << "W101000001";
-        QTest::newRow("day 15 monthly") << "M1 15 1"
-                                        << "M11501";
         QTest::newRow("day 5 every 10 months") << "M1 5 10"
                                                << "M10510";
-        QTest::newRow("second Tuesday, 3 months") << "M2 1 2 3"
-                                                  << "M21203";
         QTest::newRow("fourth Saturday, 12 months") << "M2 3 6 12"
                                                     << "M23612";
-        QTest::newRow("4 July") << "A1 6 4"
-                                << "A10604";
         QTest::newRow("25 December") << "A1 11 25"
                                      << "A11125";
-        QTest::newRow("first Monday of September") << "A2 0 1 8"
-                                                   << "A200108";
         QTest::newRow("fourth Saturday of January") << "A2 3 6 0"
                                                     << "A230600";
     }
@@ -119,8 +107,6 @@ class TestRecurrenceRules : public QObject {
         QTest::addColumn<QString>("after");
         QTest::newRow("cut short") << "M231/12/2026"
                                    << "M20301" + QStringLiteral("31/12/2026");
-        QTest::newRow("unknown letter") << "X12331/12/2026"
-                                        << "M11001" + QStringLiteral("31/12/2026");
         QTest::newRow("month-first end date") << "M2120312/31/2026"
                                               << "M21203" + QStringLiteral("01/06/2026");
         QTest::newRow("instance out of range") << "M2920331/12/2026"
@@ -147,8 +133,6 @@ class TestRecurrenceRules : public QObject {
         const QString dec = QStringLiteral("2026-12-01T09:00/2026-12-01T10:30");
         QTest::newRow("daily, end on an occurrence")
             << "D1 2" << dec << QDate(2026, 12, 5) << "2026-12-03 2026-12-05";
-        QTest::newRow("daily, nothing after the end")
-            << "D1 2" << dec << QDate(2026, 12, 4) << "2026-12-03";
         QTest::newRow("daily overnight")
             << "D1 3"
             << "2026-12-01T22:00/2026-12-02T02:00" << QDate(2026, 12, 7) << "2026-12-04 2026-12-07";
@@ -156,10 +140,6 @@ class TestRecurrenceRules : public QObject {
             << "D2"
             << "2026-03-06T09:00/2026-03-06T10:00" << QDate(2026, 3, 11)
             << "2026-03-09 2026-03-10 2026-03-11";
-        QTest::newRow("weekly Mon, Thu from a Monday")
-            << "W 1 0100100"
-            << "2026-03-02T09:00/2026-03-02T10:00" << QDate(2026, 3, 12)
-            << "2026-03-05 2026-03-09 2026-03-12";
         QTest::newRow("fortnightly Sun, Wed from a Sunday")
             << "W 2 1001000"
             << "2026-03-01T09:00/2026-03-01T10:00" << QDate(2026, 3, 31)
@@ -182,10 +162,6 @@ class TestRecurrenceRules : public QObject {
             << "M1 10 5"
             << "2026-10-10T09:00/2026-10-10T10:00" << QDate(2027, 12, 31)
             << "2027-03-10 2027-08-10";
-        QTest::newRow("second Tuesday monthly")
-            << "M2 1 2 1"
-            << "2026-03-10T09:00/2026-03-10T10:00" << QDate(2026, 6, 9)
-            << "2026-04-14 2026-05-12 2026-06-09";
         QTest::newRow("fourth Friday every 2 months")
             << "M2 3 5 2"
             << "2026-01-01T09:00/2026-01-01T10:00" << QDate(2026, 7, 31)
@@ -231,12 +207,8 @@ class TestRecurrenceRules : public QObject {
                                  << "Daily, Weekly";
         QTest::newRow("0 days") << "D1 0"
                                 << "number of days";
-        QTest::newRow("100 days") << "D1 100"
-                                  << "number of days";
         QTest::newRow("days not a number") << "D1 3x"
                                            << "number of days";
-        QTest::newRow("weeks empty") << "W  0100000"
-                                     << "number of weeks";
         QTest::newRow("no day ticked") << "W 1 0000000"
                                        << "tick the days";
         QTest::newRow("day 32") << "M1 32 1"
@@ -247,14 +219,8 @@ class TestRecurrenceRules : public QObject {
                                      << "First, Second";
         QTest::newRow("no weekday") << "M2 1 -1 1"
                                     << "day of the week";
-        QTest::newRow("nth, 100 months") << "M2 1 2 100"
-                                         << "number of months";
         QTest::newRow("annual, no month") << "A1 -1 4"
                                           << "choose the month";
-        QTest::newRow("annual, day 0") << "A1 6 0"
-                                       << "day of the month";
-        QTest::newRow("annual nth, no month") << "A2 0 1 -1"
-                                              << "choose the month";
     }
     void refusals() {
         QFETCH(QString, choice);
@@ -276,8 +242,6 @@ class TestRecurrenceRules : public QObject {
             << "D1 1" << QDate(2028, 9, 27) << false << QDate(2028, 9, 27);
         QTest::newRow("daily, one more to come")
             << "D1 1" << QDate(2028, 9, 28) << true << QDate(2028, 9, 27);
-        QTest::newRow("weekdays for ten years")
-            << "D2" << QDate(2036, 1, 1) << true << QDate(2029, 11, 1);
         QTest::newRow("weekly Mon to Fri for ten years")
             << "W 1 0111110" << QDate(2036, 1, 1) << true << QDate(2029, 11, 1);
     }
@@ -297,7 +261,7 @@ class TestRecurrenceRules : public QObject {
     void instanceOfDay_data() {
         QTest::addColumn<int>("day");
         QTest::addColumn<int>("instance");
-        for (auto [day, instance] : {std::pair{1, 0}, {7, 0}, {8, 1}, {21, 2}, {22, 3}, {31, 3}})
+        for (auto [day, instance] : {std::pair{7, 0}, {8, 1}, {22, 3}, {31, 3}})
             QTest::addRow("day %d", day) << day << instance;
     }
     void instanceOfDay() {

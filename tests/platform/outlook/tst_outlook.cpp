@@ -48,22 +48,14 @@ class TestOutlook : public QObject {
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("categories");
-        QTest::newRow("plain") << "Pat Work for Acme"
-                               << "1 High St Leeds  UK LS1 1AA"
-                               << "Boiler service"
-                               << "Pat";
-        QTest::newRow("separators") << "A; B, C"
-                                    << "Flat 2, 3 Road"
-                                    << "line one\nline two; done"
-                                    << "Smith, Jones & Co";
+        QTest::newRow("separators and accents") << "Café; Müller, C"
+                                                << "Flat 2, Zürich"
+                                                << "line one\nline two; £120"
+                                                << "Smith, Jones & Ærø";
         QTest::newRow("empty texts") << "Subject"
                                      << ""
                                      << ""
                                      << "";
-        QTest::newRow("accents") << "Café Müller"
-                                 << "Zürich"
-                                 << "£120 über"
-                                 << "Ærø";
     }
     void itemRoundTrip() {
         QFETCH(QString, subject);
