@@ -64,14 +64,13 @@ QList<Part> Parts(const QByteArray& data) {
     if (!m.hasMatch()) return {};
     const QByteArray delimiter = "--" + m.captured(1).toLatin1();
     QList<Part> parts;
-    const QByteArray& joined = data;
-    qsizetype at = joined.indexOf(delimiter);
+    qsizetype at = data.indexOf(delimiter);
     while (at >= 0) {
         const qsizetype start = at + delimiter.size();
-        if (joined.mid(start, 2) == "--") break;
-        const qsizetype next = joined.indexOf("\r\n" + delimiter, start);
+        if (data.mid(start, 2) == "--") break;
+        const qsizetype next = data.indexOf("\r\n" + delimiter, start);
         if (next < 0) break;
-        const QByteArray piece = joined.mid(start + 2, next - start - 2);
+        const QByteArray piece = data.mid(start + 2, next - start - 2);
         const qsizetype split = piece.indexOf("\r\n\r\n");
         parts.push_back({piece.left(split), piece.mid(split + 4)});
         at = next + 2;
