@@ -140,36 +140,12 @@ class TestInvoicePrint : public QObject {
         env_.reset();
     }
 
-    void mergeTextFormatsOnlyMoneyAndDateColumns_data() {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<bool>("longDate");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("duration like a time") << "Duration" << QVariant("2:30") << true << "2:30";
-        QTest::newRow("order number like a date")
-            << "PO_Number" << QVariant("3/4") << false << "3/4";
-        QTest::newRow("description like a date")
-            << "Description" << QVariant("1/2") << true << "1/2";
-        QTest::newRow("midnight start, long")
-            << "Start" << QVariant(At(2027, 5, 6)) << true << "Thursday, 6 May 2027";
-        QTest::newRow("timed start, short")
-            << "Start" << QVariant(At(2027, 5, 6, 14, 30)) << false << "06/05/2027 14:30";
-        QTest::newRow("total") << "Total"
-                               << QVariant::fromValue(Currency::fromDouble(1234.5).value()) << true
-                               << "£1,234.50";
-    }
-    void mergeTextFormatsOnlyMoneyAndDateColumns() {
-        QFETCH(QString, field);
-        QFETCH(QVariant, value);
-        QFETCH(bool, longDate);
-        QFETCH(QString, text);
-        QCOMPARE(merge::MergeText(field, value, longDate), text);
-    }
-
     void theSourceHoldsTheInvoiceAndItsJobsLineByLine_data() {
         QTest::addColumn<bool>("postal");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
+        QTest::newRow("invoice date long, midnight adds no time") << false << "InvoiceDate"
+                                                                  << "Monday, 31 May 2027";
         QTest::newRow("net total only") << false << "Total"
                                         << "£150.50";
         QTest::newRow("customer") << false << "Customer"
@@ -180,6 +156,8 @@ class TestInvoicePrint : public QObject {
                                        << "9 Post Rd";
         QTest::newRow("three starts, short") << false << "Start"
                                              << "06/05/2027 09:00\n07/05/2027\n08/05/2027 14:30";
+        QTest::newRow("durations as typed, not as times") << false << "Duration"
+                                                          << "2:30\n1:00\n0:30";
         QTest::newRow("descriptions, breaks kept") << false << "Description"
                                                    << "Survey\nand plan\n1/2\nReport";
         QTest::newRow("Null order number adds no line") << false << "PO_Number"
