@@ -109,11 +109,7 @@ QMap<QString, QByteArray> SmtpServer::Mail::attachments() const {
     return files;
 }
 
-SmtpServer::SmtpServer(Behaviour behaviour, QString user, QString password, QString refused)
-    : behaviour_(behaviour),
-      user_(std::move(user)),
-      password_(std::move(password)),
-      refused_(std::move(refused)) {
+SmtpServer::SmtpServer(Behaviour behaviour) : behaviour_(behaviour) {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -171,7 +167,7 @@ void SmtpServer::Serve(int fd) {
             }
             const QList<QByteArray> fields = QByteArray::fromBase64(response).split('\0');
             const bool ok = behaviour_ != RefuseLogin && fields.size() == 3 &&
-                            fields[1] == user_.toUtf8() && fields[2] == password_.toUtf8();
+                            fields[1] == "owner" && fields[2] == "secret";
             if (ok) {
                 std::lock_guard lock(mutex_);
                 authenticated_ = QString::fromUtf8(fields[1]);
@@ -184,7 +180,7 @@ void SmtpServer::Serve(int fd) {
             Send(fd, "250 2.1.0 Ok\r\n");
         } else if (verb == "RCPT") {
             const QString to = QString::fromUtf8(Angle(line));
-            if (behaviour_ == RefuseRecipient && to == refused_) {
+            if (behaviour_ == RefuseRecipient && to == u"nobody@example.com") {
                 Send(fd, "550 5.1.1 <" + to.toUtf8() +
                              ">: Recipient address rejected: User unknown\r\n");
             } else {

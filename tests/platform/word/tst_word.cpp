@@ -172,17 +172,6 @@ class TestWord : public QObject {
         QCOMPARE(back.CellText(1, 2, 1), QString("1\n2"));
     }
 
-    void aTableAloneBeginsTheDocument() {
-        // A merge data source must begin with its table.
-        word::Document d;
-        d.AddTable({{"Name"}, {"Value"}});
-        QVERIFY(d.SaveAs(Path("data.docx")));
-        word::Document back;
-        QVERIFY(back.Open(Path("data.docx")));
-        QCOMPARE(back.Paragraphs(), QStringList{""});
-        QCOMPARE(back.CellText(1, 2, 1), QString("Value"));
-    }
-
     void openRefusesWhatIsNoDocument_data() {
         QTest::addColumn<QString>("kind");
         QTest::newRow("missing file") << "missing";
