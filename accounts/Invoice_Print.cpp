@@ -22,6 +22,12 @@ const char* const kTag = "Tag";
 // Opens a document in the desktop's word processor without waiting for it.
 bool Show(const QString& path) { return ui::OpenUrl(QUrl::fromLocalFile(path)); }
 
+// The invoice open in the invoice editor, which this window prints.
+qint64 EditorInvoiceNumber() {
+    const frmInvoice* editor = Forms::find<frmInvoice>();
+    return editor ? editor->InvoiceNumber() : 0;
+}
+
 }  // namespace
 
 Invoice_Print::Invoice_Print(QWidget* parent) : QDialog(parent) {
@@ -114,8 +120,7 @@ bool Invoice_Print::ClearDataDoc() {
 }
 
 bool Invoice_Print::BuildMergeDataSource(QString* error) {
-    const frmInvoice* editor = Forms::find<frmInvoice>();
-    const qint64 number = editor ? editor->InvoiceNumber() : 0;
+    const qint64 number = EditorInvoiceNumber();
     db::Recordset invoice;
     db::Recordset jobs;
     if (!invoice.Open(merge::InvoiceSql(), DbConnection(), db::adOpenDynamic,
@@ -170,8 +175,7 @@ void Invoice_Print::bntPrint_Click() {
     word::Document templ;
     if (!OpenChosenTemplate(templ)) return;
     word::Document merged = templ.Merge(source_.Record());
-    const frmInvoice* editor = Forms::find<frmInvoice>();
-    const QString path = MergedPath(editor ? editor->InvoiceNumber() : 0);
+    const QString path = MergedPath(EditorInvoiceNumber());
     if (!merged.SaveAs(path)) return ShowError(merged.LastError());
     StepProgress(15);
     if (!Show(path))
