@@ -1,15 +1,16 @@
 #include "Invoice_Print.h"
 
 #include <QDir>
+#include <QUrl>
 
 #include "accounts/frmInvoice.h"
 #include "accounts/invoicemerge.h"
 #include "core/forms.h"
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
+#include "platform/ui/desktop.h"
 #include "platform/ui/prompts.h"
 #include "platform/word/document.h"
-#include "platform/word/show.h"
 
 namespace {
 
@@ -17,6 +18,15 @@ const QString kTemplatesSql = QStringLiteral(
     "SELECT System.id, System.fieldID, System.value From System WHERE "
     "(((System.FieldName)='report'));");
 const char* const kTag = "Tag";
+
+// Opens a document in the desktop's word processor without waiting for it.
+bool Show(const QString& path) { return ui::OpenUrl(QUrl::fromLocalFile(path)); }
+
+// The invoice open in the invoice editor, which this window prints.
+qint64 EditorInvoiceNumber() {
+    const frmInvoice* editor = Forms::find<frmInvoice>();
+    return editor ? editor->InvoiceNumber() : 0;
+}
 
 }  // namespace
 
@@ -110,8 +120,7 @@ bool Invoice_Print::ClearDataDoc() {
 }
 
 bool Invoice_Print::BuildMergeDataSource(QString* error) {
-    const frmInvoice* editor = Forms::find<frmInvoice>();
-    const qint64 number = editor ? editor->InvoiceNumber() : 0;
+    const qint64 number = EditorInvoiceNumber();
     db::Recordset invoice;
     db::Recordset jobs;
     if (!invoice.Open(merge::InvoiceSql(), DbConnection(), db::adOpenDynamic,
@@ -146,7 +155,7 @@ bool Invoice_Print::OpenChosenTemplate(word::Document& templ) {
     PrintPB->setValue(0);
     if (!ClearDataDoc()) return false;
     StepProgress(5);
-    if (!word::Available()) {
+    if (!ui::CanOpenFiles()) {
         ShowError(merge::kNoWordProcessor);
         return false;
     }
@@ -166,11 +175,10 @@ void Invoice_Print::bntPrint_Click() {
     word::Document templ;
     if (!OpenChosenTemplate(templ)) return;
     word::Document merged = templ.Merge(source_.Record());
-    const frmInvoice* editor = Forms::find<frmInvoice>();
-    const QString path = MergedPath(editor ? editor->InvoiceNumber() : 0);
+    const QString path = MergedPath(EditorInvoiceNumber());
     if (!merged.SaveAs(path)) return ShowError(merged.LastError());
     StepProgress(15);
-    if (!word::Show(path))
+    if (!Show(path))
         return ShowError(QStringLiteral("The merged invoice could not be shown: ") + path);
     PrintPB->setValue(100);
 }
@@ -195,20 +203,16 @@ void Invoice_Print::btnEdit_Click() {
     word::Document templ;
     if (!OpenChosenTemplate(templ)) return;
     // The user edits the file itself; the data document stands beside it as its merge source.
-    if (!word::Show(templ.FullName()))
+    if (!Show(templ.FullName()))
         return ShowError(QStringLiteral("The template could not be shown: ") + templ.FullName());
     PrintPB->setValue(100);
-}
-
-void Invoice_Print::InsertLines(word::Document& document, int count) {
-    document.TypeParagraph(count);
 }
 
 void Invoice_Print::btnNew_Click() {
     if (!ClearDataDoc()) return;
     PrintPB->setValue(0);
     StepProgress(10);
-    if (!word::Available()) {
+    if (!ui::CanOpenFiles()) {
         ui::MsgBox(merge::kNoWordProcessor, ui::vbCritical | ui::vbOKOnly, QString(), this);
         return;
     }
@@ -224,22 +228,22 @@ void Invoice_Print::btnNew_Click() {
     StepProgress(5);
 
     templ.TypeText(OwnerCompanyName);
-    InsertLines(templ, 1);
+    templ.TypeParagraph();
     StepProgress(2);
     templ.TypeText(
         catalogue::SystemValue(DbConnection(), catalogue::sys::MyAddress).value_or(QString()));
     StepProgress(2);
-    InsertLines(templ, 1);
+    templ.TypeParagraph();
     templ.TypeText(
         catalogue::SystemValue(DbConnection(), catalogue::sys::MyPostcode).value_or(QString()));
-    InsertLines(templ, 5);
+    templ.TypeParagraph(5);
     StepProgress(5);
     templ.TypeText(merge::kGuide);
     // The fields the invoice offers, ready to be moved where the user wants them.
-    InsertLines(templ, 2);
+    templ.TypeParagraph(2);
     const QStringList& fields = source_.names;
     for (int i = 0; i < fields.size(); ++i) {
-        if (i > 0) InsertLines(templ, 1);
+        if (i > 0) templ.TypeParagraph();
         templ.InsertMergeField(fields[i]);
     }
     StepProgress(5);
@@ -268,8 +272,7 @@ void Invoice_Print::btnNew_Click() {
     }
     StepProgress(5);
     PrintPB->setValue(100);
-    if (!word::Show(path))
-        ShowError(QStringLiteral("The new template could not be shown: ") + path);
+    if (!Show(path)) ShowError(QStringLiteral("The new template could not be shown: ") + path);
 }
 
 void Invoice_Print::btnOptions_Click() {

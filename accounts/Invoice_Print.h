@@ -40,8 +40,6 @@ class Invoice_Print : public QDialog {
     QRadioButton* JobSht;
     QProgressBar* PrintPB;
 
-    // The merge source BuildMergeDataSource last attached.
-    const merge::Source& MergeSource() const { return source_; }
     // Where Print leaves the merged invoice of `invoiceNumber`.
     static QString MergedPath(qint64 invoiceNumber);
 
@@ -68,7 +66,6 @@ class Invoice_Print : public QDialog {
     // The common start of Print and Edit: the way cleared, the chosen template open and the
     // editor's invoice its merge source. False when the command is to stop (already said why).
     bool OpenChosenTemplate(word::Document& templ);
-    void InsertLines(word::Document& document, int count);
     void SetTemplateButtons(bool enabled);
     void ShowError(const QString& text);
 

@@ -14,7 +14,7 @@ namespace {
 bool WriteText(const QString& path, const QString& text, bool byteOrderMark, QString* error) {
     QSaveFile file(path);
     QByteArray bytes = byteOrderMark ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    bytes += (text + QStringLiteral("\r\n")).toUtf8();
+    bytes += text.toUtf8();
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return true;
     *error = QDir::toNativeSeparators(path) + QStringLiteral(": ") + file.errorString();
@@ -41,7 +41,8 @@ bool Export(db::Connection& connection, const QString& sql, const QString& rowNa
         xml = XmlDataroot(QString());
     }
     // The mark lets spreadsheet programs read the CSV as UTF-8 ("£", accents).
-    return WriteText(csvPath, csv.chopped(2), true, error) && WriteText(xmlPath, xml, false, error);
+    return WriteText(csvPath, csv, true, error) &&
+           WriteText(xmlPath, xml + QStringLiteral("\r\n"), false, error);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "desktop.h"
 
 #include <QDesktopServices>
+#include <QStandardPaths>
 
 namespace ui {
 namespace {
@@ -13,5 +14,9 @@ UrlOpener& Opener() {
 bool OpenUrl(const QUrl& url) { return Opener() ? Opener()(url) : QDesktopServices::openUrl(url); }
 
 void SetUrlOpener(UrlOpener opener) { Opener() = std::move(opener); }
+
+bool CanOpenFiles() {
+    return Opener() || !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty();
+}
 
 }  // namespace ui

@@ -12,5 +12,7 @@ bool OpenUrl(const QUrl& url);
 using UrlOpener = std::function<bool(const QUrl&)>;
 // An empty opener restores the desktop's.
 void SetUrlOpener(UrlOpener opener);
+// Whether the desktop has a way to open files at all (always, with a test's opener).
+bool CanOpenFiles();
 
 }  // namespace ui

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include "accounts/Invoice_Print.h"
 #include "accounts/frmInvoice.h"
@@ -16,8 +17,8 @@
 #include "core/settingscatalogue.h"
 #include "platform/db/recordset.h"
 #include "platform/settings/settings.h"
+#include "platform/ui/desktop.h"
 #include "platform/word/document.h"
-#include "platform/word/show.h"
 #include "tests/support/testenv.h"
 
 using db::Currency;
@@ -119,8 +120,8 @@ class TestInvoicePrint : public QObject {
         SetProgramFolder(env_->programFolder());
         merge::SetDataFolder(Data());
         shown_.clear();
-        word::SetOpener([this](const QString& path) {
-            shown_ << path;
+        ui::SetUrlOpener([this](const QUrl& url) {
+            shown_ << url.toLocalFile();
             return true;
         });
         VatMultiplier = 0;
@@ -133,64 +134,30 @@ class TestInvoicePrint : public QObject {
         Forms::unload<frmInvoice>();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         DbConnection().Close();
-        word::SetOpener({});
+        ui::SetUrlOpener({});
         merge::SetDataFolder(QString());
         QVERIFY(env_->allPromptsAnswered());
         env_.reset();
-    }
-
-    void mergeTextFormatsOnlyMoneyAndDateColumns_data() {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<bool>("longDate");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("duration like a time") << "Duration" << QVariant("2:30") << true << "2:30";
-        QTest::newRow("order number like a date")
-            << "PO_Number" << QVariant("3/4") << false << "3/4";
-        QTest::newRow("description like a date")
-            << "Description" << QVariant("1/2") << true << "1/2";
-        QTest::newRow("midnight start, long")
-            << "Start" << QVariant(At(2027, 5, 6)) << true << "Thursday, 6 May 2027";
-        QTest::newRow("timed start, short")
-            << "Start" << QVariant(At(2027, 5, 6, 14, 30)) << false << "06/05/2027 14:30";
-        QTest::newRow("total") << "Total" << QVariant::fromValue(Currency::fromDouble(1234.5).value())
-                               << true << "£1,234.50";
-        QTest::newRow("number") << "InvoiceNumber" << QVariant(1234) << true << "1234";
-    }
-    void mergeTextFormatsOnlyMoneyAndDateColumns() {
-        QFETCH(QString, field);
-        QFETCH(QVariant, value);
-        QFETCH(bool, longDate);
-        QFETCH(QString, text);
-        QCOMPARE(merge::MergeText(field, value, longDate), text);
     }
 
     void theSourceHoldsTheInvoiceAndItsJobsLineByLine_data() {
         QTest::addColumn<bool>("postal");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
-        QTest::newRow("invoice date long") << false << "InvoiceDate"
-                                           << "Monday, 31 May 2027";
+        QTest::newRow("invoice date long, midnight adds no time") << false << "InvoiceDate"
+                                                                  << "Monday, 31 May 2027";
         QTest::newRow("net total only") << false << "Total"
                                         << "£150.50";
         QTest::newRow("customer") << false << "Customer"
                                   << "O'Brien & Sons";
         QTest::newRow("billing street") << false << "Street"
                                         << "1 Bill St";
-        QTest::newRow("billing town") << false << "Town"
-                                      << "Billtown";
         QTest::newRow("postal street") << true << "Street"
                                        << "9 Post Rd";
-        QTest::newRow("postal town, empty") << true << "Town"
-                                            << "";
-        QTest::newRow("postal postcode") << true << "Postcode"
-                                         << "PO1 1AA";
         QTest::newRow("three starts, short") << false << "Start"
                                              << "06/05/2027 09:00\n07/05/2027\n08/05/2027 14:30";
-        QTest::newRow("three finishes") << false << "Finish"
-                                        << "06/05/2027 17:00\n07/05/2027\n08/05/2027 15:00";
-        QTest::newRow("durations as typed") << false << "Duration"
-                                            << "2:30\n1:00\n0:30";
+        QTest::newRow("durations as typed, not as times") << false << "Duration"
+                                                          << "2:30\n1:00\n0:30";
         QTest::newRow("descriptions, breaks kept") << false << "Description"
                                                    << "Survey\nand plan\n1/2\nReport";
         QTest::newRow("Null order number adds no line") << false << "PO_Number"
@@ -241,16 +208,20 @@ class TestInvoicePrint : public QObject {
         QCOMPARE(doc.Paragraphs(),
                  (QStringList{QString("Invoice %1 to O'Brien & Sons").arg(n),
                               "06/05/2027 09:00\n07/05/2027\n08/05/2027 14:30", "Total: £150.50"}));
-        // The data document beside it: the names over the one record.
+        // The data document beside it: the names over the one record, the table first, as a
+        // merge data source must begin.
         word::Document data;
         QVERIFY(data.Open(Data("DataDoc.docx")));
+        QCOMPARE(data.Paragraphs(), QStringList{""});
         QCOMPARE(data.CellText(1, 1, 1), QString("InvoiceNumber"));
         QCOMPARE(data.CellText(1, 1, 16), QString("Fee"));
         QCOMPARE(data.CellText(1, 2, 2), QString("31/05/2027"));
         QCOMPARE(data.CellText(1, 2, 15), QString("PO-1\n3/4"));
     }
 
-    void aDataDocHeldOpenStopsEveryCommand_data() {
+    // Each command stops with a message, showing nothing: a data document a word processor
+    // holds (its lock file), or a template that cannot be read.
+    void aCommandThatCannotGoOnStopsWithAMessage_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("lockFile");
         QTest::newRow("print, LibreOffice") << "print"
@@ -259,40 +230,27 @@ class TestInvoicePrint : public QObject {
                                     << "~$taDoc.docx";
         QTest::newRow("new, name in other case") << "new"
                                                  << ".~lock.datadoc.DOCX#";
+        QTest::newRow("print, template moved away") << "print"
+                                                    << "";
     }
-    void aDataDocHeldOpenStopsEveryCommand() {
+    void aCommandThatCannotGoOnStopsWithAMessage() {
         QFETCH(QString, command);
         QFETCH(QString, lockFile);
-        AddReport(WriteTemplate("t.docx"));
+        const QString gone = QDir(env_->programFolder()).filePath("moved away.docx");
+        AddReport(lockFile.isEmpty() ? gone : WriteTemplate("t.docx"));
         QVERIFY(QDir().mkpath(Data()));
         for (const QString& name : {QString("DataDoc.docx"), lockFile}) {
             QFile f(Data(name));
-            QVERIFY(f.open(QIODevice::WriteOnly));
+            if (!lockFile.isEmpty()) QVERIFY(f.open(QIODevice::WriteOnly));
         }
         Invoice_Print* p = Forms::get<Invoice_Print>();
-        env_->prompts().ExpectMsgBox("still have an invoice open");
+        env_->prompts().ExpectMsgBox(lockFile.isEmpty() ? gone : "still have an invoice open");
         if (command == "print") p->bntPrint_Click();
         if (command == "edit") p->btnEdit_Click();
         if (command == "new") p->btnNew_Click();
         QCOMPARE(shown_, QStringList{});
-        QVERIFY(QFile::exists(Data("DataDoc.docx")));
+        QCOMPARE(QFile::exists(Data("DataDoc.docx")), !lockFile.isEmpty());
         QCOMPARE(ReportRows(), 1);
-    }
-
-    void aTemplateThatCannotBeReadIsReportedAndNothingShown_data() {
-        QTest::addColumn<QString>("command");
-        QTest::newRow("print") << "print";
-        QTest::newRow("edit") << "edit";
-    }
-    void aTemplateThatCannotBeReadIsReportedAndNothingShown() {
-        QFETCH(QString, command);
-        const QString gone = QDir(env_->programFolder()).filePath("moved away.docx");
-        AddReport(gone);
-        Invoice_Print* p = Forms::get<Invoice_Print>();
-        env_->prompts().ExpectMsgBox(gone);
-        command == "print" ? p->bntPrint_Click() : p->btnEdit_Click();
-        QCOMPARE(shown_, QStringList{});
-        QVERIFY(p->PrintPB->value() > 0 && p->PrintPB->value() < 100);
     }
 
     void editShowsTheTemplateWithAFreshDataDoc() {
@@ -323,7 +281,6 @@ class TestInvoicePrint : public QObject {
             << QStringList{"/b.docx", "/a.docx"} << QStringList{"/b.docx", "/a.docx"} << 2;
         QTest::newRow("an empty path is removed")
             << QStringList{"", "/a.docx", ""} << QStringList{"/a.docx"} << 1;
-        QTest::newRow("only empty paths") << QStringList{""} << QStringList{} << 0;
     }
     void theTemplateListComesFromReportRows() {
         QFETCH(QStringList, stored);
@@ -336,15 +293,12 @@ class TestInvoicePrint : public QObject {
         QCOMPARE(items, listed);
         QCOMPARE(ReportRows(), rowsLeft);
         QCOMPARE(p->cboReports->currentText(), listed.value(0));
-        QCOMPARE(p->cboReports->placeholderText(), merge::kNoReports);
         for (QPushButton* b : {p->bntPrint, p->btnEdit, p->btnDelete})
             QCOMPARE(b->isEnabled(), !listed.isEmpty());
-        QVERIFY(p->btnNew->isEnabled());
     }
 
     void deleteForgetsTheChosenRowByItsKey_data() {
         QTest::addColumn<QString>("path");
-        QTest::newRow("plain") << "plain.docx";
         QTest::newRow("apostrophes") << "O'Brien's invoice.docx";
         QTest::newRow("same path twice") << "other.docx";
     }

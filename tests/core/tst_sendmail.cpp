@@ -94,8 +94,7 @@ class TestSendMail : public QObject {
     void exchange() {
         QFETCH(int, behaviour);
         QFETCH(QStringList, delivered);
-        SmtpServer server(SmtpServer::Behaviour(behaviour), "owner", "secret",
-                          "nobody@example.com");
+        SmtpServer server{SmtpServer::Behaviour(behaviour)};
         QVERIFY(server.port() > 0);
         UseServer(server.port());
         const QByteArray csv = "Invoice Number,Company\r\n7,\"Smith, Jones & Co\"\r\n";

@@ -64,14 +64,13 @@ QList<Part> Parts(const QByteArray& data) {
     if (!m.hasMatch()) return {};
     const QByteArray delimiter = "--" + m.captured(1).toLatin1();
     QList<Part> parts;
-    const QByteArray& joined = data;
-    qsizetype at = joined.indexOf(delimiter);
+    qsizetype at = data.indexOf(delimiter);
     while (at >= 0) {
         const qsizetype start = at + delimiter.size();
-        if (joined.mid(start, 2) == "--") break;
-        const qsizetype next = joined.indexOf("\r\n" + delimiter, start);
+        if (data.mid(start, 2) == "--") break;
+        const qsizetype next = data.indexOf("\r\n" + delimiter, start);
         if (next < 0) break;
-        const QByteArray piece = joined.mid(start + 2, next - start - 2);
+        const QByteArray piece = data.mid(start + 2, next - start - 2);
         const qsizetype split = piece.indexOf("\r\n\r\n");
         parts.push_back({piece.left(split), piece.mid(split + 4)});
         at = next + 2;
@@ -110,11 +109,7 @@ QMap<QString, QByteArray> SmtpServer::Mail::attachments() const {
     return files;
 }
 
-SmtpServer::SmtpServer(Behaviour behaviour, QString user, QString password, QString refused)
-    : behaviour_(behaviour),
-      user_(std::move(user)),
-      password_(std::move(password)),
-      refused_(std::move(refused)) {
+SmtpServer::SmtpServer(Behaviour behaviour) : behaviour_(behaviour) {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -172,7 +167,7 @@ void SmtpServer::Serve(int fd) {
             }
             const QList<QByteArray> fields = QByteArray::fromBase64(response).split('\0');
             const bool ok = behaviour_ != RefuseLogin && fields.size() == 3 &&
-                            fields[1] == user_.toUtf8() && fields[2] == password_.toUtf8();
+                            fields[1] == "owner" && fields[2] == "secret";
             if (ok) {
                 std::lock_guard lock(mutex_);
                 authenticated_ = QString::fromUtf8(fields[1]);
@@ -185,7 +180,7 @@ void SmtpServer::Serve(int fd) {
             Send(fd, "250 2.1.0 Ok\r\n");
         } else if (verb == "RCPT") {
             const QString to = QString::fromUtf8(Angle(line));
-            if (behaviour_ == RefuseRecipient && to == refused_) {
+            if (behaviour_ == RefuseRecipient && to == u"nobody@example.com") {
                 Send(fd, "550 5.1.1 <" + to.toUtf8() +
                              ">: Recipient address rejected: User unknown\r\n");
             } else {

@@ -12,7 +12,8 @@ namespace testsupport {
 
 // A small SMTP server on 127.0.0.1 for one test: it speaks just enough of the protocol
 // (EHLO, AUTH PLAIN, MAIL, RCPT, DATA, QUIT) to receive what the program sends, and can
-// refuse a login or a recipient, or drop the connection. Every wait is bounded.
+// refuse a login or a recipient, or drop the connection. Every wait is bounded. It takes the
+// login "owner" / "secret" and, when refusing a recipient, refuses "nobody@example.com".
 class SmtpServer {
   public:
     enum Behaviour { Accept, RefuseLogin, RefuseRecipient, CloseAfterMail };
@@ -25,8 +26,7 @@ class SmtpServer {
         QMap<QString, QByteArray> attachments() const;  // file name -> content
     };
 
-    explicit SmtpServer(Behaviour behaviour, QString user = QStringLiteral("owner"),
-                        QString password = QStringLiteral("secret"), QString refused = QString());
+    explicit SmtpServer(Behaviour behaviour);
     ~SmtpServer();
     SmtpServer(const SmtpServer&) = delete;
     SmtpServer& operator=(const SmtpServer&) = delete;
@@ -40,7 +40,6 @@ class SmtpServer {
     void Serve(int fd);
 
     Behaviour behaviour_;
-    QString user_, password_, refused_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
