@@ -17,8 +17,8 @@ public:
     QPlainTextEdit* lblinfo;
     QProgressBar* PB1;
     QTimer* Timer1;
-    // Set by a job that stops when asked (the invoice-number countdown, the synchronisation)
-    // for as long as it runs: closing the window then asks it to stop.
+    // Set by a job that stops when asked (the invoice-number countdown) for as long as it
+    // runs: closing the window then asks it to stop.
     bool JobRunning = false;
 
     // The log protocol: "set" replaces the text, "add" appends a line break and the line.

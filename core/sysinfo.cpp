@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QtEndian>
 
 #include "platform/ui/prompts.h"
 
@@ -25,10 +26,7 @@ bool GetKeyValue(Root root, const QString& keyName, const QString& valueName, QS
         return true;
     }
     if (type == REG_DWORD && data.size() == 4) {
-        // Every byte counts, zeros included, and the number is unsigned.
-        quint32 n = 0;
-        for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<quint8>(data[i]);
-        *keyValue = QString::number(n);
+        *keyValue = QString::number(qFromLittleEndian<quint32>(data.constData()));
         return true;
     }
     return false;

@@ -10,22 +10,27 @@
 #include "platform/ui/desktop.h"
 #include "platform/ui/prompts.h"
 
+namespace {
+void Warn(const QString& text, QWidget* owner) {
+    ui::MsgBox(text, ui::vbOKOnly | ui::vbExclamation, QString(), owner);
+}
+}  // namespace
+
 QString HelpFilePath() { return QDir(ProgramFolder()).filePath(kHelpFileName); }
 
 void ShowProgramHelp(QWidget* owner) {
     const QString path = HelpFilePath();
     if (!QFileInfo(path).isFile()) {
-        ui::MsgBox(
+        Warn(
             QStringLiteral("The help file %1 cannot be found.").arg(QDir::toNativeSeparators(path)),
-            ui::vbOKOnly | ui::vbExclamation, QString(), owner);
+            owner);
         return;
     }
     if (!ui::OpenUrl(QUrl::fromLocalFile(path)))
-        ui::MsgBox(
-            QStringLiteral(
-                "The help file %1 could not be opened: the desktop has no program to show it.")
-                .arg(QDir::toNativeSeparators(path)),
-            ui::vbOKOnly | ui::vbExclamation, QString(), owner);
+        Warn(QStringLiteral(
+                 "The help file %1 could not be opened: the desktop has no program to show it.")
+                 .arg(QDir::toNativeSeparators(path)),
+             owner);
 }
 
 void OpenOnlineSupport(QWidget* owner) {
@@ -44,14 +49,13 @@ void OpenOnlineSupport(QWidget* owner) {
     const QUrl url = QUrl::fromUserInput(address);
     const bool web = url.scheme() == u"http" || url.scheme() == u"https";
     if (!url.isValid() || !web || url.host().isEmpty()) {
-        ui::MsgBox(
-            QStringLiteral("The online support address \"%1\" is not a web address.").arg(address),
-            ui::vbOKOnly | ui::vbExclamation, QString(), owner);
+        Warn(QStringLiteral("The online support address \"%1\" is not a web address.").arg(address),
+             owner);
         return;
     }
     if (!ui::OpenUrl(url))
-        ui::MsgBox(QStringLiteral("The support page %1 could not be opened: the desktop has no web "
-                                  "browser to show it.")
-                       .arg(url.toString()),
-                   ui::vbOKOnly | ui::vbExclamation, QString(), owner);
+        Warn(QStringLiteral("The support page %1 could not be opened: the desktop has no web "
+                            "browser to show it.")
+                 .arg(url.toString()),
+             owner);
 }

@@ -11,12 +11,8 @@ namespace registry {
 
 enum Root : std::uint32_t { HKEY_CURRENT_USER = 0x80000001u, HKEY_LOCAL_MACHINE = 0x80000002u };
 
-// Access masks.
-inline constexpr std::uint32_t KEY_QUERY_VALUE = 0x0001;
-inline constexpr std::uint32_t KEY_SET_VALUE = 0x0002;
-inline constexpr std::uint32_t KEY_CREATE_SUB_KEY = 0x0004;
+// Access mask.
 inline constexpr std::uint32_t KEY_READ = 0x20019;
-inline constexpr std::uint32_t KEY_ALL_ACCESS = 0xF003F;
 
 // Value types.
 inline constexpr std::uint32_t REG_SZ = 1;

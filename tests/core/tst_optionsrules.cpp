@@ -73,7 +73,6 @@ class TestOptionsRules : public QObject {
         QTest::newRow("January") << "January" << 31;
         QTest::newRow("February, leap year or not") << "February" << 28;
         QTest::newRow("April") << "april" << 30;
-        QTest::newRow("December") << "December" << 31;
         QTest::newRow("no such month") << "Smarch" << 0;
     }
     void daysOfMonth() {

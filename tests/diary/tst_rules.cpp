@@ -60,7 +60,6 @@ private slots:
         QTest::addColumn<QRect>("available");
         QTest::addColumn<QRect>("fitted");
         const QRect screen(0, 0, 1280, 1024);
-        const QRect second(1280, 0, 1920, 1080);
         QTest::newRow("inside: kept")
             << QRect(120, 66, 667, 433) << screen << QRect(120, 66, 667, 433);
         QTest::newRow("far right and below")
@@ -68,8 +67,6 @@ private slots:
         QTest::newRow("above and left")
             << QRect(-900, -40, 667, 433) << screen << QRect(0, 0, 667, 433);
         QTest::newRow("larger than the screen") << QRect(100, 100, 2400, 1400) << screen << screen;
-        QTest::newRow("on a second screen: kept")
-            << QRect(1400, 50, 667, 433) << second << QRect(1400, 50, 667, 433);
         QTest::newRow("half off a panel-reduced screen")
             << QRect(300, 10, 400, 300) << QRect(0, 30, 600, 570) << QRect(200, 30, 400, 300);
     }

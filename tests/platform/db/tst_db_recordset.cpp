@@ -186,7 +186,6 @@ void TestDbRecordset::moneyBeyondRange_data() {
     QTest::newRow("whole number beyond") << QVariant(qlonglong(1000000000000000)) << QString();
     QTest::newRow("whole number, highest")
         << QVariant(qlonglong(922337203685477)) << QStringLiteral("922337203685477");
-    QTest::newRow("text beyond") << QVariant(QStringLiteral("1000000000000000")) << QString();
     QTest::newRow("text with exponent") << QVariant(QStringLiteral("1e16")) << QString();
     QTest::newRow("text one tick past")
         << QVariant(QStringLiteral("922337203685477.5808")) << QString();
@@ -194,8 +193,6 @@ void TestDbRecordset::moneyBeyondRange_data() {
                                          << QStringLiteral("922337203685477.5807");
     QTest::newRow("text of the lowest") << QVariant(QStringLiteral("-922337203685477.5808"))
                                         << QStringLiteral("-922337203685477.5808");
-    QTest::newRow("text near the top")
-        << QVariant(QStringLiteral("922337203685470")) << QStringLiteral("922337203685470");
 }
 
 void TestDbRecordset::moneyBeyondRange() {
