@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "accounts/reportqueries.h"
 #include "core/formatting.h"
 #include "platform/db/recordset.h"
 
@@ -37,17 +38,11 @@ QString& DataFolderOverride() {
 }  // namespace
 
 QString InvoiceSql() {
-    QStringList address;
-    for (const char* part : {"Street", "Town", "County", "Country", "Postcode"})
-        address << QStringLiteral(
-                       "IIf(Companies.IsBillingAddressSameasPostal, Companies.Postal_Address%1, "
-                       "Companies.Billing_Address%1) AS %1")
-                       .arg(QLatin1String(part));
     return QStringLiteral(
                "SELECT Billing.InvoiceNumber, Billing.BillingDate as InvoiceDate, "
                "Billing.InvoiceAmount as Total, Billing.InvoicePaymentDetails, "
                "Companies.CompanyName as Customer, ") +
-           address.join(QStringLiteral(", ")) +
+           reports::InvoiceAddressColumns() +
            QStringLiteral(
                " FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID;");
 }

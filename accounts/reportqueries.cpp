@@ -17,15 +17,18 @@ QString InYear(const QString& column, const QDate& start) {
            column + QStringLiteral(" < ") + Literal(start.addYears(1)) + u')';
 }
 
-QString Address(const char* part, const char* alias) {
-    const QString p = QString::fromLatin1(part);
-    return QStringLiteral(
-               "IIf(Companies.IsBillingAddressSameasPostal <> 0, Companies.Postal_Address%1, "
-               "Companies.Billing_Address%1) AS %2")
-        .arg(p, QString::fromLatin1(alias));
-}
-
 }  // namespace
+
+QString InvoiceAddressColumns() {
+    QStringList columns;
+    for (const char* part : {"Street", "Town", "County", "Country", "Postcode"})
+        columns
+            << QStringLiteral(
+                   "IIf(Companies.IsBillingAddressSameasPostal <> 0, Companies.Postal_Address%1, "
+                   "Companies.Billing_Address%1) AS %1")
+                   .arg(QLatin1String(part));
+    return columns.join(QStringLiteral(", "));
+}
 
 QString PrintedInvoiceSql(double vatMultiplier, qint64 invoiceNumber) {
     QString sql = QStringLiteral(
@@ -35,9 +38,7 @@ QString PrintedInvoiceSql(double vatMultiplier, qint64 invoiceNumber) {
                QStringLiteral(" as VAT, Billing.InvoiceAmount * ") +
                QString::number(vatMultiplier) + QStringLiteral(" as Total, ");
     sql += QStringLiteral("Billing.InvoicePaymentDetails, Companies.CompanyName, ") +
-           Address("Street", "Street") + QStringLiteral(", ") + Address("Town", "Town") +
-           QStringLiteral(", ") + Address("County", "County") + QStringLiteral(", ") +
-           Address("Country", "Country") + QStringLiteral(", ") + Address("Postcode", "Postcode") +
+           InvoiceAddressColumns() +
            QStringLiteral(
                " FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID "
                "WHERE Billing.InvoiceNumber = ") +

@@ -14,6 +14,10 @@ class Report;
 // financial year runs from its first day, inclusive, to the same day a year later, exclusive.
 namespace reports {
 
+// The customer's invoice address as Street, Town, County, Country and Postcode: postal when
+// the billing address is the same, else billing.
+QString InvoiceAddressColumns();
+
 // One invoice with its customer's invoice address (postal when the billing address is the
 // same, else billing); with VAT also its VAT and gross total.
 QString PrintedInvoiceSql(double vatMultiplier, qint64 invoiceNumber);
