@@ -433,10 +433,14 @@ void frmMain::RefreshInvoices() {
 // ---- navigation -------------------------------------------------------------------------
 
 void frmMain::ShowMonth() {
+    if (MonthCbo->currentIndex() != ViewDate.date().month() - 1) {
+        // The month list's handler shows the month, so that it is filtered once.
+        MonthCbo->setCurrentIndex(ViewDate.date().month() - 1);
+        return;
+    }
     SetCalendar("MonthIN", ViewDate.date().month());
     SetCalendar("YearIN", ViewDate.date().year());
     ShowMonthAppointments();
-    MonthCbo->setCurrentIndex(ViewDate.date().month() - 1);  // runs MonthCbo_Click when it changes
     const QSignalBlocker block(YearCbo);
     YearCbo->setCurrentText(QString::number(ViewDate.date().year()));
 }
@@ -480,8 +484,12 @@ void frmMain::ShowSchedule() {
     Forms::get<Schedule>(this)->exec();
     // Each showing loads afresh from CurrentJobID.
     Forms::unload<Schedule>();
-    // What the editor changed shows everywhere: the grid, the invoices and the calendar.
     CurrentJobID = 0;
+    ShowEditedAppointments();
+}
+
+void frmMain::ShowEditedAppointments() {
+    // What the editor changed shows everywhere: the grid, the invoices and the calendar.
     AppointmentRecordset.Requery();
     RefreshInvoices();
     ShowMonthAppointments();

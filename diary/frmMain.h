@@ -82,6 +82,8 @@ public slots:
     void SaveLayout();
     // Closes the two invoice record sets and builds the invoice views again.
     void RefreshInvoices();
+    // After the appointment editor closed: the grid, the invoices and the calendar read again.
+    void ShowEditedAppointments();
 
     void MonthCbo_Click();
     void NextMon_Click();
