@@ -366,12 +366,14 @@ void frmMain::OpenBillingRecordset() {
 }
 
 void frmMain::FillInvoiceGrids() {
+    // Both filters are set before either list is read, so that only the invoices they show
+    // are read.
+    BillingRecordset.SetFilter(SettledInvoiceFilter(shownFinYearStart_));
     PendingRecordset = BillingRecordset.Clone();
     const bool all = catalogue::ReadBoolean(catalogue::OutstandingInvoiceDisplay).value_or(false);
     PendingRecordset.SetFilter(PendingInvoiceFilter(shownFinYearStart_, all));
     PendingRecordset.SetSort(QStringLiteral("[StageID], [Invoice Date]"));
     PendInv->Bind(PendingRecordset);
-    BillingRecordset.SetFilter(SettledInvoiceFilter(shownFinYearStart_));
     SetInv->Bind(BillingRecordset);
 }
 

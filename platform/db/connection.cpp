@@ -138,8 +138,9 @@ bool Connection::Open(const QString& connectionString) {
         return Fail(QStringLiteral("The database '%1' is read-only; it cannot be used.").arg(path));
 
     sqlite3* handle = nullptr;
+    // The program uses a connection from one thread only: SQLite's own locking is not needed.
     const int rc = sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &handle,
-                                   SQLITE_OPEN_READWRITE, nullptr);
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     auto refuse = [&](const QString& text) {
         sqlite3_close(handle);
         return Fail(text);
@@ -184,6 +185,7 @@ bool Connection::Open(const QString& connectionString) {
         }
     }
     if (!RegisterJetFunctions(handle)) return refuse(QStringLiteral("Could not prepare the database functions."));
+    detail::AddMissingIndexes(handle);
     // Taken last, so that a refused file gets no lock file beside it.
     QString lockError;
     if (!lock_.Acquire(path, DatabaseLock::Shared, &lockError)) return refuse(lockError);
@@ -194,6 +196,7 @@ bool Connection::Open(const QString& connectionString) {
 
 void Connection::Close() {
     if (state_ && state_->handle) {
+        detail::ReadBeforeClose(*state_);
         sqlite3_close_v2(state_->handle);
         state_->handle = nullptr;
     }

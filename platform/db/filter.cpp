@@ -294,6 +294,50 @@ bool Filter::Matches(const Cells& cells) const {
     });
 }
 
+namespace {
+
+// A term as a condition the engine can test with an index, wider where the forms a stored
+// value may take call for it; empty when the engine cannot test it.
+QStringList TermSql(const Term& t, const Filter::SqlField& f) {
+    if (f.name.isEmpty()) return {};
+    if (t.litType == Term::Date && t.kind == Kind::DateTime) {
+        // Whole days: "2026-04-01", "2026-04-01 09:00" and "2026-04-01T09:00" all sort
+        // between the day and the next one.
+        const QDate day = detail::FromStoredDate(detail::StoredDate{t.dateKey}).date();
+        const QDate next = day.addDays(1);
+        QStringList parts;
+        // Rows gather before today: a lower date bound picks few of them, so the engine is
+        // told to prefer its index over one serving the order or an upper bound.
+        if (t.op == Term::Eq || t.op == Term::Ge || t.op == Term::Gt)
+            parts << QStringLiteral("likelihood(%1 >= '%2', 0.001)").arg(f.name, day.toString(Qt::ISODate));
+        if ((t.op == Term::Eq || t.op == Term::Le || t.op == Term::Lt) && next.year() <= 9999)
+            parts << QStringLiteral("%1 < '%2'").arg(f.name, next.toString(Qt::ISODate));
+        return parts;
+    }
+    if (t.litType == Term::Number && (t.kind == Kind::Integer || t.kind == Kind::Double)) {
+        static const char* const ops[] = {"=", "<", "<=", ">", ">="};
+        const QString cmp = QStringLiteral("%1 %2 %3").arg(f.name, QLatin1String(ops[t.op]),
+                                                           QString::number(t.number, 'g', 17));
+        // Text in a number column is compared as a number here once it reads as one.
+        if (f.wholeNumbers) return {cmp};
+        return {QStringLiteral("(%1 OR typeof(%2) = 'text')").arg(cmp, f.name)};
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<Filter::SqlGroups> Filter::SqlSuperset(const std::function<SqlField(int)>& fieldSql) const {
+    SqlGroups out;
+    for (const auto& terms : groups_) {
+        std::vector<QString>& sql = out.emplace_back();
+        for (const Term& t : terms)
+            for (const QString& part : TermSql(t, fieldSql(t.field))) sql.push_back(part);
+        if (sql.empty()) return std::nullopt;
+    }
+    return out;
+}
+
 std::optional<SortOrder> SortOrder::Parse(const QString& text, const FieldLookup& fields, QString* error) {
     SortOrder order;
     for (QString part : text.split(u',', Qt::SkipEmptyParts)) {

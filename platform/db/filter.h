@@ -44,6 +44,19 @@ public:
     static std::optional<Filter> Parse(const QString& text, const FieldLookup& fields, QString* error);
     bool Matches(const Cells& cells) const;
 
+    // How the engine names a field: empty when it cannot; `wholeNumbers` when it holds nothing
+    // but whole numbers (a table's key).
+    struct SqlField {
+        QString name;
+        bool wholeNumbers = false;
+    };
+    // Conditions for the engine that every row this filter matches meets, and maybe some
+    // more (the rows read are filtered here as well): the terms the engine can test, one list
+    // per group, the lists to be joined by OR. nullopt when a group has no such term, so that
+    // every row has to be read. Dates are taken as stored, as year-first text.
+    using SqlGroups = std::vector<std::vector<QString>>;
+    std::optional<SqlGroups> SqlSuperset(const std::function<SqlField(int)>& fieldSql) const;
+
 private:
     std::vector<std::vector<Term>> groups_;  // one group must hold in full
 };

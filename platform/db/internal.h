@@ -9,8 +9,10 @@
 #include <QString>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "value.h"
 
@@ -43,8 +45,12 @@ struct TableInfo {
     QHash<QString, ColumnInfo> columns;  // by lower-case name
 };
 
+struct Store;
+
 struct ConnectionState {
     sqlite3* handle = nullptr;
+    // Record sets whose rows are read when first needed; read before the connection closes.
+    std::vector<std::weak_ptr<Store>> unread;
     QString path;
     QHash<QString, TableInfo> tables;  // by lower-case name
     QSet<QString> columnNames;         // every column of every table, lower case
@@ -54,6 +60,12 @@ struct ConnectionState {
         return it == tables.cend() ? nullptr : &*it;
     }
 };
+
+// Creates the schema's indexes a file made by an earlier version lacks.
+void AddMissingIndexes(sqlite3* handle);
+
+// Reads the rows every record set of the connection still needs, before it closes.
+void ReadBeforeClose(ConnectionState& conn);
 
 // RAII for one prepared statement.
 class Statement {

@@ -43,7 +43,28 @@ struct Store {
     std::vector<std::shared_ptr<Row>> rows;
     quint64 version = 0;
     std::vector<std::weak_ptr<View>> views;
+
+    // The rows are read when a view first needs them, and only those its filter can match
+    // when the engine can tell which.
+    QString readSql;  // the statement as it is run, with the rowid first when it is used
+    int rowidColumn = -1;
+    std::vector<Filter::SqlField> sqlFields;  // how the engine names each public field
+    QString tableOrder;                       // keeps a one-table statement's rows in table order
+    enum class Read { None, Some, All } read = Read::None;
+    QString readCondition;     // the rows held are those meeting it, when Some
+    bool needsChanged = true;  // a view's filter changed since the rows were read
 };
+
+// Whether two row objects stand for the same row: by the keys the rows carry, or by all
+// their values when they carry none.
+inline bool SameRow(const Store& s, const Row& a, const Row& b) {
+    const Cells& x = a.original.isEmpty() ? a.values : a.original;
+    const Cells& y = b.original.isEmpty() ? b.values : b.original;
+    if (s.keyField.isEmpty()) return std::equal(x.begin(), x.begin() + s.publicCount, y.begin());
+    for (const int k : s.keyField)
+        if (x[k] != y[k]) return false;
+    return true;
+}
 
 struct View {
     std::shared_ptr<Store> store;
@@ -53,6 +74,7 @@ struct View {
     std::optional<db::Filter> filter;
     QString sortText;
     std::optional<SortOrder> sort;
+    bool refill = true;  // the rows shown are worked out again, from the first, when next needed
     int editMode = Recordset::adEditNone;
     std::shared_ptr<Row> editRow;
     qsizetype addReturnPos = 0;
@@ -88,6 +110,13 @@ struct View {
         Refill();
         pos = 0;
         currentDeleted = false;
+        refill = false;
+    }
+
+    // Shows the first row when the rows are next needed; they may have to be read first.
+    void ShowFirstLater() {
+        refill = true;
+        store->needsChanged = true;
     }
 
     // Refills, staying on the current row while it is still shown.
@@ -97,6 +126,10 @@ struct View {
         Refill();
         if (current) {
             auto it = std::find(visible.begin(), visible.end(), current);
+            // Rows read again are new objects: the current one is found by its key.
+            if (it == visible.end())
+                it = std::find_if(visible.begin(), visible.end(),
+                                  [&](const auto& r) { return SameRow(*store, *r, *current); });
             if (it != visible.end()) {
                 pos = it - visible.begin();
                 return;
@@ -105,9 +138,8 @@ struct View {
         pos = std::clamp<qsizetype>(pos, 0, static_cast<qsizetype>(visible.size()));
     }
 
-    void Sync() {
-        if (store && seenVersion != store->version) Rebuild();
-    }
+    // Reads what the views need and brings this one up to date; every reading passes here.
+    void Sync();
 
     // After this view changed the shared rows: the others read them again.
     void Touched(bool structural) {
@@ -162,8 +194,9 @@ QString WithRowid(const QString& sql) {
     return QStringLiteral("SELECT rowid AS __rowid__, ") + sql.mid(m.capturedEnd());
 }
 
-// Executes a statement, reading rows when it returns any. Returns false with `error` set.
-bool RunQuery(Store& store, const QString& translated, QString* error, bool* returnsRows) {
+// Prepares a statement and learns its fields; one that returns no rows is carried out.
+// Returns false with `error` set.
+bool Describe(Store& store, const QString& translated, QString* error, bool* returnsRows) {
     sqlite3* db = store.conn->handle;
     detail::Statement stmt;
     if (!detail::PrepareOne(stmt, db, translated, error)) return false;
@@ -222,16 +255,17 @@ bool RunQuery(Store& store, const QString& translated, QString* error, bool* ret
         if (t && !t->keyColumn.isEmpty() && f.column.compare(t->keyColumn, Qt::CaseInsensitive) == 0) keySelected = true;
     }
     int offset = 0;
+    store.readSql = translated;
     const QString withRowid =
         tables.size() == 1 && !keySelected && store.lockType != adLockReadOnly ? WithRowid(translated) : QString();
     if (!withRowid.isEmpty()) {
         detail::Statement again;
         if (again.Prepare(db, withRowid) == SQLITE_OK && sqlite3_column_count(again.get()) == columns + 1) {
-            for (int i = 0; i < store.params.size(); ++i) detail::Bind(again.get(), i + 1, store.params[i]);
-            stmt.Swap(again);
+            store.readSql = withRowid;
             offset = 1;
         }
     }
+    store.rowidColumn = offset - 1;
     if (offset == 1) {
         store.rowidTable = *tables.begin();
         detail::FieldInfo hidden;
@@ -256,7 +290,53 @@ bool RunQuery(Store& store, const QString& translated, QString* error, bool* ret
     if (store.rowidField >= 0 && !store.keyField.contains(store.rowidTable.toLower()))
         store.keyField.insert(store.rowidTable.toLower(), store.rowidField);
 
-    store.rows.clear();
+
+    // A field the engine can name in a condition on the statement's result.
+    store.sqlFields.assign(static_cast<size_t>(store.publicCount), {});
+    for (int i = 0; i < store.publicCount; ++i) {
+        const auto& f = store.fields[static_cast<size_t>(i)];
+        const bool unique = std::count_if(store.fields.begin(), store.fields.end(), [&](const detail::FieldInfo& g) {
+                                return g.name.compare(f.name, Qt::CaseInsensitive) == 0;
+                            }) == 1;
+        if (!unique) continue;
+        const auto* t = f.table.isEmpty() ? nullptr : store.conn->table(f.table);
+        store.sqlFields[static_cast<size_t>(i)] = {
+            Quoted(f.name), t && !t->keyColumn.isEmpty() && f.column.compare(t->keyColumn, Qt::CaseInsensitive) == 0};
+    }
+    // A plain statement on one table without an order gives its rows in the table's order;
+    // read with a condition, an index could give them in another.
+    static const QRegularExpression ordered(QStringLiteral(R"(\b(order\s+by|group\s+by|distinct|union|having)\b)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    if (tables.size() == 1 && !ordered.match(translated).hasMatch()) {
+        const auto key = store.keyField.constFind(tables.begin()->toLower());
+        if (key != store.keyField.cend()) {
+            const QString name =
+                *key == store.rowidField ? QStringLiteral("__rowid__") : store.sqlFields[static_cast<size_t>(*key)].name;
+            if (!name.isEmpty()) store.tableOrder = QStringLiteral(" ORDER BY ") + name;
+        }
+    }
+    return true;
+}
+
+// Reads the statement's rows meeting `condition` (all of them when it is empty) in place of
+// those held. Returns false with `error` set.
+bool ReadRows(Store& store, const QString& condition, QString* error) {
+    sqlite3* db = store.conn->handle;
+    if (!db) {
+        *error = kConnectionClosed;
+        return false;
+    }
+    QString sql = store.readSql;
+    if (!condition.isEmpty()) {
+        while (sql.endsWith(u';') || (!sql.isEmpty() && sql.back().isSpace())) sql.chop(1);
+        // On new lines, so that a comment ending the statement ends there.
+        sql = QStringLiteral("SELECT * FROM (\n%1\n) WHERE %2%3").arg(sql, condition, store.tableOrder);
+    }
+    detail::Statement stmt;
+    if (!detail::PrepareOne(stmt, db, sql, error)) return false;
+    for (int i = 0; i < store.params.size(); ++i) detail::Bind(stmt.get(), i + 1, store.params[i]);
+    const int offset = store.rowidColumn + 1;
+    std::vector<std::shared_ptr<Row>> rows;
     const int total = static_cast<int>(store.fields.size());
     int rc;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
@@ -265,13 +345,42 @@ bool RunQuery(Store& store, const QString& translated, QString* error, bool* ret
         for (int i = 0; i < store.publicCount; ++i)
             row->values[i] = detail::ReadColumn(stmt.get(), i + offset, store.fields[static_cast<size_t>(i)].kind);
         if (offset == 1) row->values[store.rowidField] = detail::ReadColumn(stmt.get(), 0, Kind::Integer);
-        store.rows.push_back(std::move(row));
+        rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
         *error = detail::EngineError(db);
         return false;
     }
+    store.rows = std::move(rows);
     return true;
+}
+
+// One condition meeting every view's: the groups of all of them joined by OR, with the terms
+// every group has taken out in front, so that the engine can use an index for them.
+QString CombinedCondition(const std::vector<Filter::SqlGroups>& needs) {
+    std::vector<std::vector<QString>> groups;
+    for (const auto& need : needs)
+        for (const auto& g : need)
+            if (std::find(groups.begin(), groups.end(), g) == groups.end()) groups.push_back(g);
+    std::vector<QString> common;
+    for (const QString& term : groups.front())
+        if (std::all_of(groups.begin(), groups.end(),
+                        [&](const auto& g) { return std::find(g.begin(), g.end(), term) != g.end(); }))
+            common.push_back(term);
+    QStringList alternatives;
+    for (const auto& g : groups) {
+        QStringList rest;
+        for (const QString& term : g)
+            if (std::find(common.begin(), common.end(), term) == common.end()) rest << term;
+        if (rest.isEmpty()) {
+            alternatives.clear();  // one group needs nothing more than the common terms
+            break;
+        }
+        alternatives << QStringLiteral("(%1)").arg(rest.join(u" AND "));
+    }
+    QStringList all(common.begin(), common.end());
+    if (!alternatives.isEmpty()) all << QStringLiteral("(%1)").arg(alternatives.join(u" OR "));
+    return all.join(u" AND ");
 }
 
 // A store holding the statement's rows; null with `error` set when it fails. A statement
@@ -285,9 +394,63 @@ std::shared_ptr<Store> Query(const std::shared_ptr<detail::ConnectionState>& con
     store->lockType = lockType;
     const JetTranslation t = TranslateJetSql(sql, conn->columnNames);
     *error = t.error;
-    if (!t.error.isEmpty() || !RunQuery(*store, t.sql, error, returnsRows)) return nullptr;
+    if (!t.error.isEmpty() || !Describe(*store, t.sql, error, returnsRows)) return nullptr;
+    if (*returnsRows) {
+        auto& unread = conn->unread;
+        unread.erase(std::remove_if(unread.begin(), unread.end(), [](const auto& w) { return w.expired(); }),
+                     unread.end());
+        unread.push_back(store);
+    }
     return store;
 }
+
+// Reads the rows the views of a store need when that changed: those their filters can match,
+// or all of them. Rows being edited stay as they are.
+void ReadNeededRows(Store& s) {
+    if (s.read == Store::Read::All || !s.needsChanged) return;
+    s.needsChanged = false;
+    std::vector<std::shared_ptr<View>> views;
+    for (const auto& w : s.views)
+        if (auto v = w.lock()) views.push_back(std::move(v));
+    std::vector<Filter::SqlGroups> needs;
+    bool all = views.empty();
+    for (const auto& v : views) {
+        auto need = v->filter ? v->filter->SqlSuperset([&s](int i) { return s.sqlFields[static_cast<size_t>(i)]; })
+                              : std::nullopt;
+        if (!need) {
+            all = true;
+            break;
+        }
+        needs.push_back(std::move(*need));
+    }
+    QString condition = all ? QString() : CombinedCondition(needs);
+    if (s.read == Store::Read::Some && condition == s.readCondition) return;
+    QString error;
+    bool read = ReadRows(s, condition, &error);
+    if (!read && !condition.isEmpty()) {
+        condition.clear();
+        read = ReadRows(s, condition, &error);
+    }
+    if (!read) {
+        // Rows already held are kept; the failure shows in each view's last error.
+        for (const auto& v : views) v->lastError = error;
+        SetLastError(error);
+        if (s.read != Store::Read::None) return;
+        condition = QStringLiteral("0");
+    }
+    s.read = condition.isEmpty() ? Store::Read::All : Store::Read::Some;
+    s.readCondition = condition;
+    for (const auto& v : views) {
+        if (!v->editRow) continue;
+        auto same = std::find_if(s.rows.begin(), s.rows.end(), [&](const auto& r) {
+            return v->editMode == Recordset::adEditInProgress && SameRow(s, *r, *v->editRow);
+        });
+        if (same != s.rows.end()) *same = v->editRow;
+        else s.rows.push_back(v->editRow);
+    }
+    ++s.version;
+}
+
 
 // WHERE text and values that find a row of `table` again, by the row's `cells`.
 bool RowLocator(const Store& store, const QString& table, const Cells& cells, QString* where, QVariantList* values) {
@@ -333,6 +496,19 @@ QString UniqueTable(const Store& store) {
 }
 
 }  // namespace
+
+void View::Sync() {
+    if (!store) return;
+    ReadNeededRows(*store);
+    if (refill) ShowFirst();
+    else if (seenVersion != store->version) Rebuild();
+}
+
+void detail::ReadBeforeClose(ConnectionState& conn) {
+    for (const auto& w : conn.unread)
+        if (auto s = w.lock(); s && s->read == Store::Read::None) ReadNeededRows(*s);
+    conn.unread.clear();
+}
 
 // ---- Field -----------------------------------------------------------------------------
 
@@ -455,7 +631,7 @@ bool Recordset::OpenWith(const QString& sql, Connection& connection, const QVari
     v.filter.reset();
     v.sortText.clear();
     v.sort.reset();
-    v.ShowFirst();
+    v.ShowFirstLater();
     emit v.notifier.rowsChanged();
     return true;
 }
@@ -623,7 +799,7 @@ bool Recordset::SetFilter(const QString& condition) {
         v.filter = std::move(f);
         v.filterText = condition;
     }
-    v.ShowFirst();
+    v.ShowFirstLater();
     emit v.notifier.rowsChanged();
     return true;
 }
@@ -643,7 +819,7 @@ bool Recordset::SetSort(const QString& order) {
         v.sort = std::move(s);
         v.sortText = order;
     }
-    v.ShowFirst();
+    v.ShowFirstLater();
     emit v.notifier.rowsChanged();
     return true;
 }
@@ -843,7 +1019,7 @@ bool Recordset::Requery() {
     v.filterText = v.filter ? filterText : QString();
     v.sort = sortText.isEmpty() ? std::nullopt : SortOrder::Parse(sortText, v.Lookup(), &ignored);
     v.sortText = v.sort ? sortText : QString();
-    v.ShowFirst();
+    v.ShowFirstLater();
     emit v.notifier.rowsChanged();
     return true;
 }
@@ -855,7 +1031,7 @@ Recordset Recordset::Clone() const {
     View& c = *copy.view_;
     c.store = view_->store;
     c.store->views.push_back(copy.view_);
-    c.ShowFirst();
+    c.ShowFirstLater();
     return copy;
 }
 

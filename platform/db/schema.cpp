@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
+
+#include "internal.h"
 
 namespace db {
 
@@ -24,6 +27,28 @@ const QStringList& RequiredTables() {
         return names;
     }();
     return tables;
+}
+
+void detail::AddMissingIndexes(sqlite3* handle) {
+    static const QRegularExpression index(QStringLiteral(R"(CREATE\s+INDEX\s+(\w+)\s+ON[^;]*)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    QSet<QString> present;
+    {
+        Statement names;
+        if (names.Prepare(handle, QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'index'")) != SQLITE_OK)
+            return;
+        while (sqlite3_step(names.get()) == SQLITE_ROW)
+            present.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(names.get(), 0))));
+    }
+    for (auto it = index.globalMatch(SchemaSql()); it.hasNext();) {
+        const auto m = it.next();
+        if (present.contains(m.captured(1).toLower())) continue;
+        // A file that cannot take it now (busy, or written by an older program without the
+        // column) is still used, only more slowly.
+        QString ignored;
+        Exec(handle, QString(m.captured(0)).replace(QStringLiteral("INDEX"), QStringLiteral("INDEX IF NOT EXISTS")), {},
+             &ignored);
+    }
 }
 
 bool CreateDatabase(const QString& path, QString* error) {

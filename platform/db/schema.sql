@@ -109,8 +109,11 @@ CREATE TABLE sync (
 );
 
 CREATE INDEX JobDetails_Start ON JobDetails (Start);
+CREATE INDEX JobDetails_Finish ON JobDetails (Finish);
 CREATE INDEX JobDetails_InvoiceNumber ON JobDetails (InvoiceNumber);
 CREATE INDEX JobDetails_MasterAppointment ON JobDetails (MasterAppointment);
 CREATE INDEX Outgoings_ScheduleID ON Outgoings (ScheduleID);
 CREATE INDEX Billing_CompanyID ON Billing (CompanyID);
+CREATE INDEX Billing_BillingDate ON Billing (BillingDate);
+CREATE INDEX Outgoings_Date ON Outgoings (Date);
 CREATE INDEX contacts_CompanyID ON contacts (CompanyID);
