@@ -322,6 +322,8 @@ void frmMain::OpenAppointmentRecordset() {
                                "ORDER BY JobDetails.Start"),
             DbConnection(), db::adOpenDynamic, db::adLockOptimistic);
     AppointmentRecordset = std::move(rs);
+    // Filtered before the grid reads it, so that only the month's rows are read.
+    AppointmentRecordset.SetFilter(MonthAppointmentFilter(ViewDate.date()));
     appModel_->setRecordset(&AppointmentRecordset);
     AppGrid->setColumnHidden(0, true);
     ShowMonthAppointments();
