@@ -53,6 +53,7 @@ struct Store {
     enum class Read { None, Some, All } read = Read::None;
     QString readCondition;     // the rows held are those meeting it, when Some
     bool needsChanged = true;  // a view's filter changed since the rows were read
+    quint64 reads = 0;         // times the rows were read
 };
 
 // Whether two row objects stand for the same row: by the keys the rows carry, or by all
@@ -80,6 +81,7 @@ struct View {
     qsizetype addReturnPos = 0;
     bool currentDeleted = false;
     quint64 seenVersion = 0;
+    quint64 seenReads = 0;
     QString lastError;
     RecordsetNotifier notifier;
 
@@ -103,6 +105,7 @@ struct View {
             std::stable_sort(visible.begin(), visible.end(),
                              [this](const auto& a, const auto& b) { return sort->Less(a->values, b->values); });
         seenVersion = store->version;
+        seenReads = store->reads;
     }
 
     // Refills and stands on the first row.
@@ -123,11 +126,12 @@ struct View {
     void Rebuild() {
         const std::shared_ptr<Row> current =
             pos >= 0 && pos < static_cast<qsizetype>(visible.size()) ? visible[static_cast<size_t>(pos)] : nullptr;
+        const bool reread = seenReads != store->reads;
         Refill();
         if (current) {
             auto it = std::find(visible.begin(), visible.end(), current);
             // Rows read again are new objects: the current one is found by its key.
-            if (it == visible.end())
+            if (it == visible.end() && reread)
                 it = std::find_if(visible.begin(), visible.end(),
                                   [&](const auto& r) { return SameRow(*store, *r, *current); });
             if (it != visible.end()) {
@@ -440,6 +444,7 @@ void ReadNeededRows(Store& s) {
     }
     s.read = condition.isEmpty() ? Store::Read::All : Store::Read::Some;
     s.readCondition = condition;
+    ++s.reads;
     for (const auto& v : views) {
         if (!v->editRow) continue;
         auto same = std::find_if(s.rows.begin(), s.rows.end(), [&](const auto& r) {
