@@ -12,11 +12,10 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <string>
-#include <variant>
 #include <vector>
 
 #include "bench/generator.h"
+#include "bench/plainread.h"
 #include "diary/mainrules.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
@@ -51,39 +50,8 @@ double Time(const std::function<void()>& f) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
-// What a program without the layer would do: step through the rows and keep each value.
-using Cell = std::variant<std::monostate, sqlite3_int64, double, std::string>;
-long long PlainRead(sqlite3* handle, const char* sql, std::vector<std::vector<Cell>>& rows) {
-    rows.clear();
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(handle, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "plain read failed: %s\n", sqlite3_errmsg(handle));
-        return -1;
-    }
-    const int n = sqlite3_column_count(stmt);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        std::vector<Cell> row(static_cast<size_t>(n));
-        for (int c = 0; c < n; ++c) {
-            switch (sqlite3_column_type(stmt, c)) {
-                case SQLITE_INTEGER:
-                    row[static_cast<size_t>(c)] = sqlite3_column_int64(stmt, c);
-                    break;
-                case SQLITE_FLOAT:
-                    row[static_cast<size_t>(c)] = sqlite3_column_double(stmt, c);
-                    break;
-                case SQLITE_NULL:
-                    break;
-                default:
-                    row[static_cast<size_t>(c)] =
-                        std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
-                                    static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
-            }
-        }
-        rows.push_back(std::move(row));
-    }
-    sqlite3_finalize(stmt);
-    return static_cast<long long>(rows.size());
-}
+using bench::Cell;
+using bench::PlainRead;
 
 void Line(const char* what, const Timing& t) {
     std::printf("  %-44s %8lld %10.2f %10.2f\n", what, t.rows, t.median(), t.min());
