@@ -47,8 +47,9 @@ private:
     QString name_;  // as the caller asked for it, for the error text
 };
 
-// A client-side record set: the result is read into memory, filtered and sorted there,
-// and edits are written through to the table each field came from, by that table's key.
+// A client-side record set: the result is read into memory when first needed, filtered and
+// sorted there, and edits are written through to the table each field came from, by that
+// table's key. Where SQLite can test a filter, only the rows it may match are read.
 class Recordset {
 public:
     enum EditModeEnum { adEditNone = 0, adEditInProgress = 1, adEditAdd = 2 };
