@@ -185,10 +185,10 @@ bool Connection::Open(const QString& connectionString) {
         }
     }
     if (!RegisterJetFunctions(handle)) return refuse(QStringLiteral("Could not prepare the database functions."));
-    detail::AddMissingIndexes(handle);
     // Taken last, so that a refused file gets no lock file beside it.
     QString lockError;
     if (!lock_.Acquire(path, DatabaseLock::Shared, &lockError)) return refuse(lockError);
+    detail::AddMissingIndexes(handle);
     state_ = std::move(state);
     lastError_.clear();
     return true;

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace db {
@@ -314,7 +315,9 @@ QStringList TermSql(const Term& t, const Filter::SqlField& f) {
             parts << QStringLiteral("%1 < '%2'").arg(f.name, next.toString(Qt::ISODate));
         return parts;
     }
-    if (t.litType == Term::Number && (t.kind == Kind::Integer || t.kind == Kind::Double)) {
+    // Beyond 2^53 whole numbers are compared here as the doubles they round to.
+    if (t.litType == Term::Number && (t.kind == Kind::Integer || t.kind == Kind::Double) &&
+        std::fabs(t.number) < 9007199254740992.0) {
         static const char* const ops[] = {"=", "<", "<=", ">", ">="};
         const QString cmp = QStringLiteral("%1 %2 %3").arg(f.name, QLatin1String(ops[t.op]),
                                                            QString::number(t.number, 'g', 17));

@@ -49,7 +49,9 @@ struct Store {
     QString readSql;  // the statement as it is run, with the rowid first when it is used
     int rowidColumn = -1;
     std::vector<Filter::SqlField> sqlFields;  // how the engine names each public field
-    QString tableOrder;                       // keeps a one-table statement's rows in table order
+    // Keeps the rows read with a condition in the order the whole statement gives them;
+    // nullopt when that order cannot be kept, so that every row is read.
+    std::optional<QString> readOrder;
     enum class Read { None, Some, All } read = Read::None;
     QString readCondition;     // the rows held are those meeting it, when Some
     bool needsChanged = true;  // a view's filter changed since the rows were read
@@ -58,10 +60,10 @@ struct Store {
 
 // Whether two row objects stand for the same row: by the keys the rows carry, or by all
 // their values when they carry none.
-inline bool SameRow(const Store& s, const Row& a, const Row& b) {
+inline bool SameRow(const Store& s, const Row& a, const Row& b, bool byKey) {
     const Cells& x = a.original.isEmpty() ? a.values : a.original;
     const Cells& y = b.original.isEmpty() ? b.values : b.original;
-    if (s.keyField.isEmpty()) return std::equal(x.begin(), x.begin() + s.publicCount, y.begin());
+    if (!byKey || s.keyField.isEmpty()) return std::equal(x.begin(), x.begin() + s.publicCount, y.begin());
     for (const int k : s.keyField)
         if (x[k] != y[k]) return false;
     return true;
@@ -76,6 +78,7 @@ struct View {
     QString sortText;
     std::optional<SortOrder> sort;
     bool refill = true;  // the rows shown are worked out again, from the first, when next needed
+    bool fresh = true;   // not read yet: without a filter it asks for no rows
     int editMode = Recordset::adEditNone;
     std::shared_ptr<Row> editRow;
     qsizetype addReturnPos = 0;
@@ -128,12 +131,20 @@ struct View {
             pos >= 0 && pos < static_cast<qsizetype>(visible.size()) ? visible[static_cast<size_t>(pos)] : nullptr;
         const bool reread = seenReads != store->reads;
         Refill();
+        // A row being edited stays where it is until its edit ends.
+        if (editRow && std::find(visible.begin(), visible.end(), editRow) == visible.end()) {
+            const qsizetype size = static_cast<qsizetype>(visible.size());
+            visible.insert(visible.begin() + (editMode == Recordset::adEditAdd ? size : std::clamp<qsizetype>(pos, 0, size)),
+                           editRow);
+        }
         if (current) {
             auto it = std::find(visible.begin(), visible.end(), current);
-            // Rows read again are new objects: the current one is found by its key.
-            if (it == visible.end() && reread)
-                it = std::find_if(visible.begin(), visible.end(),
-                                  [&](const auto& r) { return SameRow(*store, *r, *current); });
+            // Rows read again are new objects: the current one is found by its values, or
+            // by its key when they changed meanwhile.
+            for (const bool byKey : {false, true})
+                if (it == visible.end() && reread)
+                    it = std::find_if(visible.begin(), visible.end(),
+                                      [&](const auto& r) { return SameRow(*store, *r, *current, byKey); });
             if (it != visible.end()) {
                 pos = it - visible.begin();
                 return;
@@ -196,6 +207,97 @@ QString WithRowid(const QString& sql) {
     const auto m = select.match(sql);
     if (!m.hasMatch() || notPlain.match(sql).hasMatch()) return QString();
     return QStringLiteral("SELECT rowid AS __rowid__, ") + sql.mid(m.capturedEnd());
+}
+
+// The clause the statement's top-level ORDER BY or GROUP BY begins with, or -1.
+qsizetype TopLevelClause(const QString& sql, const QRegularExpression& clause) {
+    int depth = 0;
+    QChar quote;
+    qsizetype found = -1;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (!quote.isNull()) {
+            if (c == quote) quote = QChar();
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'[') {
+            quote = u']';
+        } else if (c == u'(') {
+            ++depth;
+        } else if (c == u')') {
+            --depth;
+        } else if (depth == 0 && (i == 0 || !sql[i - 1].isLetterOrNumber())) {
+            const auto m =
+                clause.match(sql, i, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+            if (m.hasMatch()) found = i + m.capturedLength();
+        }
+    }
+    return found;
+}
+
+// How rows read with a condition keep the order the whole statement gives: its own ORDER BY
+// (by the result's names) with ties in the key order of the first term's table, as an index
+// or a scan of that table gives them; a one-table statement without order that the engine
+// reads in key order, by that key; a grouped one as it stands. nullopt for any other.
+std::optional<QString> ReadOrder(const Store& store, const QString& sql, const QSet<QString>& tables) {
+    static const QRegularExpression compound(QStringLiteral(R"(\b(union|intersect|except|distinct)\b)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression orderBy(QStringLiteral(R"(order\s+by\b)"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression groupBy(QStringLiteral(R"(group\s+by\b)"), QRegularExpression::CaseInsensitiveOption);
+    if (compound.match(sql).hasMatch()) return std::nullopt;
+    auto keyName = [&store](const QString& table) -> QString {
+        const auto key = store.keyField.constFind(table.toLower());
+        if (key == store.keyField.cend()) return QString();
+        return *key == store.rowidField ? QStringLiteral("__rowid__") : store.sqlFields[static_cast<size_t>(*key)].name;
+    };
+    const qsizetype order = TopLevelClause(sql, orderBy);
+    if (order >= 0) {
+        static const QRegularExpression term(
+            QStringLiteral(R"(^\s*(?:([\w]+|\[[^\]]+\]|"[^"]+")\.)?([\w]+|\[[^\]]+\]|"[^"]+"|'[^']+')\s*(asc|desc)?\s*$)"),
+            QRegularExpression::CaseInsensitiveOption);
+        auto bare = [](QString n) { return n.size() > 1 && !n[0].isLetterOrNumber() ? n.mid(1, n.size() - 2) : n; };
+        QStringList terms;
+        QString tieTable, tieDirection;
+        QString tail = sql.mid(order).trimmed();
+        while (tail.endsWith(u';')) tail.chop(1);
+        for (const QString& part : tail.split(u',')) {
+            const auto m = term.match(part);
+            if (!m.hasMatch()) return std::nullopt;  // an expression, a LIMIT, a number
+            const QString table = bare(m.captured(1)), name = bare(m.captured(2));
+            int field = -1;
+            for (int i = 0; i < store.publicCount && field < 0; ++i) {
+                const auto& f = store.fields[static_cast<size_t>(i)];
+                const bool byOrigin = f.column.compare(name, Qt::CaseInsensitive) == 0 &&
+                                      (table.isEmpty() || f.table.compare(table, Qt::CaseInsensitive) == 0);
+                if (byOrigin || (table.isEmpty() && f.name.compare(name, Qt::CaseInsensitive) == 0)) field = i;
+            }
+            if (field < 0 || store.sqlFields[static_cast<size_t>(field)].name.isEmpty()) return std::nullopt;
+            terms << store.sqlFields[static_cast<size_t>(field)].name + u' ' + m.captured(3);
+            if (tieTable.isNull()) {
+                tieTable = store.fields[static_cast<size_t>(field)].table;
+                tieDirection = m.captured(3);
+            }
+        }
+        const QString tie = keyName(tieTable);
+        if (!tie.isEmpty()) terms << tie + u' ' + tieDirection;
+        return QStringLiteral("ORDER BY ") + terms.join(u", ");
+    }
+    if (TopLevelClause(sql, groupBy) >= 0) return QString();
+    if (tables.size() != 1) return std::nullopt;
+    const QString key = keyName(*tables.begin());
+    if (key.isEmpty()) return std::nullopt;
+    // Read in key order when the engine scans the table or finds rows by equal values.
+    detail::Statement plan;
+    if (plan.Prepare(store.conn->handle, QStringLiteral("EXPLAIN QUERY PLAN ") + sql) != SQLITE_OK) return std::nullopt;
+    static const QRegularExpression keyOrder(QStringLiteral(
+        R"(^(SCAN (TABLE )?\S+|SEARCH (TABLE )?\S+ USING (INTEGER PRIMARY KEY \(rowid=\?\)|(COVERING )?INDEX \S+ \(\w+=\?( AND \w+=\?)*\)))$)"));
+    int steps = 0;
+    while (sqlite3_step(plan.get()) == SQLITE_ROW) {
+        const QString detail = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(plan.get(), 3)));
+        if (++steps > 1 || !keyOrder.match(detail).hasMatch()) return std::nullopt;
+    }
+    if (steps != 1) return std::nullopt;
+    return QStringLiteral("ORDER BY ") + key;
 }
 
 // Prepares a statement and learns its fields; one that returns no rows is carried out.
@@ -295,30 +397,21 @@ bool Describe(Store& store, const QString& translated, QString* error, bool* ret
         store.keyField.insert(store.rowidTable.toLower(), store.rowidField);
 
 
-    // A field the engine can name in a condition on the statement's result.
+    // A field the engine can name in a condition on the statement's result. Brackets, so
+    // that a name it does not know is an error rather than a text.
     store.sqlFields.assign(static_cast<size_t>(store.publicCount), {});
     for (int i = 0; i < store.publicCount; ++i) {
         const auto& f = store.fields[static_cast<size_t>(i)];
         const bool unique = std::count_if(store.fields.begin(), store.fields.end(), [&](const detail::FieldInfo& g) {
                                 return g.name.compare(f.name, Qt::CaseInsensitive) == 0;
                             }) == 1;
-        if (!unique) continue;
+        if (!unique || f.name.contains(u']')) continue;
         const auto* t = f.table.isEmpty() ? nullptr : store.conn->table(f.table);
         store.sqlFields[static_cast<size_t>(i)] = {
-            Quoted(f.name), t && !t->keyColumn.isEmpty() && f.column.compare(t->keyColumn, Qt::CaseInsensitive) == 0};
+            u'[' + f.name + u']',
+            t && !t->keyColumn.isEmpty() && f.column.compare(t->keyColumn, Qt::CaseInsensitive) == 0};
     }
-    // A plain statement on one table without an order gives its rows in the table's order;
-    // read with a condition, an index could give them in another.
-    static const QRegularExpression ordered(QStringLiteral(R"(\b(order\s+by|group\s+by|distinct|union|having)\b)"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    if (tables.size() == 1 && !ordered.match(translated).hasMatch()) {
-        const auto key = store.keyField.constFind(tables.begin()->toLower());
-        if (key != store.keyField.cend()) {
-            const QString name =
-                *key == store.rowidField ? QStringLiteral("__rowid__") : store.sqlFields[static_cast<size_t>(*key)].name;
-            if (!name.isEmpty()) store.tableOrder = QStringLiteral(" ORDER BY ") + name;
-        }
-    }
+    store.readOrder = ReadOrder(store, translated, tables);
     return true;
 }
 
@@ -334,7 +427,7 @@ bool ReadRows(Store& store, const QString& condition, QString* error) {
     if (!condition.isEmpty()) {
         while (sql.endsWith(u';') || (!sql.isEmpty() && sql.back().isSpace())) sql.chop(1);
         // On new lines, so that a comment ending the statement ends there.
-        sql = QStringLiteral("SELECT * FROM (\n%1\n) WHERE %2%3").arg(sql, condition, store.tableOrder);
+        sql = QStringLiteral("SELECT * FROM (\n%1\n) WHERE %2 %3").arg(sql, condition, *store.readOrder);
     }
     detail::Statement stmt;
     if (!detail::PrepareOne(stmt, db, sql, error)) return false;
@@ -409,16 +502,19 @@ std::shared_ptr<Store> Query(const std::shared_ptr<detail::ConnectionState>& con
 }
 
 // Reads the rows the views of a store need when that changed: those their filters can match,
-// or all of them. Rows being edited stay as they are.
-void ReadNeededRows(Store& s) {
-    if (s.read == Store::Read::All || !s.needsChanged) return;
+// or all of them. Rows being edited stay as they are; the views other than `actor` are told.
+// False when the rows could not be read (the rows held are kept; each view's last error
+// says why).
+bool ReadNeededRows(Store& s, const View* actor) {
+    if (s.read == Store::Read::All || !s.needsChanged) return true;
     s.needsChanged = false;
     std::vector<std::shared_ptr<View>> views;
     for (const auto& w : s.views)
         if (auto v = w.lock()) views.push_back(std::move(v));
     std::vector<Filter::SqlGroups> needs;
-    bool all = views.empty();
+    bool all = !s.readOrder;
     for (const auto& v : views) {
+        if (v->fresh && !v->filter) continue;
         auto need = v->filter ? v->filter->SqlSuperset([&s](int i) { return s.sqlFields[static_cast<size_t>(i)]; })
                               : std::nullopt;
         if (!need) {
@@ -427,20 +523,20 @@ void ReadNeededRows(Store& s) {
         }
         needs.push_back(std::move(*need));
     }
+    if (!all && needs.empty()) return true;
     QString condition = all ? QString() : CombinedCondition(needs);
-    if (s.read == Store::Read::Some && condition == s.readCondition) return;
+    if (s.read == Store::Read::Some && condition == s.readCondition) return true;
     QString error;
     bool read = ReadRows(s, condition, &error);
-    if (!read && !condition.isEmpty()) {
+    if (!read && !condition.isEmpty() && s.conn->handle) {
         condition.clear();
         read = ReadRows(s, condition, &error);
     }
     if (!read) {
-        // Rows already held are kept; the failure shows in each view's last error.
         for (const auto& v : views) v->lastError = error;
         SetLastError(error);
-        if (s.read != Store::Read::None) return;
-        condition = QStringLiteral("0");
+        if (s.read != Store::Read::None) return false;
+        condition = QStringLiteral("0");  // nothing held: read again when the needs change
     }
     s.read = condition.isEmpty() ? Store::Read::All : Store::Read::Some;
     s.readCondition = condition;
@@ -448,12 +544,15 @@ void ReadNeededRows(Store& s) {
     for (const auto& v : views) {
         if (!v->editRow) continue;
         auto same = std::find_if(s.rows.begin(), s.rows.end(), [&](const auto& r) {
-            return v->editMode == Recordset::adEditInProgress && SameRow(s, *r, *v->editRow);
+            return v->editMode == Recordset::adEditInProgress && SameRow(s, *r, *v->editRow, true);
         });
         if (same != s.rows.end()) *same = v->editRow;
         else s.rows.push_back(v->editRow);
     }
     ++s.version;
+    for (const auto& v : views)
+        if (v.get() != actor) emit v->notifier.rowsChanged();
+    return read;
 }
 
 
@@ -504,14 +603,23 @@ QString UniqueTable(const Store& store) {
 
 void View::Sync() {
     if (!store) return;
-    ReadNeededRows(*store);
+    if (fresh) {
+        fresh = false;
+        store->needsChanged = true;  // it asks for rows now
+    }
+    ReadNeededRows(*store, this);
     if (refill) ShowFirst();
     else if (seenVersion != store->version) Rebuild();
 }
 
 void detail::ReadBeforeClose(ConnectionState& conn) {
     for (const auto& w : conn.unread)
-        if (auto s = w.lock(); s && s->read == Store::Read::None) ReadNeededRows(*s);
+        if (auto s = w.lock(); s && s->read == Store::Read::None) {
+            for (const auto& view : s->views)
+                if (auto v = view.lock()) v->fresh = false;  // each may still ask, with no file to read
+            s->needsChanged = true;
+            ReadNeededRows(*s, nullptr);
+        }
     conn.unread.clear();
 }
 
@@ -805,8 +913,11 @@ bool Recordset::SetFilter(const QString& condition) {
         v.filterText = condition;
     }
     v.ShowFirstLater();
+    // Rows other views show may be read again now; once read, a record set is never read
+    // first by a grid's painting.
+    const bool read = v.store->read == Store::Read::None || ReadNeededRows(*v.store, &v);
     emit v.notifier.rowsChanged();
-    return true;
+    return read || Fail(v.lastError);
 }
 
 QString Recordset::Sort() const { return view_ ? view_->sortText : QString(); }

@@ -218,7 +218,7 @@ class TestDbInventory : public QObject {
     void statements();
     void filters_data();
     void filters();
-    void sqlAndMemoryAgree_data() { filters_data(); }
+    void sqlAndMemoryAgree_data();
     void sqlAndMemoryAgree();
 };
 
@@ -391,6 +391,30 @@ void TestDbInventory::filters() {
     QCOMPARE(Column(rs, key), keys);
 }
 
+void TestDbInventory::sqlAndMemoryAgree_data() {
+    filters_data();
+    // Statements without an order of their own, and values beyond the inventory's.
+    const QString since2000 = "Start >= " + Bare(QDate(2000, 1, 1));
+    const struct {
+        const char* tag;
+        QString sql;
+        QString filter;
+        const char* key;
+    } more[] = {
+        {"no order, index range", "SELECT * FROM JobDetails WHERE Start >= '2000-01-01'", "CustomerID = 1", "JobID"},
+        {"no order, covering index", "SELECT JobID, Start FROM JobDetails", since2000, "JobID"},
+        {"no order, join",
+         "SELECT JobID, Start, CompanyName FROM JobDetails INNER JOIN Companies ON JobDetails.CustomerID = "
+         "Companies.CompanyID",
+         since2000, "JobID"},
+        {"union", "SELECT JobID, Start FROM JobDetails UNION ALL SELECT '77', '2026-04-01'", "JobID = 77", "JobID"},
+        {"whole number beyond 2^53", "SELECT * FROM JobDetails", "CustomerID = 9007199254740993", "JobID"},
+    };
+    for (const auto& m : more)
+        QTest::newRow(m.tag) << m.sql << QStringList{m.filter} << false << 0 << QString::fromLatin1(m.key) << QString()
+                             << QString();
+}
+
 // A filter run by the engine on the statement and the same filter run on rows already read
 // show the same rows, also for dates stored in the shorter forms, at the bounds' own days.
 void TestDbInventory::sqlAndMemoryAgree() {
@@ -405,6 +429,13 @@ void TestDbInventory::sqlAndMemoryAgree() {
              "INSERT INTO JobDetails (Start, Finish, CustomerID) VALUES ('2026-04-30', '2026-05-01T08:00', " + acme + ")",
              "INSERT INTO JobDetails (Start, Finish, CustomerID) VALUES ('2026-03-31 23:59', '2026-04-01', " + acme + ")",
              "INSERT INTO JobDetails (Start, Finish, CustomerID) VALUES ('2026-05-01 00:00', NULL, " + acme + ")",
+             // The same start: the later finish first.
+             "INSERT INTO JobDetails (Start, Finish, CustomerID) VALUES ('2026-04-14 09:00:00', '2026-04-14 12:00:00', " +
+                 acme + ")",
+             "INSERT INTO JobDetails (Start, Finish, CustomerID) VALUES ('2026-04-14 09:00:00', '2026-04-14 10:00:00', " +
+                 acme + ")",
+             QStringLiteral("INSERT INTO JobDetails (Start, CustomerID) VALUES ('2026-01-05 09:00:00', 9007199254740992)"),
+             QStringLiteral("INSERT INTO JobDetails (Start, CustomerID) VALUES ('2025-12-05 09:00:00', 9007199254740993)"),
              "INSERT INTO Billing (CompanyID, BillingDate, Stage) VALUES (" + acme + ", '" + fy.toString(Qt::ISODate) + "', 1)",
              "INSERT INTO Billing (CompanyID, BillingDate, Stage) VALUES (" + acme + ", '" +
                  fy.addYears(1).addDays(-1).toString(Qt::ISODate) + " 10:00', 3)",

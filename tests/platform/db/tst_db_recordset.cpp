@@ -1,6 +1,7 @@
 // Record-set behaviour the windows rely on: fields, positions, edits written through to
 // the tables (single table, joins, grouped results, tables without a key), clones.
 
+#include <QSignalSpy>
 #include <QTest>
 
 #include "fixture.h"
@@ -49,6 +50,7 @@ class TestDbRecordset : public QObject {
     void deleteAndTheMovesAfterIt();
     void requeryKeepsFilterAndSort();
     void cloneSharesRowsNotPosition();
+    void viewsKeepTheirPlaceWhenRowsAreReadAgain();
     void leavingAnEditedRowSavesIt();
     void updateThroughJoin();
     void updateThroughGroupedAliases();
@@ -796,6 +798,48 @@ void TestDbRecordset::insertAndDeleteLeaveRecordsetClosed() {
     QVERIFY(!rs.Open(QStringLiteral("select nosuchcolumn from jobdetails"), env->connection()));
     QVERIFY(rs.LastError().contains(QStringLiteral("nosuchcolumn")));
     QCOMPARE(rs.State(), int(db::adStateClosed));
+}
+
+// Clones filtered apart make the shared rows be read again; the other views keep their row,
+// their edit and their grid in step.
+void TestDbRecordset::viewsKeepTheirPlaceWhenRowsAreReadAgain() {
+    const QString april = QStringLiteral("Start >= #4/1/2026# and Start < #5/1/2026#");
+    const QString may = QStringLiteral("Start >= #5/1/2026# and Start < #6/1/2026#");
+    db::Recordset rs;
+    OPEN(rs, kScheduleJobs, db::adLockOptimistic);
+    QVERIFY(rs.SetFilter(april));
+    db::Recordset other = rs.Clone();
+    QVERIFY(other.SetFilter(april));
+    QCOMPARE(other.RecordCount(), 5);
+
+    // A row being added is kept, and saved with what was typed into it.
+    QVERIFY(rs.AddNew());
+    QSignalSpy told(rs.notifier(), &db::RecordsetNotifier::rowsChanged);
+    QVERIFY(other.SetFilter(may));
+    QCOMPARE(other.RecordCount(), 1);
+    QVERIFY(told.count() > 0);
+    QVERIFY2(rs.SetValue(QStringLiteral("Description"), QStringLiteral("new")), qPrintable(rs.LastError()));
+    QVERIFY2(rs.Update(), qPrintable(rs.LastError()));
+    QCOMPARE(Db("select count(*) from jobdetails where description = 'new'"), QVariant(1));
+
+    // Rows sharing the one key the statement carries: the current one is found by its values.
+    db::Recordset joined;
+    OPEN(joined, QStringLiteral("SELECT Billing.InvoiceNumber, Billing.BillingDate, JobDetails.Start FROM Billing "
+                                "INNER JOIN JobDetails ON JobDetails.CustomerID = Billing.CompanyID "
+                                "ORDER BY JobDetails.Start"),
+         db::adLockReadOnly);
+    QVERIFY(joined.SetFilter(QStringLiteral("BillingDate >= #1/1/2020#")));
+    QVERIFY(joined.MoveLast());
+    const QVariant last = VAL(joined, "Start");
+    db::Recordset wider = joined.Clone();
+    QVERIFY(wider.SetFilter(QStringLiteral("BillingDate >= #1/1/2000#")));
+    QVERIFY(wider.RecordCount() > 0);
+    QCOMPARE(VAL(joined, "Start"), last);
+
+    // Once the file is closed, rows not held are refused with a reason.
+    env->connection().Close();
+    QVERIFY(!other.SetFilter(QStringLiteral("Start >= #1/1/2000#")));
+    QVERIFY(!other.LastError().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestDbRecordset)
