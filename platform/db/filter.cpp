@@ -304,7 +304,8 @@ QStringList TermSql(const Term& t, const Filter::SqlField& f) {
     if (t.litType == Term::Date && t.kind == Kind::DateTime) {
         // Whole days: "2026-04-01", "2026-04-01 09:00" and "2026-04-01T09:00" all sort
         // between the day and the next one.
-        const QDate day = detail::FromStoredDate(detail::StoredDate{t.dateKey}).date();
+        const qint64 ymd = t.dateKey / 1000000;
+        const QDate day(static_cast<int>(ymd / 10000), static_cast<int>(ymd / 100 % 100), static_cast<int>(ymd % 100));
         const QDate next = day.addDays(1);
         QStringList parts;
         // Rows gather before today: a lower date bound picks few of them, so the engine is
