@@ -58,6 +58,8 @@ class TestDbConnection : public QObject {
     void closeLeavesRecordsetsFailing();
     void transactions_data();
     void transactions();
+    void olderFilesGetTheIndexes_data();
+    void olderFilesGetTheIndexes();
 };
 
 void TestDbConnection::connectionStrings_data() {
@@ -224,6 +226,39 @@ void TestDbConnection::transactions() {
     QVERIFY(!c.CommitTrans());
     c.Close();
     QVERIFY(!c.BeginTrans());
+}
+
+// A file made before an index was in the schema gets it when opened; one that cannot take it
+// (a column the older program did not have) is still opened.
+void TestDbConnection::olderFilesGetTheIndexes_data() {
+    QTest::addColumn<QString>("change");  // made to a new file before it is opened
+    QTest::addColumn<int>("indexesAfter");  // of the three dated ones
+    QTest::newRow("indexes missing") << "DROP INDEX JobDetails_Finish; DROP INDEX Billing_BillingDate; "
+                                        "DROP INDEX Outgoings_Date"
+                                     << 3;
+    QTest::newRow("one column missing") << "DROP INDEX JobDetails_Finish; DROP INDEX Billing_BillingDate; "
+                                           "DROP INDEX Outgoings_Date; ALTER TABLE Outgoings DROP COLUMN Date"
+                                        << 2;
+}
+
+void TestDbConnection::olderFilesGetTheIndexes() {
+    QFETCH(QString, change);
+    QFETCH(int, indexesAfter);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("older.mdb"));
+    QString error;
+    QVERIFY2(db::CreateDatabase(path, &error), qPrintable(error));
+    sqlite3* raw = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &raw), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(raw, change.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+
+    db::Connection c;
+    QVERIFY2(c.Open(QStringLiteral("DBQ=") + path), qPrintable(c.LastError()));
+    QCOMPARE(testsupport::QueryValue(c, QStringLiteral("select count(*) from sqlite_master where type = 'index' and "
+                                                       "name in ('JobDetails_Finish', 'Billing_BillingDate', "
+                                                       "'Outgoings_Date')")),
+             QVariant(indexesAfter));
 }
 
 QTEST_GUILESS_MAIN(TestDbConnection)

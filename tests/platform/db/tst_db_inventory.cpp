@@ -408,6 +408,13 @@ void TestDbInventory::sqlAndMemoryAgree_data() {
          "Companies.CompanyID",
          since2000, "JobID"},
         {"union", "SELECT JobID, Start FROM JobDetails UNION ALL SELECT '77', '2026-04-01'", "JobID = 77", "JobID"},
+        {"order descending", "SELECT JobID, Start FROM JobDetails ORDER BY Start DESC", since2000, "JobID"},
+        {"order by an alias", "SELECT JobID, Start AS [When] FROM JobDetails ORDER BY [When]", "When >= 2000-01-01",
+         "JobID"},
+        {"order by a qualified name",
+         "SELECT JobID, JobDetails.Start, Companies.CompanyName FROM JobDetails INNER JOIN Companies ON "
+         "JobDetails.CustomerID = Companies.CompanyID ORDER BY Companies.CompanyName, JobDetails.Start",
+         since2000, "JobID"},
         {"whole number beyond 2^53", "SELECT * FROM JobDetails", "CustomerID = 9007199254740993", "JobID"},
     };
     for (const auto& m : more)
