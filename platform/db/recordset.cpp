@@ -140,11 +140,14 @@ struct View {
         if (current) {
             auto it = std::find(visible.begin(), visible.end(), current);
             // Rows read again are new objects: the current one is found by its values, or
-            // by its key when they changed meanwhile.
-            for (const bool byKey : {false, true})
-                if (it == visible.end() && reread)
-                    it = std::find_if(visible.begin(), visible.end(),
-                                      [&](const auto& r) { return SameRow(*store, *r, *current, byKey); });
+            // by its key when they changed meanwhile; of equal ones, the nearest.
+            for (const bool byKey : {false, true}) {
+                if (it != visible.end() || !reread) break;
+                for (auto r = visible.begin(); r != visible.end(); ++r)
+                    if (SameRow(*store, **r, *current, byKey) &&
+                        (it == visible.end() || std::abs((r - visible.begin()) - pos) < std::abs((it - visible.begin()) - pos)))
+                        it = r;
+            }
             if (it != visible.end()) {
                 pos = it - visible.begin();
                 return;
@@ -154,7 +157,8 @@ struct View {
     }
 
     // Reads what the views need and brings this one up to date; every reading passes here.
-    void Sync();
+    // False when a handler told of rows read again closed this view meanwhile.
+    [[nodiscard]] bool Sync();
 
     // After this view changed the shared rows: the others read them again.
     void Touched(bool structural) {
@@ -264,13 +268,16 @@ std::optional<QString> ReadOrder(const Store& store, const QString& sql, const Q
             const auto m = term.match(part);
             if (!m.hasMatch()) return std::nullopt;  // an expression, a LIMIT, a number
             const QString table = bare(m.captured(1)), name = bare(m.captured(2));
+            // A bare name is a result name first, as the engine reads it, then a column.
             int field = -1;
-            for (int i = 0; i < store.publicCount && field < 0; ++i) {
-                const auto& f = store.fields[static_cast<size_t>(i)];
-                const bool byOrigin = f.column.compare(name, Qt::CaseInsensitive) == 0 &&
-                                      (table.isEmpty() || f.table.compare(table, Qt::CaseInsensitive) == 0);
-                if (byOrigin || (table.isEmpty() && f.name.compare(name, Qt::CaseInsensitive) == 0)) field = i;
-            }
+            for (const bool byName : {true, false})
+                for (int i = 0; i < store.publicCount && field < 0; ++i) {
+                    const auto& f = store.fields[static_cast<size_t>(i)];
+                    if (byName ? table.isEmpty() && f.name.compare(name, Qt::CaseInsensitive) == 0
+                               : f.column.compare(name, Qt::CaseInsensitive) == 0 &&
+                                     (table.isEmpty() || f.table.compare(table, Qt::CaseInsensitive) == 0))
+                        field = i;
+                }
             if (field < 0 || store.sqlFields[static_cast<size_t>(field)].name.isEmpty()) return std::nullopt;
             terms << store.sqlFields[static_cast<size_t>(field)].name + u' ' + m.captured(3);
             if (tieTable.isNull()) {
@@ -286,11 +293,11 @@ std::optional<QString> ReadOrder(const Store& store, const QString& sql, const Q
     if (tables.size() != 1) return std::nullopt;
     const QString key = keyName(*tables.begin());
     if (key.isEmpty()) return std::nullopt;
-    // Read in key order when the engine scans the table or finds rows by equal values.
+    // Read in key order when the engine scans the table itself or finds one row by its key.
     detail::Statement plan;
     if (plan.Prepare(store.conn->handle, QStringLiteral("EXPLAIN QUERY PLAN ") + sql) != SQLITE_OK) return std::nullopt;
-    static const QRegularExpression keyOrder(QStringLiteral(
-        R"(^(SCAN (TABLE )?\S+|SEARCH (TABLE )?\S+ USING (INTEGER PRIMARY KEY \(rowid=\?\)|(COVERING )?INDEX \S+ \(\w+=\?( AND \w+=\?)*\)))$)"));
+    static const QRegularExpression keyOrder(
+        QStringLiteral(R"(^(SCAN (TABLE )?\S+|SEARCH (TABLE )?\S+ USING INTEGER PRIMARY KEY \(rowid=\?\))$)"));
     int steps = 0;
     while (sqlite3_step(plan.get()) == SQLITE_ROW) {
         const QString detail = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(plan.get(), 3)));
@@ -601,15 +608,18 @@ QString UniqueTable(const Store& store) {
 
 }  // namespace
 
-void View::Sync() {
-    if (!store) return;
+bool View::Sync() {
+    if (!store) return false;
     if (fresh) {
         fresh = false;
         store->needsChanged = true;  // it asks for rows now
     }
-    ReadNeededRows(*store, this);
+    const std::shared_ptr<Store> reading = store;
+    ReadNeededRows(*reading, this);
+    if (store != reading) return false;
     if (refill) ShowFirst();
     else if (seenVersion != store->version) Rebuild();
+    return true;
 }
 
 void detail::ReadBeforeClose(ConnectionState& conn) {
@@ -639,7 +649,7 @@ QString Field::Name() const {
 QVariant Field::Value() const {
     if (!rs_->Ready()) return QVariant();
     View& v = *rs_->view_;
-    v.Sync();
+    if (!v.Sync()) return QVariant();
     if (index_ < 0 || index_ >= rs_->FieldCount()) {
         rs_->Fail(NotFound());
         return QVariant();
@@ -655,7 +665,7 @@ QVariant Field::Value() const {
 bool Field::SetValue(const QVariant& value) {
     if (!rs_->Ready()) return false;
     View& v = *rs_->view_;
-    v.Sync();
+    if (!v.Sync()) return rs_->Fail(kClosed);
     if (index_ < 0 || index_ >= rs_->FieldCount())
         return rs_->Fail(NotFound());
     if (v.store->lockType == adLockReadOnly) return rs_->Fail(kReadOnly);
@@ -808,8 +818,7 @@ QVariant Recordset::Value(const QString& name) const { return const_cast<Records
 bool Recordset::SetValue(const QString& name, const QVariant& value) { return Fields(name).SetValue(value); }
 
 QVariant Recordset::ValueAt(int row, int field) const {
-    if (State() != adStateOpen) return QVariant();
-    view_->Sync();
+    if (State() != adStateOpen || !view_->Sync()) return QVariant();
     const View& v = *view_;
     if (row < 0 || row >= static_cast<int>(v.visible.size()) || field < 0 || field >= v.store->publicCount)
         return QVariant();
@@ -818,26 +827,22 @@ QVariant Recordset::ValueAt(int row, int field) const {
 }
 
 bool Recordset::Eof() const {
-    if (State() != adStateOpen) return true;
-    view_->Sync();
+    if (State() != adStateOpen || !view_->Sync()) return true;
     return view_->pos >= static_cast<qsizetype>(view_->visible.size());
 }
 
 bool Recordset::Bof() const {
-    if (State() != adStateOpen) return true;
-    view_->Sync();
+    if (State() != adStateOpen || !view_->Sync()) return true;
     return view_->pos < 0 || view_->visible.empty();
 }
 
 int Recordset::RecordCount() const {
-    if (State() != adStateOpen) return -1;
-    view_->Sync();
+    if (State() != adStateOpen || !view_->Sync()) return -1;
     return static_cast<int>(view_->visible.size());
 }
 
 int Recordset::AbsolutePosition() const {
-    if (State() != adStateOpen) return -1;
-    view_->Sync();
+    if (State() != adStateOpen || !view_->Sync()) return -1;
     if (view_->currentDeleted) return -1;
     if (Bof()) return -2;
     if (Eof()) return -3;
@@ -846,7 +851,7 @@ int Recordset::AbsolutePosition() const {
 
 bool Recordset::SetAbsolutePosition(int position) {
     if (!Ready()) return false;
-    view_->Sync();
+    if (!view_->Sync()) return Fail(kClosed);
     if (position < 1 || position > static_cast<int>(view_->visible.size()))
         return Fail(QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another."));
     if (view_->editMode != adEditNone && !Update()) return false;
@@ -862,7 +867,7 @@ bool Recordset::MoveLast() { return MoveToEnd(true); }
 bool Recordset::MoveToEnd(bool last) {
     if (!ReadyToMove()) return false;
     View& v = *view_;
-    v.Sync();
+    if (!v.Sync()) return Fail(kClosed);
     v.currentDeleted = false;
     v.pos = 0;
     if (v.visible.empty()) return Fail(kNoCurrentRecord);
@@ -874,7 +879,7 @@ bool Recordset::MoveToEnd(bool last) {
 bool Recordset::MoveNext() {
     if (!ReadyToMove()) return false;
     View& v = *view_;
-    v.Sync();
+    if (!v.Sync()) return Fail(kClosed);
     if (v.currentDeleted) {
         // The row after a deleted one already sits at its place.
         v.currentDeleted = false;
@@ -889,7 +894,7 @@ bool Recordset::MoveNext() {
 bool Recordset::MovePrevious() {
     if (!ReadyToMove()) return false;
     View& v = *view_;
-    v.Sync();
+    if (!v.Sync()) return Fail(kClosed);
     v.currentDeleted = false;
     if (v.pos < 0) return Fail(kNoCurrentRecord);
     --v.pos;
@@ -915,7 +920,8 @@ bool Recordset::SetFilter(const QString& condition) {
     v.ShowFirstLater();
     // Rows other views show may be read again now; once read, a record set is never read
     // first by a grid's painting.
-    const bool read = v.store->read == Store::Read::None || ReadNeededRows(*v.store, &v);
+    const std::shared_ptr<Store> reading = v.store;
+    const bool read = reading->read == Store::Read::None || ReadNeededRows(*reading, &v);
     emit v.notifier.rowsChanged();
     return read || Fail(v.lastError);
 }
@@ -947,7 +953,7 @@ bool Recordset::AddNew() {
     if (view_->store->lockType == adLockReadOnly) return Fail(kReadOnly);
     if (view_->editMode != adEditNone && !Update()) return false;
     View& v = *view_;
-    v.Sync();
+    if (!v.Sync()) return Fail(kClosed);
     auto row = std::make_shared<Row>();
     row->values.resize(static_cast<qsizetype>(v.store->fields.size()));
     row->original = row->values;
@@ -1090,7 +1096,7 @@ bool Recordset::Delete() {
     View& v = *view_;
     if (v.store->lockType == adLockReadOnly) return Fail(kReadOnly);
     if (v.editMode == adEditAdd) return CancelUpdate();
-    v.Sync();
+    if (!v.Sync()) return Fail(kClosed);
     Row* current = v.Current();
     if (!current) return Fail(kNoCurrentRecord);
     if (v.editMode == adEditInProgress) CancelUpdate();
@@ -1154,7 +1160,7 @@ Recordset Recordset::Clone() const {
 QString Recordset::GetString(const QString& columnDelimiter, const QString& rowDelimiter, const QString& nullExpr) {
     if (!ReadyToMove()) return QString();
     View& v = *view_;
-    v.Sync();
+    if (!v.Sync()) return QString();
     if (v.currentDeleted) {
         v.currentDeleted = false;
     }
