@@ -52,6 +52,9 @@ struct Store {
     // Keeps the rows read with a condition in the order the whole statement gives them;
     // nullopt when that order cannot be kept, so that every row is read.
     std::optional<QString> readOrder;
+    bool readOrderKnown = false;  // worked out when a condition is first wanted
+    QString statement;            // the statement as the engine reads it
+    QSet<QString> tables;         // the tables its fields come from
     enum class Read { None, Some, All } read = Read::None;
     QString readCondition;     // the rows held are those meeting it, when Some
     bool needsChanged = true;  // a view's filter changed since the rows were read
@@ -418,7 +421,8 @@ bool Describe(Store& store, const QString& translated, QString* error, bool* ret
             u'[' + f.name + u']',
             t && !t->keyColumn.isEmpty() && f.column.compare(t->keyColumn, Qt::CaseInsensitive) == 0};
     }
-    store.readOrder = ReadOrder(store, translated, tables);
+    store.statement = translated;
+    store.tables = tables;
     return true;
 }
 
@@ -519,7 +523,7 @@ bool ReadNeededRows(Store& s, const View* actor) {
     for (const auto& w : s.views)
         if (auto v = w.lock()) views.push_back(std::move(v));
     std::vector<Filter::SqlGroups> needs;
-    bool all = !s.readOrder;
+    bool all = false;
     for (const auto& v : views) {
         if (v->fresh && !v->filter) continue;
         auto need = v->filter ? v->filter->SqlSuperset([&s](int i) { return s.sqlFields[static_cast<size_t>(i)]; })
@@ -531,6 +535,11 @@ bool ReadNeededRows(Store& s, const View* actor) {
         needs.push_back(std::move(*need));
     }
     if (!all && needs.empty()) return true;
+    if (!all && !s.readOrderKnown) {
+        s.readOrder = ReadOrder(s, s.statement, s.tables);
+        s.readOrderKnown = true;
+    }
+    all = all || !s.readOrder;
     QString condition = all ? QString() : CombinedCondition(needs);
     if (s.read == Store::Read::Some && condition == s.readCondition) return true;
     QString error;
