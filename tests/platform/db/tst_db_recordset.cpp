@@ -822,6 +822,15 @@ void TestDbRecordset::viewsKeepTheirPlaceWhenRowsAreReadAgain() {
     QVERIFY2(rs.Update(), qPrintable(rs.LastError()));
     QCOMPARE(Db("select count(*) from jobdetails where description = 'new'"), QVariant(1));
 
+    // Another view saving meanwhile neither drops the row being added nor sends its values
+    // into another row.
+    QVERIFY(rs.AddNew());
+    QVERIFY(other.SetFilter(april));
+    QVERIFY(other.SetValue(QStringLiteral("PO_Number"), QStringLiteral("PO-1")) && other.Update());
+    QVERIFY(rs.SetValue(QStringLiteral("Description"), QStringLiteral("newer")) && rs.Update());
+    QCOMPARE(Db("select count(*) from jobdetails where description = 'newer'"), QVariant(1));
+    QCOMPARE(Db("select count(*) from jobdetails where description = 'new'"), QVariant(1));
+
     // Rows sharing the one key the statement carries: the current one is found by its values.
     db::Recordset joined;
     OPEN(joined, QStringLiteral("SELECT Billing.InvoiceNumber, Billing.BillingDate, JobDetails.Start FROM Billing "
