@@ -53,6 +53,7 @@ struct Store {
     // nullopt when that order cannot be kept, so that every row is read.
     std::optional<QString> readOrder;
     bool readOrderKnown = false;  // worked out when a condition is first wanted
+    detail::Statement prepared;   // the statement as Open prepared it, until the first read
     QString statement;            // the statement as the engine reads it
     QSet<QString> tables;         // the tables its fields come from
     enum class Read { None, Some, All } read = Read::None;
@@ -377,10 +378,14 @@ bool Describe(Store& store, const QString& translated, QString* error, bool* ret
     if (!withRowid.isEmpty()) {
         detail::Statement again;
         if (again.Prepare(db, withRowid) == SQLITE_OK && sqlite3_column_count(again.get()) == columns + 1) {
+            for (int i = 0; i < store.params.size(); ++i) detail::Bind(again.get(), i + 1, store.params[i]);
+            stmt.Swap(again);
             store.readSql = withRowid;
             offset = 1;
         }
     }
+    // Kept for reading every row, the first read's usual case.
+    store.prepared.Swap(stmt);
     store.rowidColumn = offset - 1;
     if (offset == 1) {
         store.rowidTable = *tables.begin();
@@ -441,8 +446,12 @@ bool ReadRows(Store& store, const QString& condition, QString* error) {
         sql = QStringLiteral("SELECT * FROM (\n%1\n) WHERE %2 %3").arg(sql, condition, *store.readOrder);
     }
     detail::Statement stmt;
-    if (!detail::PrepareOne(stmt, db, sql, error)) return false;
-    for (int i = 0; i < store.params.size(); ++i) detail::Bind(stmt.get(), i + 1, store.params[i]);
+    if (condition.isEmpty() && store.prepared.get()) {
+        stmt.Swap(store.prepared);
+    } else {
+        if (!detail::PrepareOne(stmt, db, sql, error)) return false;
+        for (int i = 0; i < store.params.size(); ++i) detail::Bind(stmt.get(), i + 1, store.params[i]);
+    }
     const int offset = store.rowidColumn + 1;
     std::vector<std::shared_ptr<Row>> rows;
     const int total = static_cast<int>(store.fields.size());
