@@ -54,7 +54,7 @@ struct Store {
     std::optional<QString> readOrder;
     bool readOrderKnown = false;  // worked out when a condition is first wanted
     detail::Statement prepared;   // the statement as Open prepared it, until the first read
-    QString statement;            // the statement as the engine reads it
+    QString statement;            // the statement as translated, to work out that order from
     QSet<QString> tables;         // the tables its fields come from
     enum class Read { None, Some, All } read = Read::None;
     QString readCondition;     // the rows held are those meeting it, when Some
@@ -62,8 +62,8 @@ struct Store {
     quint64 reads = 0;         // times the rows were read
 };
 
-// Whether two row objects stand for the same row: by the keys the rows carry, or by all
-// their values when they carry none.
+// Whether two row objects stand for the same row: by all their values, or by the keys they
+// carry when `byKey` and there are any.
 inline bool SameRow(const Store& s, const Row& a, const Row& b, bool byKey) {
     const Cells& x = a.original.isEmpty() ? a.values : a.original;
     const Cells& y = b.original.isEmpty() ? b.values : b.original;
