@@ -52,7 +52,7 @@ struct Store {
     // Keeps the rows read with a condition in the order the whole statement gives them;
     // nullopt when that order cannot be kept, so that every row is read.
     std::optional<QString> readOrder;
-    bool readOrderKnown = false;  // worked out when a condition is first wanted
+    bool conditionsKnown = false;  // sqlFields and readOrder, worked out when first wanted
     detail::Statement prepared;   // the statement as Open prepared it, until the first read
     QString statement;            // the statement as translated, to work out that order from
     QSet<QString> tables;         // the tables its fields come from
@@ -412,20 +412,6 @@ bool Describe(Store& store, const QString& translated, QString* error, bool* ret
         store.keyField.insert(store.rowidTable.toLower(), store.rowidField);
 
 
-    // A field the engine can name in a condition on the statement's result. Brackets, so
-    // that a name it does not know is an error rather than a text.
-    store.sqlFields.assign(static_cast<size_t>(store.publicCount), {});
-    for (int i = 0; i < store.publicCount; ++i) {
-        const auto& f = store.fields[static_cast<size_t>(i)];
-        const bool unique = std::count_if(store.fields.begin(), store.fields.end(), [&](const detail::FieldInfo& g) {
-                                return g.name.compare(f.name, Qt::CaseInsensitive) == 0;
-                            }) == 1;
-        if (!unique || f.name.contains(u']')) continue;
-        const auto* t = f.table.isEmpty() ? nullptr : store.conn->table(f.table);
-        store.sqlFields[static_cast<size_t>(i)] = {
-            u'[' + f.name + u']',
-            t && !t->keyColumn.isEmpty() && f.column.compare(t->keyColumn, Qt::CaseInsensitive) == 0};
-    }
     store.statement = translated;
     store.tables = tables;
     return true;
@@ -521,6 +507,28 @@ std::shared_ptr<Store> Query(const std::shared_ptr<detail::ConnectionState>& con
     return store;
 }
 
+// Works out, once, how the engine names each field and how rows read with a condition keep
+// the statement's order; done when a filter first asks, since most record sets never need it.
+void LearnConditions(Store& store) {
+    if (store.conditionsKnown) return;
+    store.conditionsKnown = true;
+    // A field the engine can name in a condition on the statement's result. Brackets, so
+    // that a name it does not know is an error rather than a text.
+    store.sqlFields.assign(static_cast<size_t>(store.publicCount), {});
+    for (int i = 0; i < store.publicCount; ++i) {
+        const auto& f = store.fields[static_cast<size_t>(i)];
+        const bool unique = std::count_if(store.fields.begin(), store.fields.end(), [&](const detail::FieldInfo& g) {
+                                return g.name.compare(f.name, Qt::CaseInsensitive) == 0;
+                            }) == 1;
+        if (!unique || f.name.contains(u']')) continue;
+        const auto* t = f.table.isEmpty() ? nullptr : store.conn->table(f.table);
+        store.sqlFields[static_cast<size_t>(i)] = {
+            u'[' + f.name + u']',
+            t && !t->keyColumn.isEmpty() && f.column.compare(t->keyColumn, Qt::CaseInsensitive) == 0};
+    }
+    store.readOrder = ReadOrder(store, store.statement, store.tables);
+}
+
 // Reads the rows the views of a store need when that changed: those their filters can match,
 // or all of them. Rows being edited stay as they are; the views other than `actor` are told.
 // False when the rows could not be read (the rows held are kept; each view's last error
@@ -535,6 +543,7 @@ bool ReadNeededRows(Store& s, const View* actor) {
     bool all = false;
     for (const auto& v : views) {
         if (v->fresh && !v->filter) continue;
+        if (v->filter) LearnConditions(s);
         auto need = v->filter ? v->filter->SqlSuperset([&s](int i) { return s.sqlFields[static_cast<size_t>(i)]; })
                               : std::nullopt;
         if (!need) {
@@ -544,10 +553,6 @@ bool ReadNeededRows(Store& s, const View* actor) {
         needs.push_back(std::move(*need));
     }
     if (!all && needs.empty()) return true;
-    if (!all && !s.readOrderKnown) {
-        s.readOrder = ReadOrder(s, s.statement, s.tables);
-        s.readOrderKnown = true;
-    }
     all = all || !s.readOrder;
     QString condition = all ? QString() : CombinedCondition(needs);
     if (s.read == Store::Read::Some && condition == s.readCondition) return true;
