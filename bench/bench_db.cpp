@@ -16,6 +16,7 @@
 
 #include "bench/generator.h"
 #include "bench/plainread.h"
+#include "bench/timing.h"
 #include "diary/mainrules.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
@@ -35,12 +36,7 @@ using Clock = std::chrono::steady_clock;
 struct Timing {
     std::vector<double> ms;
     long long rows = -1;
-    double median() const {
-        std::vector<double> s = ms;
-        std::sort(s.begin(), s.end());
-        const size_t n = s.size();
-        return n == 0 ? 0 : (n % 2 ? s[n / 2] : (s[n / 2 - 1] + s[n / 2]) / 2);
-    }
+    double median() const { return bench::Median(ms); }
     double min() const { return ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end()); }
 };
 

@@ -11,6 +11,7 @@
 
 #include "accounts/frmInvoice.h"
 #include "bench/generator.h"
+#include "bench/timing.h"
 #include "core/flexgrid.h"
 #include "core/forms.h"
 #include "core/globals.h"
@@ -22,10 +23,7 @@
 
 namespace {
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
+using bench::Median;
 
 }  // namespace
 

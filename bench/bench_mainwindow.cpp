@@ -22,6 +22,7 @@
 
 #include "bench/generator.h"
 #include "bench/plainread.h"
+#include "bench/timing.h"
 #include "core/forms.h"
 #include "core/globals.h"
 #include "core/startup.h"
@@ -35,11 +36,7 @@ namespace {
 // What a child reports: a figure's name and its value, one pair a line.
 using Figures = QMap<QString, double>;
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
-}
+using bench::Median;
 
 double Ms(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/generator.h"
+#include "bench/timing.h"
 #include "diary/recurrencerules.h"
 #include "diary/recurrencestore.h"
 #include "platform/db/connection.h"
@@ -26,11 +27,7 @@ double Time(const std::function<void()>& f) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
-}
+using bench::Median;
 
 void Line(const char* what, const std::vector<double>& ms) {
     std::printf("  %-36s %10.2f %10.2f %10.2f\n", what, Median(ms),

@@ -15,6 +15,7 @@
 #include "accounts/Rpt_Expense.h"
 #include "accounts/Rpt_Invoice.h"
 #include "bench/generator.h"
+#include "bench/timing.h"
 #include "core/globals.h"
 
 namespace {
@@ -39,9 +40,8 @@ Figure Time(int runs, const QString& pdf,
         r->Layout(&pages);
         f.pages = static_cast<int>(pages.size());
     }
-    std::sort(ms.begin(), ms.end());
-    f.median = ms[ms.size() / 2];
-    f.max = ms.back();
+    f.median = bench::Median(ms);
+    f.max = *std::max_element(ms.begin(), ms.end());
     return f;
 }
 

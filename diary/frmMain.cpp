@@ -323,10 +323,9 @@ void frmMain::OpenAppointmentRecordset() {
             DbConnection(), db::adOpenDynamic, db::adLockOptimistic);
     AppointmentRecordset = std::move(rs);
     // Filtered before the grid reads it, so that only the month's rows are read.
-    AppointmentRecordset.SetFilter(MonthAppointmentFilter(ViewDate.date()));
+    ShowMonthAppointments();
     appModel_->setRecordset(&AppointmentRecordset);
     AppGrid->setColumnHidden(0, true);
-    ShowMonthAppointments();
 }
 
 void frmMain::ShowMonthAppointments() {
@@ -493,7 +492,6 @@ void frmMain::ShowSchedule() {
 }
 
 void frmMain::ShowEditedAppointments() {
-    // What the editor changed shows everywhere: the grid, the invoices and the calendar.
     AppointmentRecordset.Requery();
     RefreshInvoices();
     ShowMonthAppointments();

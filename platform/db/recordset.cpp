@@ -47,15 +47,12 @@ struct Store {
     // The rows are read when a view first needs them, and only those its filter can match
     // when the engine can tell which.
     QString readSql;  // the statement as it is run, with the rowid first when it is used
-    int rowidColumn = -1;
     std::vector<Filter::SqlField> sqlFields;  // how the engine names each public field
     // Keeps the rows read with a condition in the order the whole statement gives them;
     // nullopt when that order cannot be kept, so that every row is read.
     std::optional<QString> readOrder;
     bool conditionsKnown = false;  // sqlFields and readOrder, worked out when first wanted
     detail::Statement prepared;   // the statement as Open prepared it, until the first read
-    QString statement;            // the statement as translated, to work out that order from
-    QSet<QString> tables;         // the tables its fields come from
     enum class Read { None, Some, All } read = Read::None;
     QString readCondition;     // the rows held are those meeting it, when Some
     bool needsChanged = true;  // a view's filter changed since the rows were read
@@ -247,7 +244,11 @@ qsizetype TopLevelClause(const QString& sql, const QRegularExpression& clause) {
 // (by the result's names) with ties in the key order of the first term's table, as an index
 // or a scan of that table gives them; a one-table statement without order that the engine
 // reads in key order, by that key; a grouped one as it stands. nullopt for any other.
-std::optional<QString> ReadOrder(const Store& store, const QString& sql, const QSet<QString>& tables) {
+std::optional<QString> ReadOrder(const Store& store) {
+    const QString& sql = store.readSql;
+    QSet<QString> tables;
+    for (int i = 0; i < store.publicCount; ++i)
+        if (!store.fields[static_cast<size_t>(i)].table.isEmpty()) tables.insert(store.fields[static_cast<size_t>(i)].table);
     static const QRegularExpression compound(QStringLiteral(R"(\b(union|intersect|except|distinct)\b)"),
                                              QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression orderBy(QStringLiteral(R"(order\s+by\b)"), QRegularExpression::CaseInsensitiveOption);
@@ -386,7 +387,6 @@ bool Describe(Store& store, const QString& translated, QString* error, bool* ret
     }
     // Kept for reading every row, the first read's usual case.
     store.prepared.Swap(stmt);
-    store.rowidColumn = offset - 1;
     if (offset == 1) {
         store.rowidTable = *tables.begin();
         detail::FieldInfo hidden;
@@ -412,8 +412,6 @@ bool Describe(Store& store, const QString& translated, QString* error, bool* ret
         store.keyField.insert(store.rowidTable.toLower(), store.rowidField);
 
 
-    store.statement = translated;
-    store.tables = tables;
     return true;
 }
 
@@ -438,7 +436,7 @@ bool ReadRows(Store& store, const QString& condition, QString* error) {
         if (!detail::PrepareOne(stmt, db, sql, error)) return false;
         for (int i = 0; i < store.params.size(); ++i) detail::Bind(stmt.get(), i + 1, store.params[i]);
     }
-    const int offset = store.rowidColumn + 1;
+    const int offset = store.rowidField >= 0 ? 1 : 0;
     std::vector<std::shared_ptr<Row>> rows;
     const int total = static_cast<int>(store.fields.size());
     int rc;
@@ -526,7 +524,7 @@ void LearnConditions(Store& store) {
             u'[' + f.name + u']',
             t && !t->keyColumn.isEmpty() && f.column.compare(t->keyColumn, Qt::CaseInsensitive) == 0};
     }
-    store.readOrder = ReadOrder(store, store.statement, store.tables);
+    store.readOrder = ReadOrder(store);
 }
 
 // Reads the rows the views of a store need when that changed: those their filters can match,
