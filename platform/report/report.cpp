@@ -22,24 +22,31 @@ Shower& CurrentShower() {
     return shower;
 }
 
+const QString kOverflow = QStringLiteral("Overflow");
+
 QString PoundText(const QVariant& value) {
-    db::Currency amount;
-    if (value.metaType() == QMetaType::fromType<db::Currency>())
+    std::optional<db::Currency> amount;
+    if (value.metaType() == QMetaType::fromType<db::Currency>()) {
         amount = value.value<db::Currency>();
-    else
-        amount = db::Currency::fromDouble(value.toDouble()).value_or(db::Currency());
-    const db::Currency pence = amount.roundedToPence();
-    const QString digits = QLocale::c().toString(std::abs(pence.toDouble()), 'f', 2);
-    // Thousands separated by commas whatever the user's settings.
-    QString whole = digits.section(u'.', 0, 0);
-    for (int i = whole.size() - 3; i > 0; i -= 3) whole.insert(i, u',');
-    return (pence.ticks() < 0 ? QStringLiteral("-£") : QStringLiteral("£")) + whole + u'.' +
-           digits.section(u'.', 1, 1);
+    } else {
+        bool number = false;
+        const double d = value.toDouble(&number);
+        if (!number) return value.toString();  // a sum that overflowed says so
+        amount = db::Currency::fromDouble(d);
+    }
+    if (!amount) return kOverflow;
+    // Written from the amount's own digits, thousands separated by commas whatever the
+    // user's settings.
+    const db::Currency::Pence p = amount->pence();
+    QString whole = QString::number(p.units);
+    for (qsizetype i = whole.size() - 3; i > 0; i -= 3) whole.insert(i, u',');
+    return (p.negative ? QStringLiteral("-£") : QStringLiteral("£")) + whole + u'.' +
+           QString::number(p.hundredths).rightJustified(2, u'0');
 }
 
 // Sums and counts of the detail rows of a group or of the whole report.
 struct Totals {
-    std::map<QString, db::Currency> money;
+    std::map<QString, std::optional<db::Currency>> money;  // nullopt once a sum overflows
     std::map<QString, double> numbers;
     std::map<QString, bool> isMoney;
     int count = 0;
@@ -48,7 +55,8 @@ struct Totals {
         const QString key = field.toLower();
         if (db::IsNull(v)) return;
         if (v.metaType() == QMetaType::fromType<db::Currency>()) {
-            money[key] += v.value<db::Currency>();
+            auto& sum = money.try_emplace(key, db::Currency()).first->second;
+            if (sum) sum = sum->plus(v.value<db::Currency>());
             isMoney[key] = true;
         } else {
             numbers[key] += v.toDouble();
@@ -59,10 +67,12 @@ struct Totals {
         const auto m = money.find(key);
         const auto n = numbers.find(key);
         if (m == money.end()) return n == numbers.end() ? QVariant(0) : QVariant(n->second);
-        db::Currency total = m->second;
-        if (n != numbers.end())
-            total += db::Currency::fromDouble(n->second).value_or(db::Currency());
-        return QVariant::fromValue(total);
+        std::optional<db::Currency> total = m->second;
+        if (total && n != numbers.end()) {
+            const auto more = db::Currency::fromDouble(n->second);
+            total = more ? total->plus(*more) : std::nullopt;
+        }
+        return total ? QVariant::fromValue(*total) : QVariant(kOverflow);
     }
 };
 
