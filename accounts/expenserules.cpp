@@ -20,6 +20,11 @@ bool CountsInMiles(const QList<ExpenseType>& types, const QString& name) {
     return t && t->miles;
 }
 
+bool RowCountsInMiles(const QList<ExpenseType>& types, const QString& name, const QVariant& milage) {
+    if (const ExpenseType* t = FindType(types, name)) return t->miles;
+    return !db::IsNull(milage) && milage.toLongLong() != 0;
+}
+
 QString AppointmentFilter(qint64 jobId) {
     return QStringLiteral("scheduleID = ") + QString::number(jobId);
 }

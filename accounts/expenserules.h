@@ -30,6 +30,9 @@ struct ExpenseType {
 const ExpenseType* FindType(const QList<ExpenseType>& types, const QString& name);
 // An expense is counted in miles only when its type says so; a name no type has is money.
 bool CountsInMiles(const QList<ExpenseType>& types, const QString& name);
+// The same for a stored expense: one whose type is no longer listed (renamed, removed) is
+// in miles when it holds miles, as the reports count it.
+bool RowCountsInMiles(const QList<ExpenseType>& types, const QString& name, const QVariant& milage);
 
 // The rows of the expenses window: those of one appointment, or those tied to none and
 // dated within the financial year that starts on `start` (its first day in, the next
