@@ -52,8 +52,16 @@ bool WriteZip(const QString& path, const QList<QPair<QString, QByteArray>>& part
     return zip_close(za) == 0;
 }
 
+// A part beside the main one and the type of the main part's relationship to it.
+struct Story {
+    QString part;  // as "word/header1.xml"
+    QString type;  // the relationship's last word: "header", "footer", "footnotes"
+    QString xml;   // the whole part
+};
+
 bool WriteDocx(const QString& path, const QString& body,
-               const QString& mainPart = QStringLiteral("word/document.xml")) {
+               const QString& mainPart = QStringLiteral("word/document.xml"),
+               const QList<Story>& stories = {}) {
     const QByteArray rels =
         QString::fromUtf8(
             R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
@@ -67,40 +75,24 @@ bool WriteDocx(const QString& path, const QString& body,
             R"(<Override PartName="/%1" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/></Types>)")
             .arg(mainPart)
             .toUtf8();
-    return WriteZip(path, {{QStringLiteral("[Content_Types].xml"), types},
-                           {QStringLiteral("_rels/.rels"), rels},
-                           {mainPart, (kHead + body + kTail).toUtf8()}});
-}
-
-// A package whose main part relates to further parts: headers, footers, notes.
-struct Story {
-    QString part;  // as "word/header1.xml"
-    QString type;  // the relationship's last word: "header", "footer", "footnotes"
-    QString xml;   // the whole part
-};
-bool WriteDocxWith(const QString& path, const QString& body, const QList<Story>& stories) {
-    QString docRels = QString::fromUtf8(
-        R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)");
-    QList<QPair<QString, QByteArray>> parts;
-    for (int i = 0; i < stories.size(); ++i) {
-        docRels +=
-            QString::fromUtf8(
-                R"(<Relationship Id="rId%1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/%2" Target="%3"/>)")
-                .arg(i + 10)
-                .arg(stories[i].type, stories[i].part.mid(5));
-        parts.append({stories[i].part, stories[i].xml.toUtf8()});
+    QList<QPair<QString, QByteArray>> parts{{QStringLiteral("[Content_Types].xml"), types},
+                                            {QStringLiteral("_rels/.rels"), rels},
+                                            {mainPart, (kHead + body + kTail).toUtf8()}};
+    if (!stories.isEmpty()) {
+        QString mainRels = QString::fromUtf8(
+            R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)");
+        for (int i = 0; i < stories.size(); ++i) {
+            mainRels +=
+                QString::fromUtf8(
+                    R"(<Relationship Id="rId%1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/%2" Target="%3"/>)")
+                    .arg(i + 10)
+                    .arg(stories[i].type, stories[i].part.mid(5));
+            parts.append({stories[i].part, stories[i].xml.toUtf8()});
+        }
+        parts.append({QStringLiteral("word/_rels/document.xml.rels"),
+                      (mainRels + QStringLiteral("</Relationships>")).toUtf8()});
     }
-    if (!WriteDocx(path, body)) return false;
-    parts.append({QStringLiteral("word/_rels/document.xml.rels"),
-                  (docRels + QStringLiteral("</Relationships>")).toUtf8()});
-    int error = 0;
-    zip_t* za = zip_open(path.toLocal8Bit().constData(), 0, &error);
-    if (!za) return false;
-    for (const auto& [name, data] : parts) {
-        zip_source_t* src = zip_source_buffer(za, data.constData(), data.size(), 0);
-        if (zip_file_add(za, name.toUtf8().constData(), src, ZIP_FL_OVERWRITE) < 0) return false;
-    }
-    return zip_close(za) == 0;
+    return WriteZip(path, parts);
 }
 
 // The text of every paragraph of one part of a saved file, however deep it stands, read with
@@ -436,8 +428,9 @@ class TestWord : public QObject {
             const QString content = kind == part ? paragraphs : Para(Text(kind));
             return QString("<w:%1%2>%3</w:%1>").arg(name, ns, inner.arg(content));
         };
-        QVERIFY(WriteDocxWith(
+        QVERIFY(WriteDocx(
             Path("parts.docx"), part == "document" ? paragraphs : Para(Text("body")),
+            "word/document.xml",
             {{"word/header1.xml", "header", root("header", "hdr", "%1")},
              {"word/footer1.xml", "footer", root("footer", "ftr", "%1")},
              {"word/footnotes.xml", "footnotes",
