@@ -138,6 +138,9 @@ private:
     void ShowTabControls();
     void FormatInvoiceGrid(FlexGrid* grid, bool pending);
     void SaveGridWidths(catalogue::StoreValue (*key)(int), int count, const std::function<int(int)>& widthOf);
+    // A value of the settings store, or its default when the stored text is none.
+    static qint64 StoredNumber(const catalogue::StoreValue& value);
+    static uint StoredColour(const catalogue::StoreValue& value);
 
     Ui::frmMain ui_;
     cSplitter* m_cSplit = nullptr;
