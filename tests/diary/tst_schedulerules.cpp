@@ -1,5 +1,6 @@
 // The appointment editor's rules: times composed from a picker date and a list entry, and
 // the checks Save makes before it writes.
+#include <QLocale>
 #include <QTest>
 
 #include "diary/schedulerules.h"
@@ -53,6 +54,45 @@ class TestScheduleRules : public QObject {
         }
         QVERIFY2(result, qPrintable(error));
         QCOMPARE(*result, QDateTime(day, expected));
+    }
+
+    // The clocks go forward at 01:00 on 28 March 2027 (the suite runs in Europe/London): an hour
+    // that does not exist is refused as a time typed for one appointment, and read with the
+    // offset before the change where a series needs that day.
+    void clocksGoForward_data() {
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<QTime>("time");
+        QTest::addColumn<QTime>("local");  // LocalDateTime's time
+        QTest::addColumn<bool>("skipped");
+        const QDate change(2027, 3, 28);
+        QTest::newRow("last minute before") << change << QTime(0, 59) << QTime(0, 59) << false;
+        QTest::newRow("first skipped minute") << change << QTime(1, 0) << QTime(2, 0) << true;
+        QTest::newRow("half past one") << change << QTime(1, 30) << QTime(2, 30) << true;
+        QTest::newRow("first hour that exists") << change << QTime(2, 0) << QTime(2, 0) << false;
+        QTest::newRow("the night before") << change.addDays(-1) << QTime(1, 30) << QTime(1, 30) << false;
+        QTest::newRow("clocks going back") << QDate(2027, 10, 31) << QTime(1, 30) << QTime(1, 30) << false;
+    }
+    void clocksGoForward() {
+        QFETCH(QDate, day);
+        QFETCH(QTime, time);
+        QFETCH(QTime, local);
+        QFETCH(bool, skipped);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+        QString error;
+        const auto composed = ComposeDateTime(day, time.toString(QStringLiteral("HH:mm")), &error);
+        QCOMPARE(!composed, skipped);
+        if (skipped)
+            QCOMPARE(error, QStringLiteral("%1 does not exist on %2 because the clocks go forward "
+                                           "that night. Please choose another time.")
+                                .arg(time.toString(QStringLiteral("HH:mm")), day.toString(QStringLiteral("dd/MM/yyyy"))));
+        else
+            QCOMPARE(*composed, QDateTime(day, time));
+        bool moved = !skipped;
+        const QDateTime read = LocalDateTime(day, time, &moved);
+        QCOMPARE(moved, skipped);
+        QVERIFY(read.isValid());
+        QCOMPARE(read.date(), day);
+        QCOMPARE(read.time(), local);
     }
 
     void composeNeedsADate() {
