@@ -124,6 +124,39 @@ class TestInvoices : public QObject {
         QCOMPARE(got, expected);
     }
 
+    // Closing by the title bar with a changed amount asks first: Yes saves, No drops, Cancel
+    // stays; an invoice only looked at closes without a word.
+    void closingWithUnsavedEdits_data() {
+        QTest::addColumn<QString>("amount");  // empty: not touched
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<double>("stored");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("unchanged") << QString() << 0 << 180.0 << false;
+        QTest::newRow("yes saves") << "195" << int(ui::vbYes) << 195.0 << false;
+        QTest::newRow("no drops") << "195" << int(ui::vbNo) << 180.0 << false;
+        QTest::newRow("cancel stays") << "195" << int(ui::vbCancel) << 180.0 << true;
+    }
+    void closingWithUnsavedEdits() {
+        QFETCH(QString, amount);
+        QFETCH(int, answer);
+        QFETCH(double, stored);
+        QFETCH(bool, open);
+        const int number = AddInvoice(c(), acme_, QDate(2026, 3, 2), Pounds(180));
+        frmInvoice* w = Open(number);
+        w->show();
+        if (!amount.isEmpty()) {
+            SetText(w, 2, amount);
+            env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to invoice %1?").arg(number), answer);
+        }
+        w->close();
+        QCOMPARE(w->isVisible(), open);
+        QCOMPARE(Money(QStringLiteral("InvoiceAmount"), number), stored);
+        if (open) {
+            env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes"), ui::vbNo);
+            QVERIFY(w->close());
+        }
+    }
+
     void aNewInvoiceSavedTwiceIsOneRowReopenedByItsKey() {
         AddInvoice(c(), acme_, QDate(2026, 1, 5), Pounds(10));
         frmInvoice* w = Open(0);

@@ -114,6 +114,38 @@ class TestSchedule : public QObject {
         env_.reset();
     }
 
+    // Closing by the title bar with a changed fee asks first: Yes saves, No drops, Cancel stays;
+    // nothing changed closes without a word.
+    void closingWithUnsavedEdits_data() {
+        QTest::addColumn<QString>("fee");  // empty: not touched
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<double>("stored");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("unchanged") << QString() << 0 << 180.0 << false;
+        QTest::newRow("yes saves") << "195" << int(ui::vbYes) << 195.0 << false;
+        QTest::newRow("no drops") << "195" << int(ui::vbNo) << 180.0 << false;
+        QTest::newRow("cancel stays") << "195" << int(ui::vbCancel) << 180.0 << true;
+    }
+    void closingWithUnsavedEdits() {
+        QFETCH(QString, fee);
+        QFETCH(int, answer);
+        QFETCH(double, stored);
+        QFETCH(bool, open);
+        const int acme = AddCompany(c(), QStringLiteral("Acme"));
+        const int job = AddJob(c(), acme, At(2026, 3, 2, 9), At(2026, 3, 2, 10),
+                               {{QStringLiteral("Fee"), QVariant::fromValue(Currency::fromDouble(180).value())}});
+        auto w = Open(job);
+        w->show();
+        if (!fee.isEmpty()) {
+            w->txtFields[5]->setText(fee);
+            env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to the appointment of Acme on 02/03/2026?"),
+                                         answer);
+        }
+        w->close();
+        QCOMPARE(w->isVisible(), open);
+        QCOMPARE(Job(job, "Fee").value<Currency>().toDouble(), stored);
+    }
+
     void newAppointmentStartsFromTheSettings() {
         AddCompany(c(), QStringLiteral("Zeta"));
         AddCompany(c(), QStringLiteral("Alpha"));
