@@ -139,6 +139,8 @@ bool Main(const QString& commandLine, const StartupHooks& hooks) {
     } else if (request.repair) {
         CompactAndRepairDatabase();
     } else {
+        // Nothing of the start stays in front of the main window and its questions.
+        Forms::unload<frmSplash>();
         if (hooks.showMainWindow) hooks.showMainWindow();
         if (hooks.checkOwnerDetails) hooks.checkOwnerDetails();
     }

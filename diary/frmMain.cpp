@@ -179,18 +179,7 @@ void frmMain::SetCalendar(const char* property, const QVariant& value) {
 void frmMain::Form_Load() {
     m_cSplit->Initialise(picSplit, centralWidget());
 
-    const int left = static_cast<int>(StoredNumber(catalogue::MainLeft));
-    const int top = static_cast<int>(StoredNumber(catalogue::MainTop));
-    const int width = static_cast<int>(StoredNumber(catalogue::MainWidth));
-    const int height = static_cast<int>(StoredNumber(catalogue::MainHeight));
-    QRect frame(left / kTwipsPerPixel, top / kTwipsPerPixel, std::max(200, width / kTwipsPerPixel),
-                std::max(150, height / kTwipsPerPixel));
-    // A place stored on a larger or a second monitor must not leave the window out of reach.
-    const QScreen* screen = QGuiApplication::screenAt(frame.center());
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    if (screen) frame = FitOnScreen(frame, screen->availableGeometry());
-    move(frame.topLeft());
-    resize(frame.size());
+    RestorePlace();
 
     const int tab = static_cast<int>(StoredNumber(catalogue::Maintabctl));
     MainTabctl->setCurrentIndex(tab == 1 ? 1 : 0);

@@ -8,6 +8,7 @@
 #include "core/frmInfo.h"
 #include "core/frmOptions.h"
 #include "core/globals.h"
+#include "core/ownerdetails.h"
 #include "core/reports.h"
 #include "diary/Rpt_Monthly_Planner.h"
 #include "diary/Schedule.h"
@@ -110,6 +111,10 @@ void frmMain::mnuViewConfig_Click() {
     options->exec();
     // Whatever the dialog changed takes effect at once, even after Cancel.
     Form_Load();
+}
+
+void frmMain::CheckOwnerDetailsAtStart() {
+    if (CheckOwnerDetails(this)) Form_Load();
 }
 
 void frmMain::mnuHelpMain_Click() { ShowProgramHelp(this); }

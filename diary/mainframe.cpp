@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTableView>
 
 #include "core/flexgrid.h"
@@ -103,9 +104,15 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         }
         return QMainWindow::eventFilter(watched, event);
     }
-    if (watched == PendInv->viewport() && event->type() == QEvent::MouseButtonRelease) {
-        auto* me = static_cast<QMouseEvent*>(event);
-        PendInv_MouseUp(me->button(), me->globalPosition().toPoint());
+    if (watched == PendInv->viewport()) {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+            type == QEvent::MouseButtonDblClick) {
+            auto* me = static_cast<QMouseEvent*>(event);
+            if (type == QEvent::MouseButtonRelease) PendInv_MouseUp(me->button(), me->globalPosition().toPoint());
+            // The pop-up acts on the row that was current before the click.
+            if (me->button() == Qt::RightButton) return true;
+        }
     }
     // The tab control is the backdrop of every control: a bar the splitter sends to the back
     // stays above it, where the user can see and grab it.
@@ -141,12 +148,37 @@ void frmMain::SaveGridWidths(catalogue::StoreValue (*key)(int), int count, const
     }
 }
 
+// The client area's place is stored, and restored as such: the frame that the window manager
+// adds round it is not known before the window is first shown, and a frame's place restored as
+// the client's moves the window down by its title bar at every reload.
+void frmMain::RestorePlace() {
+    const int left = static_cast<int>(StoredNumber(catalogue::MainLeft));
+    const int top = static_cast<int>(StoredNumber(catalogue::MainTop));
+    const int width = static_cast<int>(StoredNumber(catalogue::MainWidth));
+    const int height = static_cast<int>(StoredNumber(catalogue::MainHeight));
+    QRect place(left / kTwipsPerPixel, top / kTwipsPerPixel, std::max(200, width / kTwipsPerPixel),
+                std::max(150, height / kTwipsPerPixel));
+    // A place stored on a larger or a second monitor must not leave the window out of reach.
+    const QScreen* screen = QGuiApplication::screenAt(place.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) place = FitOnScreen(place, screen->availableGeometry());
+    const bool maximised = catalogue::ReadBoolean(catalogue::MainMaximized).value_or(false);
+    // Placing a maximised window would bring it back to its normal size.
+    if (isMaximized()) {
+        if (maximised) return;
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+    }
+    setGeometry(place);
+    if (maximised) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
 void frmMain::SaveLayout() {
-    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : QRect(pos(), size());
+    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
     catalogue::WriteWholeNumber(catalogue::MainLeft, normal.x() * kTwipsPerPixel);
     catalogue::WriteWholeNumber(catalogue::MainTop, normal.y() * kTwipsPerPixel);
     catalogue::WriteWholeNumber(catalogue::MainWidth, normal.width() * kTwipsPerPixel);
     catalogue::WriteWholeNumber(catalogue::MainHeight, normal.height() * kTwipsPerPixel);
+    catalogue::WriteBoolean(catalogue::MainMaximized, isMaximized());
     catalogue::WriteWholeNumber(catalogue::Split, wantedSplit_);
 
     // Only a year reaches the System row.

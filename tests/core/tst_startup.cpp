@@ -24,16 +24,23 @@ QString StoredString() {
     return settings::GetSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString"));
 }
 
+bool SplashShown() { return Forms::loaded<frmSplash>() && Forms::find<frmSplash>()->isVisible(); }
+
 struct Roads {
     int mainWindow = 0;
     int ownerCheck = 0;
+    bool splashInFront = false;  // the splash was on screen with the main window or its questions
     QWidget window;
     StartupHooks hooks() {
         return {[this] {
                     ++mainWindow;
+                    splashInFront = splashInFront || SplashShown();
                     window.show();
                 },
-                [this] { ++ownerCheck; }};
+                [this] {
+                    ++ownerCheck;
+                    splashInFront = splashInFront || SplashShown();
+                }};
     }
 };
 
@@ -129,6 +136,7 @@ private slots:
         QCOMPARE(DbConnection().State(), int(db::adStateOpen));
         QCOMPARE(roads.mainWindow, 1);
         QCOMPARE(roads.ownerCheck, 1);
+        QVERIFY(!roads.splashInFront);
         QCOMPARE(VatMultiplier, 1.175);
         QVERIFY(!Forms::loaded<frmSplash>() || !Forms::find<frmSplash>()->isVisible());
         QVERIFY(env.prompts().shown().empty());
