@@ -126,26 +126,17 @@ class TestInvoices : public QObject {
 
     // Closing by the title bar with a changed amount asks first: Yes saves, No drops, Cancel
     // stays; an invoice only looked at closes without a word.
-    void closingWithUnsavedEdits_data() {
-        QTest::addColumn<QString>("amount");  // empty: not touched
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<double>("stored");
-        QTest::addColumn<bool>("open");
-        QTest::newRow("unchanged") << QString() << 0 << 180.0 << false;
-        QTest::newRow("yes saves") << "195" << int(ui::vbYes) << 195.0 << false;
-        QTest::newRow("no drops") << "195" << int(ui::vbNo) << 180.0 << false;
-        QTest::newRow("cancel stays") << "195" << int(ui::vbCancel) << 180.0 << true;
-    }
+    void closingWithUnsavedEdits_data() { testsupport::ClosingWithUnsavedEditsRows(); }
     void closingWithUnsavedEdits() {
-        QFETCH(QString, amount);
+        QFETCH(QString, typed);
         QFETCH(int, answer);
         QFETCH(double, stored);
         QFETCH(bool, open);
         const int number = AddInvoice(c(), acme_, QDate(2026, 3, 2), Pounds(180));
         frmInvoice* w = Open(number);
         w->show();
-        if (!amount.isEmpty()) {
-            SetText(w, 2, amount);
+        if (!typed.isEmpty()) {
+            SetText(w, 2, typed);
             env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to invoice %1?").arg(number), answer);
         }
         w->close();

@@ -116,18 +116,9 @@ class TestSchedule : public QObject {
 
     // Closing by the title bar with a changed fee asks first: Yes saves, No drops, Cancel stays;
     // nothing changed closes without a word.
-    void closingWithUnsavedEdits_data() {
-        QTest::addColumn<QString>("fee");  // empty: not touched
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<double>("stored");
-        QTest::addColumn<bool>("open");
-        QTest::newRow("unchanged") << QString() << 0 << 180.0 << false;
-        QTest::newRow("yes saves") << "195" << int(ui::vbYes) << 195.0 << false;
-        QTest::newRow("no drops") << "195" << int(ui::vbNo) << 180.0 << false;
-        QTest::newRow("cancel stays") << "195" << int(ui::vbCancel) << 180.0 << true;
-    }
+    void closingWithUnsavedEdits_data() { testsupport::ClosingWithUnsavedEditsRows(); }
     void closingWithUnsavedEdits() {
-        QFETCH(QString, fee);
+        QFETCH(QString, typed);
         QFETCH(int, answer);
         QFETCH(double, stored);
         QFETCH(bool, open);
@@ -136,8 +127,8 @@ class TestSchedule : public QObject {
                                {{QStringLiteral("Fee"), QVariant::fromValue(Currency::fromDouble(180).value())}});
         auto w = Open(job);
         w->show();
-        if (!fee.isEmpty()) {
-            w->txtFields[5]->setText(fee);
+        if (!typed.isEmpty()) {
+            w->txtFields[5]->setText(typed);
             env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to the appointment of Acme on 02/03/2026?"),
                                          answer);
         }
