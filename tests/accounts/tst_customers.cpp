@@ -89,8 +89,8 @@ class TestCustomers : public QObject {
         env_.reset();
     }
 
-    // The two "Telephone 1" boxes are one field: what is typed in either shows in both, and
-    // is what is stored. Tab from the name goes to the first box of the page shown.
+    // The two "Telephone 1" boxes are one field: what is typed in either shows in both and is
+    // stored. Tab from the name goes to the first box of the page shown, not to the tabs.
     void telephoneOneIsOneValue_data() {
         QTest::addColumn<bool>("onContacts");  // typed on the Contacts page's box
         QTest::newRow("Details box") << false;
@@ -98,22 +98,16 @@ class TestCustomers : public QObject {
     }
     void telephoneOneIsOneValue() {
         QFETCH(bool, onContacts);
-        const int id = AddCompany(env_->connection(), QStringLiteral("Acme"),
-                                  {{QStringLiteral("Telephone1"), QStringLiteral("0113 496 0000")}});
+        const int id = AddCompany(env_->connection(), QStringLiteral("Acme"));
         Companies_with_Contacts* w = Open();
-        w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
         w->txtFields[0]->setFocus();
         QTest::keyClick(w->txtFields[0], Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->Text1));
-        QLineEdit* typed = onContacts ? w->Text2 : w->Text1;
-        QLineEdit* other = onContacts ? w->Text1 : w->Text2;
-        typed->selectAll();
-        QTest::keyClicks(typed, QStringLiteral("07700 900123"));
-        QCOMPARE(other->text(), QStringLiteral("07700 900123"));
+        QTest::keyClicks(onContacts ? w->Text2 : w->Text1, QStringLiteral("07700 900123"));
+        QCOMPARE((onContacts ? w->Text1 : w->Text2)->text(), QStringLiteral("07700 900123"));
         Press(w->Toolbar1, "btnSave");
         QCOMPARE(Company(QStringLiteral("Telephone1"), id).toString(), QStringLiteral("07700 900123"));
-        QCOMPARE(w->Text1->text(), w->Text2->text());
     }
 
     void anEmptyTableOpensOnANewCompanyBilledAtItsPostalAddress() {
