@@ -21,6 +21,7 @@
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
 #include "core/toolbar.h"
+#include "core/unsavededits.h"
 #include "platform/db/recordsetmodel.h"
 #include "platform/ui/prompts.h"
 
@@ -122,6 +123,10 @@ frmInvoice::frmInvoice(QWidget* parent) : QDialog(parent) {
     connect(ui_.txtFields_2, &QLineEdit::editingFinished, this, [this] { txtFields_Validate(2); });
     connect(btnCalc, &QPushButton::clicked, this, &frmInvoice::btnCalc_Click);
 
+    shown_.Watch([this] { return cboCompanyName->currentText(); });
+    shown_.Watch([this] { return DTPDate->date().toString(Qt::ISODate); });
+    for (int i : {2, 3}) shown_.Watch([this, i] { return FieldText(i); });
+
     Form_Load();
 }
 
@@ -162,6 +167,7 @@ void frmInvoice::Form_Load() {
         if (terms && !terms->isEmpty()) BoundBoxes::SetBoxText(txtFields[3], *terms);
     }
     UpdateVatDisplay();
+    shown_.Mark();
 }
 
 void frmInvoice::OpenBillingRecord(qint64 number) {
@@ -311,6 +317,7 @@ bool frmInvoice::StoreInvoice(bool takeDate) {
         if (number != 0) OpenBillingRecord(number);
     }
     boxes_.Load(EditorBillingRecordset);
+    shown_.Mark();
     return true;
 }
 
@@ -460,6 +467,18 @@ void frmInvoice::Form_Unload() {
     // Unstored edits, and a new invoice never saved, go with the record sets.
     EditorWorkRecordset.Close();
     EditorBillingRecordset.Close();
+}
+
+void frmInvoice::reject() {
+    if (!unloaded_ && shown_.Changed()) {
+        // An amount still being typed is taken as leaving the box would take it.
+        if (txtFields[2]->hasFocus()) txtFields_Validate(2);
+        const qint64 number = InvoiceNumber();
+        const QString what = number == 0 ? QStringLiteral("the new invoice")
+                                         : QStringLiteral("invoice %1").arg(number);
+        if (!SaveChangesBeforeClosing(this, what, [this] { return SaveInvoice(); })) return;
+    }
+    QDialog::reject();
 }
 
 void frmInvoice::done(int result) {

@@ -125,6 +125,30 @@ class TestInvoices : public QObject {
         QCOMPARE(got, expected);
     }
 
+    // Closing by the title bar with a changed amount asks first: Yes saves, No drops, Cancel
+    // stays; an invoice only looked at closes without a word.
+    void closingWithUnsavedEdits_data() { testsupport::ClosingWithUnsavedEditsRows(); }
+    void closingWithUnsavedEdits() {
+        QFETCH(QString, typed);
+        QFETCH(int, answer);
+        QFETCH(double, stored);
+        QFETCH(bool, open);
+        const int number = AddInvoice(c(), acme_, QDate(2026, 3, 2), Pounds(180));
+        frmInvoice* w = Open(number);
+        w->show();
+        if (!typed.isEmpty()) {
+            SetText(w, 2, typed);
+            env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to invoice %1?").arg(number), answer);
+        }
+        w->close();
+        QCOMPARE(w->isVisible(), open);
+        QCOMPARE(Money(QStringLiteral("InvoiceAmount"), number), stored);
+        if (open) {
+            env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes"), ui::vbNo);
+            QVERIFY(w->close());
+        }
+    }
+
     void aNewInvoiceSavedTwiceIsOneRowReopenedByItsKey() {
         AddInvoice(c(), acme_, QDate(2026, 1, 5), Pounds(10));
         frmInvoice* w = Open(0);
