@@ -56,8 +56,7 @@ QStringList PrintedLines(const report::Item& item, QSizeF* size) {
     QFont font = item.font;
     font.setHintingPreference(QFont::PreferNoHinting);
     QString text = item.text;
-    text.replace(QStringLiteral("\r\n"), QChar(QChar::LineSeparator));
-    text.replace(QRegularExpression(QStringLiteral("[\r\n]")), QChar(QChar::LineSeparator));
+    text.replace(QRegularExpression(QStringLiteral("\r\n|\r|\n")), QChar(QChar::LineSeparator));
     QTextLayout layout(text, font, &page);
     QTextOption option(item.alignment & Qt::AlignHorizontal_Mask);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -285,6 +284,7 @@ class TestReports : public QObject {
 
     void everyReportPrintsWhole_data() {
         QTest::addColumn<QString>("report");
+        QTest::addColumn<double>("vat");
         QTest::addColumn<QStringList>("whole");  // texts printed in full, in one control each
         const QStringList invoice = {kOwner,       kCustomer, "£9,999,999.99",
                                      "£98,765.43", Words(40), Words(120),
@@ -296,15 +296,14 @@ class TestReports : public QObject {
             {"expense report", {kCustomer, "£9,999,999.99", Words(6), "Receipt?"}},
             {"planner", {kCustomer, Words(120), "Number of appointments:"}}};
         for (const auto& [name, whole] : rows)
-            for (double vat : {1.2, 0.0}) {
-                VatMultiplier = vat;
-                QTest::addRow("%s, VAT %g", name, vat) << QString::fromLatin1(name) << whole;
-            }
+            for (double vat : {1.2, 0.0})
+                QTest::addRow("%s, VAT %g", name, vat) << QString::fromLatin1(name) << vat << whole;
     }
     void everyReportPrintsWhole() {
         QFETCH(QString, report);
+        QFETCH(double, vat);
         QFETCH(QStringList, whole);
-        VatMultiplier = QString::fromLatin1(QTest::currentDataTag()).endsWith(u'0') ? 0 : 1.2;
+        VatMultiplier = vat;
         OwnerCompanyName = kOwner;
         CurrentInvoiceNumber = FillToTheEdges();
         SetProgramFolder(env_->programFolder());
@@ -395,9 +394,11 @@ class TestReports : public QObject {
             for (QAction* a : preview->findChildren<QAction*>())
                 if (a->text() == QStringLiteral("Print")) return a->trigger();
         });
-        QTimer::singleShot(30000, [] {
+        QTimer guard;  // a dialog that never comes up does not hold the test
+        guard.callOnTimeout([] {
             while (QWidget* w = QApplication::activeModalWidget()) w->close();
         });
+        guard.start(30000);
         QVERIFY(r.Preview(printer, nullptr));
         QProcess info;
         info.start(pdfinfo, {path});
