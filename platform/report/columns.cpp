@@ -132,11 +132,11 @@ void Trim(const std::vector<Pair>& pairs, const Shifts& s) {
         if (a.right <= b.left) continue;
         double aRight = a.right;
         if (p.a->hang == Hang::Left) {
-            aRight = std::max(p.a->At(s, p.a->least).right, b.left);
+            aRight = std::max({p.a->At(s, p.a->least).right, b.left, a.left});
             p.a->width = aRight - a.left;
         }
         if (aRight > b.left && p.b->hang == Hang::Right)
-            p.b->width = b.right - std::min(p.b->At(s, p.b->least).left, aRight);
+            p.b->width = b.right - std::clamp(aRight, b.left, p.b->At(s, p.b->least).left);
     }
 }
 

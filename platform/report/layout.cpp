@@ -115,18 +115,25 @@ void Grow(Band& band, const Section& section) {
 // False when nothing would stay above the cut.
 bool Split(Band& band, double room, Band* rest) {
     const auto lines = [](const Item& i) {
-        return text::Wrap(i.text, TwipFont(i.font), i.box.width());
+        return i.kind == Item::Text && !i.text.isEmpty()
+                   ? text::Wrap(i.text, TwipFont(i.font), i.box.width())
+                   : std::vector<text::Line>();
+    };
+    // How many of `l` end above the cut.
+    const auto above = [](const Item& i, const std::vector<text::Line>& l, double cut) {
+        size_t n = 0;
+        while (n < l.size() && i.box.top() + l[n].top + l[n].height <= cut + kEps) ++n;
+        return n;
     };
     double cut = room;
     for (bool moved = true; moved;) {
         moved = false;
         for (const Item& i : band.items) {
             if (i.box.top() >= cut - kEps || i.box.bottom() <= cut + kEps) continue;
-            double at = i.box.top();
-            if (i.kind == Item::Text)
-                for (const text::Line& l : lines(i))
-                    if (i.box.top() + l.top + l.height <= cut + kEps)
-                        at = i.box.top() + l.top + l.height;
+            const std::vector<text::Line> l = lines(i);
+            const size_t n = above(i, l, cut);
+            if (i.kind == Item::Text && n == l.size()) continue;  // only empty box crosses
+            const double at = n > 0 ? i.box.top() + l[n - 1].top + l[n - 1].height : i.box.top();
             if (at < cut - kEps) {
                 cut = at;
                 moved = true;
@@ -141,21 +148,23 @@ bool Split(Band& band, double room, Band* rest) {
     rest->height = band.height - cut;
     for (size_t k = 0; k < band.items.size(); ++k) {
         Item& i = band.items[k];
-        if (i.box.bottom() <= cut + kEps) {
+        const std::vector<text::Line> l = i.box.top() < cut - kEps && i.box.bottom() > cut + kEps
+                                              ? lines(i)
+                                              : std::vector<text::Line>();
+        const size_t n = above(i, l, cut);
+        if (i.box.bottom() <= cut + kEps ||
+            (i.kind == Item::Text && n == l.size() && i.box.top() < cut - kEps)) {
+            if (i.box.bottom() > cut) i.box.setBottom(cut);
             kept.Add(i, band.keys[k]);
-        } else if (i.box.top() >= cut - kEps) {
-            i.box.translate(0, -cut);
+        } else if (i.box.top() >= cut - kEps || n == 0) {
+            i.box.translate(0, -std::min(cut, i.box.top()));
             rest->Add(i, band.keys[k]);
         } else {
-            const std::vector<text::Line> l = lines(i);
-            int above = 0;
-            while (above < static_cast<int>(l.size()) &&
-                   i.box.top() + l[above].top + l[above].height <= cut + kEps)
-                ++above;
+            // A text cut between its lines: the first go above, the others start the rest.
             Item top = i, bottom = i;
-            top.text = text::Part(i.text, l, 0, above);
+            top.text = text::Part(i.text, l, 0, static_cast<int>(n));
             top.box.setBottom(cut);
-            bottom.text = text::Part(i.text, l, above, -1);
+            bottom.text = text::Part(i.text, l, static_cast<int>(n), -1);
             bottom.box = QRectF(i.box.left(), 0, i.box.width(), i.box.bottom() - cut);
             kept.Add(top, band.keys[k]);
             rest->Add(bottom, band.keys[k]);
