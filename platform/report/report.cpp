@@ -52,6 +52,24 @@ bool DefaultShow(const Report& r, QWidget* owner, QString* error) {
     return r.Preview(printer, owner, error);
 }
 
+// A4, or US Letter where the locale's paper is Letter.
+QPageSize::PageSizeId LocalePaper(const QLocale& locale) {
+    switch (locale.territory()) {
+        case QLocale::UnitedStates:
+        case QLocale::Canada:
+        case QLocale::Mexico:
+        case QLocale::Chile:
+        case QLocale::Colombia:
+        case QLocale::Venezuela:
+        case QLocale::Philippines:
+        case QLocale::PuertoRico:
+            return QPageSize::Letter;
+        default:
+            return locale.measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
+                                                                           : QPageSize::A4;
+    }
+}
+
 // The paper's sides in twips, upright.
 QSize PaperTwips(QPageSize::PageSizeId id) {
     const QSizeF mm = QPageSize(id).size(QPageSize::Millimeter);
@@ -168,22 +186,6 @@ QPageLayout Report::PageLayout() const {
     return QPageLayout(paper, Orientation, QMarginsF(0, 0, 0, 0));
 }
 
-QPageSize::PageSizeId LocalePaper(const QLocale& locale) {
-    switch (locale.territory()) {
-        case QLocale::UnitedStates:
-        case QLocale::Canada:
-        case QLocale::Mexico:
-        case QLocale::Chile:
-        case QLocale::Colombia:
-        case QLocale::Venezuela:
-        case QLocale::Philippines:
-        case QLocale::PuertoRico:
-            return QPageSize::Letter;
-        default:
-            return locale.measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
-                                                                           : QPageSize::A4;
-    }
-}
 
 Section& Report::AddSection(const QString& name, Section::Kind kind, int height) {
     Section s;

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QFont>
-#include <QLocale>
 #include <QPageLayout>
-#include <QPageSize>
 #include <QRectF>
 #include <QString>
 #include <QVariant>
@@ -145,9 +143,6 @@ class Report {
     // A value in one of the report formats.
     static QString FormatValue(const QVariant& value, const QString& format);
 };
-
-// A4, or US Letter where the locale's paper is Letter.
-QPageSize::PageSizeId LocalePaper(const QLocale& locale);
 
 // How reports are shown; tests replace it so that no window waits.
 using Shower = std::function<bool(const Report& report, QWidget* owner, QString* error)>;
