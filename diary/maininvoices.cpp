@@ -35,9 +35,13 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
         grid->SetCols(8);
         grid->SetTextMatrix(0, 7, QStringLiteral("Inc VAT"));
     }
-    // Every column's width is read back under the key it was saved under.
-    for (int i = 0; i < grid->Cols(); ++i)
-        grid->SetColWidth(i, static_cast<int>(StoredNumber(pending ? catalogue::PendColWidth(i) : catalogue::SettledColWidth(i))));
+    // Every column's width is read back under the key it was saved under; one never saved is
+    // at least as wide as its heading.
+    for (int i = 0; i < grid->Cols(); ++i) {
+        const catalogue::StoreValue key = pending ? catalogue::PendColWidth(i) : catalogue::SettledColWidth(i);
+        const auto saved = catalogue::ReadWholeNumber({key.section, key.key, QString()});
+        grid->SetColWidth(i, static_cast<int>(saved ? *saved : std::max<qint64>(StoredNumber(key), grid->HeadingWidth(i))));
+    }
     grid->SetColWidth(6, 0);
     grid->SetColWidth(pending ? 4 : 3, 0);
     const uint overdue = StoredColour(catalogue::OverDueColour);
