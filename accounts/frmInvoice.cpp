@@ -36,6 +36,30 @@ const QString kBillingSql =
 const QString kCustomersSql =
     QStringLiteral("select companies.companyid, companies.companyname from companies");
 
+// What a step of the editor found in the invoice's row and its boxes; unless the step gets
+// through, they are put back, so that nothing of a refused step rides along with the next
+// Save (a paid stage on an invoice whose payment was never stored).
+class PendingStep {
+  public:
+    PendingStep(db::Recordset& rs, BoundBoxes& boxes)
+        : rs_(rs), boxes_(boxes), edit_(rs.SavePendingEdit()), written_(boxes) {}
+    ~PendingStep() {
+        if (done_) return;
+        rs_.RestorePendingEdit(edit_);
+        boxes_ = written_;
+    }
+    PendingStep(const PendingStep&) = delete;
+    PendingStep& operator=(const PendingStep&) = delete;
+    void Done() { done_ = true; }
+
+  private:
+    db::Recordset& rs_;
+    BoundBoxes& boxes_;
+    const db::Recordset::PendingEdit edit_;
+    const BoundBoxes written_;
+    bool done_ = false;
+};
+
 }  // namespace
 
 frmInvoice::frmInvoice(QWidget* parent) : QDialog(parent) {
@@ -209,7 +233,7 @@ void frmInvoice::UpdateVatDisplay() {
     if (amount.trimmed().isEmpty()) return;
     // An amount that is no number leaves the box as it was.
     if (const auto net = ParseMoney(amount))
-        txtFeeVAT->setText(FormatMoney(WithVat(*net, VatMultiplier)));
+        txtFeeVAT->setText(FormatTotal(WithVat(*net, VatMultiplier)));
 }
 
 void frmInvoice::txtFields_Validate(int index) {
@@ -223,7 +247,10 @@ void frmInvoice::txtFields_Validate(int index) {
 void frmInvoice::btnCalc_Click() {
     // Totalled on a clone, so that the grid keeps its current row.
     db::Recordset work = EditorWorkRecordset.Clone();
-    BoundBoxes::SetBoxText(txtFields[2], FormatMoney(SumAmounts(work, QStringLiteral("Fee"))));
+    const auto total = SumAmounts(work, QStringLiteral("Fee"));
+    // A total beyond the largest amount is said, and the amount box keeps what it held.
+    if (!total) return ShowError(kOverflow);
+    BoundBoxes::SetBoxText(txtFields[2], FormatMoney(*total));
     UpdateVatDisplay();
 }
 
@@ -267,6 +294,7 @@ bool frmInvoice::StoreInvoice(bool takeDate) {
         return false;
     }
     const bool isNew = InvoiceNumber() == 0;
+    PendingStep step(EditorBillingRecordset, boxes_);
     QString error;
     if (!boxes_.Write(EditorBillingRecordset, &error)) {
         ShowError(error);
@@ -282,6 +310,7 @@ bool frmInvoice::StoreInvoice(bool takeDate) {
         ShowError(EditorBillingRecordset.LastError());
         return false;
     }
+    step.Done();
     // The new row is found again by the key its insert was given, whatever sorts last.
     if (isNew) {
         const qint64 number = InvoiceNumber();
@@ -328,11 +357,14 @@ void frmInvoice::SendInvoice() {
     const QDate from = ParseDbDate(billed).value_or(DTPDate->date());
     const auto due = AskInvoiceDate(this, invoice::kDueQuestion, from.addMonths(1));
     if (!due) return;
+    PendingStep step(EditorBillingRecordset, boxes_);
     if (!EditorBillingRecordset.SetValue(QStringLiteral("PaymentDueDate"),
                                          QDateTime(*due, QTime(0, 0))) ||
-        !EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("2")) ||
-        !StoreInvoice(false))
+        !EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("2"))) {
         ShowError(EditorBillingRecordset.LastError());
+        return;
+    }
+    if (StoreInvoice(false)) step.Done();
 }
 
 void frmInvoice::Process() {
@@ -346,13 +378,14 @@ void frmInvoice::Process() {
         ShowError(refusal);
         return;
     }
+    PendingStep step(EditorBillingRecordset, boxes_);
     if (!EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("3")) ||
         !EditorBillingRecordset.SetValue(QStringLiteral("PaymentDate"),
                                          QDateTime(*paid, QTime(0, 0)))) {
         ShowError(EditorBillingRecordset.LastError());
         return;
     }
-    StoreInvoice(false);
+    if (StoreInvoice(false)) step.Done();
 }
 
 void frmInvoice::ShowPartPayments() {
@@ -365,6 +398,7 @@ void frmInvoice::WriteOffInvoice() {
     const auto reason =
         ui::InputBox(invoice::kWriteOffPrompt, invoice::kWriteOffTitle, QString(), this);
     if (!reason || reason->isEmpty()) return;
+    PendingStep step(EditorBillingRecordset, boxes_);
     QString error;
     if (!HasCurrentRow(EditorBillingRecordset) || !boxes_.Write(EditorBillingRecordset, &error)) {
         ShowError(error.isEmpty() ? EditorBillingRecordset.LastError() : error);
@@ -379,6 +413,7 @@ void frmInvoice::WriteOffInvoice() {
         return;
     }
     if (!StoreInvoice(false)) return;
+    step.Done();
     accept();
 }
 

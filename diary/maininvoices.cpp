@@ -54,7 +54,7 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
         }
         const QVariant amount = grid->Value(r, 5);
         grid->SetTextMatrix(r, 5, FormatMoney(amount));
-        if (vat) grid->SetTextMatrix(r, 7, FormatMoney(WithVat(amount.value<db::Currency>(), VatMultiplier)));
+        if (vat) grid->SetTextMatrix(r, 7, FormatTotal(WithVat(AmountOf(amount), VatMultiplier)));
         if (pending) {
             const auto due = db::ToDateTime(grid->Value(r, 3));
             if (due && *due < now)
@@ -69,14 +69,14 @@ void frmMain::FormatMainGrids() {
             i, std::max(1, static_cast<int>(StoredNumber(catalogue::CalendarColWidth(i))) / kTwipsPerPixel));
 
     FormatInvoiceGrid(PendInv, true);
-    const db::Currency pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));
-    totPend->setText(PendingRecordset.RecordCount() > 0 ? FormatMoney(pending) : QStringLiteral("0"));
-    totPendVAT->setText(FormatMoney(WithVat(pending, VatMultiplier)));
+    const auto pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));
+    totPend->setText(PendingRecordset.RecordCount() > 0 ? FormatTotal(pending) : QStringLiteral("0"));
+    totPendVAT->setText(FormatTotal(WithVat(pending, VatMultiplier)));
 
     FormatInvoiceGrid(SetInv, false);
-    const db::Currency settled = SumAmounts(BillingRecordset, QStringLiteral("amount"));
-    totSet->setText(BillingRecordset.RecordCount() > 0 ? FormatMoney(settled) : QStringLiteral("0"));
-    totSetVat->setText(FormatMoney(WithVat(settled, VatMultiplier)));
+    const auto settled = SumAmounts(BillingRecordset, QStringLiteral("amount"));
+    totSet->setText(BillingRecordset.RecordCount() > 0 ? FormatTotal(settled) : QStringLiteral("0"));
+    totSetVat->setText(FormatTotal(WithVat(settled, VatMultiplier)));
     ShowTabControls();
 }
 

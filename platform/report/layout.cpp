@@ -16,27 +16,32 @@ constexpr double kEps = 0.5;  // twips
 
 // Sums and counts of the detail rows of a group or of the whole report.
 struct Totals {
-    std::map<QString, db::Currency> money;
+    std::map<QString, std::optional<db::Currency>> money;  // nullopt once a sum overflows
     std::map<QString, double> numbers;
     int count = 0;
 
     void Add(const QString& field, const QVariant& v) {
         const QString key = field.toLower();
         if (db::IsNull(v)) return;
-        if (v.metaType() == QMetaType::fromType<db::Currency>())
-            money[key] += v.value<db::Currency>();
-        else
+        if (v.metaType() == QMetaType::fromType<db::Currency>()) {
+            auto& sum = money.try_emplace(key, db::Currency()).first->second;
+            if (sum) sum = sum->plus(v.value<db::Currency>());
+        } else {
             numbers[key] += v.toDouble();
+        }
     }
+    // A money sum beyond the currency's range is the text "Overflow", shown as it is.
     QVariant Sum(const QString& field) const {
         const QString key = field.toLower();
         const auto m = money.find(key);
         const auto n = numbers.find(key);
         if (m == money.end()) return n == numbers.end() ? QVariant(0) : QVariant(n->second);
-        db::Currency total = m->second;
-        if (n != numbers.end())
-            total += db::Currency::fromDouble(n->second).value_or(db::Currency());
-        return QVariant::fromValue(total);
+        std::optional<db::Currency> total = m->second;
+        if (total && n != numbers.end()) {
+            const auto more = db::Currency::fromDouble(n->second);
+            total = more ? total->plus(*more) : std::nullopt;
+        }
+        return total ? QVariant::fromValue(*total) : QVariant(QStringLiteral("Overflow"));
     }
 };
 

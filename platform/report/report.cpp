@@ -23,19 +23,26 @@ Shower& CurrentShower() {
     return shower;
 }
 
+const QString kOverflow = QStringLiteral("Overflow");
+
 QString PoundText(const QVariant& value) {
-    db::Currency amount;
-    if (value.metaType() == QMetaType::fromType<db::Currency>())
+    std::optional<db::Currency> amount;
+    if (value.metaType() == QMetaType::fromType<db::Currency>()) {
         amount = value.value<db::Currency>();
-    else
-        amount = db::Currency::fromDouble(value.toDouble()).value_or(db::Currency());
-    const db::Currency pence = amount.roundedToPence();
-    const QString digits = QLocale::c().toString(std::abs(pence.toDouble()), 'f', 2);
-    // Thousands separated by commas whatever the user's settings.
-    QString whole = digits.section(u'.', 0, 0);
-    for (int i = whole.size() - 3; i > 0; i -= 3) whole.insert(i, u',');
-    return (pence.ticks() < 0 ? QStringLiteral("-£") : QStringLiteral("£")) + whole + u'.' +
-           digits.section(u'.', 1, 1);
+    } else {
+        bool number = false;
+        const double d = value.toDouble(&number);
+        if (!number) return value.toString();  // a sum that overflowed says so
+        amount = db::Currency::fromDouble(d);
+    }
+    if (!amount) return kOverflow;
+    // Written from the amount's own digits, thousands separated by commas whatever the
+    // user's settings.
+    const db::Currency::Pence p = amount->pence();
+    QString whole = QString::number(p.units);
+    for (qsizetype i = whole.size() - 3; i > 0; i -= 3) whole.insert(i, u',');
+    return (p.negative ? QStringLiteral("-£") : QStringLiteral("£")) + whole + u'.' +
+           QString::number(p.hundredths).rightJustified(2, u'0');
 }
 
 void PaintPages(const std::vector<Page>& pages, QPagedPaintDevice* device) {
