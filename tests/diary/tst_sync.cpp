@@ -64,13 +64,23 @@ class TestSync : public QObject {
         return QueryValue(c(), QStringLiteral("SELECT count(*) FROM sync WHERE RecordID = ?"), {id})
             .toInt();
     }
+    // Runs `act` once the conflict dialog shows (the run yields before it does).
+    void WhenDialogShows(std::function<void(Conflict_Manager*)> act) {
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, act] {
+            Conflict_Manager* d = Forms::find<Conflict_Manager>();
+            if (!d || !d->isVisible()) return;
+            poll->deleteLater();
+            poll->stop();
+            act(d);
+        });
+        poll->start(5);
+    }
     // Answers the conflict dialog when it shows, as a user would.
     void AnswerDialog(Answer answer) {
         dialogTexts_.clear();
         if (answer == NoDialog) return;
-        QTimer::singleShot(0, this, [this, answer] {
-            Conflict_Manager* d = Forms::find<Conflict_Manager>();
-            if (!d || !d->isVisible()) return;
+        WhenDialogShows([this, answer](Conflict_Manager* d) {
             dialogTexts_ = {d->DBDescription->toPlainText(), d->OLDescription->toPlainText()};
             if (answer == DatabaseButton) QTest::mouseClick(d->btnDB, Qt::LeftButton);
             if (answer == OutlookButton) QTest::mouseClick(d->btnOutlook, Qt::LeftButton);
@@ -344,12 +354,10 @@ class TestSync : public QObject {
         const int b = AddJob(c(), acme_, At(2026, 1, 6, 9), At(2026, 1, 6, 10));
         Run({a});
         QVERIFY(c().Execute(QStringLiteral("DELETE FROM sync WHERE RecordID = ?"), {a}));
-        QTimer::singleShot(0, this, [this] {
-            if (Conflict_Manager* d = Forms::find<Conflict_Manager>()) {
-                QFile::remove(calendar_);
-                QDir().mkpath(calendar_);
-                d->btnOutlook->click();
-            }
+        WhenDialogShows([this](Conflict_Manager* d) {
+            QFile::remove(calendar_);
+            QDir().mkpath(calendar_);
+            d->btnOutlook->click();
         });
         int failed = 0;
         const QStringList log = Run({b, a}, &failed);
@@ -398,9 +406,7 @@ class TestSync : public QObject {
         QVERIFY(c().Execute(QStringLiteral("DELETE FROM sync WHERE RecordID = ?"), {a}));
         int rowsDuringDialog = -1;
         QString customerDuringDialog;
-        QTimer::singleShot(0, this, [&] {
-            Conflict_Manager* d = Forms::find<Conflict_Manager>();
-            if (!d) return;
+        WhenDialogShows([&](Conflict_Manager* d) {
             rowsDuringDialog = w->AppGrid->model()->rowCount();
             customerDuringDialog = w->AppGrid->model()->index(0, 4).data().toString();
             d->btnOutlook->click();
