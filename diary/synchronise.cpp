@@ -123,9 +123,9 @@ bool Synchroniser::WaitForCalendar(outlook::WriteBatch& batch) {
     return true;
 }
 
-int Synchroniser::GiveUp(outlook::WriteBatch& batch, int total) {
+int Synchroniser::GiveUp(outlook::WriteBatch& batch, int total, bool began) {
     batch.Discard();
-    if (DbConnection().InTransaction()) DbConnection().RollbackTrans();
+    if (began && DbConnection().InTransaction()) DbConnection().RollbackTrans();
     Log(kNothingChanged);
     failures_ = total;
     Log(ClosingLine(failures_, total));
@@ -145,17 +145,23 @@ int Synchroniser::Run(const QList<int>& jobIds) {
     outlook::WriteBatch batch;
     if (!WaitForCalendar(batch)) {
         Log(outlook::LastError());
-        return GiveUp(batch, total);
+        return GiveUp(batch, total, false);
     }
     QString error;
     databaseId_ = DatabaseIdentity(&error);
     if (databaseId_.isEmpty() || !DbConnection().BeginTrans()) {
         Log(DatabaseFailureLine(databaseId_.isEmpty() ? error : DbConnection().LastError()));
-        return GiveUp(batch, total);
+        return GiveUp(batch, total, false);
     }
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
     for (int i = 0; i < total; ++i) {
-        // The windows are painted and the log can be pressed between appointments.
-        QCoreApplication::processEvents();
+        // The windows are painted and the log can be pressed between appointments, a few dozen
+        // times a second rather than at every one.
+        if (i == 0 || sinceEvents.elapsed() >= 40) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
         if (AbortRequested) {
             batch.Discard();
             DbConnection().RollbackTrans();
@@ -168,7 +174,7 @@ int Synchroniser::Run(const QList<int>& jobIds) {
         if (!DbConnection().InTransaction()) {
             // The engine gave up the whole transaction (a full disk, for one).
             Log(DatabaseFailureLine(db::LastError()));
-            return GiveUp(batch, total);
+            return GiveUp(batch, total, true);
         }
         if (!kept) {
             // Nothing of a failed appointment stays on either side.
@@ -182,7 +188,7 @@ int Synchroniser::Run(const QList<int>& jobIds) {
     // again by their names, where the other order would leave references to entries never made.
     if (!batch.Commit()) {
         Log(outlook::LastError());
-        return GiveUp(batch, total);
+        return GiveUp(batch, total, true);
     }
     if (!DbConnection().CommitTrans()) {
         Log(DatabaseFailureLine(DbConnection().LastError()));

@@ -59,8 +59,9 @@ class Synchroniser {
     bool RelinkEntry(int JobID, const QString& uid);
     // The entry holds what the database would write into it.
     bool SameOnBothSides() const;
-    // Ends a run whose changes are given up on both sides.
-    int GiveUp(outlook::WriteBatch& batch, int total);
+    // Ends a run whose changes are given up on both sides; `began` when it began the
+    // transaction (another run's is never touched).
+    int GiveUp(outlook::WriteBatch& batch, int total, bool began);
 
     QPointer<frmInfo> log_;
     QPointer<QWidget> owner_;

@@ -165,7 +165,9 @@ bool CalendarStore::Load(QString* error) {
         }
     }
     QString split;
-    if (why.isEmpty() && onDisk_.trimmed().isEmpty()) {
+    const bool blank = std::all_of(onDisk_.cbegin(), onDisk_.cend(),
+                                   [](char c) { return QChar::isSpace(static_cast<uchar>(c)); });
+    if (why.isEmpty() && blank) {
         SplitCalendar(kNewCalendar, &file_, &split);
     } else if (why.isEmpty() && !SplitCalendar(onDisk_, &file_, &split)) {
         why = QStringLiteral("The file %1 is not an iCalendar file: %2").arg(path_, split);
