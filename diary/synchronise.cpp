@@ -310,17 +310,17 @@ bool Synchroniser::SyncExistingEntry(int JobID) {
     const QDateTime lastSync = GetLastSyncDate(JobID);
     Log(kExists);
     SyncFlag = ChangeFlag(job_.OutlookLastUpdate, OutlookItem->LastModificationTime(), lastSync);
-    if (job_.InvoiceNumber != 0 && (SyncFlag & kOutlookChanged)) {
-        // Invoiced work is fixed: the calendar gets the database's version back.
-        Log(InvoicedLine(JobID));
-        SyncFlag = kDatabaseChanged;
-    }
     // Both written alike since the last known synchronisation (a run whose database side was
     // lost wrote the entry): there is nothing to copy and nothing to ask.
     bool record = false;
     if (SyncFlag == kConflict && (lastSync.isValid() || relinked_) && SameOnBothSides()) {
         SyncFlag = 0;
         record = true;
+    }
+    if (job_.InvoiceNumber != 0 && (SyncFlag & kOutlookChanged)) {
+        // Invoiced work is fixed: the calendar gets the database's version back.
+        Log(InvoicedLine(JobID));
+        SyncFlag = kDatabaseChanged;
     }
     if (SyncFlag == kConflict) {
         Log(kBothChanged);
@@ -344,7 +344,7 @@ bool Synchroniser::SyncExistingEntry(int JobID) {
 
 bool Synchroniser::SameOnBothSides() const {
     return OutlookItem->Start() == job_.Start && OutlookItem->End() == job_.Finish &&
-           OutlookItem->Body() == job_.Description &&
+           SameText(OutlookItem->Body(), job_.Description) &&
            OutlookItem->Subject() == SubjectText(OwnerCompanyName, job_.CompanyName) &&
            OutlookItem->Location() == job_.Location &&
            OutlookItem->Categories() == OwnerCompanyName;

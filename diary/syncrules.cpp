@@ -59,6 +59,11 @@ QString JoinLocation(const QStringList& parts) {
     return five.join(u' ');
 }
 
+bool SameText(const QString& a, const QString& b) {
+    const QString crlf = QStringLiteral("\r\n"), lf = QStringLiteral("\n");
+    return a == b || QString(a).replace(crlf, lf) == QString(b).replace(crlf, lf);
+}
+
 QString SubjectText(const QString& owner, const QString& company) {
     return owner + QStringLiteral(" Work for ") + company;
 }

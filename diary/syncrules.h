@@ -62,6 +62,10 @@ int ChangeFlag(const QDateTime& databaseChanged, const QDateTime& itemChanged,
 // a missing part giving an empty piece.
 QString JoinLocation(const QStringList& parts);
 
+// Whether two texts are the same as the calendar keeps them: it holds a line break as one
+// character, however the database wrote it.
+bool SameText(const QString& a, const QString& b);
+
 // The calendar entry's subject.
 QString SubjectText(const QString& owner, const QString& company);
 

@@ -44,6 +44,11 @@ QByteArray Marker(const QByteArray& head, const char* word) {
     return head.startsWith(prefix) ? head.mid(prefix.size()).trimmed() : QByteArray();
 }
 
+bool TopLevel(const QByteArray& kind) {
+    return kind == "VEVENT" || kind == "VTODO" || kind == "VJOURNAL" || kind == "VFREEBUSY" ||
+           kind == "VTIMEZONE";
+}
+
 // The colon that ends the name and parameters: the first one outside double quotes.
 qsizetype ValueColon(QByteArrayView line) {
     bool quoted = false;
@@ -146,6 +151,12 @@ bool SplitCalendar(const QByteArray& bytes, CalendarText* out, QString* error) {
         if (!calendar && begins != "VCALENDAR") {
             *error = QStringLiteral("it does not begin with BEGIN:VCALENDAR");
             return false;
+        }
+        if (depth >= 2 && TopLevel(begins)) {
+            // Such a component never stands inside another: the one before was left open.
+            current.span.end = line.begin;
+            out->components << current;
+            depth = 1;
         }
         if (!begins.isEmpty()) {
             if (begins == "VCALENDAR" && depth == 0) {

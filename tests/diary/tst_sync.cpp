@@ -129,7 +129,10 @@ class TestSync : public QObject {
             if (!testsupport::EditEvent(calendar_, Job(id, "Outlook_REF").toString(),
                                         QStringLiteral("calendar text"), 60, then.addSecs(300)))
                 return false;
-        *ids = {AddJob(c(), acme_, At(2026, 2, 2, 9), At(2026, 2, 2, 10)), both, database, calendar};
+        const int fresh =
+            AddJob(c(), acme_, At(2026, 2, 2, 9), At(2026, 2, 2, 10),
+                   {{QStringLiteral("Description"), QStringLiteral("first line\r\nsecond line")}});
+        *ids = {fresh, both, database, calendar};
         return true;
     }
     // Everything a run may change in the database, as text.
