@@ -114,7 +114,8 @@ bool Synchroniser::WaitForCalendar(outlook::WriteBatch& batch) {
     waited.start();
     bool said = false;
     while (!batch.TryLock()) {
-        if (waited.elapsed() >= LockWaitMs || AbortRequested) return false;
+        if (!batch.HeldElsewhere() || waited.elapsed() >= LockWaitMs || AbortRequested)
+            return false;
         if (!said) Log(kWaitingForCalendar);
         said = true;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);

@@ -200,7 +200,12 @@ bool CalendarStore::Writable(QString* error) const {
     const QFileInfo info(path_);
     // The mode bits count even for a user the system would let write.
     const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if (info.exists() && (!info.isWritable() || !(info.permissions() & writeBits))) {
+    if (info.exists() && ::access(QFile::encodeName(path_).constData(), W_OK) != 0) {
+        *error = QStringLiteral("The calendar file %1 cannot be written: %2")
+                     .arg(path_, qt_error_string(errno));
+        return false;
+    }
+    if (info.exists() && !(info.permissions() & writeBits)) {
         *error = QStringLiteral("The calendar file %1 is read-only").arg(path_);
         return false;
     }

@@ -99,6 +99,10 @@ WriteBatch::~WriteBatch() { Discard(); }
 
 bool WriteBatch::Locked() const { return lock_ && lock_->isLocked(); }
 
+bool WriteBatch::HeldElsewhere() const {
+    return lock_ && !lock_->isLocked() && lock_->error() == QLockFile::LockFailedError;
+}
+
 bool WriteBatch::TryLock() {
     if (Locked()) return true;
     if (committed_) return Fail(QStringLiteral("The calendar was already written"));

@@ -113,6 +113,8 @@ class WriteBatch {
     WriteBatch& operator=(const WriteBatch&) = delete;
 
     bool Locked() const;
+    // Another run holds the lock (rather than it being impossible to take).
+    bool HeldElsewhere() const;
     // Tries for the lock again; false, LastError says who holds it or why it cannot be had.
     bool TryLock();
     // How far the saves have got, and going back there.
