@@ -94,16 +94,17 @@ class RunningJob {
         AbortRequested = false;
         if (!log_) return;
         log_->JobRunning = false;
+        const bool shown = log_->isVisible();
         log_->hide();
         log_->setWindowModality(Qt::NonModal);
-        log_->show();
+        if (shown) log_->show();
     }
 
   private:
     QPointer<frmInfo> log_;
 };
 
-bool Savepoint(const char* statement) {
+bool DatabaseSavepoint(const char* statement) {
     return DbConnection().Execute(QLatin1String(statement) + QStringLiteral(" appointment"));
 }
 
@@ -170,7 +171,7 @@ int Synchroniser::Run(const QList<int>& jobIds) {
             return failures_ = total;
         }
         const int mark = batch.Savepoint();
-        Savepoint("SAVEPOINT");
+        DatabaseSavepoint("SAVEPOINT");
         const bool kept = SyncJob(jobIds[i]);
         if (!DbConnection().InTransaction()) {
             // The engine gave up the whole transaction (a full disk, for one).
@@ -180,9 +181,9 @@ int Synchroniser::Run(const QList<int>& jobIds) {
         if (!kept) {
             // Nothing of a failed appointment stays on either side.
             batch.RollbackTo(mark);
-            Savepoint("ROLLBACK TO");
+            DatabaseSavepoint("ROLLBACK TO");
         }
-        Savepoint("RELEASE");
+        DatabaseSavepoint("RELEASE");
         if (log_) log_->PB1->setValue(static_cast<int>(100LL * (i + 1) / total));
     }
     // The file first: a run stopped between the two leaves entries that the next run finds
