@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
-#include <cerrno>
 #include <QStandardPaths>
+#include <cerrno>
 
 #include "calendarstore.h"
 
