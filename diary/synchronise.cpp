@@ -1,7 +1,11 @@
 #include "synchronise.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QThread>
+#include <QUuid>
 
 #include "core/formatting.h"
 #include "core/forms.h"
@@ -43,6 +47,93 @@ bool Synchroniser::Failed(int JobID, const QString& reason) {
     return false;
 }
 
+namespace {
+
+const QString kIdentityKey = QStringLiteral("CalendarID");
+
+// The database file's own identity, made once and kept in it, so that every run on it (or on a
+// copy of it) names an appointment's calendar entry the same way. Empty, with `error`, when the
+// database cannot be read or written.
+QString DatabaseIdentity(QString* error) {
+    const QString read = QStringLiteral(
+        "SELECT Value FROM System WHERE FieldName = ? AND Value <> '' ORDER BY id");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        db::Recordset rs;
+        if (!rs.OpenWith(read, DbConnection(), {kIdentityKey}, db::adOpenStatic,
+                         db::adLockReadOnly)) {
+            *error = db::LastError();
+            return {};
+        }
+        if (!rs.Eof()) return rs.Fields(0).Text();
+        // One statement, so that two programs starting together still make only one.
+        if (!DbConnection().Execute(
+                QStringLiteral("INSERT INTO System (FieldName, Value) SELECT ?, ? WHERE NOT "
+                               "EXISTS (SELECT 1 FROM System WHERE FieldName = ? AND Value <> '')"),
+                {kIdentityKey, QUuid::createUuid().toString(QUuid::WithoutBraces), kIdentityKey})) {
+            *error = DbConnection().LastError();
+            return {};
+        }
+    }
+    *error = QStringLiteral("the database's identity could not be kept");
+    return {};
+}
+
+// While a run goes on, the log window takes every key and click (one stops the run) and the
+// main window none, so that no save of the user joins the run's transaction.
+class RunningJob {
+  public:
+    explicit RunningJob(frmInfo* log) : log_(log) {
+        AbortRequested = false;
+        if (!log_) return;
+        log_->JobRunning = true;
+        log_->hide();
+        log_->setWindowModality(Qt::ApplicationModal);
+        log_->show();
+    }
+    ~RunningJob() {
+        AbortRequested = false;
+        if (!log_) return;
+        log_->JobRunning = false;
+        const bool shown = log_->isVisible();
+        log_->hide();
+        log_->setWindowModality(Qt::NonModal);
+        if (shown) log_->show();
+    }
+
+  private:
+    QPointer<frmInfo> log_;
+};
+
+bool DatabaseSavepoint(const char* statement) {
+    return DbConnection().Execute(QLatin1String(statement) + QStringLiteral(" appointment"));
+}
+
+}  // namespace
+
+bool Synchroniser::WaitForCalendar(outlook::WriteBatch& batch) {
+    QElapsedTimer waited;
+    waited.start();
+    bool said = false;
+    while (!batch.TryLock()) {
+        if (!batch.HeldElsewhere() || waited.elapsed() >= LockWaitMs || AbortRequested)
+            return false;
+        if (!said) Log(kWaitingForCalendar);
+        said = true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+int Synchroniser::GiveUp(outlook::WriteBatch& batch, int total, bool began) {
+    batch.Discard();
+    if (began && DbConnection().InTransaction()) DbConnection().RollbackTrans();
+    Log(kNothingChanged);
+    failures_ = total;
+    Log(ClosingLine(failures_, total));
+    return failures_;
+}
+
 int Synchroniser::Run(const QList<int>& jobIds) {
     if (log_) {
         log_->Timer1->stop();
@@ -51,35 +142,93 @@ int Synchroniser::Run(const QList<int>& jobIds) {
         log_->PB1->setValue(0);
     }
     failures_ = 0;
-    // The calendar file and the database take the run's changes together at its end: with
-    // one write of the file and one commit, and with neither when the file cannot be written.
+    const int total = static_cast<int>(jobIds.size());
+    RunningJob running(log_);
     outlook::WriteBatch batch;
-    const bool transaction = DbConnection().BeginTrans();
-    for (int i = 0; i < jobIds.size(); ++i) {
-        SyncJob(jobIds[i]);
-        if (log_) log_->PB1->setValue(static_cast<int>(100LL * (i + 1) / jobIds.size()));
+    if (!WaitForCalendar(batch)) {
+        Log(outlook::LastError());
+        return GiveUp(batch, total, false);
     }
+    QString error;
+    databaseId_ = DatabaseIdentity(&error);
+    if (databaseId_.isEmpty() || !DbConnection().BeginTrans()) {
+        Log(DatabaseFailureLine(databaseId_.isEmpty() ? error : DbConnection().LastError()));
+        return GiveUp(batch, total, false);
+    }
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    for (int i = 0; i < total; ++i) {
+        // The windows are painted and the log can be pressed between appointments, a few dozen
+        // times a second rather than at every one.
+        if (i == 0 || sinceEvents.elapsed() >= 40) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+        if (AbortRequested) {
+            batch.Discard();
+            DbConnection().RollbackTrans();
+            Log(kStopped);
+            return failures_ = total;
+        }
+        const int mark = batch.Savepoint();
+        DatabaseSavepoint("SAVEPOINT");
+        const bool kept = SyncJob(jobIds[i]);
+        if (!DbConnection().InTransaction()) {
+            // The engine gave up the whole transaction (a full disk, for one).
+            Log(DatabaseFailureLine(db::LastError()));
+            return GiveUp(batch, total, true);
+        }
+        if (!kept) {
+            // Nothing of a failed appointment stays on either side.
+            batch.RollbackTo(mark);
+            DatabaseSavepoint("ROLLBACK TO");
+        }
+        DatabaseSavepoint("RELEASE");
+        if (log_) log_->PB1->setValue(static_cast<int>(100LL * (i + 1) / total));
+    }
+    // The file first: a run stopped between the two leaves entries that the next run finds
+    // again by their names, where the other order would leave references to entries never made.
     if (!batch.Commit()) {
         Log(outlook::LastError());
-        if (transaction && DbConnection().RollbackTrans())
-            failures_ = static_cast<int>(jobIds.size());
-        else
-            ++failures_;
-    } else if (transaction && !DbConnection().CommitTrans()) {
-        Log(DbConnection().LastError());
-        ++failures_;
+        return GiveUp(batch, total, true);
     }
-    Log(ClosingLine(failures_, static_cast<int>(jobIds.size())));
+    if (!DbConnection().CommitTrans()) {
+        Log(DatabaseFailureLine(DbConnection().LastError()));
+        if (batch.Restore()) {
+            Log(kNothingChanged);
+        } else {
+            Log(NotPutBackLine(outlook::LastError()));
+        }
+        failures_ = total;
+    }
+    Log(ClosingLine(failures_, total));
     return failures_;
 }
 
 bool Synchroniser::SyncJob(int JobID) {
     SyncFlag = 0;
     job_ = {};
+    relinked_ = false;
     OutlookItem.reset();
     if (!OpenOutlook()) return Failed(JobID, outlook::LastError());
     if (!LoadJobForSync(JobID)) return false;
-    return job_.OutlookRef.isEmpty() ? CreateOutlookEntry(JobID) : SyncExistingEntry(JobID);
+    if (!job_.OutlookRef.isEmpty()) return SyncExistingEntry(JobID);
+    const QString uid = EntryUid(databaseId_, JobID);
+    if (OutlookNamespace->GetItemFromID(uid)) return RelinkEntry(JobID, uid);
+    return CreateOutlookEntry(JobID);
+}
+
+bool Synchroniser::RelinkEntry(int JobID, const QString& uid) {
+    int changed = 0;
+    if (!DbConnection().Execute(
+            QStringLiteral("UPDATE JobDetails SET Outlook_REF = ? WHERE JobID = ?"), {uid, JobID},
+            &changed) ||
+        changed != 1)
+        return Failed(JobID, QStringLiteral("the synchronisation could not be recorded: ") +
+                                 db::LastError());
+    job_.OutlookRef = uid;
+    relinked_ = true;
+    return SyncExistingEntry(JobID);
 }
 
 bool Synchroniser::OpenOutlook() {
@@ -130,6 +279,7 @@ bool Synchroniser::CreateOutlookEntry(int JobID) {
     SyncCategory = OwnerCompanyName;
     OutlookItem = OutlookApp->CreateItem(outlook::olAppointmentItem);
     if (!OutlookItem) return Failed(JobID, outlook::LastError());
+    OutlookItem->SetEntryID(EntryUid(databaseId_, JobID));
     Log(kCreating + QString::number(JobID));
     return WriteAppointment(JobID) && RecordSync(QStringLiteral("new"), kSchedule, JobID);
 }
@@ -155,12 +305,20 @@ bool Synchroniser::SyncExistingEntry(int JobID) {
     OutlookItem = OutlookNamespace->GetItemFromID(job_.OutlookRef);
     if (!OutlookItem) {
         ForgetEntry(JobID);
-        return Failed(JobID, QStringLiteral("its calendar entry no longer exists; the next "
-                                            "synchronisation creates it again"));
+        Failed(JobID, QStringLiteral("its calendar entry no longer exists; the next "
+                                     "synchronisation creates it again"));
+        return true;  // the forgetting stands
     }
     const QDateTime lastSync = GetLastSyncDate(JobID);
     Log(kExists);
     SyncFlag = ChangeFlag(job_.OutlookLastUpdate, OutlookItem->LastModificationTime(), lastSync);
+    // Both written alike since the last known synchronisation (a run whose database side was
+    // lost wrote the entry): there is nothing to copy and nothing to ask.
+    bool record = false;
+    if (SyncFlag == kConflict && (lastSync.isValid() || relinked_) && SameOnBothSides()) {
+        SyncFlag = 0;
+        record = true;
+    }
     if (job_.InvoiceNumber != 0 && (SyncFlag & kOutlookChanged)) {
         // Invoiced work is fixed: the calendar gets the database's version back.
         Log(InvoicedLine(JobID));
@@ -181,10 +339,22 @@ bool Synchroniser::SyncExistingEntry(int JobID) {
                RecordSync(QStringLiteral("update"), kSchedule, JobID);
     }
     Log(NoChangesLine(JobID));
-    return true;
+    return !record ||
+           RecordSync(lastSync.isValid() ? QStringLiteral("update") : QStringLiteral("new"),
+                      kSchedule, JobID);
+}
+
+bool Synchroniser::SameOnBothSides() const {
+    return OutlookItem->Start() == job_.Start && OutlookItem->End() == job_.Finish &&
+           SameText(OutlookItem->Body(), job_.Description) &&
+           OutlookItem->Subject() == SubjectText(OwnerCompanyName, job_.CompanyName) &&
+           OutlookItem->Location() == job_.Location &&
+           OutlookItem->Categories() == OwnerCompanyName;
 }
 
 bool Synchroniser::UpdateJobFromOutlook(int JobID) {
+    const QString refusal = CalendarTimesRefusal(OutlookItem->Start(), OutlookItem->End());
+    if (!refusal.isEmpty()) return Failed(JobID, refusal);
     int changed = 0;
     if (!DbConnection().Execute(
             QStringLiteral("UPDATE JobDetails SET Description = ?, Start = ?, finish = ?, "

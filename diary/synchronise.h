@@ -21,9 +21,15 @@ namespace outlooksync {
 QList<int> ShownJobIDs(const db::Recordset& appointments);
 
 // Two-way synchronisation of appointments with the calendar, reported line by line into the
-// progress log. One appointment's failure is logged with its reason and the run goes on.
+// progress log. One appointment's failure is logged with its reason, leaves nothing of it on
+// either side, and the run goes on. The run's changes reach the calendar file and the database
+// together at its end, or neither does: a key or mouse press in the log between appointments
+// stops it with both as they were.
 class Synchroniser {
   public:
+    // How long a run waits for another program's run to leave the calendar (tests shorten it).
+    static inline int LockWaitMs = 5000;
+
     // `log` is shown and written; `owner` owns the conflict dialog and the messages.
     Synchroniser(frmInfo* log, QWidget* owner);
 
@@ -48,11 +54,21 @@ class Synchroniser {
     bool Failed(int JobID, const QString& reason);
     // A calendar entry that no longer exists is forgotten, so the next run makes it again.
     void ForgetEntry(int JobID);
+    bool WaitForCalendar(outlook::WriteBatch& batch);
+    // Takes up the entry an earlier run made for this appointment but could not record.
+    bool RelinkEntry(int JobID, const QString& uid);
+    // The entry holds what the database would write into it.
+    bool SameOnBothSides() const;
+    // Ends a run whose changes are given up on both sides; `began` when it began the
+    // transaction (another run's is never touched).
+    int GiveUp(outlook::WriteBatch& batch, int total, bool began);
 
     QPointer<frmInfo> log_;
     QPointer<QWidget> owner_;
     int failures_ = 0;
     bool notInstalledShown_ = false;
+    QString databaseId_;
+    bool relinked_ = false;
 
     std::optional<outlook::Application> OutlookApp;
     std::optional<outlook::Namespace> OutlookNamespace;

@@ -220,9 +220,31 @@ bool Connection::Execute(const QString& sql, const QVariantList& params, int* ro
     return detail::Exec(state_->handle, t.sql, params, &error, rowsAffected) || Fail(error);
 }
 
-bool Connection::BeginTrans() { return Plain(QStringLiteral("BEGIN")); }
-bool Connection::CommitTrans() { return Plain(QStringLiteral("COMMIT")); }
+namespace {
+std::function<QString()>& CommitHook() {
+    static std::function<QString()> hook;
+    return hook;
+}
+}  // namespace
+
+void SetCommitHook(std::function<QString()> hook) { CommitHook() = std::move(hook); }
+
+bool Connection::BeginTrans() { return Plain(QStringLiteral("BEGIN IMMEDIATE")); }
+
+bool Connection::CommitTrans() {
+    const QString injected = CommitHook() ? CommitHook()() : QString();
+    if (injected.isEmpty() && Plain(QStringLiteral("COMMIT"))) return true;
+    const QString error = injected.isEmpty() ? lastError_ : injected;
+    // A busy COMMIT leaves the transaction open; what it held is given up, never kept pending.
+    if (InTransaction()) Plain(QStringLiteral("ROLLBACK"));
+    return Fail(error);
+}
+
 bool Connection::RollbackTrans() { return Plain(QStringLiteral("ROLLBACK")); }
+
+bool Connection::InTransaction() const {
+    return State() == adStateOpen && sqlite3_get_autocommit(state_->handle) == 0;
+}
 
 bool Connection::Plain(const QString& sql) {
     if (State() != adStateOpen) return Fail(QStringLiteral("The connection is closed."));

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 namespace db {
@@ -40,6 +41,10 @@ QString ConnectionStringQuote(const QString& value);
 namespace detail {
 struct ConnectionState;
 }
+
+// Tests only: runs before every COMMIT; a text it returns fails that commit with the text, as
+// the engine's own failure would. An empty function removes the hook.
+void SetCommitHook(std::function<QString()> hook);
 
 // An advisory lock on a database file, kept in "<file>.lock" beside it so that it never meets
 // the engine's own locks on the file itself. Every open connection holds it shared; a job that
@@ -93,10 +98,14 @@ public:
     // open record sets).
     bool Execute(const QString& sql, const QVariantList& params = {}, int* rowsAffected = nullptr);
 
-    // One transaction at a time; record sets on this connection write inside it.
+    // One transaction at a time; record sets on this connection write inside it. It takes the
+    // file's write lock at once, so that a busy file fails here rather than half-way through.
+    // A commit that fails rolls back: the connection is never left inside a transaction that
+    // later saves would silently join.
     bool BeginTrans();
     bool CommitTrans();
     bool RollbackTrans();
+    bool InTransaction() const;
 
     std::shared_ptr<detail::ConnectionState> state() const { return state_; }
 

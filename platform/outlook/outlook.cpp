@@ -1,7 +1,10 @@
 #include "outlook.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
+#include <cerrno>
 
 #include "calendarstore.h"
 
@@ -86,20 +89,76 @@ std::optional<AppointmentItem> Application::CreateItem(int kind) const {
     }
     AppointmentItem item;
     item.store_ = store_;
+    item.created_ = true;
     return item;
 }
 
-WriteBatch::WriteBatch() : store_(detail::CalendarStore::For(CalendarPath())) {
-    store_->BeginBatch();
+WriteBatch::WriteBatch() : store_(detail::CalendarStore::For(CalendarPath())) { TryLock(); }
+
+WriteBatch::~WriteBatch() { Discard(); }
+
+bool WriteBatch::Locked() const { return lock_ && lock_->isLocked(); }
+
+bool WriteBatch::HeldElsewhere() const {
+    return lock_ && !lock_->isLocked() && lock_->error() == QLockFile::LockFailedError;
 }
 
-WriteBatch::~WriteBatch() { Commit(); }
+bool WriteBatch::TryLock() {
+    if (Locked()) return true;
+    if (committed_) return Fail(QStringLiteral("The calendar was already written"));
+    const QString path = store_->Path();
+    if (!lock_) {
+        const QString dir = QFileInfo(path).absolutePath();
+        if (!QDir().mkpath(dir))
+            return Fail(QStringLiteral("The folder %1 cannot be made: %2")
+                            .arg(dir, qt_error_string(errno)));
+        lock_ = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
+        // A run may wait on a question for long; only a holder that has gone frees the lock.
+        lock_->setStaleLockTime(0);
+    }
+    if (!lock_->tryLock(0)) {
+        qint64 pid = 0;
+        QString host, program;
+        if (lock_->error() == QLockFile::LockFailedError && lock_->getLockInfo(&pid, &host, &program))
+            return Fail(QStringLiteral("The calendar file %1 is being synchronised by another "
+                                       "program (%2, process %3 on %4)")
+                            .arg(path, program.isEmpty() ? QStringLiteral("unknown") : program)
+                            .arg(pid)
+                            .arg(host));
+        return Fail(QStringLiteral("The calendar file %1 cannot be locked: %2")
+                        .arg(path, lock_->error() == QLockFile::PermissionError
+                                       ? qt_error_string(EACCES)
+                                       : qt_error_string(errno)));
+    }
+    store_->BeginBatch();
+    open_ = true;
+    return true;
+}
+
+int WriteBatch::Savepoint() const { return open_ ? store_->Savepoint() : 0; }
+
+void WriteBatch::RollbackTo(int savepoint) {
+    if (open_) store_->RollbackTo(savepoint);
+}
 
 bool WriteBatch::Commit() {
-    if (done_) return true;
-    done_ = true;
+    if (!open_) return true;
+    open_ = false;
+    committed_ = true;
     QString error;
     return store_->EndBatch(&error) || Fail(error);
+}
+
+bool WriteBatch::Restore() {
+    if (!committed_) return true;
+    committed_ = false;
+    QString error;
+    return store_->Restore(&error) || Fail(error);
+}
+
+void WriteBatch::Discard() {
+    if (open_) store_->DiscardBatch();
+    open_ = false;
 }
 
 }  // namespace outlook

@@ -2,8 +2,11 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
+
+class QLockFile;
 
 // The calendar automation the synchronisation drives, over one iCalendar file. Appointment
 // items are the file's events; everything else in the file is kept as it was.
@@ -17,6 +20,8 @@ class CalendarStore;
 QString CalendarPath();
 // Why the last call of this layer failed.
 QString LastError();
+// Tests only: runs after each write of the calendar file, once the new file is in place.
+void SetWriteHook(std::function<void()> hook);
 
 inline constexpr int olFolderCalendar = 9;
 inline constexpr int olAppointmentItem = 1;
@@ -39,8 +44,13 @@ class AppointmentItem {
     void SetCategories(const QString& value) { categories_ = value; }
     // Changes on every save, also within the same second.
     QDateTime LastModificationTime() const { return lastModified_; }
-    // Empty until the first save; fixed afterwards.
+    // Fixed by the first save: the one given before it, or one made by it.
     QString EntryID() const { return entryId_; }
+    // Names a new item before its first save, so that it can be found again by that name.
+    // Saving it when the calendar already holds an entry of that name changes that entry.
+    void SetEntryID(const QString& value) {
+        if (created_) entryId_ = value;
+    }
 
     // Writes the item into the file. False (LastError says why) when the file cannot be
     // written or the item was deleted from it meanwhile.
@@ -53,6 +63,7 @@ class AppointmentItem {
     std::shared_ptr<detail::CalendarStore> store_;
     QDateTime start_, end_, lastModified_;
     QString subject_, location_, body_, categories_, entryId_;
+    bool created_ = false;  // made by CreateItem and not yet saved
 };
 
 class Folder {
@@ -90,21 +101,37 @@ class Application {
     QString name_;
 };
 
-// While one lives, saves are kept in memory and the file is written once when it goes, so a
-// run over many items writes the file once. A save still fails at once when the file is not
-// writable.
+// One run's hold on the calendar. It locks the file against every other run of this layer
+// (another program's too) for as long as it lives; while it holds the lock, saves are kept in
+// memory and Commit writes them in one go. What is not committed is forgotten.
 class WriteBatch {
   public:
+    // Takes the lock when it is free (Locked() tells).
     WriteBatch();
     ~WriteBatch();
     WriteBatch(const WriteBatch&) = delete;
     WriteBatch& operator=(const WriteBatch&) = delete;
+
+    bool Locked() const;
+    // Another run holds the lock (rather than it being impossible to take).
+    bool HeldElsewhere() const;
+    // Tries for the lock again; false, LastError says who holds it or why it cannot be had.
+    bool TryLock();
+    // How far the saves have got, and going back there.
+    int Savepoint() const;
+    void RollbackTo(int savepoint);
     // Writes what was saved; false (LastError says why) when the file could not be written.
     bool Commit();
+    // After a Commit: puts back the file as it was before it.
+    bool Restore();
+    // Forgets what was saved.
+    void Discard();
 
   private:
     std::shared_ptr<detail::CalendarStore> store_;
-    bool done_ = false;
+    std::unique_ptr<QLockFile> lock_;
+    bool open_ = false;
+    bool committed_ = false;
 };
 
 }  // namespace outlook

@@ -1,113 +1,16 @@
 // The calendar synchronisation against real iCalendar files, on a fixture database.
+
 #include <QAction>
-#include <QDir>
-#include <QFile>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QTableView>
-#include <QTest>
-#include <QTimeZone>
-#include <QTimer>
 
-#include "core/forms.h"
-#include "core/frmInfo.h"
-#include "core/globals.h"
-#include "diary/Conflict_Manager.h"
 #include "diary/frmMain.h"
-#include "diary/synchronise.h"
-#include "diary/syncrules.h"
 #include "platform/com/com.h"
-#include "tests/support/icsfile.h"
-#include "tests/support/testenv.h"
+#include "tests/diary/syncfixture.h"
 
-using namespace outlooksync;
-using testsupport::AddCompany;
-using testsupport::AddJob;
-using testsupport::FindEvent;
-using testsupport::QueryValue;
-using testsupport::TestEnv;
-
-namespace {
-
-QDateTime At(int y, int m, int d, int h = 0, int min = 0) {
-    return QDateTime(QDate(y, m, d), QTime(h, min));
-}
-
-// How the conflict dialog is answered: not expected, either Winner button, or closed.
-enum Answer { NoDialog, DatabaseButton, OutlookButton, Closed };
-
-}  // namespace
-
-class TestSync : public QObject {
+class TestSync : public SyncFixture {
     Q_OBJECT
-    std::unique_ptr<TestEnv> env_;
-    QString calendar_;
-    int acme_ = 0;
-    // What the conflict dialog showed: database and calendar descriptions.
-    QStringList dialogTexts_;
-
-    db::Connection& c() { return env_->connection(); }
-    QVariant Job(int id, const char* column) {
-        return QueryValue(
-            c(),
-            QStringLiteral("SELECT %1 FROM JobDetails WHERE JobID = ?").arg(QLatin1String(column)),
-            {id});
-    }
-    QDateTime LastSync(int id) {
-        return db::ToDateTime(
-                   QueryValue(c(),
-                              QStringLiteral("SELECT LastSyncDate FROM sync WHERE RecordID = ?"),
-                              {id}))
-            .value_or(QDateTime());
-    }
-    int SyncRows(int id) {
-        return QueryValue(c(), QStringLiteral("SELECT count(*) FROM sync WHERE RecordID = ?"), {id})
-            .toInt();
-    }
-    // Answers the conflict dialog when it shows, as a user would.
-    void AnswerDialog(Answer answer) {
-        dialogTexts_.clear();
-        if (answer == NoDialog) return;
-        QTimer::singleShot(0, this, [this, answer] {
-            Conflict_Manager* d = Forms::find<Conflict_Manager>();
-            if (!d || !d->isVisible()) return;
-            dialogTexts_ = {d->DBDescription->toPlainText(), d->OLDescription->toPlainText()};
-            if (answer == DatabaseButton) QTest::mouseClick(d->btnDB, Qt::LeftButton);
-            if (answer == OutlookButton) QTest::mouseClick(d->btnOutlook, Qt::LeftButton);
-            if (answer == Closed) d->close();
-        });
-    }
-    // One run over `ids`; the log it wrote.
-    QStringList Run(const QList<int>& ids, int* failed = nullptr) {
-        frmInfo* info = Forms::get<frmInfo>();
-        const int n = Synchroniser(info, nullptr).Run(ids);
-        if (failed) *failed = n;
-        return info->LogText().split(QStringLiteral("\r\n"));
-    }
 
   private slots:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
-    void init() {
-        env_ = std::make_unique<TestEnv>();
-        SetProgramFolder(env_->programFolder());
-        DbConnection().SetCursorLocation(db::adUseClient);
-        QVERIFY(DbConnection().Open(env_->connectionString()));
-        calendar_ = QDir(env_->programFolder()).filePath(QStringLiteral("cal/calendar.ics"));
-        qputenv("AMBRELLE_CALENDAR", calendar_.toUtf8());
-        OwnerCompanyName = QStringLiteral("Pat Plumbing");
-        acme_ = AddCompany(c(), QStringLiteral("Acme"),
-                           {{QStringLiteral("Postal_AddressStreet"), QStringLiteral("1 High St")},
-                            {QStringLiteral("Postal_AddressTown"), QStringLiteral("Leeds")},
-                            {QStringLiteral("Postal_AddressPostcode"), QStringLiteral("LS1 1AA")}});
-    }
-    void cleanup() {
-        const bool answered = env_->allPromptsAnswered();
-        Forms::unload<frmInfo>();
-        DbConnection().Close();
-        env_.reset();
-        QVERIFY(answered);
-    }
-
     // A first run makes one calendar entry per appointment and records it; a second run
     // finds nothing to do.
     void firstAndSecondRun() {
@@ -344,12 +247,10 @@ class TestSync : public QObject {
         const int b = AddJob(c(), acme_, At(2026, 1, 6, 9), At(2026, 1, 6, 10));
         Run({a});
         QVERIFY(c().Execute(QStringLiteral("DELETE FROM sync WHERE RecordID = ?"), {a}));
-        QTimer::singleShot(0, this, [this] {
-            if (Conflict_Manager* d = Forms::find<Conflict_Manager>()) {
-                QFile::remove(calendar_);
-                QDir().mkpath(calendar_);
-                d->btnOutlook->click();
-            }
+        WhenDialogShows([this](Conflict_Manager* d) {
+            QFile::remove(calendar_);
+            QDir().mkpath(calendar_);
+            d->btnOutlook->click();
         });
         int failed = 0;
         const QStringList log = Run({b, a}, &failed);
@@ -398,9 +299,7 @@ class TestSync : public QObject {
         QVERIFY(c().Execute(QStringLiteral("DELETE FROM sync WHERE RecordID = ?"), {a}));
         int rowsDuringDialog = -1;
         QString customerDuringDialog;
-        QTimer::singleShot(0, this, [&] {
-            Conflict_Manager* d = Forms::find<Conflict_Manager>();
-            if (!d) return;
+        WhenDialogShows([&](Conflict_Manager* d) {
             rowsDuringDialog = w->AppGrid->model()->rowCount();
             customerDuringDialog = w->AppGrid->model()->index(0, 4).data().toString();
             d->btnOutlook->click();

@@ -18,6 +18,11 @@ QDateTime At(int y, int m, int d, int h, int min = 0) {
 }
 
 // Saves a new item; its entry id, or empty when the save failed.
+QByteArray FileText(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 QString SaveNew(const QString& subject, const QDateTime& start = At(2026, 3, 2, 9)) {
     Application app;
     std::optional<AppointmentItem> item = app.CreateItem(olAppointmentItem);
@@ -107,6 +112,74 @@ class TestOutlook : public QObject {
         QVERIFY(again->LastModificationTime() > first);
         QCOMPARE(again->EntryID(), id);
         QCOMPARE(testsupport::ReadEvents(path_).size(), 1);
+    }
+
+    // When this layer writes the file, another program's events come back byte for byte, also
+    // where libical could not read them, and so do the lines it added to an entry of ours.
+    void foreignTextKept_data() {
+        QTest::addColumn<QByteArray>("theirs");  // lines inside one of their events
+        QTest::addColumn<bool>("lineFeeds");     // the file ends its lines with LF alone
+        QTest::addColumn<bool>("leftOpen");      // their event lacks its END line
+        QTest::newRow("odd start") << QByteArray("DTSTART:2026-01-12 15:00\r\n") << false << false;
+        QTest::newRow("odd change time") << QByteArray("LAST-MODIFIED:yesterday\r\n") << false << false;
+        QTest::newRow("summary with an open quote")
+            << QByteArray("SUMMARY;LANGUAGE=\"en:Dentist\r\n") << false << false;
+        QTest::newRow("rule with an extension")
+            << QByteArray("DTSTART:20260112T150000Z\r\nRRULE:FREQ=DAILY;X-EXT=1\r\n") << false << false;
+        QTest::newRow("rule with until and count")
+            << QByteArray("RRULE:FREQ=DAILY;UNTIL=20260201T000000Z;COUNT=5\r\n") << false << false;
+        QTest::newRow("escaped comma") << QByteArray("X-CUSTOM:custom value\\, with comma\r\n")
+                                       << false << false;
+        QTest::newRow("folded and very long lines")
+            << QByteArray("DESCRIPTION:" + QByteArray(70, 'a') + "\r\n " + QByteArray(70, 'b') +
+                          "\r\nX-LONG:" + QByteArray(200000, 'c') + "\r\n")
+            << false << false;
+        QTest::newRow("no UID, line feeds") << QByteArray("SUMMARY:No id\r\n") << true << false;
+        QTest::newRow("left open") << QByteArray("SUMMARY:Open\r\n") << false << true;
+    }
+    void foreignTextKept() {
+        QFETCH(QByteArray, theirs);
+        QFETCH(bool, lineFeeds);
+        QFETCH(bool, leftOpen);
+        const QByteArray event = (theirs.contains("SUMMARY:No id") ? "BEGIN:VEVENT\r\n"
+                                                                  : "BEGIN:VEVENT\r\nUID:t@x\r\n") +
+                                 theirs + (leftOpen ? "" : "END:VEVENT\r\n");
+        const QByteArray todo = "BEGIN:VTODO\r\nUID:todo@x\r\nX-A;X-P=\"q:r\":s\r\nEND:VTODO\r\n";
+        QByteArray text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Them//EN\r\n" + todo + event +
+                          "END:VCALENDAR\r\n";
+        auto lf = [&](QByteArray t) { return lineFeeds ? t.replace("\r\n", "\n") : t; };
+        QVERIFY(QDir().mkpath(QFileInfo(path_).absolutePath()));
+        QVERIFY(testsupport::WriteText(path_, lf(text)));
+
+        const QString ours = SaveNew(QStringLiteral("Ours"));
+        QVERIFY2(!ours.isEmpty(), qPrintable(LastError()));
+        // Another program adds its own lines to our entry.
+        const QByteArray added = "X-THEIRS:kept\\, as is\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
+                                 "TRIGGER:-PT5M\r\nEND:VALARM\r\n";
+        text = FileText(path_);
+        const qsizetype oursAt = text.indexOf(ours.toUtf8());
+        QVERIFY(oursAt > 0);
+        text.insert(text.indexOf("END:VEVENT", oursAt), lf(added));
+        QVERIFY(testsupport::WriteText(path_, text));
+
+        std::optional<AppointmentItem> item =
+            Application().GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(ours);
+        QVERIFY(item);
+        item->SetBody(QStringLiteral("changed, by us"));
+        QVERIFY2(item->Save(), qPrintable(LastError()));
+
+        text = FileText(path_);
+        QVERIFY(text.startsWith(lf("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Them//EN\r\n")));
+        QVERIFY(text.contains(lf(todo + event)));
+        QVERIFY(text.contains(lf(added)));
+        QCOMPARE(text.contains("\r\n"), !lineFeeds);
+        QCOMPARE(Application().GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(ours)->Body(),
+                 QStringLiteral("changed, by us"));
+        // Another reader too, unless the file leaves their event open (libical then takes the
+        // entries after it as part of it).
+        if (!leftOpen)
+            QCOMPARE(FindEvent(path_, ours)->description, QStringLiteral("changed, by us"));
+        QCOMPARE(text.count("BEGIN:VEVENT"), 2);
     }
 
     // Another program writes the file between two of our reads: its change is kept, both when
