@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "jetsql.h"
+
 namespace db {
 
 // ADO's numbers, as the windows pass them.
@@ -95,6 +97,9 @@ public:
     bool CommitTrans();
     bool RollbackTrans();
 
+    // How statements with RIGHT JOINs are run from the next one on (tests compare the two).
+    void SetOuterJoins(OuterJoins joins);
+
     std::shared_ptr<detail::ConnectionState> state() const { return state_; }
 
 private:
@@ -104,6 +109,7 @@ private:
 
     QString connectionString_;
     int cursorLocation_ = adUseServer;
+    OuterJoins outerJoins_ = OuterJoins::AsLeft;
     QString lastError_;
     std::shared_ptr<detail::ConnectionState> state_;
     DatabaseLock lock_;

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "jetsql.h"
 #include "value.h"
 
 namespace db::detail {
@@ -54,6 +55,7 @@ struct ConnectionState {
     QString path;
     QHash<QString, TableInfo> tables;  // by lower-case name
     QSet<QString> columnNames;         // every column of every table, lower case
+    OuterJoins outerJoins = OuterJoins::AsLeft;
 
     const TableInfo* table(const QString& name) const {
         auto it = tables.constFind(name.toLower());

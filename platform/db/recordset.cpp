@@ -493,7 +493,7 @@ std::shared_ptr<Store> Query(const std::shared_ptr<detail::ConnectionState>& con
     store->sql = sql;
     store->params = params;
     store->lockType = lockType;
-    const JetTranslation t = TranslateJetSql(sql, conn->columnNames);
+    const JetTranslation t = TranslateJetSql(sql, conn->columnNames, conn->outerJoins);
     *error = t.error;
     if (!t.error.isEmpty() || !Describe(*store, t.sql, error, returnsRows)) return nullptr;
     if (*returnsRows) {
