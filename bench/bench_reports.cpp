@@ -18,20 +18,24 @@ namespace {
 
 QString Day(const QDate& d) { return d.toString(Qt::ISODate); }
 
-// The expense report's rows as SQLite is best asked for them, with the outer joins written
-// from the expenses outwards.
+// The expense report's rows as SQLite is best asked for them: the expenses dated in the
+// year and tied to no job, then the expenses of the year's jobs.
 std::string ExpenseSql(const QDate& start, double perMile) {
-    return QStringLiteral(
-               "SELECT o.RecordID, CASE WHEN j.Start IS NULL THEN o.Date "
-               "ELSE j.Start || ' to ' || j.Finish END AS Dates, c.CompanyName, o.Type, "
-               "o.Description, o.Milage, CASE WHEN o.Milage = 0 THEN o.Amount "
-               "ELSE o.Milage * %3 END AS SubT, CASE WHEN o.Reciept = 0 THEN 'No' ELSE 'Yes' END "
-               "FROM Outgoings o LEFT JOIN JobDetails j ON j.JobID = o.ScheduleID "
-               "LEFT JOIN Companies c ON c.CompanyID = j.CustomerID "
-               "WHERE (o.Date >= '%1' AND o.Date < '%2' AND j.Start IS NULL) "
-               "OR (o.Date IS NULL AND j.Start >= '%1' AND j.Start < '%2')")
+    const QString columns = QStringLiteral(
+        "SELECT o.RecordID, CASE WHEN j.Start IS NULL THEN o.Date "
+        "ELSE j.Start || ' to ' || j.Finish END AS Dates, c.CompanyName, o.Type, "
+        "o.Description, o.Milage, CASE WHEN o.Milage = 0 THEN o.Amount "
+        "ELSE o.Milage * %1 END AS SubT, CASE WHEN o.Reciept = 0 THEN 'No' ELSE 'Yes' END ")
+                                .arg(perMile);
+    return (columns +
+            QStringLiteral("FROM Outgoings o LEFT JOIN JobDetails j ON j.JobID = o.ScheduleID "
+                           "LEFT JOIN Companies c ON c.CompanyID = j.CustomerID "
+                           "WHERE o.Date >= '%1' AND o.Date < '%2' AND j.Start IS NULL UNION ALL ") +
+            columns +
+            QStringLiteral("FROM JobDetails j INNER JOIN Outgoings o ON j.JobID = o.ScheduleID "
+                           "LEFT JOIN Companies c ON c.CompanyID = j.CustomerID "
+                           "WHERE +o.Date IS NULL AND j.Start >= '%1' AND j.Start < '%2'"))
         .arg(Day(start), Day(start.addYears(1)))
-        .arg(perMile)
         .toStdString();
 }
 
