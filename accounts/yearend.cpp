@@ -11,17 +11,7 @@ namespace yearend {
 
 namespace {
 
-bool WriteText(const QString& path, const QString& text, bool byteOrderMark, QString* error) {
-    QSaveFile file(path);
-    QByteArray bytes = byteOrderMark ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    bytes += text.toUtf8();
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    *error = QDir::toNativeSeparators(path) + QStringLiteral(": ") + file.errorString();
-    return false;
-}
-
-// Rows of `sql` into a CSV and an XML file; false with `error` set on failure.
+// The rows of `sql` into a CSV and an XML file, each written anew; false with `error` set.
 bool Export(db::Connection& connection, const QString& sql, const QString& rowName,
             const QString& csvPath, const QString& xmlPath, bool* hadRows, QString* error) {
     db::Recordset rs;
@@ -30,19 +20,33 @@ bool Export(db::Connection& connection, const QString& sql, const QString& rowNa
         return false;
     }
     *hadRows = rs.RecordCount() > 0;
-    QString csv, xml;
-    if (*hadRows) {
-        if (!RecordsetToCsv(rs, &csv) || !RecordsetToXml(rs, rowName, &xml)) {
-            *error = rs.LastError();
-            return false;
-        }
-    } else {
-        csv = CsvHeader(rs);
-        xml = XmlDataroot(QString());
-    }
+    QSaveFile csv(csvPath), xml(xmlPath);
+    const auto fileError = [error](const QSaveFile& f) {
+        *error = QDir::toNativeSeparators(f.fileName()) + QStringLiteral(": ") + f.errorString();
+        return false;
+    };
+    const auto into = [](QSaveFile& f) {
+        return [&f](const QString& piece) {
+            const QByteArray bytes = piece.toUtf8();
+            return f.write(bytes) == bytes.size();
+        };
+    };
+    if (!csv.open(QIODevice::WriteOnly)) return fileError(csv);
+    if (!xml.open(QIODevice::WriteOnly)) return fileError(xml);
     // The mark lets spreadsheet programs read the CSV as UTF-8 ("£", accents).
-    return WriteText(csvPath, csv, true, error) &&
-           WriteText(xmlPath, xml + QStringLiteral("\r\n"), false, error);
+    const QByteArray mark("\xEF\xBB\xBF");
+    if (csv.write(mark) != mark.size()) return fileError(csv);
+    const bool written = *hadRows ? RecordsetToCsvAndXml(rs, into(csv), rowName, into(xml))
+                                  : into(csv)(CsvHeader(rs)) && into(xml)(XmlDataroot(QString()));
+    if (!written) {
+        if (csv.error() != QFileDevice::NoError) return fileError(csv);
+        if (xml.error() != QFileDevice::NoError) return fileError(xml);
+        *error = rs.LastError();
+        return false;
+    }
+    if (!into(xml)(QStringLiteral("\r\n")) || !xml.commit()) return fileError(xml);
+    if (!csv.commit()) return fileError(csv);
+    return true;
 }
 
 }  // namespace
