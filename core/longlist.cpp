@@ -48,6 +48,7 @@ ElidingComboBox::ElidingComboBox(QWidget* parent) : QComboBox(parent), names_(ne
 QString ElidingComboBox::ShownText() const {
     QStyleOptionComboBox opt;
     initStyleOption(&opt);
+    if (currentIndex() < 0) opt.currentText = placeholderText();
     const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this);
     return fontMetrics().elidedText(opt.currentText, Qt::ElideRight, field.width());
 }
@@ -57,6 +58,8 @@ void ElidingComboBox::paintEvent(QPaintEvent*) {
     QStyleOptionComboBox opt;
     initStyleOption(&opt);
     painter.drawComplexControl(QStyle::CC_ComboBox, opt);
+    if (currentIndex() < 0 && !placeholderText().isEmpty())
+        opt.palette.setBrush(QPalette::ButtonText, opt.palette.placeholderText());
     opt.currentText = ShownText();
     painter.drawControl(QStyle::CE_ComboBoxLabel, opt);
 }
