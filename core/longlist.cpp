@@ -1,6 +1,8 @@
 #include "longlist.h"
 
+#include <QHelpEvent>
 #include <QListView>
+#include <QToolTip>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStylePainter>
@@ -41,8 +43,17 @@ ElidingComboBox::ElidingComboBox(QWidget* parent) : QComboBox(parent), names_(ne
     list->setUniformItemSizes(true);
     list->setTextElideMode(Qt::ElideNone);
     setView(list);
-    connect(this, &QComboBox::currentIndexChanged, this,
-            [this] { setToolTip(ShownText() == currentText() ? QString() : currentText()); });
+}
+
+bool ElidingComboBox::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QComboBox::event(event);
+    if (ShownText() == currentText()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), currentText(), this);
+    }
+    return true;
 }
 
 QString ElidingComboBox::ShownText() const {

@@ -34,6 +34,7 @@ class ElidingComboBox : public QComboBox {
     void showPopup() override;
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
