@@ -143,7 +143,10 @@ void frmInvoice::Form_Load() {
 void frmInvoice::OpenBillingRecord(qint64 number) {
     db::Recordset rs;
     if (number == 0) {
-        if (rs.Open(kBillingSql, DbConnection(), db::adOpenDynamic, db::adLockOptimistic))
+        // The row is added to a set of none: the other invoices are never shown here, and a
+        // saved one is opened again by its key.
+        if (rs.Open(kBillingSql + QStringLiteral(" where False"), DbConnection(), db::adOpenDynamic,
+                    db::adLockOptimistic))
             rs.AddNew();
     } else {
         rs.Open(kBillingSql + QStringLiteral(" where invoicenumber = ") + QString::number(number),
