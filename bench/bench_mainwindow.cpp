@@ -187,19 +187,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption months(QStringLiteral("months"),
                                     QStringLiteral("Month changes per start-up."),
                                     QStringLiteral("n"), QStringLiteral("12"));
-    const QCommandLineOption db1(QStringLiteral("db1"),
-                                 QStringLiteral("A 1x database to copy instead of generating one."),
-                                 QStringLiteral("path"));
-    const QCommandLineOption db16(
-        QStringLiteral("db16"), QStringLiteral("A 16x database to copy instead of generating one."),
-        QStringLiteral("path"));
-    QCommandLineOption measure(QStringLiteral("measure"), QString(), QStringLiteral("folder"));
-    measure.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({runs, months, db1, db16, measure});
+    const bench::DatabaseOptions databases;
+    parser.addOptions({runs, months});
+    parser.addOptions(databases.all());
     parser.process(app);
     const int n = std::max(1, parser.value(runs).toInt());
     const int m = std::max(1, parser.value(months).toInt());
-    if (parser.isSet(measure)) return Measure(parser.value(measure), n, m);
+    if (parser.isSet(databases.measure)) return Measure(parser.value(databases.measure), n, m);
 
     QTemporaryDir dir;
     const auto folder = [&dir](const char* name) {
@@ -210,8 +204,8 @@ int main(int argc, char** argv) {
                                one.customers * 16,    one.contacts,      0};
     // Appointments run on to a few months past a year from now: every month shown is full.
     const QDate today = QDate::currentDate().addMonths(12);
-    if (!bench::Prepare(folder("x1"), parser.value(db1), one, today) ||
-        !bench::Prepare(folder("x16"), parser.value(db16), sixteen, today) ||
+    if (!bench::Prepare(folder("x1"), parser.value(databases.db1), one, today) ||
+        !bench::Prepare(folder("x16"), parser.value(databases.db16), sixteen, today) ||
         !bench::Prepare(folder("empty"), QString(), bench::Sizes{0, 0, 0, 1, 0, 0}, QDate::currentDate()))
         return 1;
     const QStringList passOn{QStringLiteral("--runs"), QString::number(n),

@@ -101,6 +101,16 @@ void PrintFigures(const Figures& f) {
     for (auto it = f.begin(); it != f.end(); ++it) out << it.key() << ' ' << it.value() << '\n';
 }
 
+DatabaseOptions::DatabaseOptions()
+    : db1(QStringLiteral("db1"), QStringLiteral("A 1x database to copy instead of generating one."),
+          QStringLiteral("path")),
+      db16(QStringLiteral("db16"),
+           QStringLiteral("A 16x database to copy instead of generating one."),
+           QStringLiteral("path")),
+      measure(QStringLiteral("measure"), QString(), QStringLiteral("folder")) {
+    measure.setFlags(QCommandLineOption::HiddenFromHelp);
+}
+
 int RunSideBySide(int argc, char** argv, const SideBySide& bench) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -109,20 +119,14 @@ int RunSideBySide(int argc, char** argv, const SideBySide& bench) {
     parser.addHelpOption();
     const QCommandLineOption runs(QStringLiteral("runs"), QStringLiteral("Timed runs of each."),
                                   QStringLiteral("n"), QString::number(bench.defaultRuns));
-    const QCommandLineOption db1(QStringLiteral("db1"),
-                                 QStringLiteral("A 1x database to copy instead of generating one."),
-                                 QStringLiteral("path"));
-    const QCommandLineOption db16(
-        QStringLiteral("db16"), QStringLiteral("A 16x database to copy instead of generating one."),
-        QStringLiteral("path"));
-    QCommandLineOption measure(QStringLiteral("measure"), QString(), QStringLiteral("folder"));
-    measure.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({runs, db1, db16, measure});
+    const DatabaseOptions databases;
+    parser.addOption(runs);
+    parser.addOptions(databases.all());
     parser.process(app);
     const int n = std::max(1, parser.value(runs).toInt());
-    if (parser.isSet(measure)) {
+    if (parser.isSet(databases.measure)) {
         Figures f;
-        const int rc = bench.measure(parser.value(measure), n, &f);
+        const int rc = bench.measure(parser.value(databases.measure), n, &f);
         if (rc == 0) PrintFigures(f);
         return rc;
     }
@@ -135,8 +139,8 @@ int RunSideBySide(int argc, char** argv, const SideBySide& bench) {
     const Sizes sixteen{one.appointments * 16, one.invoices * 16, one.expenses * 16,
                         one.customers * 16,    one.contacts,      0};
     const QDate today = QDate::currentDate();
-    if (!Prepare(folder("x1"), parser.value(db1), one, today) ||
-        !Prepare(folder("x16"), parser.value(db16), sixteen, today))
+    if (!Prepare(folder("x1"), parser.value(databases.db1), one, today) ||
+        !Prepare(folder("x16"), parser.value(databases.db16), sixteen, today))
         return 1;
     const QStringList passOn{QStringLiteral("--runs"), QString::number(n)};
     const std::optional<Figures> x1 = RunChild(folder("x1"), passOn);

@@ -6,6 +6,7 @@
 // printed beside the bare SQLite read of the same rows.
 #include <sqlite3.h>
 
+#include <QCommandLineOption>
 #include <QElapsedTimer>
 #include <QMap>
 #include <QString>
@@ -45,6 +46,14 @@ bool Prepare(const QString& folder, const QString& given, const Sizes& sizes, co
 std::optional<Figures> RunChild(const QString& folder, const QStringList& passOn);
 // A child's figures on standard output.
 void PrintFigures(const Figures& f);
+
+// The options that name the databases (--db1, --db16: files to copy instead of generating
+// them) and the hidden --measure FOLDER of a child run.
+struct DatabaseOptions {
+    QCommandLineOption db1, db16, measure;
+    DatabaseOptions();
+    QList<QCommandLineOption> all() const { return {db1, db16, measure}; }
+};
 
 // A benchmark whose children each measure one database and whose parent prints, for every
 // line, the 1x and 16x figures, each with its bare read and the ratio between them.
