@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QTabBar>
 #include <QToolBar>
 
 #include "accounts/Contacts.h"
@@ -9,6 +10,7 @@
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
 #include "core/toolbar.h"
+#include "core/unsavededits.h"
 #include "platform/ui/prompts.h"
 
 namespace {
@@ -47,6 +49,8 @@ Companies_with_Contacts::Companies_with_Contacts(QWidget* parent) : QDialog(pare
     SameAsChk = ui_.SameAsChk;
     BAddr = {ui_.BAddr1, ui_.BAddr2, ui_.BAddr3, ui_.BAddr4, ui_.BAddr5};
     ContactGrid = ui_.ContactGrid;
+    // Tab goes from the company's name to the boxes of the page shown; Ctrl+Tab turns pages.
+    SSTab1->tabBar()->setFocusPolicy(Qt::NoFocus);
 
     Toolbar1 = AddWindowToolbar(this, ui_.MainLayout, Qt::ToolButtonTextBesideIcon);
     auto add = [this](const char* key, const QString& caption, QStyle::StandardPixmap icon) {
@@ -263,16 +267,12 @@ bool Companies_with_Contacts::HasPendingEdits() const {
 bool Companies_with_Contacts::SavedOrDiscarded() {
     if (!HasPendingEdits()) return true;
     const QString name = txtFields[0]->text().trimmed();
-    const int answer =
-        ui::MsgBox(QStringLiteral("Save the changes to %1?")
-                       .arg(name.isEmpty() ? QStringLiteral("the new company") : name),
-                   ui::vbYesNoCancel | ui::vbQuestion, QString(), this);
-    if (answer == ui::vbCancel) return false;
-    if (answer == ui::vbYes && !AdodcCPY->Update()) {
-        ui::MsgBox(AdodcCPY->LastError(), ui::vbOKOnly, QString(), this);
-        return false;
-    }
-    return true;
+    return SaveChangesBeforeClosing(this, name.isEmpty() ? QStringLiteral("the new company") : name,
+                                    [this] {
+                                        if (AdodcCPY->Update()) return true;
+                                        ui::MsgBox(AdodcCPY->LastError(), ui::vbOKOnly, QString(), this);
+                                        return false;
+                                    });
 }
 
 void Companies_with_Contacts::reject() {

@@ -62,7 +62,7 @@ Expenses::Expenses(QWidget* parent) : QDialog(parent) {
     connect(cboType, &QComboBox::activated, this, &Expenses::cboType_Click);
     // A type typed by hand shows its label as soon as it names one.
     connect(cboType->lineEdit(), &QLineEdit::textEdited, this,
-            [this](const QString& name) { ShowAmountLabel(expense::CountsInMiles(types_, name)); });
+            [this](const QString& name) { ShowAmountLabel(RowInMiles(name)); });
     connect(DTPDate, &QDateEdit::dateChanged, this, &Expenses::DTPDate_Validate);
     Label1->installEventFilter(this);
 
@@ -126,13 +126,26 @@ void Expenses::ShowAmountLabel(bool miles) {
     lblAmnt->setText(miles ? expense::kMilesLabel : expense::kMoneyLabel);
 }
 
+bool Expenses::RowInMiles(const QString& name) const {
+    const QVariant milage = db::HasCurrentRow(m_rsOutgoings)
+                                ? m_rsOutgoings.Value(QStringLiteral("milage"))
+                                : QVariant();
+    return expense::RowCountsInMiles(types_, name, milage);
+}
+
+void Expenses::ShowAmount(const QString& text, bool miles) {
+    txtAmm->setText(text);
+    amountShown_ = text;
+    amountShownInMiles_ = miles;
+}
+
 void Expenses::AdodcExp_MoveComplete(int) {
     if (db::HasCurrentRow(m_rsOutgoings)) {
-        const bool miles =
-            expense::CountsInMiles(types_, m_rsOutgoings.Value(QStringLiteral("Type")).toString());
+        const bool miles = RowInMiles(m_rsOutgoings.Value(QStringLiteral("Type")).toString());
         ShowAmountLabel(miles);
-        txtAmm->setText(expense::AmountBoxText(miles, m_rsOutgoings.Value(QStringLiteral("milage")),
-                                               m_rsOutgoings.Value(QStringLiteral("amount"))));
+        ShowAmount(expense::AmountBoxText(miles, m_rsOutgoings.Value(QStringLiteral("milage")),
+                                          m_rsOutgoings.Value(QStringLiteral("amount"))),
+                   miles);
         const QVariant dated = m_rsOutgoings.Value(QStringLiteral("ndate"));
         if (Miscellaneous() && !db::IsNull(dated)) {
             const QSignalBlocker block(DTPDate);
@@ -195,26 +208,33 @@ bool Expenses::StartRow() {
     m_rsOutgoings.SetValue(QStringLiteral("scheduleid"), jobId_);
     // No expense tied to no appointment is ever without a date.
     if (Miscellaneous()) m_rsOutgoings.SetValue(QStringLiteral("ndate"), Midnight(DTPDate->date()));
-    txtAmm->setText(QStringLiteral("0"));
+    ShowAmount(QStringLiteral("0"), false);
     AdodcExp->setCaption(expense::kNewRecord);
     return true;
 }
 
 bool Expenses::StoreAmountAndDate() {
-    const bool miles = expense::CountsInMiles(types_, cboType->currentText());
-    QString error;
-    const auto value = expense::AmountBoxValue(miles, txtAmm->text(), &error);
-    if (!value) {
-        ShowError(error);
-        return false;
+    bool ok = true;
+    // A row's miles and amount change only when the user changes the box, or picks a type
+    // that counts the other: the box shows one of them, and a type renamed or removed since
+    // says nothing of which.
+    const bool miles = RowInMiles(cboType->currentText());
+    if (txtAmm->text() != amountShown_ || miles != amountShownInMiles_ ||
+        m_rsOutgoings.EditMode() == db::Recordset::adEditAdd) {
+        QString error;
+        const auto value = expense::AmountBoxValue(miles, txtAmm->text(), &error);
+        if (!value) {
+            ShowError(error);
+            return false;
+        }
+        // The other column is cleared: the reports count miles before money, so what the box
+        // holds is what counts.
+        const QVariant none = miles ? QVariant::fromValue(db::Currency()) : QVariant(0);
+        ok = m_rsOutgoings.SetValue(miles ? QStringLiteral("milage") : QStringLiteral("amount"),
+                                    *value) &&
+             m_rsOutgoings.SetValue(miles ? QStringLiteral("amount") : QStringLiteral("milage"),
+                                    none);
     }
-    // The other column is cleared: the reports count miles before money, so what the box
-    // holds is what counts, also for a row whose type changed or no longer exists.
-    const QVariant none = miles ? QVariant::fromValue(db::Currency()) : QVariant(0);
-    bool ok =
-        m_rsOutgoings.SetValue(miles ? QStringLiteral("milage") : QStringLiteral("amount"),
-                               *value) &&
-        m_rsOutgoings.SetValue(miles ? QStringLiteral("amount") : QStringLiteral("milage"), none);
     if (Miscellaneous())
         ok = ok && m_rsOutgoings.SetValue(QStringLiteral("ndate"), Midnight(DTPDate->date()));
     if (!ok) ShowError(m_rsOutgoings.LastError());
@@ -278,7 +298,7 @@ void Expenses::Label1_Click() {
     Forms::unload<Expense_Types>();
     // New and renamed types can be picked at once.
     LoadTypes();
-    ShowAmountLabel(expense::CountsInMiles(types_, cboType->currentText()));
+    ShowAmountLabel(RowInMiles(cboType->currentText()));
 }
 
 bool Expenses::eventFilter(QObject* watched, QEvent* event) {

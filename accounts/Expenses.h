@@ -63,8 +63,12 @@ class Expenses : public QDialog {
     bool StartRow();
     // A new row the user has not touched: leaving it drops it rather than storing a blank.
     bool BlankNewRow() const;
-    // The amount box into miles or money by the type, and the picker's date; not saved.
+    // The amount box, when the user changed it (or the row is new), into miles or money by
+    // the type, and the picker's date; not saved.
     bool StoreAmountAndDate();
+    // Whether the row shown counts in miles with the type `name` (see RowCountsInMiles).
+    bool RowInMiles(const QString& name) const;
+    void ShowAmount(const QString& text, bool miles);
     void ShowAmountLabel(bool miles);
     void ShowTotals();
     void ShowError(const QString& text);
@@ -74,6 +78,8 @@ class Expenses : public QDialog {
     QList<expense::ExpenseType> types_;
     double ratePence_ = 0;
     expense::Totals totals_;
+    QString amountShown_;  // the amount box as the window last filled it,
+    bool amountShownInMiles_ = false;  // with the row's miles rather than its money
     bool unloaded_ = false;
 };
 

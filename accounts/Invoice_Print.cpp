@@ -1,6 +1,8 @@
 #include "Invoice_Print.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include "accounts/frmInvoice.h"
@@ -21,6 +23,19 @@ const char* const kTag = "Tag";
 
 // Opens a document in the desktop's word processor without waiting for it.
 bool Show(const QString& path) { return ui::OpenUrl(QUrl::fromLocalFile(path)); }
+
+// Removes what a write cut short left beside the files this window writes: earlier versions
+// wrote them through a temporary "name.XXXXXX" that a kill left behind.
+void RemoveLeftovers() {
+    QDir folder(merge::DataFolder());
+    // The data document and the merged invoices (MergedPath).
+    const QRegularExpression leftover(
+        QStringLiteral(R"(^(%1|Invoice \d+\.docx)\.[A-Za-z0-9]{6}$)")
+            .arg(QRegularExpression::escape(QFileInfo(merge::DataDocPath()).fileName())),
+        QRegularExpression::CaseInsensitiveOption);
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
+        if (leftover.match(name).hasMatch()) folder.remove(name);
+}
 
 // The invoice open in the invoice editor, which this window prints.
 qint64 EditorInvoiceNumber() {
@@ -69,6 +84,7 @@ void Invoice_Print::ShowError(const QString& text) {
 // ---- loading ----------------------------------------------------------------------------
 
 void Invoice_Print::Form_Load() {
+    RemoveLeftovers();
     TemplateRecordset.Open(kTemplatesSql, DbConnection(), db::adOpenDynamic, db::adLockOptimistic);
     LoadTemplateList();
     InvLng->setChecked(catalogue::ReadBoolean(catalogue::InvLng).value_or(true));
@@ -150,11 +166,11 @@ bool Invoice_Print::BuildMergeDataSource(QString* error) {
     return true;
 }
 
-bool Invoice_Print::OpenChosenTemplate(word::Document& templ) {
+bool Invoice_Print::OpenChosenTemplate(word::Document& templ, bool needsWordProcessor) {
     PrintPB->setValue(0);
     if (!ClearDataDoc()) return false;
     StepProgress(5);
-    if (!ui::CanOpenFiles()) {
+    if (needsWordProcessor && !ui::CanOpenFiles()) {
         ShowError(merge::kNoWordProcessor);
         return false;
     }
@@ -171,14 +187,17 @@ bool Invoice_Print::OpenChosenTemplate(word::Document& templ) {
 }
 
 void Invoice_Print::bntPrint_Click() {
+    // The merge needs no word processor; only showing its result does.
     word::Document templ;
-    if (!OpenChosenTemplate(templ)) return;
+    if (!OpenChosenTemplate(templ, false)) return;
     word::Document merged = templ.Merge(source_.Record());
     const QString path = MergedPath(EditorInvoiceNumber());
     if (!merged.SaveAs(path)) return ShowError(merged.LastError());
     StepProgress(15);
     if (!Show(path))
-        return ShowError(QStringLiteral("The merged invoice could not be shown: ") + path);
+        return ShowError(QStringLiteral("The merged invoice could not be opened. %1.\n\nIt is "
+                                        "saved as:\n%2")
+                             .arg(merge::kNoWordProcessor, QDir::toNativeSeparators(path)));
     PrintPB->setValue(100);
 }
 
@@ -200,7 +219,7 @@ void Invoice_Print::btnDelete_Click() {
 
 void Invoice_Print::btnEdit_Click() {
     word::Document templ;
-    if (!OpenChosenTemplate(templ)) return;
+    if (!OpenChosenTemplate(templ, true)) return;
     // The user edits the file itself; the data document stands beside it as its merge source.
     if (!Show(templ.FullName()))
         return ShowError(QStringLiteral("The template could not be shown: ") + templ.FullName());

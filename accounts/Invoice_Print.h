@@ -64,8 +64,9 @@ class Invoice_Print : public QDialog {
 
   private:
     // The common start of Print and Edit: the way cleared, the chosen template open and the
-    // editor's invoice its merge source. False when the command is to stop (already said why).
-    bool OpenChosenTemplate(word::Document& templ);
+    // editor's invoice its merge source. False when the command is to stop (already said why),
+    // at once when it needs a word processor and the desktop has none.
+    bool OpenChosenTemplate(word::Document& templ, bool needsWordProcessor);
     void SetTemplateButtons(bool enabled);
     void ShowError(const QString& text);
 

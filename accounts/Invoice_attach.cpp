@@ -94,7 +94,9 @@ void Invoice_attach::SetupGrid() {
     grdDataGrid->setColumnHidden(0, true);
     grdDataGrid->setColumnHidden(1, true);
     model_->setHeaderData(kFlagColumn, Qt::Horizontal, QStringLiteral("Add to Invoice?"));
-    grdDataGrid->setColumnWidth(kFlagColumn, 1500 / kTwipsPerPixel);
+    grdDataGrid->setColumnWidth(
+        kFlagColumn,
+        std::max(1500 / kTwipsPerPixel, grdDataGrid->horizontalHeader()->sectionSizeHint(kFlagColumn)));
 }
 
 void Invoice_attach::ShowCurrentRow() {

@@ -16,8 +16,10 @@ Invoice_system::Invoice_system() {
     name.top = 75;
     Control title = MakeLabel("lblINV", QStringLiteral("Invoice"), 3090, 810, 3300, 300);
     title.font = QFont(QStringLiteral("Arial"), 12, QFont::Bold);
-    AddSection("Section4", Section::ReportHeader, 1125).controls = {
-        name, title, MakeLabel("cpyAddress", QString(), 6510, 75, 2250, 855)};
+    // The owner's address, one line under the other however many it has.
+    Control address = MakeLabel("cpyAddress", QString(), 6510, 75, 2250, 855);
+    address.canGrow = true;
+    AddSection("Section4", Section::ReportHeader, 1125).controls = {name, title, address};
     AddSection("Section6", Section::PageHeader, 0);
 
     std::vector<Control> head;

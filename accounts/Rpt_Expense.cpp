@@ -19,8 +19,7 @@ using report::Section;
 Rpt_Expense::Rpt_Expense() {
     Caption = QStringLiteral("Expense Report");
     // Landscape: the receipt column stands at the right of a wide page.
-    PaperWidth = 16838;
-    PaperHeight = 11906;
+    Orientation = QPageLayout::Landscape;
     LeftMargin = 700;
     AddSection("Section4", Section::ReportHeader, 600).controls = {
         MakeTitle("Label9", QStringLiteral("Expense report"), 0, 6000)};

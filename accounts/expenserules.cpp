@@ -20,6 +20,11 @@ bool CountsInMiles(const QList<ExpenseType>& types, const QString& name) {
     return t && t->miles;
 }
 
+bool RowCountsInMiles(const QList<ExpenseType>& types, const QString& name, const QVariant& milage) {
+    if (const ExpenseType* t = FindType(types, name)) return t->miles;
+    return !db::IsNull(milage) && milage.toLongLong() != 0;
+}
+
 QString AppointmentFilter(qint64 jobId) {
     return QStringLiteral("scheduleID = ") + QString::number(jobId);
 }
@@ -55,26 +60,33 @@ std::optional<QVariant> AmountBoxValue(bool miles, const QString& text, QString*
     }
     const auto money = t.isEmpty() ? std::optional(db::Currency()) : ParseMoney(t);
     if (money) return QVariant::fromValue(*money);
-    if (error)
-        *error = QStringLiteral("Type mismatch: \"%1\" is not an amount of money.").arg(text);
+    if (error) *error = MoneyRefusal(text);
     return std::nullopt;
 }
 
 void AddToTotals(Totals& totals, const QVariant& milage, const QVariant& amount, double ratePence) {
+    const auto add = [](std::optional<db::Currency>& sum, const std::optional<db::Currency>& a) {
+        sum = sum && a ? sum->plus(*a) : std::nullopt;
+    };
     const qint64 miles = db::IsNull(milage) ? 0 : milage.toLongLong();
     if (miles != 0) {
-        totals.miles += miles;
-        totals.mileage += db::Currency::fromWholeNumber(miles).value_or(db::Currency()).times(ratePence / 100);
+        qint64 sum = 0;
+        totals.miles = totals.miles && !__builtin_add_overflow(*totals.miles, miles, &sum)
+                           ? std::optional(sum)
+                           : std::nullopt;
+        const auto worth = db::Currency::fromWholeNumber(miles);
+        add(totals.mileage, worth ? worth->times(ratePence / 100) : std::nullopt);
     } else {
-        totals.money += AmountOf(amount);
+        add(totals.money, AmountOf(amount));
     }
 }
 
 QString TotalsText(const Totals& totals, double ratePence) {
     const QLocale loc;
     return QStringLiteral("Total %1 — money %2; %3 miles at %4p: %5")
-        .arg(FormatMoney(totals.all()), FormatMoney(totals.money), loc.toString(totals.miles),
-             loc.toString(ratePence), FormatMoney(totals.mileage));
+        .arg(FormatTotal(totals.all()), FormatTotal(totals.money),
+             totals.miles ? loc.toString(*totals.miles) : kOverflow, loc.toString(ratePence),
+             FormatTotal(totals.mileage));
 }
 
 }  // namespace expense

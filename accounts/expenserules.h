@@ -30,6 +30,9 @@ struct ExpenseType {
 const ExpenseType* FindType(const QList<ExpenseType>& types, const QString& name);
 // An expense is counted in miles only when its type says so; a name no type has is money.
 bool CountsInMiles(const QList<ExpenseType>& types, const QString& name);
+// The same for a stored expense: one whose type is no longer listed (renamed, removed) is
+// in miles when it holds miles, as the reports count it.
+bool RowCountsInMiles(const QList<ExpenseType>& types, const QString& name, const QVariant& milage);
 
 // The rows of the expenses window: those of one appointment, or those tied to none and
 // dated within the financial year that starts on `start` (its first day in, the next
@@ -48,12 +51,15 @@ QString AmountBoxText(bool miles, const QVariant& milage, const QVariant& amount
 std::optional<QVariant> AmountBoxValue(bool miles, const QString& text, QString* error);
 
 // The sums of the listed expenses. A row with miles counts its miles at the mileage rate,
-// any other its amount, as the expense report and the year-end export count them.
+// any other its amount, as the expense report and the year-end export count them. A sum
+// beyond the currency's range is nullopt (and shown so), never a wrapped figure.
 struct Totals {
-    db::Currency money;
-    qint64 miles = 0;
-    db::Currency mileage;  // the miles at the rate
-    db::Currency all() const { return money + mileage; }
+    std::optional<db::Currency> money = db::Currency();
+    std::optional<qint64> miles = 0;
+    std::optional<db::Currency> mileage = db::Currency();  // the miles at the rate
+    std::optional<db::Currency> all() const {
+        return money && mileage ? money->plus(*mileage) : std::nullopt;
+    }
 };
 void AddToTotals(Totals& totals, const QVariant& milage, const QVariant& amount, double ratePence);
 QString TotalsText(const Totals& totals, double ratePence);

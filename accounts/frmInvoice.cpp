@@ -21,6 +21,7 @@
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
 #include "core/toolbar.h"
+#include "core/unsavededits.h"
 #include "platform/db/recordsetmodel.h"
 #include "platform/ui/prompts.h"
 
@@ -34,6 +35,30 @@ const QString kBillingSql =
 // The key travels with each name, so that the customer is never looked up by its text.
 const QString kCustomersSql =
     QStringLiteral("select companies.companyid, companies.companyname from companies");
+
+// What a step of the editor found in the invoice's row and its boxes; unless the step gets
+// through, they are put back, so that nothing of a refused step rides along with the next
+// Save (a paid stage on an invoice whose payment was never stored).
+class PendingStep {
+  public:
+    PendingStep(db::Recordset& rs, BoundBoxes& boxes)
+        : rs_(rs), boxes_(boxes), edit_(rs.SavePendingEdit()), written_(boxes) {}
+    ~PendingStep() {
+        if (done_) return;
+        rs_.RestorePendingEdit(edit_);
+        boxes_ = written_;
+    }
+    PendingStep(const PendingStep&) = delete;
+    PendingStep& operator=(const PendingStep&) = delete;
+    void Done() { done_ = true; }
+
+  private:
+    db::Recordset& rs_;
+    BoundBoxes& boxes_;
+    const db::Recordset::PendingEdit edit_;
+    const BoundBoxes written_;
+    bool done_ = false;
+};
 
 }  // namespace
 
@@ -98,6 +123,10 @@ frmInvoice::frmInvoice(QWidget* parent) : QDialog(parent) {
     connect(ui_.txtFields_2, &QLineEdit::editingFinished, this, [this] { txtFields_Validate(2); });
     connect(btnCalc, &QPushButton::clicked, this, &frmInvoice::btnCalc_Click);
 
+    shown_.Watch([this] { return cboCompanyName->currentText(); });
+    shown_.Watch([this] { return DTPDate->date().toString(Qt::ISODate); });
+    for (int i : {2, 3}) shown_.Watch([this, i] { return FieldText(i); });
+
     Form_Load();
 }
 
@@ -138,6 +167,7 @@ void frmInvoice::Form_Load() {
         if (terms && !terms->isEmpty()) BoundBoxes::SetBoxText(txtFields[3], *terms);
     }
     UpdateVatDisplay();
+    shown_.Mark();
 }
 
 void frmInvoice::OpenBillingRecord(qint64 number) {
@@ -212,7 +242,7 @@ void frmInvoice::UpdateVatDisplay() {
     if (amount.trimmed().isEmpty()) return;
     // An amount that is no number leaves the box as it was.
     if (const auto net = ParseMoney(amount))
-        txtFeeVAT->setText(FormatMoney(WithVat(*net, VatMultiplier)));
+        txtFeeVAT->setText(FormatTotal(WithVat(*net, VatMultiplier)));
 }
 
 void frmInvoice::txtFields_Validate(int index) {
@@ -226,7 +256,10 @@ void frmInvoice::txtFields_Validate(int index) {
 void frmInvoice::btnCalc_Click() {
     // Totalled on a clone, so that the grid keeps its current row.
     db::Recordset work = EditorWorkRecordset.Clone();
-    BoundBoxes::SetBoxText(txtFields[2], FormatMoney(SumAmounts(work, QStringLiteral("Fee"))));
+    const auto total = SumAmounts(work, QStringLiteral("Fee"));
+    // A total beyond the largest amount is said, and the amount box keeps what it held.
+    if (!total) return ShowError(kOverflow);
+    BoundBoxes::SetBoxText(txtFields[2], FormatMoney(*total));
     UpdateVatDisplay();
 }
 
@@ -270,6 +303,7 @@ bool frmInvoice::StoreInvoice(bool takeDate) {
         return false;
     }
     const bool isNew = InvoiceNumber() == 0;
+    PendingStep step(EditorBillingRecordset, boxes_);
     QString error;
     if (!boxes_.Write(EditorBillingRecordset, &error)) {
         ShowError(error);
@@ -285,12 +319,14 @@ bool frmInvoice::StoreInvoice(bool takeDate) {
         ShowError(EditorBillingRecordset.LastError());
         return false;
     }
+    step.Done();
     // The new row is found again by the key its insert was given, whatever sorts last.
     if (isNew) {
         const qint64 number = InvoiceNumber();
         if (number != 0) OpenBillingRecord(number);
     }
     boxes_.Load(EditorBillingRecordset);
+    shown_.Mark();
     return true;
 }
 
@@ -330,11 +366,14 @@ void frmInvoice::SendInvoice() {
     const QDate from = ParseDbDate(billed).value_or(DTPDate->date());
     const auto due = AskInvoiceDate(this, invoice::kDueQuestion, from.addMonths(1));
     if (!due) return;
+    PendingStep step(EditorBillingRecordset, boxes_);
     if (!EditorBillingRecordset.SetValue(QStringLiteral("PaymentDueDate"),
                                          QDateTime(*due, QTime(0, 0))) ||
-        !EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("2")) ||
-        !StoreInvoice(false))
+        !EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("2"))) {
         ShowError(EditorBillingRecordset.LastError());
+        return;
+    }
+    if (StoreInvoice(false)) step.Done();
 }
 
 void frmInvoice::Process() {
@@ -348,13 +387,14 @@ void frmInvoice::Process() {
         ShowError(refusal);
         return;
     }
+    PendingStep step(EditorBillingRecordset, boxes_);
     if (!EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("3")) ||
         !EditorBillingRecordset.SetValue(QStringLiteral("PaymentDate"),
                                          QDateTime(*paid, QTime(0, 0)))) {
         ShowError(EditorBillingRecordset.LastError());
         return;
     }
-    StoreInvoice(false);
+    if (StoreInvoice(false)) step.Done();
 }
 
 void frmInvoice::ShowPartPayments() {
@@ -367,6 +407,7 @@ void frmInvoice::WriteOffInvoice() {
     const auto reason =
         ui::InputBox(invoice::kWriteOffPrompt, invoice::kWriteOffTitle, QString(), this);
     if (!reason || reason->isEmpty()) return;
+    PendingStep step(EditorBillingRecordset, boxes_);
     QString error;
     if (!HasCurrentRow(EditorBillingRecordset) || !boxes_.Write(EditorBillingRecordset, &error)) {
         ShowError(error.isEmpty() ? EditorBillingRecordset.LastError() : error);
@@ -381,6 +422,7 @@ void frmInvoice::WriteOffInvoice() {
         return;
     }
     if (!StoreInvoice(false)) return;
+    step.Done();
     accept();
 }
 
@@ -434,6 +476,18 @@ void frmInvoice::Form_Unload() {
     // Unstored edits, and a new invoice never saved, go with the record sets.
     EditorWorkRecordset.Close();
     EditorBillingRecordset.Close();
+}
+
+void frmInvoice::reject() {
+    if (!unloaded_ && shown_.Changed()) {
+        // An amount still being typed is taken as leaving the box would take it.
+        if (txtFields[2]->hasFocus()) txtFields_Validate(2);
+        const qint64 number = InvoiceNumber();
+        const QString what = number == 0 ? QStringLiteral("the new invoice")
+                                         : QStringLiteral("invoice %1").arg(number);
+        if (!SaveChangesBeforeClosing(this, what, [this] { return SaveInvoice(); })) return;
+    }
+    QDialog::reject();
 }
 
 void frmInvoice::done(int result) {

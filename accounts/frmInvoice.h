@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "core/boundboxes.h"
+#include "core/unsavededits.h"
 #include "platform/db/recordset.h"
 #include "ui_frmInvoice.h"
 
@@ -84,6 +85,10 @@ class frmInvoice : public QDialog {
     void mnuRemoveOne_Click();
     void mnuRemoveAll_Click();
 
+    // Closing by the frame or Escape: asks first when there are edits not saved yet; Cancel
+    // keeps the window open.
+    void reject() override;
+
   protected:
     void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -97,6 +102,7 @@ class frmInvoice : public QDialog {
 
     Ui::frmInvoice ui_;
     BoundBoxes boxes_;
+    EditSnapshot shown_;
     db::RecordsetModel* workModel_ = nullptr;
     bool unloaded_ = false;
 };

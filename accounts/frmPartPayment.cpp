@@ -75,7 +75,7 @@ void frmPartPayment::ShowOutstanding() {
             c, static_cast<int>(
                    catalogue::ReadWholeNumber(catalogue::PayHistoryColWidth(c)).value_or(1050)));
     db::Recordset payments = PaymentRecordset.Clone();
-    txtOut->setText(FormatMoney(invoice::Outstanding(
+    txtOut->setText(FormatTotal(invoice::Outstanding(
         amount, VatMultiplier, SumAmounts(payments, QStringLiteral("Amount")))));
 }
 
@@ -89,7 +89,11 @@ void frmPartPayment::MakePartPayment() {
         ui::InputBox(QStringLiteral("How much is this payment worth?"),
                      QStringLiteral("Make a part payment"), QStringLiteral("0"), this);
     if (!answer) return;
-    const auto value = ParseMoney(*answer);
+    bool overflow = false;
+    const auto value = ParseMoney(*answer, &overflow);
+    // A number too large is refused with its reason; other answers that are no amount end
+    // the command quietly.
+    if (overflow) ui::MsgBox(MoneyRefusal(*answer), ui::vbOKOnly, QString(), this);
     if (!value || *value == db::Currency()) return;
     if (!PaymentRecordset.AddNew() ||
         !PaymentRecordset.SetValue(QStringLiteral("invoiceid"), invoice_) ||

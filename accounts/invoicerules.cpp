@@ -23,8 +23,10 @@ QString WriteOffDetails(const QDate& today, const QString& reason, const QVarian
            crlf + reason + crlf + (db::IsNull(oldTerms) ? QString() : oldTerms.toString());
 }
 
-db::Currency Outstanding(db::Currency amount, double vatMultiplier, db::Currency paid) {
-    return (vatMultiplier != 0 ? amount.times(vatMultiplier) : amount) - paid;
+std::optional<db::Currency> Outstanding(db::Currency amount, double vatMultiplier,
+                                        const std::optional<db::Currency>& paid) {
+    const auto owed = vatMultiplier != 0 ? amount.times(vatMultiplier) : amount;
+    return owed && paid ? owed->minus(*paid) : std::nullopt;
 }
 
 QString AttachCandidatesSql(qint64 companyId, const QVariant& billingDate) {

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <QVariant>
+#include <optional>
 
 #include "platform/db/currency.h"
 
@@ -42,8 +43,10 @@ QString PaymentRefusal(const QDate& paid, const QVariant& invoiceDate);
 // Payment terms after a write-off on `today` for `reason`, the old terms kept below.
 QString WriteOffDetails(const QDate& today, const QString& reason, const QVariant& oldTerms);
 
-// What is still owed: the amount, with VAT when the owner charges it, less the payments.
-db::Currency Outstanding(db::Currency amount, double vatMultiplier, db::Currency paid);
+// What is still owed: the amount, with VAT when the owner charges it, less the payments;
+// nullopt when that is beyond the currency's range.
+std::optional<db::Currency> Outstanding(db::Currency amount, double vatMultiplier,
+                                        const std::optional<db::Currency>& paid);
 
 // The work of a customer that an invoice dated `billingDate` may bill: not cancelled, not
 // invoiced, finished before 23:59 of that day.

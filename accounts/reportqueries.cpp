@@ -17,6 +17,15 @@ QString InYear(const QString& column, const QDate& start) {
            column + QStringLiteral(" < ") + Literal(start.addYears(1)) + u')';
 }
 
+// The invoices with their customers, paid within the year: what the invoice report and the
+// accountant's export both list.
+QString PaidInYear(const QDate& start) {
+    return QStringLiteral(
+               "FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID "
+               "WHERE ") +
+           InYear(QStringLiteral("Billing.PaymentDate"), start) + u';';
+}
+
 }  // namespace
 
 QString InvoiceAddressColumns() {
@@ -60,11 +69,16 @@ QString InvoiceReportSql(const QDate& yearStart, double vatMultiplier) {
         sql += QStringLiteral("billing.invoiceamount * ") + QString::number(vatMultiplier - 1) +
                QStringLiteral(" as VAT, billing.invoiceamount * ") +
                QString::number(vatMultiplier) + QStringLiteral(" as subTotal, ");
-    return sql +
-           QStringLiteral(
-               "Companies.CompanyName FROM Companies INNER JOIN Billing ON Companies.CompanyID = "
-               "Billing.CompanyID WHERE ") +
-           InYear(QStringLiteral("Billing.PaymentDate"), yearStart) + u';';
+    return sql + QStringLiteral("Companies.CompanyName ") + PaidInYear(yearStart);
+}
+
+QString YearEndInvoiceSql(const QDate& yearStart) {
+    return QStringLiteral(
+               "SELECT Billing.InvoiceNumber AS [Invoice Number], Companies.CompanyName AS "
+               "Company, Billing.BillingDate AS [Invoice Date], Billing.PaymentDueDate AS "
+               "[Payment Due On], Billing.PaymentDate as [Payment Date], Billing.InvoiceAmount "
+               "AS Amount ") +
+           PaidInYear(yearStart);
 }
 
 namespace {

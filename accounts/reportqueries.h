@@ -25,6 +25,8 @@ QString PrintedInvoiceWorkSql();  // the invoice's jobs, its number bound to "?"
 
 // Invoices paid in the year starting on `yearStart`.
 QString InvoiceReportSql(const QDate& yearStart, double vatMultiplier);
+// The same invoices as the accountant's export lists them.
+QString YearEndInvoiceSql(const QDate& yearStart);
 
 // Expenses of the year: by their own date, or by their job's start when tied to one.
 // Mileage is worth `perMile` pounds a mile; an expense without miles counts its amount.

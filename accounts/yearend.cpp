@@ -1,7 +1,13 @@
 #include "yearend.h"
 
 #include <QDir>
-#include <QSaveFile>
+#include <QFile>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "core/exporttext.h"
 #include "platform/db/recordset.h"
@@ -11,41 +17,75 @@ namespace yearend {
 
 namespace {
 
-// The rows of `sql` into a CSV and an XML file, each written anew; false with `error` set.
+// The files are written under names of their own and take their real names only once all
+// of them are written, so that a kill or a full disk never leaves this run's files beside
+// an earlier run's. A run that fails removes what it wrote; one that was killed leaves
+// names the next run writes over.
+class PendingFiles {
+  public:
+    PendingFiles() = default;
+    PendingFiles(const PendingFiles&) = delete;
+    PendingFiles& operator=(const PendingFiles&) = delete;
+    ~PendingFiles() {
+        for (const QString& path : written_) QFile::remove(Pending(path));
+    }
+
+    bool Write(const QString& path, const QByteArray& bytes, QString* error) {
+        QFile file(Pending(path));
+        written_ << path;
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+            file.write(bytes) == bytes.size() && file.flush() && ::fsync(file.handle()) == 0)
+            return true;
+        *error = QDir::toNativeSeparators(path) + QStringLiteral(": ") + file.errorString();
+        return false;
+    }
+
+    bool Commit(QString* error) {
+        while (!written_.isEmpty()) {
+            const QString path = written_.takeFirst();
+            // rename() puts the new file in the old one's place in one step.
+            if (std::rename(QFile::encodeName(Pending(path)).constData(),
+                            QFile::encodeName(path).constData()) != 0) {
+                *error = QDir::toNativeSeparators(path) + QStringLiteral(": ") +
+                         QString::fromLocal8Bit(std::strerror(errno));
+                written_.prepend(path);
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    static QString Pending(const QString& path) { return path + QStringLiteral(".part"); }
+    QStringList written_;
+};
+
+// Rows of `sql` as CSV and XML text in UTF-8, both from one reading of the rows; false with
+// `error` set on failure.
 bool Export(db::Connection& connection, const QString& sql, const QString& rowName,
-            const QString& csvPath, const QString& xmlPath, bool* hadRows, QString* error) {
+            QByteArray* csvBytes, QByteArray* xmlBytes, bool* hadRows, QString* error) {
     db::Recordset rs;
     if (!rs.Open(sql, connection, db::adOpenStatic, db::adLockReadOnly)) {
         *error = rs.LastError();
         return false;
     }
     *hadRows = rs.RecordCount() > 0;
-    QSaveFile csv(csvPath), xml(xmlPath);
-    const auto fileError = [error](const QSaveFile& f) {
-        *error = QDir::toNativeSeparators(f.fileName()) + QStringLiteral(": ") + f.errorString();
-        return false;
-    };
-    const auto into = [](QSaveFile& f) {
-        return [&f](const QString& piece) {
-            const QByteArray bytes = piece.toUtf8();
-            return f.write(bytes) == bytes.size();
+    const auto into = [](QByteArray* bytes) {
+        return [bytes](const QString& piece) {
+            *bytes += piece.toUtf8();
+            return true;
         };
     };
-    if (!csv.open(QIODevice::WriteOnly)) return fileError(csv);
-    if (!xml.open(QIODevice::WriteOnly)) return fileError(xml);
     // The mark lets spreadsheet programs read the CSV as UTF-8 ("£", accents).
-    const QByteArray mark("\xEF\xBB\xBF");
-    if (csv.write(mark) != mark.size()) return fileError(csv);
-    const bool written = *hadRows ? RecordsetToCsvAndXml(rs, into(csv), rowName, into(xml))
-                                  : into(csv)(CsvHeader(rs)) && into(xml)(XmlDataroot(QString()));
+    *csvBytes = QByteArray("\xEF\xBB\xBF");
+    xmlBytes->clear();
+    const bool written = *hadRows ? RecordsetToCsvAndXml(rs, into(csvBytes), rowName, into(xmlBytes))
+                                  : into(csvBytes)(CsvHeader(rs)) && into(xmlBytes)(XmlDataroot(QString()));
     if (!written) {
-        if (csv.error() != QFileDevice::NoError) return fileError(csv);
-        if (xml.error() != QFileDevice::NoError) return fileError(xml);
         *error = rs.LastError();
         return false;
     }
-    if (!into(xml)(QStringLiteral("\r\n")) || !xml.commit()) return fileError(xml);
-    if (!csv.commit()) return fileError(csv);
+    *xmlBytes += "\r\n";
     return true;
 }
 
@@ -59,23 +99,20 @@ Files FilesFor(const QString& folder, const QString& yearText) {
             dir.filePath(QStringLiteral("Invoices_") + yearText + QStringLiteral(".xml"))};
 }
 
-QString InvoiceSql() {
-    return QStringLiteral(
-        "SELECT Billing.InvoiceNumber AS [Invoice Number], Companies.CompanyName AS Company, "
-        "Billing.BillingDate AS [Invoice Date], Billing.PaymentDueDate AS [Payment Due On], "
-        "Billing.PaymentDate as [Payment Date], Billing.InvoiceAmount AS Amount "
-        "FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID "
-        "where billing.stage = 3");
-}
-
 Written WriteFiles(db::Connection& connection, const Files& files, const QDate& yearStart,
                    double perMile, QString* error) {
     bool expenses = false, invoices = false;
+    QByteArray expenseCsv, expenseXml, invoiceCsv, invoiceXml;
     if (!Export(connection, reports::YearEndExpenseSql(yearStart, perMile),
-                QStringLiteral("Expenses"), files.expenseCsv, files.expenseXml, &expenses, error))
+                QStringLiteral("Expenses"), &expenseCsv, &expenseXml, &expenses, error) ||
+        !Export(connection, reports::YearEndInvoiceSql(yearStart), QStringLiteral("Invoices"),
+                &invoiceCsv, &invoiceXml, &invoices, error))
         return Written::Failed;
-    if (!Export(connection, InvoiceSql(), QStringLiteral("Invoices"), files.invoiceCsv,
-                files.invoiceXml, &invoices, error))
+    PendingFiles out;
+    if (!out.Write(files.expenseCsv, expenseCsv, error) ||
+        !out.Write(files.expenseXml, expenseXml, error) ||
+        !out.Write(files.invoiceCsv, invoiceCsv, error) ||
+        !out.Write(files.invoiceXml, invoiceXml, error) || !out.Commit(error))
         return Written::Failed;
     return invoices ? Written::All : Written::WithoutPaidInvoices;
 }

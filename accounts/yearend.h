@@ -19,14 +19,20 @@ struct Files {
 // `yearText` as the financial-year list shows it.
 Files FilesFor(const QString& folder, const QString& yearText);
 
-// Every paid invoice, of any year.
-QString InvoiceSql();
-
 enum class Written { Failed, WithoutPaidInvoices, All };
-// Writes the four files anew (a year without expenses gets header-only expense files, so
-// no file of an earlier run is left to be mailed). `error` says what failed.
+// Writes the four files anew: the year's expenses and the invoices paid in the year, as the
+// year's reports list them (a year without expenses gets header-only expense files, so no
+// file of an earlier run is left to be mailed). The four replace the old ones together or
+// not at all. `error` says what failed.
 Written WriteFiles(db::Connection& connection, const Files& files, const QDate& yearStart,
                    double perMile, QString* error);
+
+// The question for the accountant's address when the System row holds none.
+inline const QString kAccountantPrompt = QStringLiteral(
+    "Please enter your accountant's e-mail address (several may be separated by \";\"):");
+inline const QString kAccountantTitle = QStringLiteral("Accountant's e-mail address");
+inline const QString kAccountantNotKept = QStringLiteral(
+    "The accountant's e-mail address could not be kept; it will be asked for again next time.");
 
 QString MailSubject(const QString& owner);
 QString MailBody(const QString& owner, const QDate& yearEnd);

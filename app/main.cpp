@@ -1,7 +1,6 @@
 #include <QApplication>
 
 #include "core/forms.h"
-#include "core/ownerdetails.h"
 #include "core/startup.h"
 #include "diary/frmMain.h"
 
@@ -14,7 +13,7 @@ int main(int argc, char** argv) {
 
     StartupHooks hooks;
     hooks.showMainWindow = [] { Forms::get<frmMain>()->show(); };
-    hooks.checkOwnerDetails = [] { CheckOwnerDetails(Forms::find<frmMain>()); };
+    hooks.checkOwnerDetails = [] { Forms::find<frmMain>()->CheckOwnerDetailsAtStart(); };
     // The command line as one text, so that Main reads it the way it was typed.
     if (!Main(QApplication::arguments().mid(1).join(u' '), hooks)) return 0;
     return QApplication::exec();

@@ -310,7 +310,7 @@ std::vector<Invoice> MakeInvoices(std::mt19937& rng, const Sizes& sizes, std::ve
             for (int i = from; i < to; ++i) {
                 const int job = list[static_cast<size_t>(i)];
                 inv.jobs.push_back(job);
-                inv.amount += jobs[static_cast<size_t>(job)].fee;
+                inv.amount = inv.amount.plus(jobs[static_cast<size_t>(job)].fee).value();
             }
             const QDate last = firstDay.addDays(jobs[static_cast<size_t>(inv.jobs.back())].day);
             inv.billed = std::min(today, last.addDays(Between(rng, 1, 14)));

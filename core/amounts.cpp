@@ -2,17 +2,27 @@
 
 #include "platform/db/recordset.h"
 
-db::Currency AmountOf(const QVariant& value) {
+std::optional<db::Currency> AmountOf(const QVariant& value) {
     if (db::IsNull(value)) return db::Currency();
     if (value.metaType() == QMetaType::fromType<db::Currency>()) return value.value<db::Currency>();
-    return db::Currency::fromDouble(value.toDouble()).value_or(db::Currency());
+    // A number another program stored beyond the range.
+    return db::Currency::fromDouble(value.toDouble());
 }
 
-db::Currency SumAmounts(db::Recordset& rs, const QString& field) {
-    db::Currency sum;
+std::optional<db::Currency> SumAmounts(db::Recordset& rs, const QString& field) {
+    std::optional<db::Currency> sum = db::Currency();
     if (rs.State() != db::adStateOpen || rs.RecordCount() <= 0) return sum;
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) sum += AmountOf(rs.Value(field));
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+        const auto amount = AmountOf(rs.Value(field));
+        sum = sum && amount ? sum->plus(*amount) : std::nullopt;
+    }
     return sum;
 }
 
-db::Currency WithVat(db::Currency net, double vatMultiplier) { return net.times(vatMultiplier); }
+std::optional<db::Currency> WithVat(db::Currency net, double vatMultiplier) {
+    return net.times(vatMultiplier);
+}
+
+std::optional<db::Currency> WithVat(const std::optional<db::Currency>& net, double vatMultiplier) {
+    return net ? WithVat(*net, vatMultiplier) : std::nullopt;
+}

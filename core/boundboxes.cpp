@@ -62,9 +62,7 @@ bool BoundBoxes::Write(db::Recordset& rs, QString* error) {
         if (!text.trimmed().isEmpty()) {
             if (b.kind == Money) {
                 const auto money = ParseMoney(text);
-                if (!money)
-                    return fail(QStringLiteral("Type mismatch: \"%1\" is not an amount of money.")
-                                    .arg(text));
+                if (!money) return fail(MoneyRefusal(text));
                 value = QVariant::fromValue(*money);
             } else if (b.kind == WholeNumber) {
                 bool ok = false;

@@ -79,6 +79,10 @@ void FlexGrid::SetColWidth(int col, int twips) {
     setColumnWidth(col, std::max(1, twips / kTwipsPerPixel));
 }
 
+int FlexGrid::HeadingWidth(int col) const {
+    return horizontalHeader()->sectionSizeHint(col) * kTwipsPerPixel;
+}
+
 void FlexGrid::SetCellBackColor(int row, int col, std::uint32_t bgr) {
     if (row < 1 || row - 1 >= rowCount() || col >= columnCount()) return;
     if (!item(row - 1, col)) setItem(row - 1, col, new QTableWidgetItem());

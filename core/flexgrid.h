@@ -30,6 +30,8 @@ public:
     QVariant Value(int row, int col) const;
     int ColWidth(int col) const;  // twips; 0 for a hidden column
     void SetColWidth(int col, int twips);
+    // The twips the column's heading needs to show whole.
+    int HeadingWidth(int col) const;
     void SetCellBackColor(int row, int col, std::uint32_t bgr);
     // The current data row (from 1), or 0 when none is current.
     int Row() const;

@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include "platform/db/value.h"
 
 std::optional<QDate> ParseDbDate(const QVariant& value) {
@@ -72,9 +74,22 @@ QString FormatShortDateTime(const QVariant& value, bool* ok) {
 }
 
 QString FormatMoney(db::Currency amount) {
-    // Rounded to pence first so that the text and the amount it stands for agree.
-    const db::Currency pence = amount.roundedToPence();
-    return QLocale().toCurrencyString(pence.toDouble(), QString(), 2);
+    // Rounded to pence first so that the text and the amount it stands for agree, and written
+    // from the amount's own digits into the shape the locale gives a sample amount.
+    const db::Currency::Pence p = amount.pence();
+    const QLocale loc;
+    const QString sample = loc.toString(1.0, 'f', 2);
+    QString text = loc.toCurrencyString(p.negative ? -1.0 : 1.0, QString(), 2);
+    const qsizetype at = text.indexOf(sample);
+    if (at < 0) return text;  // a locale whose money shows no number: none known
+    const QString hundredths =
+        p.hundredths < 10 ? loc.zeroDigit() + loc.toString(p.hundredths) : loc.toString(p.hundredths);
+    return text.replace(at, sample.size(),
+                        loc.toString(static_cast<qulonglong>(p.units)) + loc.decimalPoint() + hundredths);
+}
+
+QString FormatTotal(const std::optional<db::Currency>& amount) {
+    return amount ? FormatMoney(*amount) : kOverflow;
 }
 
 QString FormatMoney(const QVariant& value, bool* ok) {
@@ -97,7 +112,8 @@ QString FormatMoney(const QVariant& value, bool* ok) {
     return FormatMoney(amount);
 }
 
-std::optional<db::Currency> ParseMoney(const QString& input) {
+std::optional<db::Currency> ParseMoney(const QString& input, bool* overflow) {
+    if (overflow) *overflow = false;
     const QLocale loc;
     QString text = input.trimmed();
     if (text.isEmpty()) return std::nullopt;
@@ -138,9 +154,19 @@ std::optional<db::Currency> ParseMoney(const QString& input) {
             return std::nullopt;
         }
     }
-    auto amount = db::Currency::fromPlainText(plain);
-    if (!amount) return std::nullopt;
-    return negative ? -*amount : *amount;
+    const auto amount = db::Currency::fromPlainText(plain);
+    // The text is a number by now: refused, it is one beyond the range.
+    if (!amount && overflow)
+        *overflow = std::any_of(plain.cbegin(), plain.cend(), [](QChar c) { return c.isDigit(); });
+    if (!amount || !negative) return amount;
+    return amount->negated();
+}
+
+QString MoneyRefusal(const QString& text) {
+    bool overflow = false;
+    if (ParseMoney(text, &overflow) || !overflow)
+        return QStringLiteral("Type mismatch: \"%1\" is not an amount of money.").arg(text);
+    return QStringLiteral("Overflow: \"%1\" is beyond the largest amount of money.").arg(text);
 }
 
 QDate DateSerial(int year, int month, int day) {

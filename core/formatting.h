@@ -24,13 +24,20 @@ QString FormatShortDateTime(const QVariant& value, bool* ok = nullptr);
 // Money in the user's currency format: symbol, thousands separators, two decimals and the
 // user's negative style ("£1,234.50" in the United Kingdom).
 QString FormatMoney(db::Currency amount);
+// What a sum or product shows: the money, or "Overflow" for one beyond the currency's range.
+inline const QString kOverflow = QStringLiteral("Overflow");
+QString FormatTotal(const std::optional<db::Currency>& amount);
 // The same for a value read from a record set or a box: Currency, a number, or plain text.
 // `ok` is false (and the text empty) when the value is no amount.
 QString FormatMoney(const QVariant& value, bool* ok = nullptr);
 
 // Reads money typed into a box back: everything FormatMoney writes, and plain numbers with
-// or without the currency symbol and separators. nullopt when the text is no amount.
-std::optional<db::Currency> ParseMoney(const QString& text);
+// or without the currency symbol and separators. nullopt when the text is no amount;
+// `overflow` then tells a number beyond the currency's range from a text that is no number.
+std::optional<db::Currency> ParseMoney(const QString& text, bool* overflow = nullptr);
+// Why a box refuses a text as money: "Type mismatch: ..." or, for a number too large,
+// "Overflow: ...".
+QString MoneyRefusal(const QString& text);
 
 // The date of year, month and day where months and days beyond their range carry into the
 // next month or year (month 13 of 2025 is January 2026, 31 February is early March).

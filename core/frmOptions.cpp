@@ -403,6 +403,22 @@ bool frmOptions::Form_KeyDown(int KeyCode, int Shift) {
     return true;
 }
 
+void frmOptions::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    const int shown = tbsOptions->currentIndex();
+    if (shown < 0 || shown >= static_cast<int>(picOptions.size())) return;
+    QWidget* page = picOptions[static_cast<size_t>(shown)];
+    // The first control on the page that Tab would reach; a page of swatches has none.
+    for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
+        if (w == this) break;
+        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
+            w->isVisibleTo(this)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
 bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::KeyPress: {

@@ -104,6 +104,8 @@ class frmOptions : public QDialog {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Typing goes into the first box of the page shown.
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 

@@ -1,5 +1,7 @@
 #include "odbclogonrules.h"
 
+#include "platform/db/connection.h"
+
 namespace odbclogon {
 
 QStringList CollapseNeighbouringDuplicates(QStringList entries) {
@@ -12,16 +14,9 @@ QStringList CollapseNeighbouringDuplicates(QStringList entries) {
     return entries;
 }
 
-QString ConnectionValue(const QString& value) {
-    if (!value.contains(u';') && !value.contains(u'{') && !value.contains(u'}')) return value;
-    QString braced = value;
-    braced.replace(QStringLiteral("}"), QStringLiteral("}}"));
-    return u'{' + braced + u'}';
-}
-
 QString ConnectionString(const LogonValues& v) {
     auto pair = [](const char* key, const QString& value) {
-        return QString::fromLatin1(key) + u'=' + ConnectionValue(value) + u';';
+        return QString::fromLatin1(key) + u'=' + db::ConnectionStringQuote(value) + u';';
     };
     QString s = QStringLiteral("PROVIDER=MSDataShape;Data PROVIDER=MSDASQL;");
     if (!v.dataSource.isEmpty())

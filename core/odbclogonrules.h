@@ -12,10 +12,6 @@ inline const QString kNoDataSource = QStringLiteral("(None)");
 // Each run of equal neighbouring entries becomes one.
 QStringList CollapseNeighbouringDuplicates(QStringList entries);
 
-// A value as a connection string may hold it: one holding ";", "{" or "}" is enclosed in
-// braces, with each "}" doubled.
-QString ConnectionValue(const QString& value);
-
 struct LogonValues {
     QString dataSource;  // empty: none, the driver and server are used
     QString driver;
@@ -25,8 +21,8 @@ struct LogonValues {
     QString database;
 };
 
-// "PROVIDER=MSDataShape;Data PROVIDER=MSDASQL;" then "DSN=" or "Driver=...;Server=...",
-// then user, password and (when given) database.
+// "PROVIDER=MSDataShape;Data PROVIDER=MSDASQL;" then "DSN=" or "Driver=...;Server=...", then
+// user, password and (when given) database; a value holding ";" is braced.
 QString ConnectionString(const LogonValues& values);
 
 }  // namespace odbclogon

@@ -23,8 +23,8 @@ bool OwnerDetailsMissing(db::Connection& connection) {
     return missing;
 }
 
-void CheckOwnerDetails(QWidget* owner) {
-    if (!OwnerDetailsMissing(DbConnection())) return;
+bool CheckOwnerDetails(QWidget* owner) {
+    if (!OwnerDetailsMissing(DbConnection())) return false;
     ui::MsgBox(
         QStringLiteral("There appears to be information about you / your company missing,\r\n"
                        "please fill in the details section of the options form."),
@@ -34,4 +34,5 @@ void CheckOwnerDetails(QWidget* owner) {
     options->tbsOptions->setCurrentIndex(frmOptions::DetailsTab - 1);
     ui::SetMousePointer(ui::vbDefault);
     options->exec();
+    return true;
 }

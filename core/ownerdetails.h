@@ -9,5 +9,6 @@ class Connection;
 bool OwnerDetailsMissing(db::Connection& connection);
 
 // At start-up: when the owner's details are incomplete, says so and shows the Options dialog
-// on its Details tab, modal over `owner` (the main window). Returns when the dialog closes.
-void CheckOwnerDetails(QWidget* owner);
+// on its Details tab, modal over `owner` (the main window). Returns when the dialog closes:
+// true when it was shown.
+bool CheckOwnerDetails(QWidget* owner);

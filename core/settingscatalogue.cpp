@@ -28,6 +28,7 @@ const StoreValue MainTop = Value("Settings", "MainTop", "1000");
 const StoreValue MainWidth = Value("Settings", "MainWidth", "10000");
 const StoreValue MainHeight = Value("Settings", "MainHeight", "6500");
 const StoreValue Maintabctl = Value("Settings", "Maintabctl", "0");
+const StoreValue MainMaximized = Value("Settings", "MainMaximized", "False");
 const StoreValue Split = Value("Settings", "Split", nullptr);
 
 const StoreValue FreeColour = Value("Settings", "FreeColour", "16777215");

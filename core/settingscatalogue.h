@@ -35,6 +35,8 @@ extern const StoreValue MainTop;
 extern const StoreValue MainWidth;
 extern const StoreValue MainHeight;
 extern const StoreValue Maintabctl;
+// "True" while the main window is maximised; MainLeft to MainHeight then hold its normal place.
+extern const StoreValue MainMaximized;
 extern const StoreValue Split;
 
 // Colours, &H00BBGGRR.

@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "core/maintenance.h"
 #include "core/settingscatalogue.h"
+#include "platform/db/connection.h"
 #include "platform/ui/prompts.h"
 
 namespace {
@@ -31,8 +32,11 @@ bool AnyWindowOpen() {
 }  // namespace
 
 QString PickedFileConnectionString(const QString& file, const QString& programFolder) {
-    return QStringLiteral("PROVIDER=MSDataShape;DBQ=") + file + QStringLiteral(";DefaultDir=") +
-           QDir::toNativeSeparators(QDir::cleanPath(programFolder)) + ConnectionTail();
+    // A folder name may hold ";": such values are braced, or the reader would cut them there.
+    return QStringLiteral("PROVIDER=MSDataShape;DBQ=") + db::ConnectionStringQuote(file) +
+           QStringLiteral(";DefaultDir=") +
+           db::ConnectionStringQuote(QDir::toNativeSeparators(QDir::cleanPath(programFolder))) +
+           ConnectionTail();
 }
 
 QString DefaultConnectionString(const QString& programFolder) {
@@ -135,6 +139,8 @@ bool Main(const QString& commandLine, const StartupHooks& hooks) {
     } else if (request.repair) {
         CompactAndRepairDatabase();
     } else {
+        // Nothing of the start stays in front of the main window and its questions.
+        Forms::unload<frmSplash>();
         if (hooks.showMainWindow) hooks.showMainWindow();
         if (hooks.checkOwnerDetails) hooks.checkOwnerDetails();
     }

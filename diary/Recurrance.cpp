@@ -269,6 +269,7 @@ bool Recurrance::BuildRecurrence() {
     PatternText = s.pattern;
     RecurrenceDates = s.dates;
     capped_ = s.capped;
+    clockChanges_ = s.clockChanges;
     return true;
 }
 
@@ -278,8 +279,16 @@ void Recurrance::ComputeMasterID() {
     MasterID = master != 0 ? master : row.Value(QStringLiteral("JobID")).toLongLong();
 }
 
+bool Recurrance::MasterInvoiced() {
+    // The appointment editor refuses to change an invoiced master; so does its series.
+    if (!schedule::IsInvoiced(schedule_->JobRecordset.Value(QStringLiteral("invoicenumber"))))
+        return false;
+    ui::MsgBox(schedule::kInvoicedLock, ui::vbOKOnly, QString(), this);
+    return true;
+}
+
 void Recurrance::OKButton_Click() {
-    if (!BuildRecurrence()) return;
+    if (MasterInvoiced() || !BuildRecurrence()) return;
     if (RecurrenceDates.size() < 2) {
         ui::MsgBox(recurrence::kNoSecondOccurrence, ui::vbOKOnly, QString(), this);
         return;
@@ -301,7 +310,7 @@ void Recurrance::OKButton_Click() {
         ui::MsgBox(recurrence::CappedMessage(RecurrenceDates.last().start.date()),
                    ui::vbInformation, QString(), this);
     const recurrence::Stored stored = recurrence::WriteSeries(
-        DbConnection(), MasterID, {QString(), PatternText, RecurrenceDates, capped_});
+        DbConnection(), MasterID, {QString(), PatternText, RecurrenceDates, capped_, clockChanges_});
     if (!stored.ok) {
         ui::MsgBox(
             QStringLiteral("The series could not be saved; it is as it was.\n") + stored.error,
@@ -309,12 +318,15 @@ void Recurrance::OKButton_Click() {
         return;
     }
     schedule_->SeriesStored(PatternText);
+    if (!clockChanges_.isEmpty())
+        ui::MsgBox(recurrence::ClockChangeMessage(clockChanges_), ui::vbInformation, QString(), this);
     if (stored.kept > 0)
         ui::MsgBox(recurrence::KeptMessage(stored.kept), ui::vbInformation, QString(), this);
     accept();
 }
 
 void Recurrance::btn_remove_Click() {
+    if (MasterInvoiced()) return;
     if (ui::MsgBox(kRemoveQuestion, ui::vbYesNo, kRemoveTitle, this) != ui::vbYes) return;
     ComputeMasterID();
     const recurrence::Stored stored = recurrence::DeleteSeries(DbConnection(), MasterID);

@@ -76,8 +76,11 @@ class Recurrance : public QDialog {
     bool MasterTimes(QDateTime* start, QDateTime* finish);
     QDate PickerDate(bool finish) const;
     void ComputeMasterID();
+    // True, having said so, when the master is on an invoice.
+    bool MasterInvoiced();
 
     Ui::Recurrance ui_;
     Schedule* schedule_;
     bool capped_ = false;  // the last build stopped at the most a series holds
+    QList<recurrence::ClockChange> clockChanges_;  // of the last build
 };

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCalendarWidget>
+#include <QLocale>
 #include <QSet>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -76,6 +77,13 @@ Schedule::Schedule(QWidget* parent) : QDialog(parent) {
     boxes_.Add(txtPattern, QStringLiteral("Pattern"));
     boxes_.Add(txtMasterApp, QStringLiteral("Masterappointment"), BoundBoxes::WholeNumber);
 
+    shown_.Watch([this] { return cboCompanyName->currentText(); });
+    for (QDateEdit* picker : {DTPStart, DTPFinish})
+        shown_.Watch([picker] { return picker->date().toString(Qt::ISODate); });
+    for (QComboBox* box : {cboStart, cboFinish}) shown_.Watch([box] { return box->currentText(); });
+    for (QLineEdit* box : txtFields) shown_.Watch([box] { return box->text(); });
+    shown_.Watch([this] { return QString::number(chkFields[9]->isChecked()); });
+
     connect(cboCompanyName, &QComboBox::activated, this, &Schedule::cboCompanyName_Click);
     connect(DTPStart, &QDateEdit::editingFinished, this, &Schedule::DTPStart_Validate);
     // A day picked in the calendar leaves the picker as far as the user is concerned.
@@ -107,6 +115,7 @@ void Schedule::Form_Load() {
     }
     LoadBoundFields();
     LoadTimes();
+    shown_.Mark();
 }
 
 void Schedule::LoadCustomerList() {
@@ -227,28 +236,24 @@ void Schedule::Toolbar1_ButtonClick(const QString& key) {
     }
 }
 
-void Schedule::SaveAppointment() {
-    auto failed = [this](const QString& text) { ui::MsgBox(text, ui::vbOKOnly, QString(), this); };
+bool Schedule::SaveAppointment() {
+    auto failed = [this](const QString& text) {
+        ui::MsgBox(text, ui::vbOKOnly, QString(), this);
+        return false;
+    };
     if (!HasRow()) {
         // The record set says why: a read fails for want of a current row, or it never opened.
         if (JobRecordset.State() == db::adStateOpen) JobRecordset.Value(QStringLiteral("JobID"));
-        failed(JobRecordset.LastError());
-        return;
+        return failed(JobRecordset.LastError());
     }
     const QVariant customer = JobRecordset.Value(QStringLiteral("CustomerID"));
     const bool listed = !db::IsNull(customer) && cboCompanyName->findData(customer.toInt()) >= 0;
     const schedule::AppointmentCheck check = schedule::CheckAppointment(
         JobRecordset.Value(QStringLiteral("invoicenumber")), customer, listed, DTPStart->date(),
         cboStart->currentText(), DTPFinish->date(), cboFinish->currentText());
-    if (!check.refusal.isEmpty()) {
-        failed(check.refusal);
-        return;
-    }
+    if (!check.refusal.isEmpty()) return failed(check.refusal);
     QString error;
-    if (!WriteBoundFields(&error)) {
-        failed(error);
-        return;
-    }
+    if (!WriteBoundFields(&error)) return failed(error);
     QCheckBox* cancelled = chkFields[9];
     if (cancelled->isChecked()) {
         if (ui::MsgBox(schedule::kCancelledQuestion, ui::vbYesNo, schedule::kCancelledTitle,
@@ -263,12 +268,12 @@ void Schedule::SaveAppointment() {
         !JobRecordset.SetValue(QStringLiteral("finish"), check.finish) ||
         !JobRecordset.SetValue(QStringLiteral("outlook_lastupdate"),
                                QDateTime::currentDateTime()) ||
-        !JobRecordset.Update()) {
-        failed(JobRecordset.LastError());
-        return;
-    }
+        !JobRecordset.Update())
+        return failed(JobRecordset.LastError());
     // A new row now has its key; the boxes show what is stored.
     LoadBoundFields();
+    shown_.Mark();
+    return true;
 }
 
 void Schedule::CancelChanges() {
@@ -281,6 +286,7 @@ void Schedule::CancelChanges() {
     LoadBoundFields();
     LoadTimes();
     if (adding) cboCompanyName->setCurrentIndex(-1);
+    shown_.Mark();
 }
 
 void Schedule::OpenExpenses() {
@@ -320,7 +326,7 @@ void Schedule::OpenRecurrence() {
     LoadBoundFields();
     LoadTimes();
     ScheduleOutcalls().recurrence(this);
-    reject();
+    QDialog::reject();
 }
 
 void Schedule::NotAvailable(const QString& window) {
@@ -336,6 +342,24 @@ void Schedule::Form_Unload() {
     unloaded_ = true;
     // An unsaved new row goes with the record set.
     JobRecordset.Close();
+}
+
+QString Schedule::AppointmentName() const {
+    const QString customer = cboCompanyName->currentIndex() >= 0 &&
+                                     cboCompanyName->currentIndex() < cboCompanyName->count() - 1
+                                 ? cboCompanyName->currentText()
+                                 : QString();
+    if (customer.isEmpty() && IsNewRow()) return QStringLiteral("the new appointment");
+    const QString day = QLocale().toString(DTPStart->date(), QLocale::ShortFormat);
+    return customer.isEmpty() ? QStringLiteral("the appointment on %1").arg(day)
+                              : QStringLiteral("the appointment of %1 on %2").arg(customer, day);
+}
+
+void Schedule::reject() {
+    if (!unloaded_ && shown_.Changed() &&
+        !SaveChangesBeforeClosing(this, AppointmentName(), [this] { return SaveAppointment(); }))
+        return;
+    QDialog::reject();
 }
 
 void Schedule::done(int result) {

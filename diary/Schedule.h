@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "core/boundboxes.h"
+#include "core/unsavededits.h"
 #include "platform/db/recordset.h"
 #include "ui_Schedule.h"
 
@@ -68,10 +69,15 @@ class Schedule : public QDialog {
     void cboCompanyName_Click(int index);
     void DTPStart_Validate();
     void Toolbar1_ButtonClick(const QString& key);
-    void SaveAppointment();
+    // False when nothing was saved (the user has been told why).
+    bool SaveAppointment();
     void CancelChanges();
     void OpenExpenses();
     void OpenRecurrence();
+
+    // Closing by the frame or Escape: asks first when there are edits not saved yet; Cancel
+    // keeps the window open.
+    void reject() override;
 
   protected:
     void done(int result) override;
@@ -81,8 +87,11 @@ class Schedule : public QDialog {
     bool IsNewRow() const;
     void AddNewCustomer();
     void NotAvailable(const QString& window);
+    // "the appointment of <customer> on <date>", as the question on closing names it.
+    QString AppointmentName() const;
 
     Ui::Schedule ui_;
     BoundBoxes boxes_;
+    EditSnapshot shown_;
     bool unloaded_ = false;
 };

@@ -1,42 +1,21 @@
 #include "frmMain.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QScreen>
-#include <QTableView>
 
-#include "accounts/Companies_with_Contacts.h"
-#include "accounts/Invoice_system.h"
-#include "accounts/Rpt_Expense.h"
-#include "accounts/Rpt_Invoice.h"
-#include "accounts/Expenses.h"
-#include "accounts/frmInvoice.h"
-#include "accounts/frmInvoiceDue.h"
-#include "accounts/invoicerules.h"
 #include "core/boundboxes.h"
 #include "core/flexgrid.h"
-#include "core/frmAbout.h"
 #include "core/formatting.h"
 #include "core/forms.h"
-#include "core/frmInfo.h"
-#include "core/frmOptions.h"
 #include "core/globals.h"
 #include "core/optionsrules.h"
 #include "core/settingscatalogue.h"
-#include "core/reports.h"
-#include "diary/Rpt_Monthly_Planner.h"
-#include "diary/Schedule.h"
 #include "diary/cSplitter.h"
 #include "diary/colourmask.h"
-#include "diary/helpcommands.h"
 #include "diary/mainrules.h"
-#include "diary/synchronise.h"
-#include "diary/syncrules.h"
 #include "platform/com/com.h"
 #include "platform/db/recordsetmodel.h"
 #include "platform/ui/prompts.h"
@@ -53,24 +32,19 @@ const char* const kSchCal1Design =
     "ViewWeeks = True\n"
     "Labels = True\n";
 
-// The controls the layout places; their design places come from the window's .ui file.
-const char* const kLaidOut[] = {"MainTabctl", "CalFrame",   "AppGrid",    "fnYearlbl", "FnYearCbo",
-                                "PendInv",    "picSplit",   "lblSetInv",  "SetInv",    "lblPend",
-                                "totPend",    "lblPendVAT", "totPendVAT", "lblTotSet", "totSet",
-                                "lblSetVAT",  "totSetVat"};
-
-// A whole number of the store, or its default when the stored text is none.
-qint64 Number(const catalogue::StoreValue& value) {
-    return catalogue::ReadWholeNumber(value).value_or(catalogue::WholeNumberFromText(value.defaultText).value_or(0));
-}
-
-uint Colour(const catalogue::StoreValue& value) {
-    return catalogue::ReadColour(value).value_or(catalogue::ColourFromText(value.defaultText).value_or(0));
-}
 
 bool g_calendarFailureShown = false;
 
 }  // namespace
+
+// A whole number of the store, or its default when the stored text is none.
+qint64 frmMain::StoredNumber(const catalogue::StoreValue& value) {
+    return catalogue::ReadWholeNumber(value).value_or(catalogue::WholeNumberFromText(value.defaultText).value_or(0));
+}
+
+uint frmMain::StoredColour(const catalogue::StoreValue& value) {
+    return catalogue::ReadColour(value).value_or(catalogue::ColourFromText(value.defaultText).value_or(0));
+}
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     ui_.setupUi(this);
@@ -200,69 +174,23 @@ void frmMain::SetCalendar(const char* property, const QVariant& value) {
     if (SchCal1) com::SetProperty(SchCal1, QString::fromLatin1(property), value);
 }
 
-ControlBoxes frmMain::CurrentBoxes() const {
-    ControlBoxes boxes;
-    for (const char* name : kLaidOut) {
-        const QWidget* w = findChild<QWidget*>(QString::fromLatin1(name));
-        if (!w) continue;
-        ControlBox b;
-        b.left = w->x() * kTwipsPerPixel;
-        b.top = w->y() * kTwipsPerPixel;
-        b.width = w->width() * kTwipsPerPixel;
-        b.height = w->height() * kTwipsPerPixel;
-        b.tag = w->property("Tag").toString();
-        boxes.emplace(QString::fromLatin1(name), b);
-    }
-    return boxes;
-}
-
-void frmMain::ApplyBoxes(const ControlBoxes& boxes) {
-    for (const auto& [name, b] : boxes) {
-        QWidget* w = findChild<QWidget*>(name);
-        if (!w) continue;
-        const QRect r(b.left / kTwipsPerPixel, b.top / kTwipsPerPixel, b.width / kTwipsPerPixel, std::max(1, b.height / kTwipsPerPixel));
-        if (w->geometry() != r) w->setGeometry(r);
-    }
-}
-
-void frmMain::ShowTabControls() {
-    const bool tab0 = MainTabctl->currentIndex() == 0;
-    for (QWidget* w : std::initializer_list<QWidget*>{CalFrame, Label1, AppGrid}) w->setVisible(tab0);
-    for (QWidget* w : std::initializer_list<QWidget*>{fnYearlbl, FnYearCbo, Label2, PendInv, picSplit, lblSetInv, SetInv,
-                                                      lblPend, totPend, lblTotSet, totSet})
-        w->setVisible(!tab0);
-    for (QWidget* w : std::initializer_list<QWidget*>{lblPendVAT, totPendVAT, lblSetVAT, totSetVat})
-        w->setVisible(!tab0 && VatMultiplier != 0);
-}
-
 // ---- loading ----------------------------------------------------------------------------
 
 void frmMain::Form_Load() {
     m_cSplit->Initialise(picSplit, centralWidget());
 
-    const int left = static_cast<int>(Number(catalogue::MainLeft));
-    const int top = static_cast<int>(Number(catalogue::MainTop));
-    const int width = static_cast<int>(Number(catalogue::MainWidth));
-    const int height = static_cast<int>(Number(catalogue::MainHeight));
-    QRect frame(left / kTwipsPerPixel, top / kTwipsPerPixel, std::max(200, width / kTwipsPerPixel),
-                std::max(150, height / kTwipsPerPixel));
-    // A place stored on a larger or a second monitor must not leave the window out of reach.
-    const QScreen* screen = QGuiApplication::screenAt(frame.center());
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    if (screen) frame = FitOnScreen(frame, screen->availableGeometry());
-    move(frame.topLeft());
-    resize(frame.size());
+    RestorePlace();
 
-    const int tab = static_cast<int>(Number(catalogue::Maintabctl));
+    const int tab = static_cast<int>(StoredNumber(catalogue::Maintabctl));
     MainTabctl->setCurrentIndex(tab == 1 ? 1 : 0);
     // Without a stored split the bar keeps its design place.
     if (const auto split = catalogue::ReadWholeNumber(catalogue::Split)) wantedSplit_ = static_cast<int>(*split);
 
-    SetCalendar("Color_A", Colour(catalogue::FreeColour));
-    SetCalendar("Color_C", Colour(catalogue::BusyColour));
-    SetCalendar("Color_D", Colour(catalogue::ConflictColour));
-    SetCalendar("Color_B", Colour(catalogue::HeadingColour));
-    SetCalendar("TodayColor", Colour(catalogue::TodayColour));
+    SetCalendar("Color_A", StoredColour(catalogue::FreeColour));
+    SetCalendar("Color_C", StoredColour(catalogue::BusyColour));
+    SetCalendar("Color_D", StoredColour(catalogue::ConflictColour));
+    SetCalendar("Color_B", StoredColour(catalogue::HeadingColour));
+    SetCalendar("TodayColor", StoredColour(catalogue::TodayColour));
 
     LoadSystemSettings();
     SetShownDateToToday();
@@ -366,73 +294,6 @@ void frmMain::OpenBillingRecordset() {
     BillingRecordset = std::move(rs);
 }
 
-void frmMain::FillInvoiceGrids() {
-    // Both filters are set before either list is read, so that only the invoices they show
-    // are read.
-    BillingRecordset.SetFilter(SettledInvoiceFilter(shownFinYearStart_));
-    PendingRecordset = BillingRecordset.Clone();
-    const bool all = catalogue::ReadBoolean(catalogue::OutstandingInvoiceDisplay).value_or(false);
-    PendingRecordset.SetFilter(PendingInvoiceFilter(shownFinYearStart_, all));
-    PendingRecordset.SetSort(QStringLiteral("[StageID], [Invoice Date]"));
-    PendInv->Bind(PendingRecordset);
-    SetInv->Bind(BillingRecordset);
-}
-
-void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
-    const bool vat = VatMultiplier != 0;
-    if (vat) {
-        grid->SetCols(8);
-        grid->SetTextMatrix(0, 7, QStringLiteral("Inc VAT"));
-    }
-    // Every column's width is read back under the key it was saved under.
-    for (int i = 0; i < grid->Cols(); ++i)
-        grid->SetColWidth(i, static_cast<int>(Number(pending ? catalogue::PendColWidth(i) : catalogue::SettledColWidth(i))));
-    grid->SetColWidth(6, 0);
-    grid->SetColWidth(pending ? 4 : 3, 0);
-    const uint overdue = Colour(catalogue::OverDueColour);
-    const QDateTime now = QDateTime::currentDateTime();
-    const int dateCols[2] = {2, pending ? 3 : 4};
-    for (int r = 1; r < grid->Rows(); ++r) {
-        for (int c : dateCols) {
-            const auto d = ParseDbDate(grid->Value(r, c));
-            grid->SetTextMatrix(r, c, d ? QLocale().toString(*d, QLocale::ShortFormat) : QString());
-        }
-        const QVariant amount = grid->Value(r, 5);
-        grid->SetTextMatrix(r, 5, FormatMoney(amount));
-        if (vat) grid->SetTextMatrix(r, 7, FormatMoney(WithVat(amount.value<db::Currency>(), VatMultiplier)));
-        if (pending) {
-            const auto due = db::ToDateTime(grid->Value(r, 3));
-            if (due && *due < now)
-                for (int c = 0; c < grid->Cols(); ++c) grid->SetCellBackColor(r, c, overdue);
-        }
-    }
-}
-
-void frmMain::FormatMainGrids() {
-    for (int i = 0; i < appModel_->columnCount(); ++i)
-        AppGrid->setColumnWidth(
-            i, std::max(1, static_cast<int>(Number(catalogue::CalendarColWidth(i))) / kTwipsPerPixel));
-
-    FormatInvoiceGrid(PendInv, true);
-    const db::Currency pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));
-    totPend->setText(PendingRecordset.RecordCount() > 0 ? FormatMoney(pending) : QStringLiteral("0"));
-    totPendVAT->setText(FormatMoney(WithVat(pending, VatMultiplier)));
-
-    FormatInvoiceGrid(SetInv, false);
-    const db::Currency settled = SumAmounts(BillingRecordset, QStringLiteral("amount"));
-    totSet->setText(BillingRecordset.RecordCount() > 0 ? FormatMoney(settled) : QStringLiteral("0"));
-    totSetVat->setText(FormatMoney(WithVat(settled, VatMultiplier)));
-    ShowTabControls();
-}
-
-void frmMain::RefreshInvoices() {
-    PendingRecordset.Close();
-    BillingRecordset.Close();
-    OpenBillingRecordset();
-    FillInvoiceGrids();
-    FormatMainGrids();
-}
-
 // ---- navigation -------------------------------------------------------------------------
 
 void frmMain::ShowMonth() {
@@ -475,304 +336,3 @@ void frmMain::YearCbo_Click() {
 
 void frmMain::YearCbo_LostFocus() { YearCbo_Click(); }
 
-void frmMain::FnYearCbo_Click() {
-    const QString text = FnYearCbo->currentText();
-    if (IsFourDigitYear(text)) FinYearStart = DateSerial(text.toInt(), FinYearStart.month(), FinYearStart.day());
-    RefreshInvoices();
-}
-
-// ---- appointments -----------------------------------------------------------------------
-
-void frmMain::ShowSchedule() {
-    Forms::get<Schedule>(this)->exec();
-    // Each showing loads afresh from CurrentJobID.
-    Forms::unload<Schedule>();
-    CurrentJobID = 0;
-    ShowEditedAppointments();
-}
-
-void frmMain::ShowEditedAppointments() {
-    AppointmentRecordset.Requery();
-    RefreshInvoices();
-    ShowMonthAppointments();
-}
-
-void frmMain::AppGrid_DblClick() {
-    SaveLayout();
-    // On an empty grid no row is read and the editor opens on a new appointment.
-    const db::Recordset& rs = AppointmentRecordset;
-    if (rs.State() == db::adStateOpen && !rs.Eof() && !rs.Bof())
-        CurrentJobID = AppointmentRecordset.Value(QStringLiteral("JobID")).toInt();
-    AppGrid->setFocus();
-    ShowSchedule();
-}
-
-void frmMain::mnuFileNewApp_Click() {
-    CurrentJobID = 0;
-    ShowSchedule();
-}
-
-void frmMain::mnuEditExp_Click() {
-    // With no appointment in the shown month there are no expenses to manage.
-    if (db::HasCurrentRow(AppointmentRecordset)) {
-        CurrentJobID = AppointmentRecordset.Value(QStringLiteral("JobID")).toInt();
-        ShowExpenses(this);
-    }
-    CurrentJobID = 0;
-}
-
-void frmMain::mnuAddMiscExpense_Click() {
-    CurrentJobID = 0;
-    ShowExpenses(this);
-}
-
-void frmMain::mnuSync_Click() {
-    const QList<int> ids = outlooksync::ShownJobIDs(AppointmentRecordset);
-    if (ids.isEmpty()) {
-        ui::MsgBox(outlooksync::kNoRecords, ui::vbOKOnly, QString(), this);
-        return;
-    }
-    // The grid keeps its rows while the run asks about conflicts; they are read again after.
-    outlooksync::Synchroniser(Forms::get<frmInfo>(), this).Run(ids);
-    AppointmentRecordset.Requery();
-    ShowMonthAppointments();
-}
-
-// ---- invoices ---------------------------------------------------------------------------
-
-void frmMain::ShowInvoice() {
-    Forms::get<frmInvoice>(this)->exec();
-    // Each showing loads afresh from CurrentInvoiceNumber.
-    Forms::unload<frmInvoice>();
-    CurrentInvoiceNumber = 0;
-    RefreshInvoices();
-}
-
-int frmMain::PendingInvoiceNumber() const {
-    const int row = PendInv->Row();
-    return row < 1 ? 0 : static_cast<int>(invoice::CellNumber(PendInv->TextMatrix(row, 0)));
-}
-
-void frmMain::PendInv_DblClick() {
-    if (PendInv->Row() < 1) return;
-    CurrentInvoiceNumber = PendingInvoiceNumber();
-    ShowInvoice();
-}
-
-void frmMain::PendInv_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
-    // The pop-up acts on the row that is current when it opens.
-    if (button == Qt::RightButton) mnuCxtInvoice->popup(globalPos);
-}
-
-void frmMain::mnuEditInv_Click() { PendInv_DblClick(); }
-
-void frmMain::mnuFileNewInvoice_Click() {
-    CurrentInvoiceNumber = 0;
-    ShowInvoice();
-}
-
-void frmMain::mnuProcessInv_Click() {
-    const int number = PendingInvoiceNumber();
-    const auto paid = AskInvoiceDate(this, invoice::kPaidQuestion, QDate::currentDate());
-    if (!paid || number == 0) return;
-    db::Recordset clone = PendingRecordset.Clone();
-    clone.SetFilter(QStringLiteral("[Invoice Number] = '") + QString::number(number) + QStringLiteral("'"));
-    if (clone.State() != db::adStateOpen || clone.Eof()) return;
-    const QString refusal = invoice::PaymentRefusal(*paid, clone.Value(QStringLiteral("Invoice Date")));
-    if (!refusal.isEmpty()) {
-        ui::MsgBox(refusal, ui::vbOKOnly, QString(), this);
-        return;
-    }
-    if (!clone.SetValue(QStringLiteral("StageID"), QStringLiteral("3")) ||
-        !clone.SetValue(QStringLiteral("Payment Date"), QDateTime(*paid, QTime(0, 0))) || !clone.Update()) {
-        ui::MsgBox(clone.LastError(), ui::vbOKOnly, QString(), this);
-        return;
-    }
-    clone.Close();
-    RefreshInvoices();
-}
-
-// ---- reports ----------------------------------------------------------------------------
-
-void frmMain::mnuReportsMonthly_Click() {
-    Rpt_Monthly_Planner planner;
-    planner.DataReport_Initialize(this);
-    ShowReport(planner, this);
-}
-
-void frmMain::mnuReportsInvoice_Click() {
-    const int n = PendingRecordset.State() == db::adStateOpen ? PendingRecordset.RecordCount() : 0;
-    if (n >= 1)
-        ui::MsgBox(QStringLiteral("You have ") + QString::number(n) +
-                       QStringLiteral(" outstanding invoices for the current financial year."),
-                   ui::vbOKOnly, QString(), this);
-    Rpt_Invoice invoices;
-    invoices.DataReport_Initialize(FnYearCbo->currentText());
-    ShowReport(invoices, this);
-}
-
-void frmMain::mnuReportsExpense_Click() {
-    Rpt_Expense expenses;
-    expenses.DataReport_Initialize();
-    ShowReport(expenses, this);
-}
-
-void frmMain::mnuSendReminder_Click() {
-    if (PendInv->Row() < 1) return;
-    // Left at the reminded invoice, as the other commands reset it before they open theirs.
-    CurrentInvoiceNumber = PendingInvoiceNumber();
-    Invoice_system reminder;
-    reminder.DataReport_Initialize();
-    reminder.section(1)->control(QStringLiteral("lblINV"))->caption = QStringLiteral("Payment Reminder");
-    ShowReport(reminder, this);
-}
-
-// ---- layout -----------------------------------------------------------------------------
-
-void frmMain::Form_Resize() {
-    ControlBoxes boxes = CurrentBoxes();
-    const int W = centralWidget()->width() * kTwipsPerPixel;
-    const int H = centralWidget()->height() * kTwipsPerPixel;
-    // Both lists stay reachable whatever the window's size and the stored split.
-    boxes[QStringLiteral("picSplit")].top = ClampSplitPosition(wantedSplit_, H);
-    LayoutMainWindow(boxes, W, H);
-    ApplyBoxes(boxes);
-}
-
-void frmMain::m_cSplit_SplitComplete() {
-    wantedSplit_ = picSplit->y() * kTwipsPerPixel;
-    Form_Resize();
-}
-
-void frmMain::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    Form_Resize();
-}
-
-void frmMain::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) m_cSplit->Cancel();
-    QMainWindow::changeEvent(event);
-}
-
-bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == AppGrid->viewport()) {
-        const QEvent::Type type = event->type();
-        if (type == QEvent::MouseButtonDblClick || type == QEvent::MouseButtonPress ||
-            type == QEvent::MouseButtonRelease) {
-            auto* me = static_cast<QMouseEvent*>(event);
-            if (type == QEvent::MouseButtonDblClick && me->button() == Qt::LeftButton) {
-                AppGrid_DblClick();
-                return true;
-            }
-            // The pop-up acts on the row that was current before the click.
-            if (me->button() == Qt::RightButton) {
-                if (type == QEvent::MouseButtonRelease) mnuCxtSchedule->popup(me->globalPosition().toPoint());
-                return true;
-            }
-        }
-        return QMainWindow::eventFilter(watched, event);
-    }
-    if (watched == PendInv->viewport() && event->type() == QEvent::MouseButtonRelease) {
-        auto* me = static_cast<QMouseEvent*>(event);
-        PendInv_MouseUp(me->button(), me->globalPosition().toPoint());
-    }
-    // The tab control is the backdrop of every control: a bar the splitter sends to the back
-    // stays above it, where the user can see and grab it.
-    if (watched == picSplit && event->type() == QEvent::ZOrderChange) MainTabctl->lower();
-    if (watched == picSplit && event->type() == QEvent::MouseButtonPress) {
-        auto* me = static_cast<QMouseEvent*>(event);
-        if (me->button() == Qt::LeftButton) m_cSplit->MouseDown(me->position().y());
-        return true;
-    }
-    if (watched == centralWidget() || watched == picSplit) {
-        if (event->type() == QEvent::MouseMove) {
-            auto* me = static_cast<QMouseEvent*>(event);
-            const QPoint p = static_cast<QWidget*>(watched)->mapTo(centralWidget(), me->position().toPoint());
-            m_cSplit->MouseMove(p.y(), me->buttons() & Qt::LeftButton);
-        } else if (event->type() == QEvent::MouseButtonRelease) {
-            auto* me = static_cast<QMouseEvent*>(event);
-            const QPoint p = static_cast<QWidget*>(watched)->mapTo(centralWidget(), me->position().toPoint());
-            double y = p.y();
-            m_cSplit->MouseUp(y);
-        } else if (event->type() == QEvent::KeyPress && m_cSplit->Dragging()) {
-            m_cSplit->Cancel();
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-// ---- closing ----------------------------------------------------------------------------
-
-void frmMain::SaveGridWidths(catalogue::StoreValue (*key)(int), int count, const std::function<int(int)>& widthOf) {
-    for (int i = 0; i < count; ++i) {
-        const int width = widthOf(i);
-        if (width > 0) catalogue::WriteWholeNumber(key(i), width);
-    }
-}
-
-void frmMain::SaveLayout() {
-    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : QRect(pos(), size());
-    catalogue::WriteWholeNumber(catalogue::MainLeft, normal.x() * kTwipsPerPixel);
-    catalogue::WriteWholeNumber(catalogue::MainTop, normal.y() * kTwipsPerPixel);
-    catalogue::WriteWholeNumber(catalogue::MainWidth, normal.width() * kTwipsPerPixel);
-    catalogue::WriteWholeNumber(catalogue::MainHeight, normal.height() * kTwipsPerPixel);
-    catalogue::WriteWholeNumber(catalogue::Split, wantedSplit_);
-
-    // Only a year reaches the System row.
-    const QString year = FnYearCbo->currentText();
-    if (IsFourDigitYear(year) && DbConnection().State() == db::adStateOpen) {
-        db::Recordset rs;
-        if (rs.Open(QStringLiteral("select fieldname, value from system"), DbConnection(), db::adOpenDynamic,
-                    db::adLockOptimistic))
-            catalogue::WriteSystemRow(rs, catalogue::sys::CurrentFnYear, year);
-    }
-    catalogue::WriteWholeNumber(catalogue::Maintabctl, MainTabctl->currentIndex());
-
-    SaveGridWidths(&catalogue::PendColWidth, PendInv->Cols(), [this](int i) { return PendInv->ColWidth(i); });
-    SaveGridWidths(&catalogue::SettledColWidth, SetInv->Cols(), [this](int i) { return SetInv->ColWidth(i); });
-    SaveGridWidths(&catalogue::CalendarColWidth, appModel_->columnCount(), [this](int i) {
-        return AppGrid->isColumnHidden(i) ? 0 : AppGrid->columnWidth(i) * kTwipsPerPixel;
-    });
-}
-
-void frmMain::mnuExit_Click() { close(); }
-
-void frmMain::mnuViewCompanies_Click() { ShowCustomerWindow(this); }
-
-void frmMain::mnuViewConfig_Click() {
-    SaveLayout();
-    frmOptions* options = Forms::get<frmOptions>(this);
-    if (options->parentWidget() != this) options->setParent(this, options->windowFlags());
-    options->exec();
-    // Whatever the dialog changed takes effect at once, even after Cancel.
-    Form_Load();
-}
-
-void frmMain::mnuHelpMain_Click() { ShowProgramHelp(this); }
-
-void frmMain::mnuOnlineSupport_Click() { OpenOnlineSupport(this); }
-
-void frmMain::mnuHelpAbout_Click() {
-    Forms::get<frmAbout>(this)->exec();
-    Forms::unload<frmAbout>();
-}
-
-void frmMain::closeEvent(QCloseEvent* event) {
-    // Windows open beside this one close first; one that keeps unsaved edits stops the close.
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w == this || !w->isVisible() || w->isModal()) continue;
-        if (!w->close()) {
-            event->ignore();
-            return;
-        }
-    }
-    if (m_cSplit->Dragging()) m_cSplit->Cancel();
-    SaveLayout();
-    AppGrid->setFocus();
-    appModel_->setRecordset(nullptr);
-    AppointmentRecordset.Close();
-    BillingRecordset.Close();
-    PendingRecordset.Close();
-    DbConnection().Close();
-    event->accept();
-}

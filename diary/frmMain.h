@@ -114,6 +114,9 @@ public slots:
     void mnuAddMiscExpense_Click();
     void mnuSync_Click();
     void mnuEndofYear_Click();
+    // At start-up, after the window is shown: asks for the owner's details when they are
+    // missing, and then reads the settings again, as after Tools, Options.
+    void CheckOwnerDetailsAtStart();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -123,6 +126,8 @@ protected:
 
 private:
     void CreateCalendar();
+    // The window's stored place, size and maximised state.
+    void RestorePlace();
     // The laid-out controls' places as the window shows them.
     ControlBoxes CurrentBoxes() const;
     // Shows the appointment editor, then refreshes what it may have changed.
@@ -138,6 +143,9 @@ private:
     void ShowTabControls();
     void FormatInvoiceGrid(FlexGrid* grid, bool pending);
     void SaveGridWidths(catalogue::StoreValue (*key)(int), int count, const std::function<int(int)>& widthOf);
+    // A value of the settings store, or its default when the stored text is none.
+    static qint64 StoredNumber(const catalogue::StoreValue& value);
+    static uint StoredColour(const catalogue::StoreValue& value);
 
     Ui::frmMain ui_;
     cSplitter* m_cSplit = nullptr;

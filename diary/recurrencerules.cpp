@@ -1,8 +1,11 @@
 #include "recurrencerules.h"
 
 #include <QLocale>
+#include <QTimeZone>
 #include <algorithm>
 #include <optional>
+
+#include "diary/schedulerules.h"
 
 namespace recurrence {
 
@@ -204,6 +207,19 @@ QString CappedMessage(const QDate& last) {
         .arg(QLocale().toString(last, QLocale::ShortFormat));
 }
 
+QString ClockChangeMessage(const QList<ClockChange>& changes) {
+    const QLocale loc;
+    QStringList lines;
+    for (const ClockChange& c : changes)
+        lines << QStringLiteral("%1 does not exist on %2 because the clocks go forward that night: "
+                                "that appointment is from %3 to %4.")
+                     .arg(c.asked.toString(QStringLiteral("HH:mm")),
+                          loc.toString(c.day, QLocale::ShortFormat),
+                          c.given.start.time().toString(QStringLiteral("HH:mm")),
+                          c.given.finish.time().toString(QStringLiteral("HH:mm")));
+    return lines.join(u'\n');
+}
+
 QString KeptMessage(int kept) {
     if (kept == 1)
         return QStringLiteral(
@@ -223,6 +239,9 @@ Series BuildRecurrence(const Choice& c, const QDateTime& masterStart,
 
     const QDate m0 = masterStart.date();
     const qint64 spanDays = m0.daysTo(masterFinish.date());
+    // As the clock reads, whatever the clocks do between start and finish.
+    const qint64 length = QDateTime(m0, masterStart.time(), QTimeZone::utc())
+                              .secsTo(QDateTime(masterFinish.date(), masterFinish.time(), QTimeZone::utc()));
     // False once the series is over: past the end date, or full.
     auto add = [&](const QDate& day) {
         if (day > c.end) return false;
@@ -230,8 +249,17 @@ Series BuildRecurrence(const Choice& c, const QDateTime& masterStart,
             s.capped = true;
             return false;
         }
-        s.dates.append({QDateTime(day, masterStart.time()),
-                        QDateTime(day.addDays(spanDays), masterFinish.time())});
+        bool startSkipped = false, finishSkipped = false;
+        const QDateTime start = schedule::LocalDateTime(day, masterStart.time(), &startSkipped);
+        QDateTime finish =
+            schedule::LocalDateTime(day.addDays(spanDays), masterFinish.time(), &finishSkipped);
+        // A moved start keeps the appointment's length.
+        if (startSkipped) finish = start.addSecs(length);
+        s.dates.append({start, finish});
+        if (startSkipped || finishSkipped)
+            s.clockChanges.append({startSkipped ? day : day.addDays(spanDays),
+                                   startSkipped ? masterStart.time() : masterFinish.time(),
+                                   {start, finish}});
         return true;
     };
     const bool nth = c.flex == 2;

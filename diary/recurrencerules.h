@@ -54,11 +54,21 @@ struct Occurrence {
     bool operator==(const Occurrence&) const = default;
 };
 
+// An occurrence whose time does not exist that day, the clocks going forward: it is put
+// where a calendar file puts it, the time read with the offset before the change.
+struct ClockChange {
+    QDate day;
+    QTime asked;  // the series' time that day
+    Occurrence given;
+    bool operator==(const ClockChange&) const = default;
+};
+
 struct Series {
     QString refusal;  // why nothing was built; empty when built
     QString pattern;
     QList<Occurrence> dates;  // [0] is the master, the occurrences follow
     bool capped = false;      // more would have followed the last one
+    QList<ClockChange> clockChanges;
 };
 
 // The pattern and occurrences of a choice from a master. Nothing falls after the end date.
@@ -72,6 +82,8 @@ int InstanceOfDay(const QDate& day);
 
 // Told when a series reached kMaxOccurrences before its end date; `last` is its last day.
 QString CappedMessage(const QDate& last);
+// Told when occurrences were moved because the clocks go forward.
+QString ClockChangeMessage(const QList<ClockChange>& changes);
 // Told when a change or removal left occurrences that are invoiced or have expenses.
 QString KeptMessage(int kept);
 

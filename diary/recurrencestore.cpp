@@ -107,7 +107,7 @@ Stored WriteSeries(db::Connection& c, qint64 masterId, const Series& series) {
 
 Stored DeleteSeries(db::Connection& c, qint64 masterId) {
     // A series of no occurrences with an empty pattern: only the kept occurrences stay.
-    return WriteSeries(c, masterId, {QString(), QStringLiteral(""), {}, false});
+    return WriteSeries(c, masterId, {QString(), QStringLiteral(""), {}, false, {}});
 }
 
 }  // namespace recurrence

@@ -1,6 +1,8 @@
 #include "schedulerules.h"
 
+#include <QLocale>
 #include <QRegularExpression>
+#include <QTimeZone>
 
 #include "platform/db/value.h"
 
@@ -43,7 +45,26 @@ std::optional<QDateTime> ComposeDateTime(const QDate& date, const QString& time,
         if (half.startsWith(u'a') && h == 12) h = 0;
     }
     if (h > 23 || min > 59 || sec > 59) return fail(notATime);
-    return QDateTime(date, QTime(h, min, sec));
+    const QDateTime composed(date, QTime(h, min, sec));
+    if (!composed.isValid()) return fail(ClocksForwardMessage(date, QTime(h, min, sec)));
+    return composed;
+}
+
+QDateTime LocalDateTime(const QDate& date, const QTime& time, bool* skipped) {
+    QDateTime local(date, time);
+    if (skipped) *skipped = !local.isValid() && date.isValid() && time.isValid();
+    if (local.isValid() || !date.isValid() || !time.isValid()) return local;
+    // The offset in force before the change: the same time the day before, or midnight.
+    QDateTime before(date.addDays(-1), time);
+    if (!before.isValid()) before = QDateTime(date, QTime(0, 0));
+    return QDateTime(date, time, QTimeZone::utc()).addSecs(-before.offsetFromUtc()).toLocalTime();
+}
+
+QString ClocksForwardMessage(const QDate& date, const QTime& time) {
+    return QStringLiteral(
+               "%1 does not exist on %2 because the clocks go forward that night. Please choose "
+               "another time.")
+        .arg(time.toString(QStringLiteral("HH:mm")), QLocale().toString(date, QLocale::ShortFormat));
 }
 
 bool IsInvoiced(const QVariant& invoiceNumber) {

@@ -33,9 +33,16 @@ QString TimeText(const QDateTime& value);
 
 // The date of a picker joined with a time typed or chosen in a time list ("9:30", "09:30",
 // "17:00:15", "2:30 PM"). An empty time means midnight. nullopt, with `error` set, when the
-// text is no time of day.
+// text is no time of day or a time that the clocks skip that day.
 std::optional<QDateTime> ComposeDateTime(const QDate& date, const QString& time,
                                          QString* error = nullptr);
+
+// The local date-time of `date` at `time`. A time that the clocks skip that night does not
+// exist; it is read with the offset before the change, as calendar files do (01:30 on the
+// night the clocks go forward at 01:00 is 02:30), and `skipped` says so.
+QDateTime LocalDateTime(const QDate& date, const QTime& time, bool* skipped = nullptr);
+// Why `time` cannot be chosen on `date`: the clocks go forward that night.
+QString ClocksForwardMessage(const QDate& date, const QTime& time);
 
 // A row placed in an invoice (a number other than 0) may not be changed.
 bool IsInvoiced(const QVariant& invoiceNumber);

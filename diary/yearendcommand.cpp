@@ -72,9 +72,21 @@ void frmMain::mnuEndofYear_Click() {
 }
 
 void frmMain::MailYearEndFiles(const QStringList& attachments) {
-    const QString to =
+    QString to =
         catalogue::SystemValue(DbConnection(), catalogue::sys::AccountantEmail).value_or(QString());
+    // No window keeps the address: asked for once, it is kept for the years after.
     if (to.trimmed().isEmpty()) {
+        to = ui::InputBox(yearend::kAccountantPrompt, yearend::kAccountantTitle, QString(), this)
+                 .value_or(QString())
+                 .trimmed();
+        db::Recordset system;
+        if (!to.isEmpty() &&
+            !(catalogue::OpenSystemRows(system, DbConnection()) &&
+              catalogue::WriteSystemRow(system, catalogue::sys::AccountantEmail, to)))
+            ui::MsgBox(yearend::kAccountantNotKept, ui::vbExclamation, QString(), this,
+                       db::LastError());
+    }
+    if (to.isEmpty()) {
         ui::MsgBox(
             QStringLiteral(
                 "Operation failed, could not send an email, you files have been stored in \n") +

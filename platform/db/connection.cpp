@@ -25,6 +25,13 @@ thread_local QString g_lastError;
 QString LastError() { return g_lastError; }
 void SetLastError(const QString& text) { g_lastError = text; }
 
+QString ConnectionStringQuote(const QString& value) {
+    if (!value.contains(u';') && !value.contains(u'{') && !value.contains(u'}')) return value;
+    QString braced = value;
+    braced.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return u'{' + braced + u'}';
+}
+
 QString ConnectionStringValue(const QString& cs, const QString& key) {
     // key=value pairs separated by ';'; a value may be wrapped in braces holding ';'.
     qsizetype i = 0;
@@ -121,7 +128,8 @@ QString Connection::ProviderConnectString() const {
     const QString path = DatabasePath();
     QString dir = ConnectionStringValue(connectionString_, QStringLiteral("DefaultDir"));
     if (dir.isEmpty()) dir = QFileInfo(path).absolutePath();
-    return QStringLiteral("DBQ=%1;DefaultDir=%2;DriverId=25;FIL=MS Access;").arg(path, dir);
+    return QStringLiteral("DBQ=%1;DefaultDir=%2;DriverId=25;FIL=MS Access;")
+        .arg(ConnectionStringQuote(path), ConnectionStringQuote(dir));
 }
 
 bool Connection::Open(const QString& connectionString) {

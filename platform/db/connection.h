@@ -35,6 +35,9 @@ void SetLastError(const QString& text);
 // braces around a value are removed ("}}" inside them reads as "}"). Empty when the key
 // is missing.
 QString ConnectionStringValue(const QString& connectionString, const QString& key);
+// A value as a connection string holds it, the reverse of ConnectionStringValue: one holding
+// ";", "{" or "}" is enclosed in braces, with each "}" doubled.
+QString ConnectionStringQuote(const QString& value);
 
 namespace detail {
 struct ConnectionState;

@@ -87,8 +87,37 @@ Currency Currency::roundedToPence() const {
     return fromTicks(static_cast<std::int64_t>(ticks_ < 0 ? 0 - r : r));
 }
 
-Currency Currency::times(double factor) const {
-    return fromTicks(static_cast<std::int64_t>(std::llround(toDouble() * factor * kScale)));
+std::optional<Currency> Currency::plus(Currency o) const {
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(ticks_, o.ticks_, &sum)) return std::nullopt;
+    return fromTicks(sum);
+}
+
+std::optional<Currency> Currency::minus(Currency o) const {
+    std::int64_t difference = 0;
+    if (__builtin_sub_overflow(ticks_, o.ticks_, &difference)) return std::nullopt;
+    return fromTicks(difference);
+}
+
+std::optional<Currency> Currency::negated() const { return fromTicks(0).minus(*this); }
+
+std::optional<Currency> Currency::times(double factor) const {
+    // The rate as whole billionths, so that 1.175 is the decimal it stands for and 150.50
+    // times it is exactly 176.8375; the product is worked out in 128 bits.
+    constexpr std::int64_t kRateScale = 1000000000;
+    const double rate = std::round(factor * static_cast<double>(kRateScale));
+    if (!(std::fabs(rate) < 9.2e18)) return std::nullopt;  // NaN and infinities too
+    __extension__ typedef __int128 Wide;
+    const Wide product = Wide(ticks_) * Wide(static_cast<std::int64_t>(rate));
+    const Wide half = kRateScale / 2;
+    const Wide result = (product < 0 ? product - half : product + half) / kRateScale;
+    if (result > Wide(INT64_MAX) || result < Wide(INT64_MIN)) return std::nullopt;
+    return fromTicks(static_cast<std::int64_t>(result));
+}
+
+Currency::Pence Currency::pence() const {
+    const std::uint64_t hundredths = (Magnitude(ticks_) + 50) / 100;
+    return {ticks_ < 0 && hundredths != 0, hundredths / 100, static_cast<int>(hundredths % 100)};
 }
 
 }  // namespace db

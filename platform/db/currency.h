@@ -39,19 +39,23 @@ public:
     Currency roundedToPence() const;
 
     constexpr auto operator<=>(const Currency&) const = default;
-    constexpr Currency operator+(Currency o) const { return fromTicks(ticks_ + o.ticks_); }
-    constexpr Currency operator-(Currency o) const { return fromTicks(ticks_ - o.ticks_); }
-    constexpr Currency operator-() const { return fromTicks(-ticks_); }
-    Currency& operator+=(Currency o) {
-        ticks_ += o.ticks_;
-        return *this;
-    }
-    Currency& operator-=(Currency o) {
-        ticks_ -= o.ticks_;
-        return *this;
-    }
-    // Multiplies by a rate (a VAT multiplier, a mileage factor), rounding to four decimals.
-    Currency times(double factor) const;
+    // Sums, differences and products check the range of ticks: nullopt is an overflow, the
+    // amount that cannot be held, never a wrapped one.
+    std::optional<Currency> plus(Currency o) const;
+    std::optional<Currency> minus(Currency o) const;
+    std::optional<Currency> negated() const;
+    // Multiplies by a rate (a VAT multiplier, a mileage factor) taken to nine decimals, rounding
+    // half away from zero to four.
+    std::optional<Currency> times(double factor) const;
+
+    // The amount rounded to pence, as the digits money texts are made of: never a double,
+    // which holds pence only up to about 900 billion.
+    struct Pence {
+        bool negative;
+        std::uint64_t units;
+        int hundredths;
+    };
+    Pence pence() const;
 
 private:
     std::int64_t ticks_ = 0;

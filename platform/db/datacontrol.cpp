@@ -33,6 +33,15 @@ void BoundFields::setRecordset(const Recordset& rs) { rs_ = Recordset::FromView(
 
 void BoundFields::bind(QLineEdit* box, const QString& field) {
     bindings_.push_back({box, field, QString()});
+    // Boxes bound to one field show one value: what is typed into one shows in the others.
+    connect(box, &QLineEdit::textEdited, this, [this, box, field](const QString& text) {
+        for (Binding& b : bindings_) {
+            auto* other = qobject_cast<QLineEdit*>(b.editor.data());
+            if (other && other != box && b.field.compare(field, Qt::CaseInsensitive) == 0 &&
+                other->text() != text)
+                other->setText(text);
+        }
+    });
 }
 
 void BoundFields::bind(QCheckBox* box, const QString& field) {

@@ -247,7 +247,11 @@ bool Bind(sqlite3_stmt* stmt, int index, const QVariant& v) {
         const Currency c = v.value<Currency>();
         if (c.ticks() % Currency::kScale == 0)
             return sqlite3_bind_int64(stmt, index, c.ticks() / Currency::kScale) == SQLITE_OK;
-        return sqlite3_bind_double(stmt, index, c.toDouble()) == SQLITE_OK;
+        // The engine keeps a fraction as a double. Near the end of the range the nearest one
+        // may lie beyond it; the one next to it, inside, is stored so that it reads back as money.
+        double d = c.toDouble();
+        if (!Currency::fromDouble(d)) d = std::nextafter(d, 0.0);
+        return sqlite3_bind_double(stmt, index, d) == SQLITE_OK;
     }
     const QByteArray u = v.toString().toUtf8();
     return sqlite3_bind_text(stmt, index, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT) == SQLITE_OK;

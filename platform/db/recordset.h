@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBitArray>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -15,6 +16,7 @@ namespace db {
 class Recordset;
 namespace detail {
 struct View;
+struct Row;
 }
 
 // Tells bound grids that the rows or the current row of a record set changed.
@@ -105,6 +107,18 @@ public:
     bool AddNew();
     bool Update();
     bool CancelUpdate();
+    // The current row's edit as it stands: a step that assigns several fields and then fails
+    // puts it back, so that the row holds, and a later Update stores, none of the step.
+    struct PendingEdit {
+        int editMode = adEditNone;
+        std::shared_ptr<detail::Row> row;
+        QVariantList values;
+        QBitArray dirty;
+    };
+    PendingEdit SavePendingEdit() const;
+    // Cancels an edit begun since; false, leaving the row alone, when the saved edit has
+    // ended (stored or cancelled) in the meantime.
+    bool RestorePendingEdit(const PendingEdit& edit);
     bool Delete();
     // Reads the rows again, keeping the filter and sort.
     bool Requery();

@@ -196,6 +196,29 @@ bool Recordset::CancelUpdate() {
     return true;
 }
 
+Recordset::PendingEdit Recordset::SavePendingEdit() const {
+    PendingEdit edit;
+    if (!view_ || !view_->editRow) return edit;
+    edit.editMode = view_->editMode;
+    edit.row = view_->editRow;
+    edit.values = edit.row->values;
+    edit.dirty = edit.row->dirty;
+    return edit;
+}
+
+bool Recordset::RestorePendingEdit(const PendingEdit& edit) {
+    if (!Ready()) return false;
+    View& v = *view_;
+    if (edit.editMode == adEditNone) return CancelUpdate();
+    if (v.editMode != edit.editMode || v.editRow != edit.row) return false;
+    Row& row = *v.editRow;
+    if (row.values == edit.values && row.dirty == edit.dirty) return true;
+    row.values = edit.values;
+    row.dirty = edit.dirty;
+    emit v.notifier.valuesChanged();
+    return true;
+}
+
 bool Recordset::Delete() {
     if (!Ready()) return false;
     View& v = *view_;

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "platform/db/recordset.h"
+#include "text.h"
 
 namespace report {
 
@@ -22,202 +23,27 @@ Shower& CurrentShower() {
     return shower;
 }
 
+const QString kOverflow = QStringLiteral("Overflow");
+
 QString PoundText(const QVariant& value) {
-    db::Currency amount;
-    if (value.metaType() == QMetaType::fromType<db::Currency>())
+    std::optional<db::Currency> amount;
+    if (value.metaType() == QMetaType::fromType<db::Currency>()) {
         amount = value.value<db::Currency>();
-    else
-        amount = db::Currency::fromDouble(value.toDouble()).value_or(db::Currency());
-    const db::Currency pence = amount.roundedToPence();
-    const QString digits = QLocale::c().toString(std::abs(pence.toDouble()), 'f', 2);
-    // Thousands separated by commas whatever the user's settings.
-    QString whole = digits.section(u'.', 0, 0);
-    for (int i = whole.size() - 3; i > 0; i -= 3) whole.insert(i, u',');
-    return (pence.ticks() < 0 ? QStringLiteral("-£") : QStringLiteral("£")) + whole + u'.' +
-           digits.section(u'.', 1, 1);
+    } else {
+        bool number = false;
+        const double d = value.toDouble(&number);
+        if (!number) return value.toString();  // a sum that overflowed says so
+        amount = db::Currency::fromDouble(d);
+    }
+    if (!amount) return kOverflow;
+    // Written from the amount's own digits, thousands separated by commas whatever the
+    // user's settings.
+    const db::Currency::Pence p = amount->pence();
+    QString whole = QString::number(p.units);
+    for (qsizetype i = whole.size() - 3; i > 0; i -= 3) whole.insert(i, u',');
+    return (p.negative ? QStringLiteral("-£") : QStringLiteral("£")) + whole + u'.' +
+           QString::number(p.hundredths).rightJustified(2, u'0');
 }
-
-// Sums and counts of the detail rows of a group or of the whole report.
-struct Totals {
-    std::map<QString, db::Currency> money;
-    std::map<QString, double> numbers;
-    std::map<QString, bool> isMoney;
-    int count = 0;
-
-    void Add(const QString& field, const QVariant& v) {
-        const QString key = field.toLower();
-        if (db::IsNull(v)) return;
-        if (v.metaType() == QMetaType::fromType<db::Currency>()) {
-            money[key] += v.value<db::Currency>();
-            isMoney[key] = true;
-        } else {
-            numbers[key] += v.toDouble();
-        }
-    }
-    QVariant Sum(const QString& field) const {
-        const QString key = field.toLower();
-        const auto m = money.find(key);
-        const auto n = numbers.find(key);
-        if (m == money.end()) return n == numbers.end() ? QVariant(0) : QVariant(n->second);
-        db::Currency total = m->second;
-        if (n != numbers.end())
-            total += db::Currency::fromDouble(n->second).value_or(db::Currency());
-        return QVariant::fromValue(total);
-    }
-};
-
-class Layouter {
-  public:
-    Layouter(const Report& r, std::vector<Page>* pages) : r_(r), pages_(pages) {}
-
-    bool Run(QString* error) {
-        error_ = error;
-        for (const Section& s : r_.Sections)
-            for (const Control& c : s.controls)
-                if (c.kind == Control::Function && !c.dataField.isEmpty() &&
-                    !functionFields_.contains(c.dataField, Qt::CaseInsensitive))
-                    functionFields_.push_back(c.dataField);
-        pages_->clear();
-        // The report header opens the first page, above its page header.
-        pages_->emplace_back();
-        y_ = r_.TopMargin;
-        for (const Section& s : r_.Sections)
-            if (s.kind == Section::ReportHeader && s.visible) Emit(s, nullptr, -1, nullptr);
-        PageHeader();
-        db::Recordset* rs = r_.DataSource;
-        const int rows = rs && rs->State() == db::adStateOpen ? rs->RecordCount() : 0;
-        for (int row = 0; row < rows && ok_; ++row) {
-            if (!r_.ChildRows) {
-                Detail(rs, row, &all_);
-                continue;
-            }
-            Totals group;
-            Place(Section::GroupHeader, rs, row, nullptr);
-            const std::unique_ptr<db::Recordset> child = r_.ChildRows(*rs, row);
-            const int n = child && child->State() == db::adStateOpen ? child->RecordCount() : 0;
-            for (int c = 0; c < n && ok_; ++c) {
-                Detail(child.get(), c, &group);
-                Count(child.get(), c, &all_);
-            }
-            Place(Section::GroupFooter, rs, row, &group);
-        }
-        Place(Section::ReportFooter, rs, rows - 1, &all_);
-        FinishPage();
-        // The page count is known only now.
-        const QString count = QString::number(pages_->size());
-        for (Page& p : *pages_)
-            for (Item& i : p.items) i.text.replace(QStringLiteral("%P"), count);
-        return ok_;
-    }
-
-  private:
-    void Detail(const db::Recordset* rs, int row, Totals* totals) {
-        Place(Section::Detail, rs, row, nullptr);
-        Count(rs, row, totals);
-    }
-    void Count(const db::Recordset* rs, int row, Totals* totals) {
-        ++totals->count;
-        for (const QString& f : functionFields_) {
-            const int i = rs->FieldIndex(f);
-            if (i >= 0) totals->Add(f, rs->ValueAt(row, i));
-        }
-    }
-    int FooterHeight() const {
-        int h = 0;
-        for (const Section& s : r_.Sections)
-            if (s.kind == Section::PageFooter && s.visible) h += s.height;
-        return h;
-    }
-    int Bottom() const { return r_.PaperHeight - r_.BottomMargin - FooterHeight(); }
-
-    void NewPage() {
-        pages_->emplace_back();
-        y_ = r_.TopMargin;
-        PageHeader();
-    }
-    void PageHeader() {
-        for (const Section& s : r_.Sections)
-            if (s.kind == Section::PageHeader && s.visible) Emit(s, nullptr, -1, nullptr);
-        pageTop_ = y_;
-    }
-    void FinishPage() {
-        y_ = Bottom();
-        for (const Section& s : r_.Sections)
-            if (s.kind == Section::PageFooter && s.visible) Emit(s, nullptr, -1, nullptr);
-    }
-    void Place(Section::Kind kind, const db::Recordset* rs, int row, const Totals* totals) {
-        for (const Section& s : r_.Sections) {
-            if (s.kind != kind || !s.visible || !ok_) continue;
-            // A section that does not fit goes to the next page, unless it has a page to itself.
-            if (y_ + s.height > Bottom() && y_ > pageTop_) {
-                FinishPage();
-                NewPage();
-            }
-            Emit(s, rs, row, totals);
-        }
-    }
-    QVariant Value(const Control& c, const db::Recordset* rs, int row) {
-        const db::Recordset* source = rs ? rs : r_.DataSource;
-        const int i =
-            source && source->State() == db::adStateOpen ? source->FieldIndex(c.dataField) : -1;
-        if (i < 0) {
-            if (ok_ && error_)
-                *error_ = QStringLiteral("The field \"%1\" of \"%2\" is not in the report's rows.")
-                              .arg(c.dataField, c.name);
-            ok_ = false;
-            return QVariant();
-        }
-        if (row < 0 && source->RecordCount() > 0) row = 0;
-        return row >= 0 && row < source->RecordCount() ? source->ValueAt(row, i) : QVariant();
-    }
-    void Emit(const Section& s, const db::Recordset* rs, int row, const Totals* totals) {
-        Page& page = pages_->back();
-        for (const Control& c : s.controls) {
-            Item item;
-            item.control = c.name;
-            item.box = QRectF(r_.LeftMargin + c.left, y_ + c.top, c.width, c.height);
-            item.font = c.font;
-            item.alignment = c.alignment;
-            QString text;
-            switch (c.kind) {
-                case Control::Line:
-                    item.kind = Item::Line;
-                    break;
-                case Control::Label:
-                    text = c.caption;
-                    text.replace(QStringLiteral("%p"), QString::number(pages_->size()));
-                    text.replace(QStringLiteral("%i"), r_.Title);
-                    break;
-                case Control::TextBox: {
-                    // A hidden box still needs its column.
-                    const QVariant v = Value(c, rs, row);
-                    text = Report::FormatValue(v, c.format);
-                    break;
-                }
-                case Control::Function:
-                    if (totals)
-                        text = Report::FormatValue(c.function == Control::Count
-                                                       ? QVariant(totals->count)
-                                                       : totals->Sum(c.dataField),
-                                                   c.format);
-                    break;
-            }
-            if (!c.visible) continue;
-            item.text = text;
-            page.items.push_back(item);
-        }
-        y_ += s.height;
-    }
-
-    const Report& r_;
-    std::vector<Page>* pages_;
-    QString* error_ = nullptr;
-    bool ok_ = true;
-    int y_ = 0;
-    int pageTop_ = 0;
-    Totals all_;
-    QStringList functionFields_;  // each once
-};
 
 void PaintPages(const std::vector<Page>& pages, QPagedPaintDevice* device) {
     QPainter painter(device);
@@ -228,25 +54,33 @@ void PaintPages(const std::vector<Page>& pages, QPagedPaintDevice* device) {
     }
 }
 
-void Prepare(QPagedPaintDevice* device, const Report& r) {
-    device->setPageSize(
-        QPageSize(QSizeF(r.PaperWidth / 1440.0, r.PaperHeight / 1440.0), QPageSize::Inch));
-    device->setPageMargins(QMarginsF(0, 0, 0, 0));
+bool DefaultShow(const Report& r, QWidget* owner, QString* error) {
+    QPrinter printer(QPrinter::HighResolution);
+    return r.Preview(printer, owner, error);
 }
 
-bool DefaultShow(const Report& r, QWidget* owner, QString* error) {
-    std::vector<Page> pages;
-    if (!r.Layout(&pages, error)) return false;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setFullPage(true);
-    Prepare(&printer, r);
-    QPrintPreviewDialog dialog(&printer, owner);
-    dialog.setWindowTitle(r.Caption);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&pages](QPrinter* p) { PaintPages(pages, p); });
-    dialog.resize(900, 700);
-    dialog.exec();
-    return true;
+// A4, or US Letter where the locale's paper is Letter.
+QPageSize::PageSizeId LocalePaper(const QLocale& locale) {
+    switch (locale.territory()) {
+        case QLocale::UnitedStates:
+        case QLocale::Canada:
+        case QLocale::Mexico:
+        case QLocale::Chile:
+        case QLocale::Colombia:
+        case QLocale::Venezuela:
+        case QLocale::Philippines:
+        case QLocale::PuertoRico:
+            return QPageSize::Letter;
+        default:
+            return locale.measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
+                                                                           : QPageSize::A4;
+    }
+}
+
+// The paper's sides in twips, upright.
+QSize PaperTwips(QPageSize::PageSizeId id) {
+    const QSizeF mm = QPageSize(id).size(QPageSize::Millimeter);
+    return QSize(qRound(mm.width() * 1440 / 25.4), qRound(mm.height() * 1440 / 25.4));
 }
 
 }  // namespace
@@ -270,6 +104,7 @@ Control MakeBox(const QString& name, const QString& field, int left, int top, in
     c.kind = Control::TextBox;
     c.dataField = field;
     c.format = format;
+    c.canGrow = true;
     return c;
 }
 
@@ -278,6 +113,7 @@ Control MakeFunction(const QString& name, Control::FunctionKind kind, const QStr
     Control c = MakeBox(name, field, left, top, width, format);
     c.kind = Control::Function;
     c.function = kind;
+    c.canGrow = false;
     return c;
 }
 
@@ -294,6 +130,7 @@ Control MakeLine(const QString& name, int left, int top, int width) {
 Control MakeMoney(const QString& name, const QString& field, int left, int top, int width) {
     Control c = MakeBox(name, field, left, top, width, kPoundFormat);
     c.alignment = Qt::AlignRight;
+    c.canGrow = false;
     return c;
 }
 
@@ -307,6 +144,7 @@ Control MakeMoneySum(const QString& name, const QString& field, int left, int to
 Control MakeTitle(const QString& name, const QString& caption, int left, int width, int points) {
     Control c = MakeLabel(name, caption, left, 60, width, 400);
     c.font = QFont(QStringLiteral("Arial"), points, QFont::Bold);
+    c.canGrow = true;
     return c;
 }
 
@@ -334,8 +172,27 @@ QStringList Page::texts() const {
     return out;
 }
 
-Report::Report() = default;
+Report::Report() {
+    const QSize paper = PaperTwips(LocalePaper(QLocale()));
+    PaperWidth = paper.width();
+    PaperHeight = paper.height();
+}
 Report::~Report() = default;
+
+int Report::PageWidth() const {
+    return Orientation == QPageLayout::Landscape ? PaperHeight : PaperWidth;
+}
+int Report::PageHeight() const {
+    return Orientation == QPageLayout::Landscape ? PaperWidth : PaperHeight;
+}
+
+QPageLayout Report::PageLayout() const {
+    // A paper of a known size goes by its name, so that print dialogs offer it as it is.
+    const QPageSize paper(QSizeF(PaperWidth / 20.0, PaperHeight / 20.0), QPageSize::Point,
+                          QString(), QPageSize::FuzzyMatch);
+    return QPageLayout(paper, Orientation, QMarginsF(0, 0, 0, 0));
+}
+
 
 Section& Report::AddSection(const QString& name, Section::Kind kind, int height) {
     Section s;
@@ -357,32 +214,18 @@ Section* Report::section(int position) {
                                                                           : nullptr;
 }
 
-bool Report::Layout(std::vector<Page>* pages, QString* error) const {
-    if (!SetUpError.isEmpty()) {
-        if (error) *error = SetUpError;
-        return false;
-    }
-    Layouter l(*this, pages);
-    return l.Run(error);
-}
-
 void Report::Paint(const Page& page, QPainter& painter, double scale) {
+    painter.save();
+    // Drawn in twips, with the fonts the layout measured: every device breaks the lines alike.
+    painter.scale(scale, scale);
+    painter.setPen(QPen(Qt::black, std::max(15.0, 1 / scale)));
     for (const Item& i : page.items) {
-        const QRectF box(i.box.left() * scale, i.box.top() * scale, i.box.width() * scale,
-                         i.box.height() * scale);
-        if (i.kind == Item::Line) {
-            painter.setPen(QPen(Qt::black, std::max(1.0, 15 * scale)));
-            painter.drawLine(box.topLeft(), box.bottomRight());
-            continue;
-        }
-        painter.save();
-        painter.setFont(i.font);
-        painter.setPen(Qt::black);
-        // Long text wraps inside its box and is cut at the box's edge.
-        painter.setClipRect(box);
-        painter.drawText(box, static_cast<int>(i.alignment) | Qt::TextWordWrap, i.text);
-        painter.restore();
+        if (i.kind == Item::Line)
+            painter.drawLine(i.box.topLeft(), i.box.bottomRight());
+        else if (!i.text.isEmpty())
+            text::Draw(painter, i.text, TwipFont(i.font), i.box, i.alignment);
     }
+    painter.restore();
 }
 
 bool Report::WritePdf(const QString& path, QString* error) const {
@@ -391,8 +234,22 @@ bool Report::WritePdf(const QString& path, QString* error) const {
     QPdfWriter writer(path);
     writer.setResolution(1200);
     writer.setTitle(Title.isEmpty() ? Caption : Title);
-    Prepare(&writer, *this);
+    writer.setPageLayout(PageLayout());
     PaintPages(pages, &writer);
+    return true;
+}
+
+bool Report::Preview(QPrinter& printer, QWidget* owner, QString* error) const {
+    std::vector<Page> pages;
+    if (!Layout(&pages, error)) return false;
+    printer.setFullPage(true);
+    printer.setPageLayout(PageLayout());
+    QPrintPreviewDialog dialog(&printer, owner);
+    dialog.setWindowTitle(Caption);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&pages](QPrinter* p) { PaintPages(pages, p); });
+    dialog.resize(900, 700);
+    dialog.exec();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QPageLayout>
 #include <QRectF>
 #include <QString>
 #include <QVariant>
@@ -9,6 +10,7 @@
 #include <vector>
 
 class QPainter;
+class QPrinter;
 class QWidget;
 namespace db {
 class Recordset;
@@ -34,9 +36,13 @@ struct Control {
     bool visible = true;
     Qt::Alignment alignment = Qt::AlignLeft;
     QFont font;
+    // Grows downwards to hold its whole text wrapped at its width, and its section with it;
+    // otherwise it is widened to its text, a right-aligned one to the left.
+    bool canGrow = false;
 };
 
-// Controls as a layout names them: position and size in twips, Arial 9 unless changed.
+// Controls as a layout names them: position and size in twips, Arial 9 unless changed. Text
+// boxes and titles grow downwards; labels, money and functions are widened.
 Control MakeLabel(const QString& name, const QString& caption, int left, int top, int width,
                   int height = 255);
 Control MakeBox(const QString& name, const QString& field, int left, int top, int width,
@@ -83,6 +89,10 @@ struct Item {
     QString control;  // the control it comes from
 };
 
+// The font an item's text is measured and painted with, on every device: the face asked for
+// ("Arial" is Liberation Sans, whose letters are as wide), sized in twips.
+QFont TwipFont(const QFont& font);
+
 struct Page {
     std::vector<Item> items;
     // The texts of the page from top to bottom, left to right.
@@ -94,10 +104,17 @@ class Report {
     Report();
     ~Report();
 
-    QString Caption;                              // the preview window's caption
-    QString Title;                                // what "%i" shows
-    int PaperWidth = 11906, PaperHeight = 16838;  // A4 in twips
-    int LeftMargin = 1000, TopMargin = 1000, BottomMargin = 1000;
+    QString Caption;  // the preview window's caption
+    QString Title;    // what "%i" shows
+    // The paper's sides in twips, as it stands upright: the locale's paper unless changed.
+    int PaperWidth, PaperHeight;
+    QPageLayout::Orientation Orientation = QPageLayout::Portrait;
+    int LeftMargin = 1000, TopMargin = 1000, BottomMargin = 1000;  // the right margin as the left
+    // The page as the report is laid out on it, turned when landscape.
+    int PageWidth() const;
+    int PageHeight() const;
+    // The paper, its orientation and no margins, for a printer or a PDF file.
+    QPageLayout PageLayout() const;
 
     // Why the report's rows could not be had; a report with one lays out nothing and says it.
     QString SetUpError;
@@ -120,6 +137,8 @@ class Report {
     bool WritePdf(const QString& path, QString* error = nullptr) const;
     // A modal preview over `owner` with page navigation, zoom and printing (to paper or PDF).
     bool Show(QWidget* owner, QString* error = nullptr) const;
+    // The same preview on `printer`: its page set up for the report, and printing through it.
+    bool Preview(QPrinter& printer, QWidget* owner, QString* error = nullptr) const;
 
     // A value in one of the report formats.
     static QString FormatValue(const QVariant& value, const QString& format);

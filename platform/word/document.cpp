@@ -1,13 +1,13 @@
 #include "document.h"
 
-#include <zip.h>
-
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <cstring>
 #include <pugixml.hpp>
 #include <vector>
+
+#include "platform/word/fields.h"
+#include "platform/word/xmltree.h"
+#include "platform/word/zipfile.h"
 
 namespace word {
 
@@ -40,22 +40,12 @@ const int kTextWidthTwips = 9026;
 // Whitespace-only text is content in a document (a run of one blank).
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata;
 
-QString Str(const pugi::char_t* s) { return QString::fromUtf8(s); }
+using detail::InsertRun;
+using detail::Is;
+using detail::Lines;
+using detail::Str;
+
 QByteArray Utf8(const QString& s) { return s.toUtf8(); }
-bool Is(const pugi::xml_node& n, const char* name) { return std::strcmp(n.name(), name) == 0; }
-
-QStringList Lines(const QString& text) {
-    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
-    return text.split(breaks);
-}
-
-QString ZipErrorText(int code) {
-    zip_error_t ze;
-    zip_error_init_with_code(&ze, code);
-    const QString why = QString::fromUtf8(zip_error_strerror(&ze));
-    zip_error_fini(&ze);
-    return why;
-}
 
 struct ByteWriter : pugi::xml_writer {
     QByteArray* out;
@@ -72,129 +62,62 @@ QByteArray Serialise(const pugi::xml_document& doc) {
     return out;
 }
 
-// The text a node shows: results of fields, tabs and breaks; never instructions.
-void AppendText(const pugi::xml_node& node, QString* out) {
-    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
-        if (Is(c, "w:t"))
-            *out += Str(c.text().get());
-        else if (Is(c, "w:tab"))
-            *out += u'\t';
-        else if (Is(c, "w:br") || Is(c, "w:cr"))
-            *out += u'\n';
-        else if (!Is(c, "w:instrText") && !Is(c, "w:delText") && !Is(c, "w:tbl"))
-            AppendText(c, out);
-    }
-}
-
+// The text a paragraph shows: results of fields, tabs and breaks; never instructions.
 QString ParagraphText(const pugi::xml_node& p) {
     QString text;
-    AppendText(p, &text);
+    detail::WalkTree(p, [&text](const pugi::xml_node& c) {
+        if (Is(c, "w:t"))
+            text += Str(c.text().get());
+        else if (Is(c, "w:tab"))
+            text += u'\t';
+        else if (Is(c, "w:br") || Is(c, "w:cr"))
+            text += u'\n';
+        else
+            return !Is(c, "w:instrText") && !Is(c, "w:delText") && !Is(c, "w:tbl");
+        return false;
+    });
     return text;
 }
 
-// The field a MERGEFIELD instruction names ("MERGEFIELD  Name \* MERGEFORMAT", or the name in
-// quotes); empty for any other instruction.
-QString MergeFieldName(const QString& instruction) {
-    static const QRegularExpression re(
-        QString::fromLatin1(R"re(^\s*MERGEFIELD\s+(?:"([^"]+)"|([^\s\\"]+)))re"),
-        QRegularExpression::CaseInsensitiveOption);
-    const auto m = re.match(instruction);
-    if (!m.hasMatch()) return QString();
-    return m.captured(1).isEmpty() ? m.captured(2) : m.captured(1);
-}
-
-// One merge field as it stands in the document.
-struct FieldPlace {
-    QString name;
-    pugi::xml_node simple;             // a w:fldSimple, or
-    std::vector<pugi::xml_node> runs;  // the runs from the complex field's begin to its end
-    pugi::xml_node resultRun;          // the run showing its result, for its formatting
-};
-
-// Every merge field in document order. Complex fields are followed through the runs by their
-// begin, separate and end marks; fields nested inside another field's instruction are left
-// to the outer one.
-class FieldFinder {
-  public:
-    std::vector<FieldPlace> found;
-
-    void Walk(const pugi::xml_node& node) {
-        for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
-            if (Is(c, "w:fldSimple") && open_.empty()) {
-                const QString name = MergeFieldName(Str(c.attribute("w:instr").value()));
-                if (!name.isEmpty())
-                    found.push_back({name, c, {}, c.child("w:r")});
-                else
-                    Walk(c);
-            } else if (Is(c, "w:r")) {
-                Run(c);
-            } else {
-                Walk(c);
-            }
-        }
+// The parts beside the main text that hold text and fields of their own, as the main part's
+// relationships name them.
+QStringList StoryParts(const QMap<QString, QByteArray>& parts, const QString& mainPart) {
+    const qsizetype slash = mainPart.lastIndexOf(u'/');
+    const QString folder = slash < 0 ? QString() : mainPart.left(slash + 1);
+    const QString relsPart =
+        folder + QStringLiteral("_rels/") + mainPart.mid(slash + 1) + QStringLiteral(".rels");
+    pugi::xml_document rels;
+    const QByteArray xml = parts.value(relsPart);
+    QStringList stories;
+    if (!rels.load_buffer(xml.constData(), static_cast<size_t>(xml.size()))) return stories;
+    for (pugi::xml_node r : rels.child("Relationships").children("Relationship")) {
+        const QString type = Str(r.attribute("Type").value());
+        const bool story = type.endsWith(u"/header") || type.endsWith(u"/footer") ||
+                           type.endsWith(u"/footnotes") || type.endsWith(u"/endnotes");
+        if (!story || Str(r.attribute("TargetMode").value()) == u"External") continue;
+        const QString target = Str(r.attribute("Target").value());
+        const QString part =
+            target.startsWith(u'/') ? target.mid(1) : QDir::cleanPath(folder + target);
+        if (parts.contains(part) && !stories.contains(part) && part != mainPart) stories << part;
     }
-
-  private:
-    struct Open {
-        QString instruction;
-        bool separated = false;
-        std::vector<pugi::xml_node> runs;
-        pugi::xml_node resultRun;
-    };
-
-    void Run(const pugi::xml_node& r) {
-        for (Open& o : open_) o.runs.push_back(r);
-        for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
-            if (Is(c, "w:fldChar")) {
-                const QString type = Str(c.attribute("w:fldCharType").value());
-                if (type == QLatin1String("begin")) {
-                    open_.push_back(Open{});
-                    open_.back().runs.push_back(r);
-                } else if (type == QLatin1String("separate") && !open_.empty()) {
-                    open_.back().separated = true;
-                } else if (type == QLatin1String("end") && !open_.empty()) {
-                    Open o = std::move(open_.back());
-                    open_.pop_back();
-                    const QString name = MergeFieldName(o.instruction);
-                    if (open_.empty() && !name.isEmpty())
-                        found.push_back({name, {}, std::move(o.runs), o.resultRun});
-                }
-            } else if (Is(c, "w:instrText") && !open_.empty() && !open_.back().separated) {
-                open_.back().instruction += Str(c.text().get());
-            } else if (Is(c, "w:t") && !open_.empty() && open_.back().separated &&
-                       !open_.back().resultRun) {
-                open_.back().resultRun = r;
-            }
-        }
-    }
-
-    std::vector<Open> open_;
-};
-
-// A run of `text` with `format` (a run whose properties are copied, may be null).
-void InsertRun(pugi::xml_node parent, const pugi::xml_node& before, const QString& text,
-               const pugi::xml_node& format) {
-    pugi::xml_node r =
-        before ? parent.insert_child_before("w:r", before) : parent.append_child("w:r");
-    if (const pugi::xml_node props = format.child("w:rPr")) r.append_copy(props);
-    const QStringList lines = Lines(text);
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i > 0) r.append_child("w:br");
-        pugi::xml_node t = r.append_child("w:t");
-        t.append_attribute("xml:space") = "preserve";
-        t.text().set(Utf8(lines[i]).constData());
-    }
+    return stories;
 }
 
 }  // namespace
 
 namespace detail {
 
+// A part holding text: the main one, a header, a footer, the notes.
+struct Story {
+    QString part;
+    std::unique_ptr<pugi::xml_document> xml = std::make_unique<pugi::xml_document>();
+};
+
 struct Package {
-    QStringList order;  // part names as the file held them
-    QMap<QString, QByteArray> parts;
+    ZipEntries zip;  // every part as the file held it; the stories are written back on save
     QString mainPart = QStringLiteral("word/document.xml");
-    pugi::xml_document body;  // the main part, parsed; written back on save
+    pugi::xml_document body;     // the main part, parsed
+    std::vector<Story> stories;  // the other parts with fields, parsed
     QString fullName;
     QString lastError;
 
@@ -222,18 +145,29 @@ struct Package {
             if (Is(c, "w:tbl")) tables.push_back(c);
         return tables;
     }
+    // The body first, then the other stories.
+    std::vector<pugi::xml_node> Roots() const {
+        std::vector<pugi::xml_node> roots{body.root()};
+        for (const Story& s : stories) roots.push_back(s.xml->root());
+        return roots;
+    }
 
     bool Fail(const QString& text) {
         lastError = text;
         return false;
     }
 
-    bool ParseMain() {
-        body.reset();
-        const QByteArray& xml = parts[mainPart];
+    bool Parse(const QString& part, pugi::xml_document* doc) {
+        const QByteArray& xml = zip.data[part];
         const pugi::xml_parse_result ok =
-            body.load_buffer(xml.constData(), static_cast<size_t>(xml.size()), kParseOptions);
-        if (!ok) return Fail(QStringLiteral("The document's text is damaged: ") + ok.description());
+            doc->load_buffer(xml.constData(), static_cast<size_t>(xml.size()), kParseOptions);
+        if (!ok)
+            return Fail(QStringLiteral("The document's text is damaged (%1): %2")
+                            .arg(part, QString::fromUtf8(ok.description())));
+        return true;
+    }
+    bool ParseMain() {
+        if (!Parse(mainPart, &body)) return false;
         if (!Body()) return Fail(QStringLiteral("The file holds no word-processor document."));
         return true;
     }
@@ -242,11 +176,11 @@ struct Package {
 }  // namespace detail
 
 Document::Document() : p_(std::make_unique<detail::Package>()) {
-    p_->order = {QStringLiteral("[Content_Types].xml"), QStringLiteral("_rels/.rels"),
-                 p_->mainPart};
-    p_->parts[p_->order[0]] = kContentTypes;
-    p_->parts[p_->order[1]] = kPackageRels;
-    p_->parts[p_->mainPart] = kBlankBody;
+    p_->zip.order = {QStringLiteral("[Content_Types].xml"), QStringLiteral("_rels/.rels"),
+                     p_->mainPart};
+    p_->zip.data[p_->zip.order[0]] = kContentTypes;
+    p_->zip.data[p_->zip.order[1]] = kPackageRels;
+    p_->zip.data[p_->mainPart] = kBlankBody;
     p_->ParseMain();
 }
 
@@ -258,49 +192,31 @@ QString Document::FullName() const { return p_->fullName; }
 QString Document::LastError() const { return p_->lastError; }
 
 bool Document::Open(const QString& path) {
-    int error = 0;
-    zip_t* za = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
-    if (!za) {
-        return p_->Fail(QStringLiteral("Cannot open \"%1\": %2").arg(path, ZipErrorText(error)));
-    }
     auto next = std::make_unique<detail::Package>();
-    const zip_int64_t n = zip_get_num_entries(za, 0);
-    bool ok = true;
-    for (zip_int64_t i = 0; i < n && ok; ++i) {
-        zip_stat_t st;
-        zip_file_t* f = nullptr;
-        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
-            !(f = zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0))) {
-            ok = false;
-            break;
-        }
-        QByteArray data(static_cast<qsizetype>(st.size), Qt::Uninitialized);
-        ok = zip_fread(f, data.data(), st.size) == static_cast<zip_int64_t>(st.size);
-        zip_fclose(f);
-        const QString name = QString::fromUtf8(st.name);
-        if (name.endsWith(u'/')) continue;
-        next->order << name;
-        next->parts[name] = data;
-    }
-    const QString zipError = QString::fromUtf8(zip_strerror(za));
-    zip_discard(za);
-    if (!ok) return p_->Fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, zipError));
+    QString error;
+    if (!detail::ReadZip(path, &next->zip, &error)) return p_->Fail(error);
+    const QMap<QString, QByteArray>& parts = next->zip.data;
 
     // The package's relationships name the main part; Word and others all call it the same.
     pugi::xml_document rels;
-    const QByteArray relsXml = next->parts.value(QStringLiteral("_rels/.rels"));
+    const QByteArray relsXml = parts.value(QStringLiteral("_rels/.rels"));
     if (rels.load_buffer(relsXml.constData(), static_cast<size_t>(relsXml.size()))) {
         for (pugi::xml_node r : rels.child("Relationships").children("Relationship")) {
-            if (QString::fromUtf8(r.attribute("Type").value()).endsWith(u"/officeDocument"))
-                next->mainPart = QString::fromUtf8(r.attribute("Target").value());
+            if (Str(r.attribute("Type").value()).endsWith(u"/officeDocument"))
+                next->mainPart = Str(r.attribute("Target").value());
         }
         if (next->mainPart.startsWith(u'/')) next->mainPart.remove(0, 1);
     }
-    if (!next->parts.contains(next->mainPart))
+    if (!parts.contains(next->mainPart))
         return p_->Fail(
             QStringLiteral("\"%1\" is not a word-processor document (.docx).").arg(path));
-    if (!next->ParseMain())
-        return p_->Fail(QStringLiteral("\"%1\": %2").arg(path, next->lastError));
+    bool ok = next->ParseMain();
+    for (const QString& part : StoryParts(parts, next->mainPart)) {
+        if (!ok) break;
+        next->stories.push_back({part});
+        ok = next->Parse(part, next->stories.back().xml.get());
+    }
+    if (!ok) return p_->Fail(QStringLiteral("\"%1\": %2").arg(path, next->lastError));
     next->fullName = QFileInfo(path).absoluteFilePath();
     p_ = std::move(next);
     return true;
@@ -308,29 +224,10 @@ bool Document::Open(const QString& path) {
 
 bool Document::SaveAs(const QString& path) {
     if (path.trimmed().isEmpty()) return p_->Fail(QStringLiteral("No file name was given."));
-    p_->parts[p_->mainPart] = Serialise(p_->body);
-    int error = 0;
-    // libzip writes a temporary file and renames it over the old one on close.
-    zip_t* za = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!za) {
-        return p_->Fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, ZipErrorText(error)));
-    }
-    for (const QString& name : p_->order) {
-        const QByteArray& data = p_->parts[name];
-        zip_source_t* src = zip_source_buffer(za, data.constData(), data.size(), 0);
-        if (!src || zip_file_add(za, Utf8(name).constData(), src,
-                                 ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
-            if (src) zip_source_free(src);
-            const QString why = QString::fromUtf8(zip_strerror(za));
-            zip_discard(za);
-            return p_->Fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, why));
-        }
-    }
-    if (zip_close(za) != 0) {
-        const QString why = QString::fromUtf8(zip_strerror(za));
-        zip_discard(za);
-        return p_->Fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, why));
-    }
+    p_->zip.data[p_->mainPart] = Serialise(p_->body);
+    for (const detail::Story& s : p_->stories) p_->zip.data[s.part] = Serialise(*s.xml);
+    QString error;
+    if (!detail::WriteZip(path, p_->zip, &error)) return p_->Fail(error);
     p_->fullName = QFileInfo(path).absoluteFilePath();
     return true;
 }
@@ -417,50 +314,40 @@ QString Document::CellText(int table, int row, int column) const {
 }
 
 QStringList Document::MergeFields() const {
-    FieldFinder finder;
-    finder.Walk(p_->Body());
+    QStringList found;
+    for (const pugi::xml_node& root : p_->Roots()) detail::AppendMergeFieldNames(root, &found);
     QStringList names;
-    for (const FieldPlace& f : finder.found) {
+    for (const QString& f : found) {
         bool known = false;
-        for (const QString& n : names) known = known || n.compare(f.name, Qt::CaseInsensitive) == 0;
-        if (!known) names << f.name;
+        for (const QString& n : names) known = known || n.compare(f, Qt::CaseInsensitive) == 0;
+        if (!known) names << f;
     }
     return names;
 }
 
 Document Document::Merge(const QMap<QString, QString>& record) const {
     Document out;
-    out.p_->order = p_->order;
-    out.p_->parts = p_->parts;
+    out.p_->zip = p_->zip;
     out.p_->mainPart = p_->mainPart;
     out.p_->body.reset(p_->body);
+    for (const detail::Story& s : p_->stories) {
+        out.p_->stories.push_back({s.part});
+        out.p_->stories.back().xml->reset(*s.xml);
+    }
 
     QMap<QString, QString> byName;
     for (auto it = record.cbegin(); it != record.cend(); ++it) byName[it.key().toLower()] = *it;
-
-    FieldFinder finder;
-    finder.Walk(out.p_->Body());
-    for (const FieldPlace& f : finder.found) {
-        const QString value = byName.value(f.name.toLower());
-        if (f.simple) {
-            if (!value.isEmpty()) InsertRun(f.simple.parent(), f.simple, value, f.resultRun);
-            f.simple.parent().remove_child(f.simple);
-            continue;
-        }
-        const pugi::xml_node first = f.runs.front();
-        if (!value.isEmpty())
-            InsertRun(first.parent(), first, value, f.resultRun ? f.resultRun : first);
-        for (const pugi::xml_node& r : f.runs) r.parent().remove_child(r);
-    }
+    for (const pugi::xml_node& root : out.p_->Roots()) detail::MergeRecord(root, byName);
 
     // The result is a finished document, no longer tied to a data source.
     const QString settingsPart = QStringLiteral("word/settings.xml");
-    if (out.p_->parts.contains(settingsPart)) {
+    QMap<QString, QByteArray>& parts = out.p_->zip.data;
+    if (parts.contains(settingsPart)) {
         pugi::xml_document settings;
-        const QByteArray& xml = out.p_->parts[settingsPart];
+        const QByteArray& xml = parts[settingsPart];
         if (settings.load_buffer(xml.constData(), static_cast<size_t>(xml.size()), kParseOptions)) {
             pugi::xml_node root = settings.child("w:settings");
-            if (root.remove_child("w:mailMerge")) out.p_->parts[settingsPart] = Serialise(settings);
+            if (root.remove_child("w:mailMerge")) parts[settingsPart] = Serialise(settings);
         }
     }
     return out;

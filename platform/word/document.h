@@ -25,9 +25,11 @@ class Document {
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
-    // Replaces this document by the file's; on failure it stays as it was.
+    // Replaces this document by the file's; on failure it stays as it was. A file whose parts
+    // unpack beyond sane sizes is refused before it is unpacked.
     bool Open(const QString& path);
-    // Writes the whole file at once; the document then carries that name.
+    // Writes the whole file at once (an interrupted write leaves the old file); the document
+    // then carries that name.
     bool SaveAs(const QString& path);
     QString FullName() const;
     QString LastError() const;
@@ -47,12 +49,14 @@ class Document {
     // 1-based, as the word processor counts; a cell's paragraphs joined by "\n".
     QString CellText(int table, int row, int column) const;
 
-    // The merge fields the document names, each once, in order of first use; both the simple
-    // form and the complex form, whose instruction may be split over several runs.
+    // The merge fields the document names, each once, in order of first use (the body, then
+    // its headers, footers and notes); both the simple form and the complex form, whose
+    // instruction may be split over several runs.
     QStringList MergeFields() const;
-    // The document merged with one record: each merge field replaced by the record's value for
-    // its name (names compare without case; a name the record lacks gives nothing), line breaks
-    // in a value kept. The result has no name until it is saved.
+    // The document merged with one record, in the body, headers, footers and notes: each merge
+    // field replaced by the record's value for its name (names compare without case; a name
+    // the record lacks gives nothing), line breaks in a value kept, and each IF field that
+    // holds a merge field by the text it chooses. The result has no name until it is saved.
     Document Merge(const QMap<QString, QString>& record) const;
 
   private:

@@ -1,6 +1,8 @@
 // The customer window: browsing and editing companies through the data control, the
 // contacts grid of the company shown, and the ways other windows open it.
+#include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -85,6 +87,27 @@ class TestCustomers : public QObject {
         DbConnection().Close();
         QVERIFY(env_->allPromptsAnswered());
         env_.reset();
+    }
+
+    // The two "Telephone 1" boxes are one field: what is typed in either shows in both and is
+    // stored. Tab from the name goes to the first box of the page shown, not to the tabs.
+    void telephoneOneIsOneValue_data() {
+        QTest::addColumn<bool>("onContacts");  // typed on the Contacts page's box
+        QTest::newRow("Details box") << false;
+        QTest::newRow("Contacts box") << true;
+    }
+    void telephoneOneIsOneValue() {
+        QFETCH(bool, onContacts);
+        const int id = AddCompany(env_->connection(), QStringLiteral("Acme"));
+        Companies_with_Contacts* w = Open();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        w->txtFields[0]->setFocus();
+        QTest::keyClick(w->txtFields[0], Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->Text1));
+        QTest::keyClicks(onContacts ? w->Text2 : w->Text1, QStringLiteral("07700 900123"));
+        QCOMPARE((onContacts ? w->Text1 : w->Text2)->text(), QStringLiteral("07700 900123"));
+        Press(w->Toolbar1, "btnSave");
+        QCOMPARE(Company(QStringLiteral("Telephone1"), id).toString(), QStringLiteral("07700 900123"));
     }
 
     void anEmptyTableOpensOnANewCompanyBilledAtItsPostalAddress() {

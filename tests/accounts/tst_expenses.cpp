@@ -263,7 +263,7 @@ class TestExpenses : public QObject {
         Press(w->Toolbar1, "btnDelete");
         QVERIFY(Expense(a, "RecordID").isNull());
         QCOMPARE(w->Text1->text(), QStringLiteral("B"));
-        QCOMPARE(w->ShownTotals().all().toDouble(), 2.0);
+        QCOMPARE(w->ShownTotals().all()->toDouble(), 2.0);
         env_->prompts().ExpectMsgBox(expense::kDeleteQuestion, ui::vbYes);
         Press(w->Toolbar1, "btnDelete");
         QVERIFY(Expense(b, "RecordID").isNull());
@@ -318,30 +318,75 @@ class TestExpenses : public QObject {
         QCOMPARE(w->txtNewExp->text().isEmpty(), !refused);
     }
 
-    void aRenamedTypeIsSavedAsMoney() {
-        Type(QStringLiteral("Milage"), 1);
-        const int id = AddExpense(c(), {{"ScheduleID", job_}, {"Type", "Milage"}, {"Milage", 30}});
+    // A type renamed or removed in the editor leaves its expenses' miles and amounts alone:
+    // they change only when the user changes the box.
+    void aTypeNoLongerListedKeepsTheRowsValues_data() {
+        QTest::addColumn<QString>("edit");  // what the type editor does to the row's type
+        QTest::addColumn<bool>("mileageType");
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("typed");  // into the amount box; "" left as shown
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("miles");
+        QTest::addColumn<double>("amount");  // -1: Null
+        QTest::newRow("mileage renamed, New") << "rename" << true << "New" << ""
+                                              << "Milage:" << 100 << -1.0;
+        QTest::newRow("mileage removed, moved away and back") << "remove" << true << "Move" << ""
+                                                              << "Milage:" << 100 << -1.0;
+        QTest::newRow("mileage removed, miles typed") << "remove" << true << "Save" << "120"
+                                                      << "Milage:" << 120 << 0.0;
+        QTest::newRow("money renamed, amount typed") << "rename" << false << "Save" << "25"
+                                                     << "Amount:" << 0 << 25.0;
+    }
+    void aTypeNoLongerListedKeepsTheRowsValues() {
+        QFETCH(QString, edit);
+        QFETCH(bool, mileageType);
+        QFETCH(QString, step);
+        QFETCH(QString, typed);
+        QFETCH(QString, label);
+        QFETCH(int, miles);
+        QFETCH(double, amount);
+        testsupport::SetSystemRow(c(), QStringLiteral("Milage"), QStringLiteral("45"));
+        Type(QStringLiteral("Mileage"), mileageType ? 1 : 0);
+        const QVariantMap seeded =
+            mileageType ? QVariantMap{{"Type", "Mileage"}, {"Milage", 100}}
+                        : QVariantMap{{"Type", "Mileage"}, {"Amount", 20}};
+        QVariantMap row = seeded;
+        row.insert("ScheduleID", job_);
+        const int id = AddExpense(c(), row);
+        AddExpense(c(), {{"ScheduleID", job_}, {"Type", "Parking"}, {"Amount", 7}});
+        const QString values = QStringLiteral(
+            "SELECT group_concat(coalesce(Milage, 'null') || '/' || coalesce(Amount, 'null')) "
+            "FROM Outgoings");
+        const QString before = QueryValue(c(), values).toString();
         auto w = Open(job_);
-        QCOMPARE(w->lblAmnt->text(), expense::kMilesLabel);
-        QTimer::singleShot(0, this, [] {
+        QTimer::singleShot(0, this, [edit] {
             auto* types = Forms::find<Expense_Types>();
             QVERIFY(types && types->isVisible());
             types->Type_List_Click(types->Type_List->item(0));
-            types->txtNewExp->setText(QStringLiteral("Car miles"));
-            types->btnAdd_Click();
+            types->txtNewExp->setText(QStringLiteral("Miles"));
+            edit == "rename" ? types->btnAdd_Click() : types->btnDel_Click();
             types->reject();
         });
         w->Label1_Click();
-        // The new name can be picked at once; the expense keeps the old one, now no type's.
-        QVERIFY(w->cboType->findText(QStringLiteral("Car miles")) >= 0);
-        QCOMPARE(w->cboType->currentText(), QStringLiteral("Milage"));
-        QCOMPARE(w->lblAmnt->text(), expense::kMoneyLabel);
-        w->txtAmm->setText(QStringLiteral("12.40"));
-        QVERIFY(w->SaveExpense());
-        QCOMPARE(Expense(id, "Amount").value<Currency>().toDouble(), 12.4);
-        // What was typed is what counts, not the miles the row had.
-        QCOMPARE(Expense(id, "Milage").toInt(), 0);
-        QCOMPARE(w->ShownTotals().all().toDouble(), 12.4);
+        QCOMPARE(w->cboType->currentText(), QStringLiteral("Mileage"));
+        QCOMPARE(w->lblAmnt->text(), label);
+        QCOMPARE(w->txtAmm->text(), mileageType ? QStringLiteral("100") : QStringLiteral("£20.00"));
+        if (!typed.isEmpty()) w->txtAmm->setText(typed);
+        if (step == "New") {
+            Press(w->Toolbar1, "AddNew");
+        } else if (step == "Move") {
+            QVERIFY(w->AdodcExp->MoveNext() && w->AdodcExp->MovePrevious());
+            QCOMPARE(w->txtAmm->text(), QStringLiteral("100"));
+        } else {
+            w->Text1->setText(QStringLiteral("Site visit"));
+            QVERIFY(w->SaveExpense());
+            QCOMPARE(Expense(id, "Description").toString(), QStringLiteral("Site visit"));
+        }
+        QCOMPARE(Expense(id, "Milage").toInt(), miles);
+        const QVariant stored = Expense(id, "Amount");
+        QCOMPARE(db::IsNull(stored) ? -1.0 : stored.value<Currency>().toDouble(), amount);
+        if (typed.isEmpty()) QCOMPARE(QueryValue(c(), values).toString(), before);
+        QCOMPARE(w->ShownTotals().all()->toDouble(), amount > 0 ? amount + 7 : miles * 0.45 + 7);
     }
 
     void roadsHandOverAndResetTheJob_data() {

@@ -272,6 +272,44 @@ class TestInvoicePrint : public QObject {
         QCOMPARE(data.CellText(1, 2, 1), QString::number(n));
     }
 
+    // The merge needs no word processor: with nothing to open it, the merged invoice is
+    // still written, and the message says where it is.
+    void printWithNothingToOpenTheInvoiceSaysWhereItIs() {
+        const int n = ThreeJobInvoice(false);
+        AddReport(WriteTemplate("t.docx"));
+        ui::SetUrlOpener([](const QUrl&) { return false; });
+        OpenEditor(n);
+        const QString merged = Invoice_Print::MergedPath(n);
+        env_->prompts().ExpectMsgBox("could not be opened");
+        Forms::get<Invoice_Print>()->bntPrint_Click();
+        QVERIFY(env_->prompts().messages().last().contains(merged));
+        word::Document doc;
+        QVERIFY2(doc.Open(merged), qPrintable(doc.LastError()));
+        QCOMPARE(doc.Paragraphs().value(0), QString("Invoice %1 to O'Brien & Sons").arg(n));
+    }
+
+    // Opening the window removes the temporary files an interrupted write of its own files
+    // left in the data folder, and nothing else.
+    void leftoversOfAnInterruptedWriteGoWhenTheWindowOpens_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("a merged invoice's") << "Invoice 18.docx.Ab12Cd" << true;
+        QTest::newRow("the data document's, in other case") << "datadoc.DOCX.x9Y8z7" << true;
+        QTest::newRow("a merged invoice") << "Invoice 18.docx" << false;
+        QTest::newRow("an invoice's backup of another form") << "Invoice 18.docx.old" << false;
+        QTest::newRow("another document's") << "Letter.docx.Ab12Cd" << false;
+    }
+    void leftoversOfAnInterruptedWriteGoWhenTheWindowOpens() {
+        QFETCH(QString, name);
+        QFETCH(bool, removed);
+        QVERIFY(QDir().mkpath(Data()));
+        QFile f(Data(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        Forms::get<Invoice_Print>();
+        QCOMPARE(QFile::exists(Data(name)), !removed);
+    }
+
     void theTemplateListComesFromReportRows_data() {
         QTest::addColumn<QStringList>("stored");
         QTest::addColumn<QStringList>("listed");

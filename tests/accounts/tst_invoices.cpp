@@ -17,6 +17,7 @@
 #include "accounts/frmPartPayment.h"
 #include "accounts/invoicerules.h"
 #include "core/boundboxes.h"
+#include "core/formatting.h"
 #include "core/flexgrid.h"
 #include "core/forms.h"
 #include "core/globals.h"
@@ -124,6 +125,30 @@ class TestInvoices : public QObject {
         QFETCH(QString, got);
         QFETCH(QString, expected);
         QCOMPARE(got, expected);
+    }
+
+    // Closing by the title bar with a changed amount asks first: Yes saves, No drops, Cancel
+    // stays; an invoice only looked at closes without a word.
+    void closingWithUnsavedEdits_data() { testsupport::ClosingWithUnsavedEditsRows(); }
+    void closingWithUnsavedEdits() {
+        QFETCH(QString, typed);
+        QFETCH(int, answer);
+        QFETCH(double, stored);
+        QFETCH(bool, open);
+        const int number = AddInvoice(c(), acme_, QDate(2026, 3, 2), Pounds(180));
+        frmInvoice* w = Open(number);
+        w->show();
+        if (!typed.isEmpty()) {
+            SetText(w, 2, typed);
+            env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to invoice %1?").arg(number), answer);
+        }
+        w->close();
+        QCOMPARE(w->isVisible(), open);
+        QCOMPARE(Money(QStringLiteral("InvoiceAmount"), number), stored);
+        if (open) {
+            env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes"), ui::vbNo);
+            QVERIFY(w->close());
+        }
     }
 
     void aNewInvoiceSavedTwiceIsOneRowReopenedByItsKey() {
@@ -459,6 +484,119 @@ class TestInvoices : public QObject {
         env_->prompts().ExpectMsgBox(invoice::kSaveBeforePartPayment);
         p->MakePartPayment();
         QCOMPARE(Count("SELECT count(*) FROM billing_part_payment"), 0);
+    }
+
+    // A toolbar step refused part-way (an amount that is none, the database refusing the row)
+    // leaves the row as it was: the next Save stores only what the user put right.
+    void aRefusedStepLeavesNothingForTheNextSave_data() {
+        QTest::addColumn<QString>("key");      // btnComplete: the part-payment window's
+        QTest::addColumn<QString>("typed");    // the amount box during the step
+        QTest::addColumn<QString>("refusal");  // when the database refuses an update; "" never
+        QTest::addColumn<QString>("message");
+        QTest::newRow("Process with no amount") << "btnProcess" << "abc" << "" << "Type mismatch";
+        QTest::newRow("Process refused") << "btnProcess" << "12" << "NEW.Stage = 3" << "refused";
+        QTest::newRow("Complete with no amount") << "btnComplete" << "abc" << "" << "Type mismatch";
+        QTest::newRow("Send refused") << "btnSend" << "12" << "NEW.Stage = 2" << "refused";
+        QTest::newRow("Write Off refused") << "btnWO" << "12" << "NEW.Stage = 4" << "refused";
+        QTest::newRow("Save refused") << "btnSave" << "12" << "1" << "refused";
+    }
+    void aRefusedStepLeavesNothingForTheNextSave() {
+        QFETCH(QString, key);
+        QFETCH(QString, typed);
+        QFETCH(QString, refusal);
+        QFETCH(QString, message);
+        const int n = AddInvoice(c(), acme_, QDate(2027, 1, 10), Pounds(5),
+                                 {{QStringLiteral("InvoicePaymentDetails"), QStringLiteral("30 days")}});
+        if (!refusal.isEmpty())
+            c().Execute(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON Billing WHEN ") +
+                        refusal + QStringLiteral(" BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        frmInvoice* w = Open(n);
+        w->show();
+        SetText(w, 2, typed);
+        if (key == "btnWO") env_->prompts().ExpectInput(QStringLiteral("reason"), QStringLiteral("Gone bust"));
+        if (key != "btnSave" && key != "btnWO") AnswerDate(QDate(2027, 2, 1));
+        env_->prompts().ExpectMsgBox(message);
+        if (key == "btnComplete")
+            Forms::get<frmPartPayment>(w)->Toolbar1_ButtonClick(key);
+        else
+            w->Toolbar1_ButtonClick(key);
+        QVERIFY(env_->allPromptsAnswered());
+        QVERIFY(w->isVisible());
+        c().Execute(QStringLiteral("DROP TRIGGER IF EXISTS refuse"));
+        SetText(w, 2, QStringLiteral("12"));
+        QVERIFY(w->SaveInvoice());
+        QCOMPARE(Money("InvoiceAmount", n), 12.0);
+        QCOMPARE(Bill("Stage", n).toInt(), 0);
+        QVERIFY(db::IsNull(Bill("PaymentDate", n)));
+        QVERIFY(db::IsNull(Bill("PaymentDueDate", n)));
+        QCOMPARE(Bill("InvoicePaymentDetails", n).toString(), QStringLiteral("30 days"));
+    }
+
+    // Sums and VAT beyond the currency's range say "Overflow" and store nothing; the largest
+    // amount's own text is taken back on Save.
+    void hugeAmountsOverflowRatherThanWrap_data() {
+        QTest::addColumn<QString>("road");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("vat");
+        QTest::addColumn<QString>("shown");    // the box the road ends on
+        QTest::addColumn<QString>("message");  // shown on the way; "" none
+        QTest::newRow("Calc of two 600-trillion fees") << "calc" << "" << 0.0 << "£5.00" << "Overflow";
+        QTest::newRow("VAT on 800 trillion") << "vat" << "800000000000000" << 1.2 << "Overflow" << "";
+        QTest::newRow("the largest") << "save" << "922337203685477.5807" << 0.0
+                                     << "£922,337,203,685,477.58" << "";
+        QTest::newRow("16-digit part payment") << "part" << "1234567890123456" << 0.0 << "£5.00"
+                                               << "Overflow: \"1234567890123456\"";
+        QTest::newRow("main window's totals") << "totals" << "" << 1.2 << "Overflow" << "";
+    }
+    void hugeAmountsOverflowRatherThanWrap() {
+        QFETCH(QString, road);
+        QFETCH(QString, typed);
+        QFETCH(double, vat);
+        QFETCH(QString, shown);
+        QFETCH(QString, message);
+        VatMultiplier = vat;
+        const Currency sixHundredTrillion = Currency::fromUnits(600000000000000);
+        const int n = AddInvoice(c(), acme_, QDate::currentDate(), Pounds(5));
+        if (road == "calc" || road == "totals")
+            for (int i = 0; i < 2; ++i)
+                AddJob(c(), acme_, At(2027, 1, 2, 9), At(2027, 1, 2, 10),
+                       {{QStringLiteral("InvoiceNumber"), n},
+                        {QStringLiteral("Fee"), QVariant::fromValue(sixHundredTrillion)}});
+        if (road == "part")
+            env_->prompts().ExpectInput(QStringLiteral("How much is this payment worth?"), typed);
+        if (!message.isEmpty()) env_->prompts().ExpectMsgBox(message);
+        if (road == "totals") {
+            AddInvoice(c(), acme_, QDate::currentDate(), sixHundredTrillion);
+            AddInvoice(c(), acme_, QDate::currentDate(), sixHundredTrillion);
+            QVERIFY(com::RegisterLibrary(QStringLiteral(ORBICLE_LIBRARY)));
+            DbConnection().SetCursorLocation(db::adUseClient);
+            QVERIFY(DbConnection().Open(env_->connectionString()));
+            frmMain main;
+            QCOMPARE(main.totPend->text(), shown);
+            QCOMPARE(main.totPendVAT->text(), shown);
+            return;
+        }
+        frmInvoice* w = Open(n);
+        if (!typed.isEmpty() && road != "part") {
+            SetText(w, 2, typed);
+            w->txtFields_Validate(2);
+        }
+        if (road == "calc") w->btnCalc_Click();
+        if (road == "save") {
+            QCOMPARE(w->FieldText(2), shown);
+            QVERIFY(w->SaveInvoice());
+            QCOMPARE(Bill("InvoiceAmount", n).metaType(), QMetaType::fromType<Currency>());
+            // Beyond about 900 billion the engine keeps the pence as a double: the pounds hold.
+            QCOMPARE(Bill("InvoiceAmount", n).value<Currency>().pence().units,
+                     ParseMoney(shown)->pence().units);
+        }
+        if (road == "part") {
+            Forms::get<frmPartPayment>(w)->MakePartPayment();
+            QCOMPARE(Count("SELECT count(*) FROM billing_part_payment"), 0);
+        }
+        QVERIFY(env_->allPromptsAnswered());
+        QCOMPARE(road == "vat" ? w->txtFeeVAT->text() : w->FieldText(2), shown);
+        if (road != "save") QCOMPARE(Money("InvoiceAmount", n), 5.0);
     }
 
     void dateDialogAcceptsOnlyOK() {

@@ -1,10 +1,26 @@
-// The printed invoice and the year's invoice and expense reports on a fixture database.
+// The printed invoice and the year's invoice and expense reports on a fixture database; every
+// report's pages whole on a fixture at the edges of what they print.
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QImage>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTest>
+#include <QTextLayout>
+#include <QTimer>
 
 #include "accounts/Invoice_system.h"
 #include "accounts/Rpt_Expense.h"
 #include "accounts/Rpt_Invoice.h"
 #include "core/globals.h"
+#include "diary/Rpt_Monthly_Planner.h"
+#include "diary/frmMain.h"
+#include "platform/com/com.h"
 #include "tests/support/testenv.h"
 
 using db::Currency;
@@ -26,6 +42,55 @@ QStringList Texts(const report::Report& r) {
     QStringList all;
     for (const report::Page& p : pages) all += p.texts();
     return all;
+}
+
+// The lines of an item's text as they print in its box: its font at its size on a page of
+// 1440 dots an inch, where a dot is a twip.
+QStringList PrintedLines(const report::Item& item, QSizeF* size) {
+    static QImage page = [] {
+        QImage i(1, 1, QImage::Format_RGB32);
+        i.setDotsPerMeterX(56693);
+        i.setDotsPerMeterY(56693);
+        return i;
+    }();
+    QFont font = item.font;
+    font.setHintingPreference(QFont::PreferNoHinting);
+    QString text = item.text;
+    text.replace(QRegularExpression(QStringLiteral("\r\n|\r|\n")), QChar(QChar::LineSeparator));
+    QTextLayout layout(text, font, &page);
+    QTextOption option(item.alignment & Qt::AlignHorizontal_Mask);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    *size = QSizeF();
+    layout.beginLayout();
+    for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
+        l.setLeadingIncluded(true);
+        l.setLineWidth(item.box.width());
+        size->rwidth() = std::max(size->width(), l.naturalTextWidth());
+        size->rheight() += l.height();
+        lines << text.mid(l.textStart(), l.textLength()).trimmed();
+    }
+    layout.endLayout();
+    return lines;
+}
+
+QString Squeezed(QString s) { return s.remove(QRegularExpression(QStringLiteral("\\s"))); }
+
+const QString kOwner =
+    QStringLiteral("Dan Hughes Plumbing & Heating Engineers of Harrogate and Knaresborough");
+const QString kCustomer =
+    QStringLiteral("The Trustees of the Ripon and Wetherby Almshouses Charitable Foundation");
+const QString kDetails = QStringLiteral(
+    "Payment within 30 days by bank transfer to Yorkshire Building Society, sort code 60-83-71, "
+    "account 20456789,\r\nquoting the invoice number, or by cheque payable to Dan Hughes "
+    "Plumbing & Heating at the address above.");
+
+QString Words(int n) {
+    QStringList w;
+    for (int i = 0; i < n; ++i)
+        w << QStringLiteral("remove%1 and replace combi boiler, flush the system").arg(i);
+    return w.join(u' ');
 }
 
 }  // namespace
@@ -176,6 +241,176 @@ class TestReports : public QObject {
         QVERIFY(texts.contains(QStringLiteral("02/06/2026 09:00:00 to 02/06/2026 11:00:00")));
         QCOMPARE(texts.mid(texts.indexOf(QStringLiteral("Total:")) + 1, 2),
                  (QStringList{"4", "Items"}));
+    }
+
+    // Long names and descriptions, payment details of two lines, amounts up to £9,999,999.99.
+    int FillToTheEdges() {
+        testsupport::SetSystemRow(c(), QStringLiteral("MyCompanyName"), kOwner);
+        testsupport::SetSystemRow(c(), QStringLiteral("MyAddress"),
+                                  QStringLiteral("Unit 14, Claro Court Business Centre, Claro "
+                                                 "Road\r\nHarrogate\r\nNorth Yorkshire"));
+        testsupport::SetSystemRow(c(), QStringLiteral("MyPostcode"), QStringLiteral("HG1 5QT"));
+        const int trust =
+            AddCompany(c(), kCustomer,
+                       {{"IsBillingAddressSameasPostal", 1},
+                        {"Postal_AddressStreet", "The Old Vicarage, 112 Kirkgate and Bondgate"},
+                        {"Postal_AddressTown", "Ripon"},
+                        {"Postal_AddressPostcode", "HG4 1PB"}});
+        const int n = AddInvoice(
+            c(), trust, QDate(2027, 2, 10), Currency::fromDouble(9999999.99).value(),
+            {{"InvoicePaymentDetails", kDetails}, {"PaymentDate", At(2027, 3, 1)}, {"Stage", 3}});
+        AddInvoice(c(), trust, QDate(2026, 5, 1), Currency::fromDouble(98765.43).value(),
+                   {{"PaymentDate", At(2026, 5, 9)}, {"Stage", 3}});
+        AddInvoice(c(), AddCompany(c(), QStringLiteral("Acme")), QDate(2026, 6, 1),
+                   Currency::fromDouble(126832.5).value(),
+                   {{"PaymentDate", At(2026, 6, 9)}, {"Stage", 3}});
+        const double fees[] = {9999999.99, 98765.43, 12.5};
+        const int words[] = {40, 120, 2};  // 2,000 characters, one longer than a page, a short one
+        for (int i = 0; i < 3; ++i)
+            AddJob(c(), trust, At(2027, 2, 3 + i, 9), At(2027, 2, 3 + i, 17),
+                   {{"InvoiceNumber", n},
+                    {"Fee", Pounds(fees[i])},
+                    {"PO_Number", "PO-2027-0001234567"},
+                    {"Description", Words(words[i])}});
+        const int job = AddJob(c(), trust, At(2026, 7, 1, 9), At(2026, 7, 1, 17));
+        AddExpense(c(), {{"Type", "Materials and sundries for the boiler"},
+                         {"Description", Words(6)},
+                         {"Amount", Pounds(9999999.99)},
+                         {"ScheduleID", job},
+                         {"Reciept", 1}});
+        AddExpense(c(), {{"Type", "Mileage"}, {"Milage", 25000}, {"Date", At(2026, 8, 1)}});
+        return n;
+    }
+
+    void everyReportPrintsWhole_data() {
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<double>("vat");
+        QTest::addColumn<QStringList>("whole");  // texts printed in full, in one control each
+        const QStringList invoice = {kOwner,       kCustomer, "£9,999,999.99",
+                                     "£98,765.43", Words(40), Words(120),
+                                     kDetails,     "HG1 5QT", "PO-2027-0001234567"};
+        const QList<std::pair<const char*, QStringList>> rows = {
+            {"invoice", invoice},
+            {"reminder", invoice + QStringList{"Payment Reminder"}},
+            {"invoice report", {kCustomer, "£9,999,999.99", "Payment made", "Invoice Number:"}},
+            {"expense report", {kCustomer, "£9,999,999.99", Words(6), "Receipt?"}},
+            {"planner", {kCustomer, Words(120), "Number of appointments:"}}};
+        for (const auto& [name, whole] : rows)
+            for (double vat : {1.2, 0.0})
+                QTest::addRow("%s, VAT %g", name, vat) << QString::fromLatin1(name) << vat << whole;
+    }
+    void everyReportPrintsWhole() {
+        QFETCH(QString, report);
+        QFETCH(double, vat);
+        QFETCH(QStringList, whole);
+        VatMultiplier = vat;
+        OwnerCompanyName = kOwner;
+        CurrentInvoiceNumber = FillToTheEdges();
+        SetProgramFolder(env_->programFolder());
+        QVERIFY(com::RegisterLibrary(QStringLiteral(ORBICLE_LIBRARY)));
+        frmMain main;
+        main.ViewDate = At(2027, 2, 14);
+        main.ShowMonth();
+        Invoice_system invoice;
+        Rpt_Invoice invoices;
+        Rpt_Expense expenses;
+        Rpt_Monthly_Planner planner;
+        const std::map<QString, report::Report*> reports = {{"invoice", &invoice},
+                                                            {"reminder", &invoice},
+                                                            {"invoice report", &invoices},
+                                                            {"expense report", &expenses},
+                                                            {"planner", &planner}};
+        invoice.DataReport_Initialize();
+        if (report == u"reminder")
+            invoice.section(1)->control(QStringLiteral("lblINV"))->caption =
+                QStringLiteral("Payment Reminder");
+        invoices.DataReport_Initialize(QStringLiteral("2026"));
+        expenses.DataReport_Initialize();
+        planner.DataReport_Initialize(&main);
+        const report::Report& r = *reports.at(report);
+        std::vector<report::Page> pages;
+        QString error;
+        QVERIFY2(r.Layout(&pages, &error), qPrintable(error));
+
+        if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans")))
+            QCOMPARE(QFontInfo(report::TwipFont(QFont(QStringLiteral("Arial"), 9))).family(),
+                     QStringLiteral("Liberation Sans"));
+        const QRectF paper = QRectF(r.LeftMargin, 0, r.PageWidth() - 2 * r.LeftMargin,
+                                    r.PageHeight() - r.BottomMargin)
+                                 .adjusted(-0.5, -0.5, 0.5, 0.5);
+        std::map<QString, QString> printed;  // each control's texts, page after page
+        for (const report::Page& page : pages) {
+            for (const report::Item& i : page.items) {
+                QVERIFY2(paper.contains(i.box.topLeft()) && paper.contains(i.box.bottomRight()),
+                         qPrintable(i.control + " runs off the paper"));
+                if (i.kind != report::Item::Text || i.text.isEmpty()) continue;
+                printed[i.control] += Squeezed(i.text);
+                QSizeF needs;
+                const QStringList lines = PrintedLines(i, &needs);
+                QVERIFY2(
+                    needs.width() <= i.box.width() + 0.5 && needs.height() <= i.box.height() + 0.5,
+                    qPrintable(QStringLiteral("%1 \"%2\" needs %3 x %4 in %5 x %6")
+                                   .arg(i.control, i.text.left(40))
+                                   .arg(needs.width())
+                                   .arg(needs.height())
+                                   .arg(i.box.width())
+                                   .arg(i.box.height())));
+                if (i.alignment & Qt::AlignRight) QCOMPARE(lines.size(), 1);  // money
+                if (i.control == u"cpyAddress") QCOMPARE(lines.last(), QStringLiteral("HG1 5QT"));
+                for (const report::Item& j : page.items) {
+                    if (&j == &i || j.kind != report::Item::Text || j.text.isEmpty()) continue;
+                    const QRectF both = i.box & j.box;
+                    QVERIFY2(both.width() < 0.5 || both.height() < 0.5,
+                             qPrintable(i.control + " overlaps " + j.control));
+                }
+            }
+        }
+        for (const QString& w : whole)
+            QVERIFY2(std::any_of(printed.begin(), printed.end(),
+                                 [&w](const auto& p) { return p.second.contains(Squeezed(w)); }),
+                     qPrintable(w.left(40)));
+        main.close();
+    }
+
+    void printingFromThePreviewKeepsItsPaper() {
+        const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+        if (pdfinfo.isEmpty()) QSKIP("pdfinfo (poppler-utils) is not installed");
+        VatMultiplier = 1.2;
+        FillToTheEdges();
+        Rpt_Expense r;
+        r.DataReport_Initialize();
+        const QString path = QDir(env_->programFolder()).filePath(QStringLiteral("expenses.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        // The preview's Print button, then the print dialog's Print.
+        QTimer::singleShot(0, [] {
+            auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+            QVERIFY(preview);
+            QTimer::singleShot(0, [] {
+                if (auto* d = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()))
+                    d->accept();
+            });
+            for (QAction* a : preview->findChildren<QAction*>())
+                if (a->text() == QStringLiteral("Print")) return a->trigger();
+        });
+        QTimer guard;  // a dialog that never comes up does not hold the test
+        guard.callOnTimeout([] {
+            while (QWidget* w = QApplication::activeModalWidget()) w->close();
+        });
+        guard.start(30000);
+        QVERIFY(r.Preview(printer, nullptr));
+        QProcess info;
+        info.start(pdfinfo, {path});
+        QVERIFY(info.waitForFinished(20000));
+        const QString out = QString::fromUtf8(info.readAllStandardOutput());
+        const QRegularExpressionMatch size =
+            QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+) pts \\(A4\\)"))
+                .match(out);
+        QVERIFY2(size.hasMatch(), qPrintable(out));
+        QVERIFY2(size.captured(1).toDouble() > size.captured(2).toDouble(), qPrintable(out));
+        QVERIFY2(out.contains(QRegularExpression(QStringLiteral("Page rot:\\s+0"))),
+                 qPrintable(out));
     }
 
     void aReportWithoutItsRowsSaysWhy() {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTest>
 
+#include "accounts/reportqueries.h"
 #include "accounts/yearend.h"
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
@@ -107,44 +108,82 @@ class TestYearEnd : public QObject {
         QVERIFY(Read(files.expenseXml).contains(exported ? "<Expenses>" : "<dataroot"));
     }
 
+    void invoiceYear_data() {
+        QTest::addColumn<QDateTime>("paid");
+        QTest::addColumn<int>("stage");
+        QTest::addColumn<bool>("exported");
+        const QDateTime first(kYear, QTime(0, 0));
+        QTest::newRow("paid on the first day") << first << 3 << true;
+        QTest::newRow("paid on next year's first day") << first.addYears(1) << 3 << false;
+        QTest::newRow("paid the year before") << first.addDays(-1) << 3 << false;
+        QTest::newRow("unpaid") << QDateTime() << 2 << false;
+    }
+    // The invoices exported are those the year's invoice report lists.
+    void invoiceYear() {
+        QFETCH(QDateTime, paid);
+        QFETCH(int, stage);
+        QFETCH(bool, exported);
+        const int id = testsupport::AddInvoice(c(), acme_, kYear.addMonths(-2), Currency::fromUnits(50),
+                                               {{"Stage", stage}, {"PaymentDate", paid}});
+        const yearend::Files files = yearend::FilesFor(env_->programFolder(), "2024");
+        QString error;
+        QCOMPARE(yearend::WriteFiles(c(), files, kYear, 0.4, &error),
+                 exported ? yearend::Written::All : yearend::Written::WithoutPaidInvoices);
+        QCOMPARE(FirstColumn(Read(files.invoiceCsv)),
+                 exported ? QStringList{QString::number(id)} : QStringList{});
+        QCOMPARE(Read(files.invoiceXml).contains("<Invoices>"), exported);
+        db::Recordset report;
+        QVERIFY(report.Open(reports::InvoiceReportSql(kYear, 0), c()));
+        QCOMPARE(report.RecordCount(), exported ? 1 : 0);
+    }
+
     void command_data() {
         QTest::addColumn<QString>("year");
         QTest::addColumn<QString>("case_");
         QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("asked");  // the answer to the address question; "" none asked
         QTest::addColumn<bool>("filesWritten");
         QTest::addColumn<int>("mailsReceived");
         const QString confirm = "About to generate financial report for year ending 31/03/2025";
         QTest::newRow("year not over")
             << "2026"
-            << "paid" << QStringList{"end of year has not passed"} << false << 0;
+            << "paid" << QStringList{"end of year has not passed"} << "" << false << 0;
         QTest::newRow("cancelled") << "2024"
-                                   << "cancel" << QStringList{confirm} << false << 0;
+                                   << "cancel" << QStringList{confirm} << "" << false << 0;
         QTest::newRow("outstanding, then sent")
             << "2024"
             << "outstanding"
             << QStringList{"Warning, you have 1 outstanding invoices", confirm,
                            "Operation complete, your end of year accounts have been sent to your "
                            "accountant."}
-            << true << 1;
+            << "" << true << 1;
         QTest::newRow("no paid invoices")
             << "2024"
             << "unpaid" << QStringList{"Warning", confirm, "There are no paid invoices to send"}
-            << true << 0;
-        QTest::newRow("no accountant") << "2024"
-                                       << "noaccountant"
-                                       << QStringList{confirm,
-                                                      "Operation failed, could not send an email, "
-                                                      "you files have been stored in"}
-                                       << true << 0;
+            << "" << true << 0;
+        QTest::newRow("no accountant, question cancelled")
+            << "2024"
+            << "noaccountant"
+            << QStringList{confirm,
+                           "Operation failed, could not send an email, you files have been "
+                           "stored in"}
+            << "cancel" << true << 0;
+        QTest::newRow("no accountant, address given")
+            << "2024"
+            << "noaccountant"
+            << QStringList{confirm,
+                           "Operation complete, your end of year accounts have been sent to your "
+                           "accountant."}
+            << " acc@example.com " << true << 1;
         QTest::newRow("login refused")
             << "2024"
             << "refuse"
             << QStringList{confirm, "Operation failed, could not send an email - Login Failure"}
-            << true << 0;
-        QTest::newRow("file cannot be written")
+            << "" << true << 0;
+        QTest::newRow("last file cannot be written")
             << "2024"
             << "blocked" << QStringList{confirm, "The end of year files could not be written."}
-            << false << 0;
+            << "" << false << 0;
     }
     void command() {
         QFETCH(QString, year);
@@ -168,8 +207,13 @@ class TestYearEnd : public QObject {
                          {"Amount", 12},
                          {"Date", QDateTime(QDate(2024, 9, 9), QTime(0, 0))}});
         const yearend::Files files = yearend::FilesFor(env_->programFolder(), year);
+        // Last run's files, and the last of this run's that cannot be written.
+        for (const QString& path : files.all()) {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("last run") == 8);
+        }
         if (case_ == "blocked")
-            QVERIFY(QDir(env_->programFolder()).mkdir(QFileInfo(files.expenseCsv).fileName()));
+            QVERIFY(QDir(env_->programFolder()).mkdir(QFileInfo(files.invoiceXml).fileName() + ".part"));
 
         SmtpServer server(case_ == "refuse" ? SmtpServer::RefuseLogin : SmtpServer::Accept);
         mapi::StoreProfile({"127.0.0.1",
@@ -183,15 +227,26 @@ class TestYearEnd : public QObject {
         frmMain main;
         QVERIFY(main.ui().mnuEndofYear->isEnabled());
         QCOMPARE(main.FnYearCbo->currentText(), year);
-        for (const QString& m : messages)
+        QFETCH(QString, asked);
+        for (const QString& m : messages) {
+            if (!asked.isEmpty() && m == messages.last())
+                env_->prompts().ExpectInput(yearend::kAccountantPrompt,
+                                            asked == "cancel" ? std::nullopt : std::optional(asked));
             env_->prompts().ExpectMsgBox(m, case_ == "cancel" ? ui::vbCancel : ui::vbOK);
+        }
         main.ui().mnuEndofYear->trigger();
         QVERIFY(env_->allPromptsAnswered());
         QCOMPARE(env_->prompts().messages().size(), messages.size());
         QCOMPARE(env_->prompts().pointer(), int(ui::vbDefault));
         QFETCH(bool, filesWritten);
-        QCOMPARE(QFileInfo(files.expenseCsv).isFile(), filesWritten);
-        QCOMPARE(QFileInfo(files.invoiceCsv).isFile(), filesWritten);
+        // All four are this run's, or all four still last run's.
+        for (const QString& path : files.all())
+            QCOMPARE(Read(path) != "last run", filesWritten);
+        QCOMPARE(QDir(env_->programFolder()).entryList({"*.part"}, QDir::Files), QStringList{});
+        if (!asked.isEmpty())
+            QCOMPARE(testsupport::QueryValue(
+                         c(), "SELECT Value FROM System WHERE FieldName = 'AccountantEmail'"),
+                     asked == "cancel" ? QVariant() : QVariant(asked.trimmed()));
 
         QFETCH(int, mailsReceived);
         const QList<SmtpServer::Mail> mails = server.received();

@@ -99,6 +99,40 @@ private slots:
         QCOMPARE(FormatMoney(Currency::fromTicks(ticks)), expected);
     }
 
+    // Sums and products of money keep its range; texts come from the amount's own digits and
+    // read back to it.
+    void moneyKeepsItsRange_data() {
+        QTest::addColumn<QString>("got");
+        QTest::addColumn<QString>("expected");
+        const Currency t600 = Currency::fromUnits(600000000000000);
+        const Currency largest = Currency::fromTicks(INT64_MAX), lowest = Currency::fromTicks(INT64_MIN);
+        QTest::newRow("sum beyond") << FormatTotal(t600.plus(t600)) << "Overflow";
+        QTest::newRow("difference beyond") << FormatTotal(lowest.minus(Currency::fromTicks(1))) << "Overflow";
+        QTest::newRow("lowest negated") << FormatTotal(lowest.negated()) << "Overflow";
+        QTest::newRow("VAT on 800 trillion")
+            << FormatTotal(Currency::fromUnits(800000000000000).times(1.2)) << "Overflow";
+        QTest::newRow("17.5% on 150.50") << FormatTotal(Currency::fromTicks(1505000).times(1.175)) << "£176.84";
+        QTest::newRow("beyond 900 billion")
+            << FormatMoney(Currency::fromTicks(1234567890123456700)) << "£123,456,789,012,345.67";
+        QTest::newRow("largest") << FormatMoney(largest) << "£922,337,203,685,477.58";
+        QTest::newRow("largest read back")
+            << FormatMoney(ParseMoney(FormatMoney(largest)).value_or(Currency())) << "£922,337,203,685,477.58";
+        QTest::newRow("lowest") << FormatMoney(lowest) << "(£922,337,203,685,477.58)";
+        const QLocale pinned;
+        QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+        QTest::newRow("German") << FormatMoney(Currency::fromTicks(-12345600)) << "-1.234,56\u00a0€";
+        QLocale::setDefault(pinned);
+        QTest::newRow("16 digits typed")
+            << MoneyRefusal("1234567890123456")
+            << "Overflow: \"1234567890123456\" is beyond the largest amount of money.";
+        QTest::newRow("no digits typed") << MoneyRefusal("£") << "Type mismatch: \"£\" is not an amount of money.";
+    }
+    void moneyKeepsItsRange() {
+        QFETCH(QString, got);
+        QFETCH(QString, expected);
+        QCOMPARE(got, expected);
+    }
+
     void parseMoneyIsTheInverse() {
         // Every amount in pence formats and reads back to itself.
         for (qint64 pence : {0LL, 1LL, 99LL, 100LL, 123456LL, -5LL, -123456789LL, 99999999999LL}) {

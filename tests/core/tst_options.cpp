@@ -104,6 +104,25 @@ class TestOptions : public QObject {
         SetProgramFolder(QString());
     }
 
+    // Shown on a page, the dialog puts the focus in its first box; the swatches' page has none.
+    void focusStartsInThePageShown_data() {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("Details") << int(frmOptions::DetailsTab) << "MyCpyNme";
+        QTest::newRow("Defaults") << int(frmOptions::DefaultsTab) << "txt_DefPayment";
+        QTest::newRow("Appearance") << int(frmOptions::AppearanceTab) << "";
+    }
+    void focusStartsInThePageShown() {
+        QFETCH(int, tab);
+        QFETCH(QString, box);
+        frmOptions* f = Forms::get<frmOptions>();
+        f->tbsOptions->setCurrentIndex(tab - 1);
+        f->show();
+        QWidget* focus = f->focusWidget();
+        const bool onPage = focus && f->picOptions[static_cast<size_t>(tab - 1)]->isAncestorOf(focus);
+        QCOMPARE(onPage ? focus->objectName() : QString(), box);
+    }
+
     // A database without the owner's rows and an empty store.
     void loadEmpty() {
         frmOptions* f = Open();

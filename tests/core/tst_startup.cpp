@@ -24,16 +24,23 @@ QString StoredString() {
     return settings::GetSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString"));
 }
 
+bool SplashShown() { return Forms::loaded<frmSplash>() && Forms::find<frmSplash>()->isVisible(); }
+
 struct Roads {
     int mainWindow = 0;
     int ownerCheck = 0;
+    bool splashInFront = false;  // the splash was on screen with the main window or its questions
     QWidget window;
     StartupHooks hooks() {
         return {[this] {
                     ++mainWindow;
+                    splashInFront = splashInFront || SplashShown();
                     window.show();
                 },
-                [this] { ++ownerCheck; }};
+                [this] {
+                    ++ownerCheck;
+                    splashInFront = splashInFront || SplashShown();
+                }};
     }
 };
 
@@ -129,6 +136,7 @@ private slots:
         QCOMPARE(DbConnection().State(), int(db::adStateOpen));
         QCOMPARE(roads.mainWindow, 1);
         QCOMPARE(roads.ownerCheck, 1);
+        QVERIFY(!roads.splashInFront);
         QCOMPARE(VatMultiplier, 1.175);
         QVERIFY(!Forms::loaded<frmSplash>() || !Forms::find<frmSplash>()->isVisible());
         QVERIFY(env.prompts().shown().empty());
@@ -175,6 +183,30 @@ private slots:
         QCOMPARE(ReadAll(text), QByteArray("not a database\n"));
         QCOMPARE(QFileInfo(empty).size(), 0);
         QCOMPARE(roads.mainWindow, 1);
+    }
+
+    // A folder's name may hold the connection string's own marks: the picked file opens, and
+    // opens again from the stored string.
+    void pickedFileInAnyFolder_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("semicolon") << QStringLiteral("my;books");
+        QTest::newRow("braces") << QStringLiteral("a{b}};c");
+    }
+    void pickedFileInAnyFolder() {
+        QFETCH(QString, folder);
+        TestEnv env;
+        SetProgramFolder(env.programFolder());
+        const QString picked = env.programFolder() + u'/' + folder + QStringLiteral("/books.mdb");
+        QVERIFY(QDir(env.programFolder()).mkpath(folder) && QFile::copy(env.databasePath(), picked));
+        settings::SaveSetting(AppTitle, QStringLiteral("Connection"), QStringLiteral("ADOString"), env.connectionString(picked + u'x'));
+        env.prompts().ExpectMsgBox(QStringLiteral("select the database manually"), ui::vbOK).ExpectOpenFile(picked);
+        Roads roads;
+        for (int start = 0; start < 2; ++start) {
+            DbConnection().Close();
+            QVERIFY(Main(QString(), roads.hooks()));
+            QCOMPARE(DbConnection().DatabasePath(), picked);
+        }
+        QVERIFY(env.allPromptsAnswered());
     }
 
     void cancelEndsTheProgram() {

@@ -380,6 +380,66 @@ private slots:
                  QStringLiteral("0113 496 0000"));
     }
 
+    // The place the window was left in comes back after Options and after a restart, and a
+    // maximised window stays maximised.
+    void placeSurvivesOptionsAndRestarts_data() {
+        QTest::addColumn<bool>("maximised");
+        QTest::newRow("normal") << false;
+        QTest::newRow("maximised") << true;
+    }
+    void placeSurvivesOptionsAndRestarts() {
+        QFETCH(bool, maximised);
+        const QRect place(40, 30, 600, 400);
+        auto w = Open();
+        w->setGeometry(place);
+        maximised ? w->showMaximized() : w->show();
+        for (int round = 0; round < 4; ++round) {
+            if (round < 2) {
+                QTimer::singleShot(0, [] { Forms::find<frmOptions>()->cmdCancel_Click(); });
+                w->ui().mnuViewConfig->trigger();
+            } else {
+                w->close();
+                w = Open();
+                w->show();
+            }
+            QCOMPARE(w->isMaximized(), maximised);
+            QCOMPARE(maximised ? w->normalGeometry() : w->geometry(), place);
+        }
+    }
+
+    // What the first run's Options dialog saves is used at once, as after Tools, Options; a
+    // right-click on the pending list then leaves its current row for the pop-up to act on.
+    void firstRunOptionsAndThePendingPopUp() {
+        db::Connection& c = env_->connection();
+        const int acme = testsupport::AddCompany(c, QStringLiteral("Acme"));
+        // Dated inside the year that starts on 1 December (which excludes its first day).
+        const QDate today = QDate::currentDate();
+        const QDate dated = today.month() == 12 && today.day() == 1 ? today.addDays(1) : today;
+        testsupport::AddInvoice(c, acme, dated, Currency::fromUnits(10));
+        testsupport::AddInvoice(c, acme, dated, Currency::fromUnits(20));
+        auto w = Open();
+        w->MainTabctl->setCurrentIndex(1);
+        w->show();
+        env_->prompts().ExpectMsgBox(QStringLiteral("information about you / your company missing"));
+        QTimer::singleShot(0, [] {
+            frmOptions* f = Forms::find<frmOptions>();
+            for (QLineEdit* box : {f->MyCpyNme, f->myPostcode, f->txtmyEmail}) box->setText(QStringLiteral("x"));
+            f->myAddress->setPlainText(QStringLiteral("1 Mill Lane"));
+            f->cboDay->setCurrentIndex(0);
+            f->cboMonth->setCurrentIndex(11);
+            f->cmdOK_Click();
+        });
+        w->CheckOwnerDetailsAtStart();
+        QCOMPARE(FinYearStart.month(), 12);
+        QVERIFY(w->FnYearCbo->toolTip().startsWith(QStringLiteral("From 01/12/")));
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->PendInv->setCurrentCell(0, 0);
+        QTest::mouseClick(w->PendInv->viewport(), Qt::RightButton, {}, w->PendInv->visualRect(w->PendInv->model()->index(1, 1)).center());
+        QVERIFY(w->mnuCxtInvoice->isVisible());
+        w->mnuCxtInvoice->close();
+        QCOMPARE(w->PendInv->Row(), 1);
+    }
+
     void optionsReloadTheWindowEvenWhenCancelled() {
         auto w = Open();
         ShowMonth(*w, 2024, 2, 10);

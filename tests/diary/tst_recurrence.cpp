@@ -19,6 +19,7 @@
 #include "diary/Schedule.h"
 #include "diary/frmMain.h"
 #include "diary/recurrencestore.h"
+#include "diary/schedulerules.h"
 #include "platform/com/com.h"
 #include "tests/support/testenv.h"
 
@@ -357,6 +358,25 @@ class TestRecurrence : public QObject {
         env_->prompts().ExpectMsgBox(QStringLiteral("at most 1,000"));
         r->OKButton->click();
         QCOMPARE(countRows(), 1001);
+    }
+
+    // A master on an invoice is refused as the appointment editor refuses it: nothing written.
+    void invoicedMasterIsRefused_data() {
+        QTest::addColumn<bool>("remove");  // Remove on an existing series, else OK on a new one
+        QTest::newRow("new series") << false;
+        QTest::newRow("removal") << true;
+    }
+    void invoicedMasterIsRefused() {
+        QFETCH(bool, remove);
+        const int master = AddJob(c(), acme_, At(2026, 3, 2, 9), At(2026, 3, 2, 10), {{QStringLiteral("InvoiceNumber"), 5}});
+        if (remove) QVERIFY(recurrence::WriteSeries(c(), master, Daily(1, At(2026, 3, 2, 9), At(2026, 3, 2, 10), QDate(2026, 3, 4))).ok);
+        const QString before = Occurrences(master);
+        auto s = OpenSchedule(master);
+        Recurrance r(s.get());
+        env_->prompts().ExpectMsgBox(schedule::kInvoicedLock);
+        (remove ? r.btn_remove : r.OKButton)->click();
+        QCOMPARE(Occurrences(master), before);
+        QCOMPARE(Job(master, "Pattern").toString(), s->txtPattern->text());
     }
 
     void removeClearsThePattern() {

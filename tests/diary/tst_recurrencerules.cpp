@@ -200,6 +200,30 @@ class TestRecurrenceRules : public QObject {
         QCOMPARE(got.join(u' '), days);
     }
 
+    // The clocks go forward at 01:00 on 28 March 2027 (Europe/London): that day's occurrence
+    // moves as calendar files move it, keeps its length, and is told.
+    void clocksGoForward_data() {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QString>("master");  // start/finish
+        QTest::addColumn<QString>("told");    // empty: nothing moves
+        QTest::newRow("start skipped") << "D1 1" << "2027-03-26T01:30/2027-03-26T02:30"
+                                       << "01:30 does not exist on 28/03/2027 because the clocks go forward that night: that appointment is from 02:30 to 03:30.";
+        QTest::newRow("finish skipped, weekly") << "W 1 1000000" << "2027-03-21T00:30/2027-03-21T01:30"
+                                                << "01:30 does not exist on 28/03/2027 because the clocks go forward that night: that appointment is from 00:30 to 02:30.";
+        QTest::newRow("clocks going back") << "D1 1" << "2027-10-29T01:30/2027-10-29T02:30" << "";
+    }
+    void clocksGoForward() {
+        QFETCH(QString, choice);
+        QFETCH(QString, master);
+        QFETCH(QString, told);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+        const QDateTime start = At(master.section(u'/', 0, 0)), finish = At(master.section(u'/', 1, 1));
+        const recurrence::Series s = recurrence::BuildRecurrence(Make(choice, start.date().addDays(7)), start, finish);
+        for (const recurrence::Occurrence& o : s.dates) QVERIFY(o.start.isValid() && o.start < o.finish);
+        QCOMPARE(recurrence::ClockChangeMessage(s.clockChanges), told);
+        if (!told.isEmpty()) QVERIFY(s.dates.contains(s.clockChanges.first().given));
+    }
+
     void refusals_data() {
         QTest::addColumn<QString>("choice");
         QTest::addColumn<QString>("message");

@@ -114,6 +114,29 @@ class TestSchedule : public QObject {
         env_.reset();
     }
 
+    // Closing by the title bar with a changed fee asks first: Yes saves, No drops, Cancel stays;
+    // nothing changed closes without a word.
+    void closingWithUnsavedEdits_data() { testsupport::ClosingWithUnsavedEditsRows(); }
+    void closingWithUnsavedEdits() {
+        QFETCH(QString, typed);
+        QFETCH(int, answer);
+        QFETCH(double, stored);
+        QFETCH(bool, open);
+        const int acme = AddCompany(c(), QStringLiteral("Acme"));
+        const int job = AddJob(c(), acme, At(2026, 3, 2, 9), At(2026, 3, 2, 10),
+                               {{QStringLiteral("Fee"), QVariant::fromValue(Currency::fromDouble(180).value())}});
+        auto w = Open(job);
+        w->show();
+        if (!typed.isEmpty()) {
+            w->txtFields[5]->setText(typed);
+            env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes to the appointment of Acme on 02/03/2026?"),
+                                         answer);
+        }
+        w->close();
+        QCOMPARE(w->isVisible(), open);
+        QCOMPARE(Job(job, "Fee").value<Currency>().toDouble(), stored);
+    }
+
     void newAppointmentStartsFromTheSettings() {
         AddCompany(c(), QStringLiteral("Zeta"));
         AddCompany(c(), QStringLiteral("Alpha"));

@@ -1,5 +1,6 @@
 // The appointment editor's rules: times composed from a picker date and a list entry, and
 // the checks Save makes before it writes.
+#include <QLocale>
 #include <QTest>
 
 #include "diary/schedulerules.h"
@@ -53,6 +54,33 @@ class TestScheduleRules : public QObject {
         }
         QVERIFY2(result, qPrintable(error));
         QCOMPARE(*result, QDateTime(day, expected));
+    }
+
+    // The clocks go forward at 01:00 on 28 March 2027 (Europe/London): a skipped time is refused
+    // for one appointment, and read with the offset before the change for a series.
+    void clocksGoForward_data() {
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<QTime>("time");
+        QTest::addColumn<QTime>("local");  // as a series reads it; differs only when skipped
+        QTest::newRow("last minute before") << QDate(2027, 3, 28) << QTime(0, 59) << QTime(0, 59);
+        QTest::newRow("first skipped minute") << QDate(2027, 3, 28) << QTime(1, 0) << QTime(2, 0);
+        QTest::newRow("half past one") << QDate(2027, 3, 28) << QTime(1, 30) << QTime(2, 30);
+        QTest::newRow("first hour after") << QDate(2027, 3, 28) << QTime(2, 0) << QTime(2, 0);
+        QTest::newRow("clocks going back") << QDate(2027, 10, 31) << QTime(1, 30) << QTime(1, 30);
+    }
+    void clocksGoForward() {
+        QFETCH(QDate, day);
+        QFETCH(QTime, time);
+        QFETCH(QTime, local);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+        QString error;
+        const bool skipped = local != time;
+        QCOMPARE(!ComposeDateTime(day, time.toString(QStringLiteral("HH:mm")), &error), skipped);
+        if (skipped) QCOMPARE(error, ClocksForwardMessage(day, time));
+        if (skipped) QVERIFY(error.startsWith(time.toString(QStringLiteral("HH:mm")) + QStringLiteral(" does not exist on 28/03/2027 because the clocks go forward")));
+        bool moved = !skipped;
+        QCOMPARE(LocalDateTime(day, time, &moved), QDateTime(day, local));
+        QCOMPARE(moved, skipped);
     }
 
     void composeNeedsADate() {

@@ -112,6 +112,17 @@ int AddSyncRow(db::Connection& c, int jobId, const QDateTime& lastSync, const QS
                       {QStringLiteral("synctype"), type}});
 }
 
+void ClosingWithUnsavedEditsRows() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<bool>("open");
+    QTest::newRow("unchanged") << QString() << 0 << 180.0 << false;
+    QTest::newRow("yes saves") << QStringLiteral("195") << int(ui::vbYes) << 195.0 << false;
+    QTest::newRow("no drops") << QStringLiteral("195") << int(ui::vbNo) << 180.0 << false;
+    QTest::newRow("cancel stays") << QStringLiteral("195") << int(ui::vbCancel) << 180.0 << true;
+}
+
 QVariant QueryValue(db::Connection& c, const QString& sql, const QVariantList& params) {
     db::Recordset rs;
     if (!rs.OpenWith(sql, c, params, db::adOpenStatic, db::adLockReadOnly) || rs.Eof()) return QVariant();

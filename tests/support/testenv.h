@@ -48,6 +48,10 @@ int AddExpense(db::Connection& c, QVariantMap values);
 // Writes (or replaces) the System row with this key.
 void SetSystemRow(db::Connection& c, const QString& fieldName, const QString& value);
 int AddSyncRow(db::Connection& c, int jobId, const QDateTime& lastSync, const QString& type = QStringLiteral("new"));
+// The rows of a test that closes a window holding an amount of 180 after typing 195 into it
+// (or nothing): columns "typed" (empty: nothing typed), "answer" (to "Save the changes to
+// ...?"), "stored" (the amount in the file afterwards) and "open" (the window stayed).
+void ClosingWithUnsavedEditsRows();
 // One value read straight from the file, for checks.
 QVariant QueryValue(db::Connection& c, const QString& sql, const QVariantList& params = {});
 

@@ -130,6 +130,28 @@ class TestReport : public QObject {
         QVERIFY(all.contains(QStringLiteral("£210.00")));
     }
 
+    void aSectionTallerThanAPageRunsOnOverPages() {
+        const QString text = QStringList(300, QStringLiteral("flush the system")).join(u' ');
+        testsupport::AddJob(env_->connection(), 1, QDateTime(QDate(2027, 1, 1), QTime(9, 0)),
+                            QDateTime(QDate(2027, 1, 1), QTime(10, 0)),
+                            {{QStringLiteral("Description"), text}});
+        Fill(0);
+        report::Report r = Listing();
+        r.section(QStringLiteral("Section1"))->control(QStringLiteral("Text1"))->canGrow = true;
+        std::vector<report::Page> pages;
+        QVERIFY(r.Layout(&pages));
+        QVERIFY(pages.size() > 3);
+        QString printed;
+        for (const report::Page& p : pages)
+            for (const report::Item& i : p.items)
+                if (i.control == u"Text1") {
+                    QVERIFY(i.box.bottom() <= 6000 - 500 - 300);  // above the page footer
+                    printed += i.text + u' ';
+                }
+        QCOMPARE(printed.simplified(), text);
+        QCOMPARE(pages.back().texts().last(), QStringLiteral("%1 of %1").arg(pages.size()));
+    }
+
     void groupsSumTheirOwnChildRows() {
         Fill(5);
         db::Recordset customers;

@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include "platform/word/document.h"
 
@@ -30,6 +31,10 @@ QString Simple(const QString& instruction, const QString& result) {
     return QString::fromUtf8(R"(<w:fldSimple w:instr="%1"><w:r><w:t>%2</w:t></w:r></w:fldSimple>)")
         .arg(instruction, result);
 }
+QString Instr(const QString& t) {
+    return QString::fromUtf8(R"(<w:r><w:instrText xml:space="preserve">%1</w:instrText></w:r>)")
+        .arg(t);
+}
 QString Para(const QString& inner) { return QStringLiteral("<w:p>%1</w:p>").arg(inner); }
 QString Text(const QString& t) {
     return QString::fromUtf8(R"(<w:r><w:t xml:space="preserve">%1</w:t></w:r>)").arg(t);
@@ -47,8 +52,16 @@ bool WriteZip(const QString& path, const QList<QPair<QString, QByteArray>>& part
     return zip_close(za) == 0;
 }
 
+// A part beside the main one and the type of the main part's relationship to it.
+struct Story {
+    QString part;  // as "word/header1.xml"
+    QString type;  // the relationship's last word: "header", "footer", "footnotes"
+    QString xml;   // the whole part
+};
+
 bool WriteDocx(const QString& path, const QString& body,
-               const QString& mainPart = QStringLiteral("word/document.xml")) {
+               const QString& mainPart = QStringLiteral("word/document.xml"),
+               const QList<Story>& stories = {}) {
     const QByteArray rels =
         QString::fromUtf8(
             R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
@@ -62,10 +75,56 @@ bool WriteDocx(const QString& path, const QString& body,
             R"(<Override PartName="/%1" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/></Types>)")
             .arg(mainPart)
             .toUtf8();
-    return WriteZip(path, {{QStringLiteral("[Content_Types].xml"), types},
-                           {QStringLiteral("_rels/.rels"), rels},
-                           {mainPart, (kHead + body + kTail).toUtf8()}});
+    QList<QPair<QString, QByteArray>> parts{{QStringLiteral("[Content_Types].xml"), types},
+                                            {QStringLiteral("_rels/.rels"), rels},
+                                            {mainPart, (kHead + body + kTail).toUtf8()}};
+    if (!stories.isEmpty()) {
+        QString mainRels = QString::fromUtf8(
+            R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)");
+        for (int i = 0; i < stories.size(); ++i) {
+            mainRels +=
+                QString::fromUtf8(
+                    R"(<Relationship Id="rId%1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/%2" Target="%3"/>)")
+                    .arg(i + 10)
+                    .arg(stories[i].type, stories[i].part.mid(5));
+            parts.append({stories[i].part, stories[i].xml.toUtf8()});
+        }
+        parts.append({QStringLiteral("word/_rels/document.xml.rels"),
+                      (mainRels + QStringLiteral("</Relationships>")).toUtf8()});
+    }
+    return WriteZip(path, parts);
 }
+
+// The text of every paragraph of one part of a saved file, however deep it stands, read with
+// a reader of its own rather than the layer's.
+QStringList PartParagraphs(const QString& path, const QString& part) {
+    int error = 0;
+    zip_t* za = zip_open(path.toLocal8Bit().constData(), ZIP_RDONLY, &error);
+    if (!za) return {"no zip"};
+    zip_stat_t st;
+    zip_file_t* f = nullptr;
+    QByteArray xml;
+    if (zip_stat(za, part.toUtf8().constData(), 0, &st) == 0 &&
+        (f = zip_fopen(za, part.toUtf8().constData(), 0))) {
+        xml.resize(static_cast<qsizetype>(st.size));
+        zip_fread(f, xml.data(), st.size);
+        zip_fclose(f);
+    }
+    zip_discard(za);
+    QStringList paragraphs;
+    QXmlStreamReader r(xml);
+    while (!r.atEnd()) {
+        r.readNext();
+        if (!r.isStartElement()) continue;
+        if (r.qualifiedName() == u"w:p") paragraphs << QString();
+        if (r.qualifiedName() == u"w:t" && !paragraphs.isEmpty())
+            paragraphs.last() += r.readElementText();
+        if (r.qualifiedName() == u"w:br" && !paragraphs.isEmpty()) paragraphs.last() += u'\n';
+    }
+    return paragraphs;
+}
+
+QString Repeat(const QString& s, int n) { return s.repeated(n); }
 
 }  // namespace
 
@@ -200,6 +259,196 @@ class TestWord : public QObject {
         word::Document d;
         QVERIFY(d.Open(Path("other.docx")));
         QCOMPARE(d.MergeFields(), QStringList{"Fee"});
+    }
+
+    // However deep a file nests its elements, it is read, merged and written without
+    // exhausting the stack (the depth of a 3 KB file), and its fields are still found.
+    void deepNestingIsWalkedWithoutRecursion_data() {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QStringList>("merged");
+        const int depth = 30000;
+        const QString field = Simple(" MERGEFIELD InvoiceNumber ", "«InvoiceNumber»");
+        QTest::newRow("content controls around a paragraph")
+            << Repeat("<w:sdt><w:sdtContent>", depth) + Para(Text("No. ") + field) +
+                   Repeat("</w:sdtContent></w:sdt>", depth) + Para(Text("end"))
+            << QStringList{"InvoiceNumber"} << QStringList{"No. 42", "end"};
+        QTest::newRow("content controls inside a paragraph")
+            << Para(Repeat("<w:sdt><w:sdtContent>", depth) + Text("No. ") +
+                    Complex({" MERGEFIELD ", "Customer "}, "c") +
+                    Repeat("</w:sdtContent></w:sdt>", depth))
+            << QStringList{"Customer"} << QStringList{"No. Acme"};
+        QTest::newRow("fields inside fields' instructions")
+            << Para(Repeat(R"(<w:r><w:fldChar w:fldCharType="begin"/></w:r>)"
+                           R"(<w:r><w:instrText> QUOTE </w:instrText></w:r>)",
+                           depth) +
+                    Complex({" MERGEFIELD InvoiceNumber "}, "n") +
+                    Repeat(R"(<w:r><w:fldChar w:fldCharType="end"/></w:r>)", depth) + Text("!"))
+            << QStringList{"InvoiceNumber"} << QStringList{"!"};
+    }
+    void deepNestingIsWalkedWithoutRecursion() {
+        QFETCH(QString, body);
+        QFETCH(QStringList, fields);
+        QFETCH(QStringList, merged);
+        QVERIFY(WriteDocx(Path("deep.docx"), body));
+        word::Document t;
+        QVERIFY2(t.Open(Path("deep.docx")), qPrintable(t.LastError()));
+        QCOMPARE(t.MergeFields(), fields);
+        word::Document m = t.Merge({{"InvoiceNumber", "42"}, {"Customer", "Acme"}});
+        QVERIFY2(m.SaveAs(Path("deep-merged.docx")), qPrintable(m.LastError()));
+        QCOMPARE(PartParagraphs(Path("deep-merged.docx"), "word/document.xml"), merged);
+    }
+
+    // A file that cannot be taken is refused with the reason, before it is unpacked.
+    void openSaysWhyItRefuses_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a part beyond 64 MB unpacked") << "huge"
+                                                      << "more than 64 MB";
+        QTest::newRow("the same, its size given falsely") << "lying"
+                                                          << "more than 64 MB";
+        QTest::newRow("damaged data") << "crc"
+                                      << "CRC error";
+        QTest::newRow("cut short") << "cut"
+                                   << "Not a zip archive";
+    }
+    void openSaysWhyItRefuses() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        const QString path = Path(kind + ".docx");
+        if (kind == "huge" || kind == "lying") {
+            // Blanks pack small: the file is a few hundred kilobytes.
+            QVERIFY(WriteZip(path, {{"_rels/.rels", ""},
+                                    {"word/document.xml", QByteArray(65 * 1024 * 1024, ' ')}}));
+            if (kind == "lying") {
+                // The part's unpacked size, in its local header and in the central directory.
+                QFile f(path);
+                QVERIFY(f.open(QIODevice::ReadWrite));
+                QByteArray bytes = f.readAll();
+                const QByteArray name = "word/document.xml";
+                for (const auto& [signature, sizeAt, nameAt] :
+                     {std::tuple{QByteArray("PK\x03\x04"), 22, 30}, {"PK\x01\x02", 24, 46}}) {
+                    qsizetype at = -1;
+                    while ((at = bytes.indexOf(signature, at + 1)) >= 0 &&
+                           bytes.mid(at + nameAt, name.size()) != name) {
+                    }
+                    QVERIFY(at >= 0);
+                    bytes.replace(at + sizeAt, 4, QByteArray("\xe8\x03\0\0", 4));  // 1000
+                }
+                f.seek(0);
+                f.write(bytes);
+            }
+        } else {
+            QVERIFY(WriteDocx(path, Para(Text("damage me"))));
+            int error = 0;
+            zip_t* za = zip_open(path.toLocal8Bit().constData(), 0, &error);
+            QVERIFY(za);
+            zip_set_file_compression(za, zip_name_locate(za, "word/document.xml", 0), ZIP_CM_STORE,
+                                     0);
+            QVERIFY(zip_close(za) == 0);
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QByteArray bytes = f.readAll();
+            if (kind == "crc")
+                bytes.replace("damage me", "damaged!!");
+            else
+                bytes.truncate(bytes.size() / 2);
+            f.resize(0);
+            f.write(bytes);
+        }
+        word::Document d;
+        QVERIFY(!d.Open(path));
+        QVERIFY2(d.LastError().contains(path) && d.LastError().contains(reason) &&
+                     !d.LastError().contains("No error"),
+                 qPrintable(d.LastError()));
+    }
+
+    // Fields are merged in the page headers, footers and notes as in the body, inside IF
+    // fields, and when several share one run.
+    void everyFieldOfEveryPartIsMerged_data() {
+        QTest::addColumn<QString>("part");
+        QTest::addColumn<QString>("paragraphs");
+        QTest::addColumn<QStringList>("merged");
+        // { IF ... } around the given instruction, showing a stale result.
+        const auto ifField = [](const QString& instruction) {
+            return QString::fromUtf8(R"(<w:r><w:fldChar w:fldCharType="begin"/></w:r>)") +
+                   Instr(" IF ") + instruction +
+                   QString::fromUtf8(R"(<w:r><w:fldChar w:fldCharType="separate"/></w:r>)"
+                                     R"(<w:r><w:t>stale</w:t></w:r>)"
+                                     R"(<w:r><w:fldChar w:fldCharType="end"/></w:r>)");
+        };
+        const QString total = Complex({" MERGEFIELD Total "}, "«Total»");
+        const QString town = Complex({" MERGEFIELD Town "}, "«Town»");
+        QTest::newRow("header") << "header"
+                                << Para(Text("Invoice ") +
+                                        Simple(" MERGEFIELD InvoiceNumber ", "«n»"))
+                                << QStringList{"Invoice 42"};
+        QTest::newRow("footer") << "footer"
+                                << Para(Text("For ") +
+                                        Complex({" MERGE", "FIELD Customer "}, "«c»"))
+                                << QStringList{"For O'Brien & Sons"};
+        QTest::newRow("footnote") << "footnotes" << Para(Simple(" MERGEFIELD Town ", "«Town»"))
+                                  << QStringList{"Little Town"};
+        // As text "£1,150.50" would sort after "1150.5".
+        QTest::newRow("IF on a money value as a number, a merge field in the text chosen")
+            << "document"
+            << Para(ifField(total + Instr(" &lt;= 1150.5 \"Order for ") +
+                            Complex({" MERGEFIELD Customer "}, "x") +
+                            Instr("\" \"Small\" \\* MERGEFORMAT")))
+            << QStringList{"Order for O'Brien & Sons"};
+        QTest::newRow("IF: text compared with a wildcard")
+            << "document"
+            << Para(
+                   ifField(Instr("\"") + town + Instr("\" = \"Big*\" \"big\" \"not big\"")) +
+                   ifField(Instr("\"") + town + Instr("\" &lt;&gt; \"Lit?le*\" \"no\" \"little\"")))
+            << QStringList{"not biglittle"};
+        QTest::newRow("IF on an empty value, operator unspaced")
+            << "header"
+            << Para(ifField(Complex({" MERGEFIELD PO_Number "}, "p") +
+                            Instr("=\"\" \"no order\" \"order\"")))
+            << QStringList{"no order"};
+        QTest::newRow("IF of no merge field is left to the word processor")
+            << "document" << Para(ifField(Instr(" 1 = 2 \"a\" \"b\""))) << QStringList{"stale"};
+        QTest::newRow("two fields sharing one run, text between")
+            << "document"
+            << Para(QString::fromUtf8(
+                   R"(<w:r><w:fldChar w:fldCharType="begin"/><w:instrText> MERGEFIELD InvoiceNumber </w:instrText>)"
+                   R"(<w:fldChar w:fldCharType="separate"/><w:t>«n»</w:t><w:fldChar w:fldCharType="end"/>)"
+                   R"(<w:t xml:space="preserve"> / </w:t><w:fldChar w:fldCharType="begin"/>)"
+                   R"(<w:instrText> MERGEFIELD Town </w:instrText><w:fldChar w:fldCharType="end"/></w:r>)"))
+            << QStringList{"42 / Little Town"};
+    }
+    void everyFieldOfEveryPartIsMerged() {
+        QFETCH(QString, part);
+        QFETCH(QString, paragraphs);
+        QFETCH(QStringList, merged);
+        const QString ns =
+            R"( xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main")";
+        const auto root = [&](const QString& kind, const QString& name, const QString& inner) {
+            const QString content = kind == part ? paragraphs : Para(Text(kind));
+            return QString("<w:%1%2>%3</w:%1>").arg(name, ns, inner.arg(content));
+        };
+        QVERIFY(WriteDocx(
+            Path("parts.docx"), part == "document" ? paragraphs : Para(Text("body")),
+            "word/document.xml",
+            {{"word/header1.xml", "header", root("header", "hdr", "%1")},
+             {"word/footer1.xml", "footer", root("footer", "ftr", "%1")},
+             {"word/footnotes.xml", "footnotes",
+              root("footnotes", "footnotes", R"(<w:footnote w:id="1">%1</w:footnote>)")}}));
+        word::Document t;
+        QVERIFY2(t.Open(Path("parts.docx")), qPrintable(t.LastError()));
+        word::Document m = t.Merge({{"InvoiceNumber", "42"},
+                                    {"Customer", "O'Brien & Sons"},
+                                    {"Total", "£1,150.50"},
+                                    {"Town", "Little Town"}});
+        QVERIFY2(m.SaveAs(Path("parts-merged.docx")), qPrintable(m.LastError()));
+        const QString file = part == "document"    ? "word/document.xml"
+                             : part == "footnotes" ? "word/footnotes.xml"
+                                                   : "word/" + part + "1.xml";
+        QCOMPARE(PartParagraphs(Path("parts-merged.docx"), file), merged);
+        word::Document back;
+        QVERIFY(back.Open(Path("parts-merged.docx")));
+        QCOMPARE(back.MergeFields(), QStringList{});
     }
 
     void aMergedDocumentConvertsInLibreOffice() {

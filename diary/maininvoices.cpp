@@ -1,0 +1,160 @@
+// The main window's invoice tracker: the two lists with their totals, and the commands of
+// the pending list.
+#include <QLocale>
+
+#include "accounts/Invoice_system.h"
+#include "accounts/frmInvoice.h"
+#include "accounts/frmInvoiceDue.h"
+#include "accounts/invoicerules.h"
+#include "core/flexgrid.h"
+#include "core/formatting.h"
+#include "core/forms.h"
+#include "core/globals.h"
+#include "core/reports.h"
+#include "core/settingscatalogue.h"
+#include "diary/frmMain.h"
+#include "diary/mainrules.h"
+#include "platform/db/recordsetmodel.h"
+#include "platform/ui/prompts.h"
+
+void frmMain::FillInvoiceGrids() {
+    // Both filters are set before either list is read, so that only the invoices they show
+    // are read.
+    BillingRecordset.SetFilter(SettledInvoiceFilter(shownFinYearStart_));
+    PendingRecordset = BillingRecordset.Clone();
+    const bool all = catalogue::ReadBoolean(catalogue::OutstandingInvoiceDisplay).value_or(false);
+    PendingRecordset.SetFilter(PendingInvoiceFilter(shownFinYearStart_, all));
+    PendingRecordset.SetSort(QStringLiteral("[StageID], [Invoice Date]"));
+    PendInv->Bind(PendingRecordset);
+    SetInv->Bind(BillingRecordset);
+}
+
+void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
+    const bool vat = VatMultiplier != 0;
+    if (vat) {
+        grid->SetCols(8);
+        grid->SetTextMatrix(0, 7, QStringLiteral("Inc VAT"));
+    }
+    // Every column's width is read back under the key it was saved under; one never saved is
+    // at least as wide as its heading.
+    for (int i = 0; i < grid->Cols(); ++i) {
+        const catalogue::StoreValue key = pending ? catalogue::PendColWidth(i) : catalogue::SettledColWidth(i);
+        const auto saved = catalogue::ReadWholeNumber({key.section, key.key, QString()});
+        grid->SetColWidth(i, static_cast<int>(saved ? *saved : std::max<qint64>(StoredNumber(key), grid->HeadingWidth(i))));
+    }
+    grid->SetColWidth(6, 0);
+    grid->SetColWidth(pending ? 4 : 3, 0);
+    const uint overdue = StoredColour(catalogue::OverDueColour);
+    const QDateTime now = QDateTime::currentDateTime();
+    const int dateCols[2] = {2, pending ? 3 : 4};
+    for (int r = 1; r < grid->Rows(); ++r) {
+        for (int c : dateCols) {
+            const auto d = ParseDbDate(grid->Value(r, c));
+            grid->SetTextMatrix(r, c, d ? QLocale().toString(*d, QLocale::ShortFormat) : QString());
+        }
+        const QVariant amount = grid->Value(r, 5);
+        grid->SetTextMatrix(r, 5, FormatMoney(amount));
+        if (vat) grid->SetTextMatrix(r, 7, FormatTotal(WithVat(AmountOf(amount), VatMultiplier)));
+        if (pending) {
+            const auto due = db::ToDateTime(grid->Value(r, 3));
+            if (due && *due < now)
+                for (int c = 0; c < grid->Cols(); ++c) grid->SetCellBackColor(r, c, overdue);
+        }
+    }
+}
+
+void frmMain::FormatMainGrids() {
+    for (int i = 0; i < appModel_->columnCount(); ++i)
+        AppGrid->setColumnWidth(
+            i, std::max(1, static_cast<int>(StoredNumber(catalogue::CalendarColWidth(i))) / kTwipsPerPixel));
+
+    FormatInvoiceGrid(PendInv, true);
+    const auto pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));
+    totPend->setText(PendingRecordset.RecordCount() > 0 ? FormatTotal(pending) : QStringLiteral("0"));
+    totPendVAT->setText(FormatTotal(WithVat(pending, VatMultiplier)));
+
+    FormatInvoiceGrid(SetInv, false);
+    const auto settled = SumAmounts(BillingRecordset, QStringLiteral("amount"));
+    totSet->setText(BillingRecordset.RecordCount() > 0 ? FormatTotal(settled) : QStringLiteral("0"));
+    totSetVat->setText(FormatTotal(WithVat(settled, VatMultiplier)));
+    ShowTabControls();
+}
+
+void frmMain::RefreshInvoices() {
+    PendingRecordset.Close();
+    BillingRecordset.Close();
+    OpenBillingRecordset();
+    FillInvoiceGrids();
+    FormatMainGrids();
+}
+
+void frmMain::FnYearCbo_Click() {
+    const QString text = FnYearCbo->currentText();
+    if (IsFourDigitYear(text)) FinYearStart = DateSerial(text.toInt(), FinYearStart.month(), FinYearStart.day());
+    RefreshInvoices();
+}
+
+// ---- invoices ---------------------------------------------------------------------------
+
+void frmMain::ShowInvoice() {
+    Forms::get<frmInvoice>(this)->exec();
+    // Each showing loads afresh from CurrentInvoiceNumber.
+    Forms::unload<frmInvoice>();
+    CurrentInvoiceNumber = 0;
+    RefreshInvoices();
+}
+
+int frmMain::PendingInvoiceNumber() const {
+    const int row = PendInv->Row();
+    return row < 1 ? 0 : static_cast<int>(invoice::CellNumber(PendInv->TextMatrix(row, 0)));
+}
+
+void frmMain::PendInv_DblClick() {
+    if (PendInv->Row() < 1) return;
+    CurrentInvoiceNumber = PendingInvoiceNumber();
+    ShowInvoice();
+}
+
+void frmMain::PendInv_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
+    // The pop-up acts on the row that is current when it opens.
+    if (button == Qt::RightButton) mnuCxtInvoice->popup(globalPos);
+}
+
+void frmMain::mnuEditInv_Click() { PendInv_DblClick(); }
+
+void frmMain::mnuFileNewInvoice_Click() {
+    CurrentInvoiceNumber = 0;
+    ShowInvoice();
+}
+
+void frmMain::mnuProcessInv_Click() {
+    const int number = PendingInvoiceNumber();
+    const auto paid = AskInvoiceDate(this, invoice::kPaidQuestion, QDate::currentDate());
+    if (!paid || number == 0) return;
+    db::Recordset clone = PendingRecordset.Clone();
+    clone.SetFilter(QStringLiteral("[Invoice Number] = '") + QString::number(number) + QStringLiteral("'"));
+    if (clone.State() != db::adStateOpen || clone.Eof()) return;
+    const QString refusal = invoice::PaymentRefusal(*paid, clone.Value(QStringLiteral("Invoice Date")));
+    if (!refusal.isEmpty()) {
+        ui::MsgBox(refusal, ui::vbOKOnly, QString(), this);
+        return;
+    }
+    if (!clone.SetValue(QStringLiteral("StageID"), QStringLiteral("3")) ||
+        !clone.SetValue(QStringLiteral("Payment Date"), QDateTime(*paid, QTime(0, 0))) || !clone.Update()) {
+        ui::MsgBox(clone.LastError(), ui::vbOKOnly, QString(), this);
+        return;
+    }
+    clone.Close();
+    RefreshInvoices();
+}
+
+void frmMain::mnuSendReminder_Click() {
+    if (PendInv->Row() < 1) return;
+    // Left at the reminded invoice, as the other commands reset it before they open theirs.
+    CurrentInvoiceNumber = PendingInvoiceNumber();
+    Invoice_system reminder;
+    reminder.DataReport_Initialize();
+    reminder.section(1)->control(QStringLiteral("lblINV"))->caption = QStringLiteral("Payment Reminder");
+    ShowReport(reminder, this);
+}
+
