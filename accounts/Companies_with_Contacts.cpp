@@ -132,8 +132,9 @@ void Companies_with_Contacts::init_ContactGrid() {
         ui::MsgBox(ContactsRecordset.LastError(), ui::vbOKOnly, QString(), this);
         return;
     }
-    contactModel_->setRecordset(&ContactsRecordset);
+    // Filtered before the grid asks for rows, so that only the company's contacts are read.
     ShowCompanyContacts();
+    contactModel_->setRecordset(&ContactsRecordset);
 }
 
 void Companies_with_Contacts::ShowCompanyContacts() {

@@ -139,9 +139,8 @@ bool Invoice_Print::BuildMergeDataSource(QString* error) {
     const qint64 number = EditorInvoiceNumber();
     db::Recordset invoice;
     db::Recordset jobs;
-    if (!invoice.Open(merge::InvoiceSql(), DbConnection(), db::adOpenDynamic,
-                      db::adLockOptimistic) ||
-        !invoice.SetFilter(QStringLiteral("InvoiceNumber = ") + QString::number(number))) {
+    if (!invoice.Open(merge::InvoiceSql(number), DbConnection(), db::adOpenDynamic,
+                      db::adLockOptimistic)) {
         *error = invoice.LastError();
         return false;
     }

@@ -173,7 +173,10 @@ void frmInvoice::Form_Load() {
 void frmInvoice::OpenBillingRecord(qint64 number) {
     db::Recordset rs;
     if (number == 0) {
-        if (rs.Open(kBillingSql, DbConnection(), db::adOpenDynamic, db::adLockOptimistic))
+        // The row is added to a set of none: the other invoices are never shown here, and a
+        // saved one is opened again by its key.
+        if (rs.Open(kBillingSql + QStringLiteral(" where False"), DbConnection(), db::adOpenDynamic,
+                    db::adLockOptimistic))
             rs.AddNew();
     } else {
         rs.Open(kBillingSql + QStringLiteral(" where invoicenumber = ") + QString::number(number),
@@ -184,16 +187,22 @@ void frmInvoice::OpenBillingRecord(qint64 number) {
 
 void frmInvoice::LoadCustomerList() {
     const QSignalBlocker block(cboCompanyName);
-    cboCompanyName->clear();
+    QStringList names;
+    QList<QVariant> keys;
     db::Recordset rs;
     if (rs.Open(kCustomersSql, DbConnection(), db::adOpenForwardOnly, db::adLockReadOnly)) {
-        for (; !rs.Eof(); rs.MoveNext()) {
-            const QVariant name = rs.Value(QStringLiteral("companyname"));
-            if (!db::IsNull(name))
-                cboCompanyName->addItem(name.toString(), rs.Value(QStringLiteral("companyid")));
+        const int name = rs.FieldIndex(QStringLiteral("companyname"));
+        const int key = rs.FieldIndex(QStringLiteral("companyid"));
+        for (int row = 0, n = rs.RecordCount(); row < n; ++row) {
+            const QVariant value = rs.ValueAt(row, name);
+            if (db::IsNull(value)) continue;
+            names << value.toString();
+            keys << rs.ValueAt(row, key);
         }
         rs.Close();
     }
+    // In one go: a list of thousands added name by name would be measured name by name.
+    cboCompanyName->names()->SetNames(std::move(names), std::move(keys));
     cboCompanyName->setCurrentIndex(-1);
 }
 

@@ -48,7 +48,7 @@ class frmInvoice : public QDialog {
     // 0 number, 2 amount (QLineEdit), 3 payment terms (QPlainTextEdit)
     QMap<int, QWidget*> txtFields;
     QDateEdit* DTPDate;
-    QComboBox* cboCompanyName;
+    ElidingComboBox* cboCompanyName;
     QPushButton* btnCalc;
     QLineEdit* txtFeeVAT;
     QLabel* lblFeeVAT;

@@ -37,14 +37,16 @@ QString& DataFolderOverride() {
 
 }  // namespace
 
-QString InvoiceSql() {
+QString InvoiceSql(qint64 invoiceNumber) {
     return QStringLiteral(
                "SELECT Billing.InvoiceNumber, Billing.BillingDate as InvoiceDate, "
                "Billing.InvoiceAmount as Total, Billing.InvoicePaymentDetails, "
                "Companies.CompanyName as Customer, ") +
            reports::InvoiceAddressColumns() +
            QStringLiteral(
-               " FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID;");
+               " FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID "
+               "WHERE Billing.InvoiceNumber = ") +
+           QString::number(invoiceNumber) + u';';
 }
 
 QString JobsSql(qint64 invoiceNumber) {

@@ -35,8 +35,8 @@ struct DateForms {
 };
 
 // The invoice with its customer and invoice address (the billing address unless the
-// customer's billing address is the postal one), one row per invoice.
-QString InvoiceSql();
+// customer's billing address is the postal one), read alone.
+QString InvoiceSql(qint64 invoiceNumber);
 // The work an invoice bills, in the order the database gives it.
 QString JobsSql(qint64 invoiceNumber);
 

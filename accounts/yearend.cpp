@@ -60,7 +60,8 @@ class PendingFiles {
     QStringList written_;
 };
 
-// Rows of `sql` as CSV and XML text; false with `error` set on failure.
+// Rows of `sql` as CSV and XML text in UTF-8, both from one reading of the rows; false with
+// `error` set on failure.
 bool Export(db::Connection& connection, const QString& sql, const QString& rowName,
             QByteArray* csvBytes, QByteArray* xmlBytes, bool* hadRows, QString* error) {
     db::Recordset rs;
@@ -69,19 +70,22 @@ bool Export(db::Connection& connection, const QString& sql, const QString& rowNa
         return false;
     }
     *hadRows = rs.RecordCount() > 0;
-    QString csv, xml;
-    if (*hadRows) {
-        if (!RecordsetToCsv(rs, &csv) || !RecordsetToXml(rs, rowName, &xml)) {
-            *error = rs.LastError();
-            return false;
-        }
-    } else {
-        csv = CsvHeader(rs);
-        xml = XmlDataroot(QString());
-    }
+    const auto into = [](QByteArray* bytes) {
+        return [bytes](const QString& piece) {
+            *bytes += piece.toUtf8();
+            return true;
+        };
+    };
     // The mark lets spreadsheet programs read the CSV as UTF-8 ("£", accents).
-    *csvBytes = QByteArray("\xEF\xBB\xBF") + csv.toUtf8();
-    *xmlBytes = (xml + QStringLiteral("\r\n")).toUtf8();
+    *csvBytes = QByteArray("\xEF\xBB\xBF");
+    xmlBytes->clear();
+    const bool written = *hadRows ? RecordsetToCsvAndXml(rs, into(csvBytes), rowName, into(xmlBytes))
+                                  : into(csvBytes)(CsvHeader(rs)) && into(xmlBytes)(XmlDataroot(QString()));
+    if (!written) {
+        *error = rs.LastError();
+        return false;
+    }
+    *xmlBytes += "\r\n";
     return true;
 }
 

@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
@@ -22,6 +21,7 @@
 
 #include "bench/generator.h"
 #include "bench/plainread.h"
+#include "bench/sidebyside.h"
 #include "bench/timing.h"
 #include "core/forms.h"
 #include "core/globals.h"
@@ -33,12 +33,10 @@
 
 namespace {
 
-// What a child reports: a figure's name and its value, one pair a line.
-using Figures = QMap<QString, double>;
-
+using bench::Figures;
 using bench::Median;
-
-double Ms(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
+using bench::Ms;
+using bench::TimeRead;
 
 double ResidentMb() {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -81,30 +79,8 @@ std::string YearSql(const QDate& start) {
         .toStdString();
 }
 
-// Median of twenty reads after one that warms the cache.
-double TimeRead(sqlite3* handle, const std::string& sql) {
-    std::vector<std::vector<bench::Cell>> rows;
-    bench::PlainRead(handle, sql.c_str(), rows);
-    std::vector<double> ms;
-    for (int i = 0; i < 20; ++i) {
-        QElapsedTimer t;
-        t.start();
-        bench::PlainRead(handle, sql.c_str(), rows);
-        ms.push_back(Ms(t));
-    }
-    return Median(ms);
-}
-
-double Count(sqlite3* handle, const char* table) {
-    std::vector<std::vector<bench::Cell>> rows;
-    const std::string sql = std::string("SELECT COUNT(*) FROM ") + table;
-    if (bench::PlainRead(handle, sql.c_str(), rows) != 1) return -1;
-    return static_cast<double>(std::get<sqlite3_int64>(rows[0][0]));
-}
-
 // The child: the program's figures on FOLDER/ambrelle.mdb, then the bare reads, on stdout.
 int Measure(const QString& folder, int runs, int monthChanges) {
-    QTextStream out(stdout);
     const QDir dir(folder);
     SetProgramFolder(folder);
     settings::SetStoreFolder(dir.filePath(QStringLiteral("settings")));
@@ -184,64 +160,17 @@ int Measure(const QString& folder, int runs, int monthChanges) {
     }
     std::vector<double> monthReads;
     for (const QDate& first : shown) monthReads.push_back(TimeRead(handle, MonthSql(first)));
-    const Figures figures{{QStringLiteral("launch"), Median(launches)},
-                          {QStringLiteral("month"), Median(months)},
-                          {QStringLiteral("refresh"), Median(refreshes)},
-                          {QStringLiteral("memory"), memory},
-                          {QStringLiteral("closing"), Median(closes)},
-                          {QStringLiteral("month-read"), Median(monthReads)},
-                          {QStringLiteral("year-read"), TimeRead(handle, YearSql(yearStart))},
-                          {QStringLiteral("appointments"), Count(handle, "JobDetails")},
-                          {QStringLiteral("invoices"), Count(handle, "Billing")},
-                          {QStringLiteral("expenses"), Count(handle, "Outgoings")},
-                          {QStringLiteral("customers"), Count(handle, "Companies")}};
+    Figures figures{{QStringLiteral("launch"), Median(launches)},
+                    {QStringLiteral("month"), Median(months)},
+                    {QStringLiteral("refresh"), Median(refreshes)},
+                    {QStringLiteral("memory"), memory},
+                    {QStringLiteral("closing"), Median(closes)},
+                    {QStringLiteral("month-read"), Median(monthReads)},
+                    {QStringLiteral("year-read"), TimeRead(handle, YearSql(yearStart))}};
+    bench::AddCounts(handle, figures);
     sqlite3_close(handle);
-    out.setRealNumberPrecision(12);
-    for (auto it = figures.begin(); it != figures.end(); ++it)
-        out << it.key() << ' ' << it.value() << '\n';
+    bench::PrintFigures(figures);
     return 0;
-}
-
-// FOLDER/ambrelle.mdb: a copy of `given`, or generated at `sizes`.
-bool Prepare(const QString& folder, const QString& given, const bench::Sizes& sizes,
-             const QDate& today) {
-    QDir().mkpath(folder);
-    const QString target = QDir(folder).filePath(QStringLiteral("ambrelle.mdb"));
-    QString error;
-    if (given.isEmpty() ? bench::GenerateDatabase(target, sizes, 1, &error, nullptr, today)
-                        : QFile::copy(given, target))
-        return true;
-    QTextStream(stderr) << "cannot prepare " << (given.isEmpty() ? target : given) << ": " << error
-                        << "\n";
-    return false;
-}
-
-std::optional<Figures> RunChild(const QString& folder, const QStringList& passOn) {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                QStringList{QStringLiteral("--measure"), folder} + passOn);
-    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit ||
-        child.exitCode() != 0)
-        return std::nullopt;
-    Figures f;
-    for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
-        const QList<QByteArray> words = line.simplified().split(' ');
-        bool ok = false;
-        const double value = words.size() == 2 ? words[1].toDouble(&ok) : 0;
-        if (ok) f.insert(QString::fromLatin1(words[0]), value);
-    }
-    return f;
-}
-
-QString Time(double ms) { return QString::number(ms, 'f', ms < 10 ? 2 : 1); }
-
-QString Sizes(const Figures& f) {
-    return QStringLiteral("%1 appointments, %2 invoices, %3 expenses, %4 customers")
-        .arg(static_cast<qlonglong>(f[QStringLiteral("appointments")]))
-        .arg(static_cast<qlonglong>(f[QStringLiteral("invoices")]))
-        .arg(static_cast<qlonglong>(f[QStringLiteral("expenses")]))
-        .arg(static_cast<qlonglong>(f[QStringLiteral("customers")]));
 }
 
 }  // namespace
@@ -258,19 +187,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption months(QStringLiteral("months"),
                                     QStringLiteral("Month changes per start-up."),
                                     QStringLiteral("n"), QStringLiteral("12"));
-    const QCommandLineOption db1(QStringLiteral("db1"),
-                                 QStringLiteral("A 1x database to copy instead of generating one."),
-                                 QStringLiteral("path"));
-    const QCommandLineOption db16(
-        QStringLiteral("db16"), QStringLiteral("A 16x database to copy instead of generating one."),
-        QStringLiteral("path"));
-    QCommandLineOption measure(QStringLiteral("measure"), QString(), QStringLiteral("folder"));
-    measure.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({runs, months, db1, db16, measure});
+    const bench::DatabaseOptions databases;
+    parser.addOptions({runs, months});
+    parser.addOptions(databases.all());
     parser.process(app);
     const int n = std::max(1, parser.value(runs).toInt());
     const int m = std::max(1, parser.value(months).toInt());
-    if (parser.isSet(measure)) return Measure(parser.value(measure), n, m);
+    if (parser.isSet(databases.measure)) return Measure(parser.value(databases.measure), n, m);
 
     QTemporaryDir dir;
     const auto folder = [&dir](const char* name) {
@@ -281,22 +204,22 @@ int main(int argc, char** argv) {
                                one.customers * 16,    one.contacts,      0};
     // Appointments run on to a few months past a year from now: every month shown is full.
     const QDate today = QDate::currentDate().addMonths(12);
-    if (!Prepare(folder("x1"), parser.value(db1), one, today) ||
-        !Prepare(folder("x16"), parser.value(db16), sixteen, today) ||
-        !Prepare(folder("empty"), QString(), bench::Sizes{0, 0, 0, 1, 0, 0}, QDate::currentDate()))
+    if (!bench::Prepare(folder("x1"), parser.value(databases.db1), one, today) ||
+        !bench::Prepare(folder("x16"), parser.value(databases.db16), sixteen, today) ||
+        !bench::Prepare(folder("empty"), QString(), bench::Sizes{0, 0, 0, 1, 0, 0}, QDate::currentDate()))
         return 1;
     const QStringList passOn{QStringLiteral("--runs"), QString::number(n),
                              QStringLiteral("--months"), QString::number(m)};
-    const std::optional<Figures> x1 = RunChild(folder("x1"), passOn);
-    const std::optional<Figures> x16 = RunChild(folder("x16"), passOn);
-    const std::optional<Figures> none = RunChild(folder("empty"), passOn);
+    const std::optional<Figures> x1 = bench::RunChild(folder("x1"), passOn);
+    const std::optional<Figures> x16 = bench::RunChild(folder("x16"), passOn);
+    const std::optional<Figures> none = bench::RunChild(folder("empty"), passOn);
     if (!x1 || !x16 || !none) {
         QTextStream(stderr) << "a measuring run failed\n";
         return 1;
     }
 
     QTextStream out(stdout);
-    out << "1x: " << Sizes(*x1) << "; 16x: " << Sizes(*x16) << "; " << n << " start-ups, " << m
+    out << "1x: " << bench::SizesText(*x1) << "; 16x: " << bench::SizesText(*x16) << "; " << n << " start-ups, " << m
         << " month changes each\n";
     out << QStringLiteral("  %1 %2 %3 %4 %5  %6\n")
                .arg(QStringLiteral("figure"), -18)
@@ -320,9 +243,9 @@ int main(int argc, char** argv) {
                         .arg(unit, b < aim16 ? QStringLiteral("met") : QStringLiteral("missed"));
         out << QStringLiteral("  %1 %2 %3 %4 %5  %6\n")
                    .arg(QString::fromLatin1(name), -18)
-                   .arg(Time(a), 10)
+                   .arg(bench::TimeText(a), 10)
                    .arg(ratioText(*x1, a), 12)
-                   .arg(Time(b), 10)
+                   .arg(bench::TimeText(b), 10)
                    .arg(ratioText(*x16, b), 12)
                    .arg(aims.join(QStringLiteral("; ")));
     };
@@ -346,9 +269,9 @@ int main(int argc, char** argv) {
             return QStringLiteral("empty %1").arg(emptyMb, 0, 'f', 1);
         });
     row("closing (ms)", QStringLiteral("closing"), 50, 50, ms, against(false));
-    out << "  bare indexed reads (ms): month " << Time(x1->value(QStringLiteral("month-read")))
-        << " and " << Time(x16->value(QStringLiteral("month-read"))) << ", financial year "
-        << Time(x1->value(QStringLiteral("year-read"))) << " and "
-        << Time(x16->value(QStringLiteral("year-read"))) << " at 1x and 16x\n";
+    out << "  bare indexed reads (ms): month " << bench::TimeText(x1->value(QStringLiteral("month-read")))
+        << " and " << bench::TimeText(x16->value(QStringLiteral("month-read"))) << ", financial year "
+        << bench::TimeText(x1->value(QStringLiteral("year-read"))) << " and "
+        << bench::TimeText(x16->value(QStringLiteral("year-read"))) << " at 1x and 16x\n";
     return 0;
 }

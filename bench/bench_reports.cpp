@@ -1,77 +1,91 @@
-// Times the reports on the large generated database: the invoice report and the expense report
-// of one financial year, each laid out and written to PDF, and the printed invoice.
-#include <QApplication>
-#include <QCommandLineParser>
+// Times the year's reports and the year-end export on a 1x and a 16x database: the invoice
+// report and the expense report of the last full financial year and the printed invoice, each
+// set up, laid out and written to PDF, and the four year-end files written. Each is set
+// against the bare SQLite read of the rows it shows.
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTextStream>
-#include <algorithm>
-#include <functional>
-#include <vector>
 
 #include "accounts/Invoice_system.h"
 #include "accounts/Rpt_Expense.h"
 #include "accounts/Rpt_Invoice.h"
-#include "bench/generator.h"
-#include "bench/timing.h"
+#include "accounts/expenserules.h"
+#include "accounts/yearend.h"
+#include "bench/sidebyside.h"
 #include "core/globals.h"
+#include "core/settingscatalogue.h"
 
 namespace {
 
-struct Figure {
-    double median = 0, max = 0;
-    int pages = 0;
-};
+QString Day(const QDate& d) { return d.toString(Qt::ISODate); }
 
-// Set-up, layout and PDF of a fresh report, `runs` times.
-Figure Time(int runs, const QString& pdf,
-            const std::function<std::unique_ptr<report::Report>()>& make) {
-    std::vector<double> ms;
-    Figure f;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        const std::unique_ptr<report::Report> r = make();
-        r->WritePdf(pdf);
-        ms.push_back(t.nsecsElapsed() / 1e6);
-        std::vector<report::Page> pages;
-        r->Layout(&pages);
-        f.pages = static_cast<int>(pages.size());
-    }
-    f.median = bench::Median(ms);
-    f.max = *std::max_element(ms.begin(), ms.end());
-    return f;
+// The expense report's rows as SQLite is best asked for them: the expenses dated in the
+// year and tied to no job, then the expenses of the year's jobs.
+std::string ExpenseSql(const QDate& start, double perMile) {
+    const QString columns = QStringLiteral(
+        "SELECT o.RecordID, CASE WHEN j.Start IS NULL THEN o.Date "
+        "ELSE j.Start || ' to ' || j.Finish END AS Dates, c.CompanyName, o.Type, "
+        "o.Description, o.Milage, CASE WHEN o.Milage = 0 THEN o.Amount "
+        "ELSE o.Milage * %1 END AS SubT, CASE WHEN o.Reciept = 0 THEN 'No' ELSE 'Yes' END ")
+                                .arg(perMile);
+    return (columns +
+            QStringLiteral("FROM Outgoings o LEFT JOIN JobDetails j ON j.JobID = o.ScheduleID "
+                           "LEFT JOIN Companies c ON c.CompanyID = j.CustomerID "
+                           "WHERE o.Date >= '%1' AND o.Date < '%2' AND j.Start IS NULL UNION ALL ") +
+            columns +
+            QStringLiteral("FROM JobDetails j INNER JOIN Outgoings o ON j.JobID = o.ScheduleID "
+                           "LEFT JOIN Companies c ON c.CompanyID = j.CustomerID "
+                           "WHERE +o.Date IS NULL AND j.Start >= '%1' AND j.Start < '%2'"))
+        .arg(Day(start), Day(start.addYears(1)))
+        .toStdString();
 }
 
-}  // namespace
+std::string InvoiceReportSql(const QDate& start) {
+    return QStringLiteral(
+               "SELECT b.InvoiceNumber, b.PaymentDate, b.InvoiceAmount, c.CompanyName "
+               "FROM Companies c INNER JOIN Billing b ON c.CompanyID = b.CompanyID "
+               "WHERE b.PaymentDate >= '%1' AND b.PaymentDate < '%2'")
+        .arg(Day(start), Day(start.addYears(1)))
+        .toStdString();
+}
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QCommandLineParser p;
-    p.setApplicationDescription(
-        QStringLiteral("Times the invoice and expense reports and the printed invoice."));
-    p.addHelpOption();
-    p.addPositionalArgument(QStringLiteral("PATH"),
-                            QStringLiteral("a generated database (default: generate one)"));
-    const QCommandLineOption runsOpt(QStringLiteral("runs"),
-                                     QStringLiteral("timed runs of each (default 5)"),
-                                     QStringLiteral("N"), QStringLiteral("5"));
-    p.addOption(runsOpt);
-    p.process(app);
-    const int runs = std::max(1, p.value(runsOpt).toInt());
-    QTextStream out(stdout);
+std::string PrintedInvoiceSql(int number) {
+    return QStringLiteral(
+               "SELECT b.*, c.* FROM Companies c INNER JOIN Billing b "
+               "ON c.CompanyID = b.CompanyID WHERE b.InvoiceNumber = %1; ")
+        .arg(number)
+        .toStdString();
+}
 
-    QTemporaryDir temp;
-    const QString path = bench::BenchmarkDatabase(
-        p.positionalArguments().isEmpty() ? QString() : p.positionalArguments().first(),
-        temp.path());
-    if (path.isEmpty()) return 1;
+std::string PrintedWorkSql(int number) {
+    return QStringLiteral("SELECT * FROM JobDetails WHERE InvoiceNumber = %1").arg(number).toStdString();
+}
+
+// The year-end's invoice rows: those paid in the year.
+std::string PaidInvoicesSql(const QDate& start) {
+    return QStringLiteral(
+               "SELECT b.InvoiceNumber, c.CompanyName, b.BillingDate, b.PaymentDueDate, "
+               "b.PaymentDate, b.InvoiceAmount FROM Companies c INNER JOIN Billing b "
+               "ON c.CompanyID = b.CompanyID WHERE b.PaymentDate >= '%1' AND b.PaymentDate < '%2'")
+        .arg(Day(start), Day(start.addYears(1)))
+        .toStdString();
+}
+
+// Set-up, layout and PDF of a fresh report.
+template <class R, class Init>
+double TimeReport(int runs, const QString& pdf, Init init) {
+    return bench::TimeMedian(runs, [&] {
+        R r;
+        init(r);
+        r.WritePdf(pdf);
+    });
+}
+
+int Measure(const QString& folder, int runs, bench::Figures* f) {
+    const QDir dir(folder);
+    const QString path = dir.filePath(QStringLiteral("ambrelle.mdb"));
     DbConnection().SetCursorLocation(db::adUseClient);
     if (!DbConnection().Open(QStringLiteral("DBQ=") + path)) {
-        out << "could not open " << path << ": " << DbConnection().LastError() << "\n";
+        QTextStream(stderr) << "could not open " << path << ": " << DbConnection().LastError() << "\n";
         return 1;
     }
     OwnerCompanyName = QStringLiteral("Benchmark Ltd");
@@ -83,38 +97,60 @@ int main(int argc, char** argv) {
     last.Open(QStringLiteral("select max(InvoiceNumber) as n from Billing"), DbConnection());
     CurrentInvoiceNumber = last.Value(QStringLiteral("n")).toInt();
     last.Close();
+    const double perMile =
+        expense::MileageRatePence(catalogue::SystemValue(DbConnection(), catalogue::sys::Milage)) /
+        100;
 
-    const QString pdf = QDir(temp.path()).filePath(QStringLiteral("report.pdf"));
-    const Figure invoices = Time(runs, pdf, [] {
-        auto r = std::make_unique<Rpt_Invoice>();
-        r->DataReport_Initialize(QString::number(FinYearStart.year()));
-        return r;
+    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    (*f)[QStringLiteral("invoice-report")] = TimeReport<Rpt_Invoice>(
+        runs, pdf, [](Rpt_Invoice& r) { r.DataReport_Initialize(QString::number(FinYearStart.year())); });
+    (*f)[QStringLiteral("expense-report")] =
+        TimeReport<Rpt_Expense>(runs, pdf, [](Rpt_Expense& r) { r.DataReport_Initialize(); });
+    (*f)[QStringLiteral("printed-invoice")] =
+        TimeReport<Invoice_system>(runs, pdf, [](Invoice_system& r) { r.DataReport_Initialize(); });
+    const yearend::Files files = yearend::FilesFor(folder, QString::number(FinYearStart.year() + 1));
+    QString error;
+    bool written = true;
+    (*f)[QStringLiteral("year-end")] = bench::TimeMedian(runs, [&] {
+        written = written && yearend::WriteFiles(DbConnection(), files, FinYearStart, perMile,
+                                                 &error) != yearend::Written::Failed;
     });
-    const Figure expenses = Time(runs, pdf, [] {
-        auto r = std::make_unique<Rpt_Expense>();
-        r->DataReport_Initialize();
-        return r;
-    });
-    const Figure printed = Time(runs, pdf, [] {
-        auto r = std::make_unique<Invoice_system>();
-        r->DataReport_Initialize();
-        return r;
-    });
-    out << QStringLiteral("financial year from %1, %2 runs each, set-up + layout + PDF\n")
-               .arg(FinYearStart.toString(Qt::ISODate))
-               .arg(runs);
-    auto row = [&out](const char* name, const Figure& f, double aim) {
-        out << QStringLiteral("  %1 median %2 ms, max %3 ms, %4 pages   aim under %5 ms -> %6\n")
-                   .arg(QString::fromLatin1(name), -16)
-                   .arg(f.median, 8, 'f', 1)
-                   .arg(f.max, 8, 'f', 1)
-                   .arg(f.pages, 4)
-                   .arg(aim)
-                   .arg(f.median < aim ? QStringLiteral("met") : QStringLiteral("missed"));
-    };
-    row("invoice report", invoices, 1000);
-    row("expense report", expenses, 1000);
-    row("printed invoice", printed, 100);
     DbConnection().Close();
+    if (!written) {
+        QTextStream(stderr) << "the year-end files were not written: " << error << "\n";
+        return 1;
+    }
+
+    sqlite3* handle = bench::OpenBare(path);
+    if (!handle) return 1;
+    const double expenses = bench::TimeRead(handle, ExpenseSql(FinYearStart, perMile));
+    (*f)[QStringLiteral("expense-read")] = expenses;
+    (*f)[QStringLiteral("invoice-read")] = bench::TimeRead(handle, InvoiceReportSql(FinYearStart));
+    (*f)[QStringLiteral("printed-read")] =
+        bench::TimeRead(handle, PrintedInvoiceSql(static_cast<int>(CurrentInvoiceNumber))) +
+        bench::TimeRead(handle, PrintedWorkSql(static_cast<int>(CurrentInvoiceNumber)));
+    (*f)[QStringLiteral("year-end-read")] = expenses + bench::TimeRead(handle, PaidInvoicesSql(FinYearStart));
+    bench::AddCounts(handle, *f);
+    sqlite3_close(handle);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bench::SideBySide b;
+    b.description = QStringLiteral(
+        "Times the invoice and expense reports, the printed invoice and the year-end export on a "
+        "1x and a 16x database.");
+    b.defaultRuns = 5;
+    b.measure = Measure;
+    b.lines = {{QStringLiteral("invoice report + PDF"), QStringLiteral("invoice-report"),
+                QStringLiteral("invoice-read"), 1000},
+               {QStringLiteral("expense report + PDF"), QStringLiteral("expense-report"),
+                QStringLiteral("expense-read"), 1000},
+               {QStringLiteral("printed invoice + PDF"), QStringLiteral("printed-invoice"),
+                QStringLiteral("printed-read"), 100},
+               {QStringLiteral("year-end export, four files"), QStringLiteral("year-end"),
+                QStringLiteral("year-end-read"), 2000}};
+    return bench::RunSideBySide(argc, argv, b);
 }

@@ -1,8 +1,11 @@
 #include "exporttext.h"
 
+#include <vector>
+
 namespace {
 
 const QString kLineBreak = QStringLiteral("\r\n");
+const QString kDatarootEnd = QStringLiteral("</dataroot>");
 
 QString CsvValue(const QString& text) {
     static const QString special = QStringLiteral(",\"\r\n");
@@ -22,6 +25,11 @@ bool LegalInXml(char32_t c) {
 }  // namespace
 
 QString XmlEscape(const QString& text) {
+    bool plain = true;
+    for (QChar c : text)
+        plain = plain && c != u'&' && c != u'"' && c != u'<' && c != u'>' && !c.isSurrogate() &&
+                LegalInXml(c.unicode());
+    if (plain) return text;
     QString out;
     out.reserve(text.size() + 16);
     for (char32_t c : text.toUcs4()) {
@@ -54,41 +62,70 @@ QString CsvHeader(db::Recordset& rs) {
 QString XmlDataroot(const QString& rows) {
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + kLineBreak +
            QStringLiteral("<dataroot xmlns:od=\"urn:schemas-microsoft-com:officedata\">") +
-           kLineBreak + rows + QStringLiteral("</dataroot>");
+           kLineBreak + rows + kDatarootEnd;
 }
 
-bool RecordsetToCsv(db::Recordset& rs, QString* text) {
+bool RecordsetToCsvAndXml(db::Recordset& rs, const TextSink& csv, const QString& rowName,
+                          const TextSink& xml) {
+    const bool withXml = xml && !rowName.isEmpty();
+    if (!csv && !withXml) return true;
     if (!rs.MoveFirst()) return false;
-    QString out = CsvHeader(rs);
-    for (; !rs.Eof(); rs.MoveNext()) {
-        QStringList values;
-        for (int i = 0; i < rs.FieldCount(); ++i) {
-            db::Field f = rs.Fields(i);
-            values << (f.IsNull() ? QStringLiteral("(NULL)") : CsvValue(f.Text()));
-        }
-        out += values.join(u',') + kLineBreak;
+    const int n = rs.FieldCount();
+    QStringList elements;
+    std::vector<db::Field> fields;
+    for (int i = 0; i < n; ++i) {
+        elements << rs.Fields(i).Name().replace(u' ', u'_');
+        fields.push_back(rs.Fields(i));
     }
-    *text = out;
-    return true;
+    // Handed on a piece at a time: a year's invoices run to tens of megabytes of text.
+    constexpr qsizetype kPiece = 1 << 16;
+    QString csvOut = csv ? CsvHeader(rs) : QString();
+    QString xmlOut = withXml ? XmlDataroot(QString()) : QString();
+    if (withXml) xmlOut.chop(kDatarootEnd.size());
+    const auto flush = [](QString& text, const TextSink& sink, qsizetype atLeast) {
+        if (text.size() < atLeast) return true;
+        const bool ok = sink(text);
+        text.clear();
+        return ok;
+    };
+    for (; !rs.Eof(); rs.MoveNext()) {
+        if (withXml) xmlOut += u'<' + rowName + u'>' + kLineBreak;
+        for (int i = 0; i < n; ++i) {
+            const db::Field& f = fields[static_cast<size_t>(i)];
+            const bool null = f.IsNull();
+            const QString text = null ? QString() : f.Text();
+            if (csv) {
+                if (i > 0) csvOut += u',';
+                csvOut += null ? QStringLiteral("(NULL)") : CsvValue(text);
+            }
+            if (withXml) {
+                const QString& e = elements[i];
+                xmlOut += u'<' + e + u'>' + XmlEscape(text) + QStringLiteral("</") + e + u'>' + kLineBreak;
+            }
+        }
+        if (csv && !flush(csvOut += kLineBreak, csv, kPiece)) return false;
+        if (withXml && !flush(xmlOut += QStringLiteral("</") + rowName + u'>' + kLineBreak, xml, kPiece))
+            return false;
+    }
+    return (!csv || flush(csvOut, csv, 0)) && (!withXml || flush(xmlOut += kDatarootEnd, xml, 0));
+}
+
+namespace {
+
+TextSink AppendTo(QString* text) {
+    text->clear();
+    return [text](const QString& piece) {
+        *text += piece;
+        return true;
+    };
+}
+
+}  // namespace
+
+bool RecordsetToCsv(db::Recordset& rs, QString* text) {
+    return RecordsetToCsvAndXml(rs, AppendTo(text), QString(), nullptr);
 }
 
 bool RecordsetToXml(db::Recordset& rs, const QString& rowName, QString* text) {
-    text->clear();
-    if (rowName.isEmpty()) return true;
-    if (!rs.MoveFirst()) return false;
-    QStringList elements;
-    for (int i = 0; i < rs.FieldCount(); ++i) elements << rs.Fields(i).Name().replace(u' ', u'_');
-    QString out;
-    for (; !rs.Eof(); rs.MoveNext()) {
-        out += u'<' + rowName + u'>' + kLineBreak;
-        for (int i = 0; i < rs.FieldCount(); ++i) {
-            db::Field f = rs.Fields(i);
-            const QString& e = elements[i];
-            out += u'<' + e + u'>' + (f.IsNull() ? QString() : XmlEscape(f.Text())) +
-                   QStringLiteral("</") + e + u'>' + kLineBreak;
-        }
-        out += QStringLiteral("</") + rowName + u'>' + kLineBreak;
-    }
-    *text = XmlDataroot(out);
-    return true;
+    return RecordsetToCsvAndXml(rs, nullptr, rowName, AppendTo(text));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "platform/db/recordset.h"
 
@@ -15,6 +16,11 @@ bool RecordsetToCsv(db::Recordset& rs, QString* text);
 // and one element per field (blanks in its name become "_"), declared and meant to be
 // written as UTF-8. An empty row name gives the empty text and leaves the record set alone.
 bool RecordsetToXml(db::Recordset& rs, const QString& rowName, QString* text);
+// Both texts in one reading of the rows, handed to the sinks a piece at a time; either sink
+// may be empty. False when the record set has no row or a sink refuses a piece.
+using TextSink = std::function<bool(const QString& piece)>;
+bool RecordsetToCsvAndXml(db::Recordset& rs, const TextSink& csv, const QString& rowName,
+                          const TextSink& xml);
 // The CSV header line alone, for a record set with no rows.
 QString CsvHeader(db::Recordset& rs);
 // The XML document around already written row elements.

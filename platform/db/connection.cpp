@@ -161,6 +161,7 @@ bool Connection::Open(const QString& connectionString) {
     auto state = std::make_shared<detail::ConnectionState>();
     state->handle = handle;
     state->path = info.absoluteFilePath();
+    state->outerJoins = outerJoins_;
     {
         detail::Statement tables;
         if (tables.Prepare(handle, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")) != SQLITE_OK)
@@ -202,6 +203,11 @@ bool Connection::Open(const QString& connectionString) {
     return true;
 }
 
+void Connection::SetOuterJoins(OuterJoins joins) {
+    outerJoins_ = joins;
+    if (state_) state_->outerJoins = joins;
+}
+
 void Connection::Close() {
     if (state_ && state_->handle) {
         detail::ReadBeforeClose(*state_);
@@ -214,7 +220,7 @@ void Connection::Close() {
 
 bool Connection::Execute(const QString& sql, const QVariantList& params, int* rowsAffected) {
     if (State() != adStateOpen) return Fail(QStringLiteral("The connection is closed."));
-    const JetTranslation t = TranslateJetSql(sql, state_->columnNames);
+    const JetTranslation t = TranslateJetSql(sql, state_->columnNames, state_->outerJoins);
     if (!t.error.isEmpty()) return Fail(t.error);
     QString error;
     return detail::Exec(state_->handle, t.sql, params, &error, rowsAffected) || Fail(error);

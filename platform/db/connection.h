@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+#include "jetsql.h"
+
 namespace db {
 
 // ADO's numbers, as the windows pass them.
@@ -107,6 +109,9 @@ public:
     bool RollbackTrans();
     bool InTransaction() const;
 
+    // How statements with RIGHT JOINs are run from the next one on (tests compare the two).
+    void SetOuterJoins(OuterJoins joins);
+
     std::shared_ptr<detail::ConnectionState> state() const { return state_; }
 
 private:
@@ -116,6 +121,7 @@ private:
 
     QString connectionString_;
     int cursorLocation_ = adUseServer;
+    OuterJoins outerJoins_ = OuterJoins::AsLeft;
     QString lastError_;
     std::shared_ptr<detail::ConnectionState> state_;
     DatabaseLock lock_;

@@ -322,9 +322,11 @@ QStringList TermSql(const Term& t, const Filter::SqlField& f) {
         static const char* const ops[] = {"=", "<", "<=", ">", ">="};
         const QString cmp = QStringLiteral("%1 %2 %3").arg(f.name, QLatin1String(ops[t.op]),
                                                            QString::number(t.number, 'g', 17));
-        // Text in a number column is compared as a number here once it reads as one.
+        // Text in a number column is compared as a number here once it reads as one. The
+        // engine sorts text after every number and before every blob, so that an index finds
+        // the text as well.
         if (f.wholeNumbers) return {cmp};
-        return {QStringLiteral("(%1 OR typeof(%2) = 'text')").arg(cmp, f.name)};
+        return {QStringLiteral("(%1 OR %2 BETWEEN '' AND x'')").arg(cmp, f.name)};
     }
     return {};
 }

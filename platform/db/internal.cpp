@@ -1,6 +1,7 @@
 #include "internal.h"
 
 #include <QLocale>
+#include <QTimeZone>
 
 #include <cmath>
 #include <limits>
@@ -68,6 +69,31 @@ QDateTime LocalDateTime(const QDate& date, const QTime& time) {
 QDateTime FromStoredDate(StoredDate v) {
     const Parts p = Split(v);
     return LocalDateTime(QDate(p.y, p.mo, p.d), QTime(p.h, p.mi, p.s));
+}
+
+namespace {
+
+// Whether every local time of the day around `utc` exists and is told apart: no clock change
+// within a day of it. The zone's rules are read once.
+bool NoClockChangeNear(const QDateTime& utc) {
+    static const QTimeZone zone = QTimeZone::systemTimeZone();
+    if (!zone.isValid()) return false;
+    if (!zone.hasTransitions()) return !zone.hasDaylightTime();
+    return zone.transitions(utc.addDays(-1), utc.addDays(1)).isEmpty();
+}
+
+}  // namespace
+
+QString StoredDateDisplay(StoredDate v) {
+    const Parts p = Split(v);
+    const QDate date(p.y, p.mo, p.d);
+    const QTime time(p.h, p.mi, p.s);
+    if (!date.isValid() || !time.isValid() || !NoClockChangeNear(QDateTime(date, time, Qt::UTC)))
+        return ValueText(FromStoredDate(v));
+    // As ValueText writes a date and time.
+    QString s = QLocale().toString(date, QLocale::ShortFormat);
+    if (time != QTime(0, 0)) s += u' ' + time.toString(QStringLiteral("HH:mm:ss"));
+    return s;
 }
 
 QString StoredDateText(StoredDate v) {

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "jetsql.h"
 #include "value.h"
 
 namespace db::detail {
@@ -31,6 +32,9 @@ QDateTime FromStoredDate(StoredDate d);
 // A local date and time; a time that a clock change skips is taken an hour later.
 QDateTime LocalDateTime(const QDate& date, const QTime& time);
 QString StoredDateText(StoredDate d);
+// ValueText of the date's local date and time, without a local-time conversion on the days
+// the clocks do not change.
+QString StoredDateDisplay(StoredDate d);
 // The key of any value that stands for a date (a stored date, a QDateTime, date text).
 std::optional<qint64> DateKey(const QVariant& v);
 
@@ -54,6 +58,7 @@ struct ConnectionState {
     QString path;
     QHash<QString, TableInfo> tables;  // by lower-case name
     QSet<QString> columnNames;         // every column of every table, lower case
+    OuterJoins outerJoins = OuterJoins::AsLeft;
 
     const TableInfo* table(const QString& name) const {
         auto it = tables.constFind(name.toLower());

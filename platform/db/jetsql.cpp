@@ -314,9 +314,237 @@ void InlineReusedAliases(std::vector<Tok>& v, const QSet<QString>& columns) {
     }
 }
 
+// ---- outer joins --------------------------------------------------------------------
+// SQLite 3.40 plans a RIGHT JOIN as a scan of its left side against the whole of its right
+// side, indexes unused; the same rows come from a LEFT JOIN with the sides exchanged, which
+// it plans from the preserved side outwards.
+
+bool IsClauseEnd(const Tok& t) {
+    for (const char* w : {"where", "group", "order", "having", "union", "limit", "intersect", "except"})
+        if (IsWord(t, w)) return true;
+    return t.type == Tok::RParen || (t.type == Tok::Op && t.text == u";");
+}
+
+size_t Matching(const std::vector<Tok>& v, size_t open) {
+    int depth = 0;
+    for (size_t i = open; i < v.size(); ++i) {
+        if (v[i].type == Tok::LParen) ++depth;
+        else if (v[i].type == Tok::RParen && --depth == 0) return i;
+    }
+    return v.size();
+}
+
+struct JoinNode {
+    std::vector<Tok> primary;  // a table or subquery with its alias, when not a join
+    QString qualifier;         // what names the primary's columns: its alias, or the table
+    std::unique_ptr<JoinNode> left, right;
+    std::vector<Tok> kind;  // INNER JOIN, LEFT OUTER JOIN, ...
+    std::vector<Tok> on;    // the condition after ON
+    bool hasRight = false;  // a RIGHT JOIN here or below
+};
+
+// A join keyword (not the functions Left( and Right().
+bool StartsJoin(const std::vector<Tok>& v, size_t i) {
+    if (i >= v.size() || (i + 1 < v.size() && v[i + 1].type == Tok::LParen) ||
+        (i > 0 && v[i - 1].text == u"."))
+        return false;
+    for (const char* w : {"join", "inner", "left", "right", "full", "cross", "outer"})
+        if (IsWord(v[i], w)) return true;
+    return false;
+}
+
+class JoinParser {
+public:
+    JoinParser(const std::vector<Tok>& v) : v_(v) {}
+    // The join expression from `i`, up to the end of its clause; null where it is of a shape
+    // left as written (a comma list, NATURAL or USING joins).
+    std::unique_ptr<JoinNode> Expression(size_t& i, size_t end) {
+        auto left = Primary(i, end);
+        while (left && i < end && StartsJoin(v_, i)) {
+            auto node = std::make_unique<JoinNode>();
+            while (i < end && !IsWord(v_[i], "join")) node->kind.push_back(v_[i++]);
+            if (i == end) return nullptr;
+            node->kind.push_back(v_[i++]);
+            node->right = Primary(i, end);
+            if (!node->right || i >= end || !IsWord(v_[i], "on")) return nullptr;
+            ++i;
+            while (i < end && !StartsJoin(v_, i) && !IsClauseEnd(v_[i]) && v_[i].type != Tok::Comma) {
+                if (v_[i].type == Tok::LParen) {
+                    const size_t close = Matching(v_, i);
+                    node->on.insert(node->on.end(), v_.begin() + static_cast<std::ptrdiff_t>(i),
+                                    v_.begin() + static_cast<std::ptrdiff_t>(std::min(close + 1, end)));
+                    i = close + 1;
+                } else {
+                    node->on.push_back(v_[i++]);
+                }
+            }
+            if (node->on.empty()) return nullptr;
+            node->hasRight = IsWord(node->kind.front(), "right") || left->hasRight || node->right->hasRight;
+            node->left = std::move(left);
+            left = std::move(node);
+        }
+        return left;
+    }
+
+private:
+    std::unique_ptr<JoinNode> Primary(size_t& i, size_t end) {
+        if (i >= end) return nullptr;
+        auto node = std::make_unique<JoinNode>();
+        if (v_[i].type == Tok::LParen) {
+            const size_t close = Matching(v_, i);
+            if (close >= end) return nullptr;
+            if (i + 1 < close && !IsWord(v_[i + 1], "select")) {
+                // A parenthesised join: its own tree.
+                size_t inner = i + 1;
+                auto nested = Expression(inner, close);
+                if (!nested || inner != close) return nullptr;
+                i = close + 1;
+                return nested;
+            }
+            node->primary.assign(v_.begin() + static_cast<std::ptrdiff_t>(i),
+                                 v_.begin() + static_cast<std::ptrdiff_t>(close + 1));
+            i = close + 1;
+        } else if (v_[i].type == Tok::Ident || v_[i].type == Tok::Bracket) {
+            node->primary.push_back(v_[i]);
+            node->qualifier = v_[i].text;
+            ++i;
+            while (i + 1 < end && v_[i].text == u"." && v_[i + 1].type != Tok::Op) {
+                node->primary.push_back(v_[i++]);
+                node->primary.push_back(v_[i]);
+                node->qualifier = v_[i++].text;
+            }
+        } else {
+            return nullptr;
+        }
+        // The alias, with or without AS.
+        if (i < end && IsWord(v_[i], "as")) node->primary.push_back(v_[i++]);
+        if (i < end && (v_[i].type == Tok::Bracket || v_[i].type == Tok::String ||
+                        (v_[i].type == Tok::Ident && !StartsJoin(v_, i) && !IsWord(v_[i], "on") &&
+                         !IsClauseEnd(v_[i])))) {
+            node->primary.push_back(v_[i]);
+            node->qualifier = v_[i].type == Tok::String ? u'[' + v_[i].text.mid(1, v_[i].text.size() - 2) + u']'
+                                                        : v_[i].text;
+            ++i;
+        }
+        return node;
+    }
+
+    const std::vector<Tok>& v_;
+};
+
+Tok Word(const char* text) { return Tok{Tok::Ident, QString::fromLatin1(text), true}; }
+
+void Append(std::vector<Tok>& out, const std::vector<Tok>& piece) {
+    const size_t at = out.size();
+    out.insert(out.end(), piece.begin(), piece.end());
+    if (at < out.size()) out[at].spaceBefore = true;
+}
+
+// The tables and subqueries in the order the join was written, as SELECT * lists them.
+void Qualifiers(const JoinNode& n, QStringList& out) {
+    if (!n.left) {
+        out << n.qualifier;
+        return;
+    }
+    Qualifiers(*n.left, out);
+    Qualifiers(*n.right, out);
+}
+
+// The join with every RIGHT JOIN turned into a LEFT JOIN of the sides exchanged. The left
+// operand of a join needs no parentheses: joins group from the left.
+void EmitJoin(const JoinNode& n, std::vector<Tok>& out) {
+    if (!n.left) return Append(out, n.primary);
+    const bool swap = IsWord(n.kind.front(), "right");
+    const JoinNode& first = swap ? *n.right : *n.left;
+    const JoinNode& second = swap ? *n.left : *n.right;
+    EmitJoin(first, out);
+    if (swap) {
+        out.push_back(Word("LEFT"));
+        for (size_t k = 1; k < n.kind.size(); ++k) out.push_back(Tok{n.kind[k].type, n.kind[k].text, true});
+    } else {
+        Append(out, n.kind);
+    }
+    if (second.left) {
+        out.push_back(Tok{Tok::LParen, QStringLiteral("("), true});
+        EmitJoin(second, out);
+        out.push_back(Tok{Tok::RParen, QStringLiteral(")"), false});
+    } else {
+        Append(out, second.primary);
+    }
+    out.push_back(Word("ON"));
+    Append(out, n.on);
+}
+
+// The SELECT whose FROM is at `from`: the start of its list, or npos.
+size_t SelectListStart(const std::vector<Tok>& v, size_t from) {
+    int depth = 0;
+    for (size_t i = from; i-- > 0;) {
+        if (v[i].type == Tok::RParen) ++depth;
+        else if (v[i].type == Tok::LParen && --depth < 0) return std::string::npos;
+        else if (depth == 0 && IsWord(v[i], "select")) {
+            size_t start = i + 1;
+            while (start < from && (IsWord(v[start], "distinct") || IsWord(v[start], "all"))) ++start;
+            return start;
+        }
+    }
+    return std::string::npos;
+}
+
+void RewriteRightJoins(std::vector<Tok>& v) {
+    // From the last FROM back, so that a subquery is done before the statement holding it.
+    for (size_t f = v.size(); f-- > 0;) {
+        if (!IsWord(v[f], "from")) continue;
+        size_t i = f + 1;
+        JoinParser parser(v);
+        size_t end = i;
+        int depth = 0;
+        for (; end < v.size(); ++end) {
+            if (v[end].type == Tok::LParen) ++depth;
+            else if (v[end].type == Tok::RParen) {
+                if (depth-- == 0) break;
+            } else if (depth == 0 && IsClauseEnd(v[end])) break;
+        }
+        const auto tree = parser.Expression(i, end);
+        if (!tree || !tree->hasRight || i != end) continue;
+        // SELECT * lists the columns in the order the tables were written.
+        const size_t list = SelectListStart(v, f);
+        std::vector<std::pair<size_t, size_t>> stars;  // items that are a bare *
+        if (list != std::string::npos) {
+            size_t item = list;
+            int d = 0;
+            for (size_t k = list; k <= f; ++k) {
+                if (k < f && v[k].type == Tok::LParen) ++d;
+                else if (k < f && v[k].type == Tok::RParen) --d;
+                else if (k == f || (d == 0 && v[k].type == Tok::Comma)) {
+                    if (k == item + 1 && v[item].type == Tok::Op && v[item].text == u"*") stars.emplace_back(item, k);
+                    item = k + 1;
+                }
+            }
+        }
+        QStringList qualifiers;
+        Qualifiers(*tree, qualifiers);
+        if (!stars.empty() && qualifiers.contains(QString())) continue;  // a subquery without a name
+        std::vector<Tok> join;
+        EmitJoin(*tree, join);
+        join.front().spaceBefore = v[f + 1].spaceBefore;
+        v.erase(v.begin() + static_cast<std::ptrdiff_t>(f + 1), v.begin() + static_cast<std::ptrdiff_t>(end));
+        v.insert(v.begin() + static_cast<std::ptrdiff_t>(f + 1), join.begin(), join.end());
+        for (auto s = stars.rbegin(); s != stars.rend(); ++s) {
+            std::vector<Tok> all;
+            for (const QString& q : qualifiers) {
+                if (!all.empty()) all.push_back(Tok{Tok::Comma, QStringLiteral(","), false});
+                all.push_back(Tok{Tok::Ident, q + QStringLiteral(".*"), true});
+            }
+            all.front().spaceBefore = v[s->first].spaceBefore;
+            v.erase(v.begin() + static_cast<std::ptrdiff_t>(s->first));
+            v.insert(v.begin() + static_cast<std::ptrdiff_t>(s->first), all.begin(), all.end());
+        }
+    }
+}
+
 }  // namespace
 
-JetTranslation TranslateJetSql(const QString& jet, const QSet<QString>& columns) {
+JetTranslation TranslateJetSql(const QString& jet, const QSet<QString>& columns, OuterJoins joins) {
     JetTranslation result;
     std::vector<Tok> v;
     if (!Tokenize(jet, v, result.error)) return result;
@@ -336,6 +564,7 @@ JetTranslation TranslateJetSql(const QString& jet, const QSet<QString>& columns)
     }
 
     InlineReusedAliases(v, columns);
+    if (joins == OuterJoins::AsLeft) RewriteRightJoins(v);
     if (!CollapseGroups(v, result.error)) return result;
     result.sql = Join(v, 0, v.size());
     return result;

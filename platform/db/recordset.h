@@ -36,14 +36,16 @@ public:
     // an invalid QVariant for Null.
     QVariant Value() const;
     bool SetValue(const QVariant& value);
-    bool IsNull() const { return db::IsNull(Value()); }
+    bool IsNull() const;
     // Everyday text (see ValueText); empty for Null.
-    QString Text() const { return ValueText(Value()); }
+    QString Text() const;
 
 private:
     friend class Recordset;
     Field(Recordset* rs, int index, const QString& name = QString()) : rs_(rs), index_(index), name_(name) {}
     QString NotFound() const;
+    // The current row's value as held in memory; null, with the error set, when there is none.
+    const QVariant* Cell() const;
     Recordset* rs_;
     int index_;
     QString name_;  // as the caller asked for it, for the error text

@@ -109,10 +109,27 @@ std::optional<QDateTime> ToDateTime(const QVariant& v) {
     }
 }
 
+namespace {
+
+// The user's locale without group separators, made again only when the default changes:
+// setting the option copies the locale, and exports write hundreds of thousands of values.
+const QLocale& TextLocale() {
+    thread_local QLocale base, withOptions;
+    thread_local bool made = false;
+    if (!made || QLocale() != base) {
+        base = QLocale();
+        withOptions = base;
+        withOptions.setNumberOptions(QLocale::OmitGroupSeparator);
+        made = true;
+    }
+    return withOptions;
+}
+
+}  // namespace
+
 QString ValueText(const QVariant& v) {
     if (IsNull(v)) return QString();
-    QLocale loc;
-    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    const QLocale& loc = TextLocale();
     switch (v.metaType().id()) {
         case QMetaType::QDateTime: {
             const QDateTime dt = v.toDateTime();

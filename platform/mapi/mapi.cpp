@@ -2,8 +2,13 @@
 
 #include <curl/curl.h>
 
+#include <QApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QProgressDialog>
+#include <QThread>
+#include <atomic>
 #include <memory>
 
 #include "mailprofile.h"
@@ -75,6 +80,40 @@ struct CurlFree {
 
 void Append(std::unique_ptr<curl_slist, CurlFree>& list, const QByteArray& line) {
     list.reset(curl_slist_append(list.release(), line.constData()));
+}
+
+// Called by curl about once a second and at every step of the exchange, also while it waits
+// for the server: a non-zero result ends the transfer.
+int OnProgress(void* cancelled, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<std::atomic<bool>*>(cancelled)->load() ? 1 : 0;
+}
+
+// Runs the transfer on a thread of its own while this one keeps the windows painted behind a
+// progress window whose Cancel (or closing) asks curl to stop. Waits for the transfer either
+// way: it uses buffers of the caller's.
+CURLcode Transfer(CURL* c, QWidget* parent, const QString& recipients, std::atomic<bool>* cancelled) {
+    CURLcode rc = CURLE_OK;
+    std::unique_ptr<QThread> worker(QThread::create([c, &rc] { rc = curl_easy_perform(c); }));
+    QEventLoop loop;
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    std::unique_ptr<QProgressDialog> window;
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        window = std::make_unique<QProgressDialog>(
+            QStringLiteral("Sending the mail to %1...").arg(recipients), QStringLiteral("Cancel"), 0, 0,
+            parent);
+        window->setObjectName(QStringLiteral("frmMailSending"));
+        window->setWindowTitle(QStringLiteral("Sending mail"));
+        window->setWindowModality(Qt::ApplicationModal);
+        window->setMinimumDuration(0);
+        window->setAutoClose(false);
+        QObject::connect(window.get(), &QProgressDialog::canceled, [cancelled] { *cancelled = true; });
+        QObject::connect(window.get(), &QDialog::rejected, [cancelled] { *cancelled = true; });
+    }
+    worker->start();
+    if (window) window->show();
+    loop.exec();
+    worker->wait();
+    return rc;
 }
 
 }  // namespace
@@ -168,7 +207,16 @@ std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMe
     char error[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
 
-    const CURLcode rc = curl_easy_perform(c);
+    std::atomic<bool> cancelled{false};
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &cancelled);
+    const CURLcode rc = Transfer(c, reinterpret_cast<QWidget*>(uiParam),
+                                 QString::fromUtf8(to.join(", ")), &cancelled);
+    if (rc == CURLE_ABORTED_BY_CALLBACK) {
+        Reply() = QStringLiteral("Sending was cancelled.");
+        return MAPI_USER_ABORT;
+    }
     if (rc == CURLE_LOGIN_DENIED) ForgetPassword(&profile);  // asked again next time
     if (rc != CURLE_OK && Reply().isEmpty())
         Reply() = QString::fromUtf8(error[0] ? error : curl_easy_strerror(rc));

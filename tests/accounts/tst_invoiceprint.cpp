@@ -172,8 +172,8 @@ class TestInvoicePrint : public QObject {
         VatMultiplier = 1.175;
         const int n = ThreeJobInvoice(postal);
         db::Recordset invoice, jobs;
-        QVERIFY(invoice.Open(merge::InvoiceSql(), DbConnection()));
-        QVERIFY(invoice.SetFilter("InvoiceNumber = " + QString::number(n)));
+        QVERIFY(invoice.Open(merge::InvoiceSql(n), DbConnection()));
+        QCOMPARE(invoice.RecordCount(), 1);
         QVERIFY(jobs.Open(merge::JobsSql(n), DbConnection()));
         const merge::Source s = merge::BuildSource(invoice, jobs, {true, false});
         QCOMPARE(s.names, kFields);

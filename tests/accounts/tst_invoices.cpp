@@ -2,12 +2,14 @@
 // commands of the main window, on a fixture database.
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 
 #include "accounts/Invoice_attach.h"
 #include "accounts/frmInvoice.h"
@@ -180,6 +182,27 @@ class TestInvoices : public QObject {
         Forms::unload<frmInvoice>();
         w = Open(AddInvoice(c(), b1, QDate(2027, 1, 1), Pounds(1)));
         QCOMPARE(w->cboCompanyName->currentData().toInt(), b1);
+    }
+
+    // A very long name keeps the editor as wide as it was: elided in the box, whole in the list
+    // and in the tooltip.
+    void aLongCustomerNameDoesNotWidenTheEditor() {
+        const int width = Open(0)->sizeHint().width();
+        Forms::unload<frmInvoice>();
+        const QString name = QString(QStringLiteral("Very Long Customer Name Holdings ")).repeated(10).left(322);
+        const int id = AddCompany(c(), name);
+        frmInvoice* w = Open(AddInvoice(c(), id, QDate(2027, 1, 1), Pounds(1)));
+        w->resize(w->sizeHint());
+        w->show();
+        QCOMPARE(w->sizeHint().width(), width);
+        QCOMPARE(w->cboCompanyName->currentText(), name);
+        QVERIFY(w->cboCompanyName->ShownText().endsWith(QChar(0x2026)));
+        QVERIFY(w->cboCompanyName->ShownText().size() < 100);
+        const QPoint inside(5, 5);
+        QHelpEvent help(QEvent::ToolTip, inside, w->cboCompanyName->mapToGlobal(inside));
+        QApplication::sendEvent(w->cboCompanyName, &help);
+        QCOMPARE(QToolTip::text(), name);
+        QCOMPARE(w->cboCompanyName->itemText(w->cboCompanyName->findData(acme_)), QStringLiteral("Acme"));
     }
 
     void commandsRefuseAnInvoiceWithoutCustomer_data() {

@@ -1,6 +1,11 @@
 // Token lists and mail sending, against an SMTP server the test runs on 127.0.0.1.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "core/sendmail.h"
 #include "platform/mapi/mailprofile.h"
@@ -127,6 +132,35 @@ class TestSendMail : public QObject {
         QCOMPARE(files.keys(), (QStringList{"Invoices_2025.csv", "Invoices_2025.xml"}));
         QCOMPARE(files["Invoices_2025.csv"], csv);
         QCOMPARE(files["Invoices_2025.xml"], xml);
+    }
+
+    // A server that never answers: the windows keep being served while the mail is sent, and
+    // the progress window's Cancel ends the send at once with Simple MAPI's "User Aborted".
+    void cancelWhileTheServerIsSilent() {
+        SmtpServer server{SmtpServer::Silent};
+        UseServer(server.port());
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        bool shown = false;
+        QTimer::singleShot(600, [&shown] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* sending = qobject_cast<QProgressDialog*>(w);
+                    sending && sending->objectName() == "frmMailSending" && sending->isVisible()) {
+                    shown = sending->labelText().contains("acc@example.com");
+                    for (auto* button : sending->findChildren<QPushButton*>())
+                        if (button->text() == "Cancel") button->click();
+                }
+        });
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(SendMail("Accounts", "acc@example.com", "", File("a.csv", "x"), "Body"),
+                 uint(mapi::MAPI_USER_ABORT));
+        QVERIFY(shown);
+        QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));  // not the 20 s time-out
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        QVERIFY(server.received().isEmpty());
     }
 
     void beforeAnyServer_data() {

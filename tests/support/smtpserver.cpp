@@ -150,6 +150,15 @@ void SmtpServer::Run() {
 }
 
 void SmtpServer::Serve(int fd) {
+    if (behaviour_ == Silent) {
+        // Holds the connection without a word until the client leaves or the test ends.
+        while (!stop_) {
+            pollfd p{fd, POLLIN, 0};
+            char c;
+            if (poll(&p, 1, 50) > 0 && recv(fd, &c, 1, 0) <= 0) return;
+        }
+        return;
+    }
     QByteArray buffer;
     Mail mail;
     Send(fd, "220 localhost ESMTP test\r\n");

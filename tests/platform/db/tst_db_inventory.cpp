@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "fixture.h"
+#include "platform/db/jetsql.h"
 #include "platform/db/recordset.h"
 #include "tests/support/testenv.h"
 
@@ -220,6 +221,8 @@ class TestDbInventory : public QObject {
     void filters();
     void sqlAndMemoryAgree_data();
     void sqlAndMemoryAgree();
+    void outerJoinsAsWritten_data();
+    void outerJoinsAsWritten();
 };
 
 void TestDbInventory::statements_data() {
@@ -416,6 +419,8 @@ void TestDbInventory::sqlAndMemoryAgree_data() {
          "JobDetails.CustomerID = Companies.CompanyID ORDER BY Companies.CompanyName, JobDetails.Start",
          since2000, "JobID"},
         {"whole number beyond 2^53", "SELECT * FROM JobDetails", "CustomerID = 9007199254740993", "JobID"},
+        {"outer joins, S45", Inventory().sql["S45"], "Type = 'milage'", "RecordID"},
+        {"outer joins, S50", Inventory().sql["S50"], "CompanyName = 'Acme Ltd' OR Receipt = 'No'", "RecordID"},
     };
     for (const auto& m : more)
         QTest::newRow(m.tag) << m.sql << QStringList{m.filter} << false << 0 << QString::fromLatin1(m.key) << QString()
@@ -465,6 +470,62 @@ void TestDbInventory::sqlAndMemoryAgree() {
         return QString::number(rs.RecordCount()) + u':' + Column(rs, key);
     };
     QCOMPARE(shown(false), shown(true));
+}
+
+// Statements with RIGHT JOINs, as the engine runs them (as LEFT JOINs with the sides
+// exchanged) and as written: the same columns under the same names, and the same rows.
+void TestDbInventory::outerJoinsAsWritten_data() {
+    QTest::addColumn<QString>("sql");
+    for (const char* id : {"S45", "S46", "S50"}) QTest::newRow(id) << Inventory().sql[id];
+    const QString nested = QStringLiteral(
+        "FROM Companies RIGHT JOIN (JobDetails RIGHT JOIN Outgoings ON JobDetails.JobID = "
+        "Outgoings.ScheduleID) ON Companies.CompanyID = JobDetails.CustomerID");
+    QTest::newRow("select *, nested") << "SELECT * " + nested;
+    QTest::newRow("select *, aliases and another item")
+        << QStringLiteral("SELECT *, o.Amount FROM JobDetails AS j RIGHT OUTER JOIN Outgoings o "
+                          "ON j.JobID = o.ScheduleID");
+    QTest::newRow("inner join, then right")
+        << QStringLiteral("SELECT Companies.CompanyName, JobDetails.JobID, Outgoings.RecordID FROM "
+                          "Companies INNER JOIN JobDetails ON Companies.CompanyID = "
+                          "JobDetails.CustomerID RIGHT JOIN Outgoings ON JobDetails.JobID = "
+                          "Outgoings.ScheduleID WHERE Outgoings.Milage = 0");
+    QTest::newRow("right join in a subquery")
+        << "SELECT x.n, Companies.CompanyName FROM (SELECT Outgoings.RecordID AS n, "
+           "JobDetails.CustomerID AS c " + nested.section(u' ', 0, 0) +
+               " JobDetails RIGHT JOIN Outgoings ON JobDetails.JobID = Outgoings.ScheduleID) AS x "
+               "LEFT JOIN Companies ON Companies.CompanyID = x.c";
+    QTest::newRow("brackets")
+        << QStringLiteral("SELECT [o].RecordID, [JobDetails].Fee FROM [JobDetails] RIGHT JOIN "
+                          "[Outgoings] AS [o] ON ([JobDetails].[JobID] = [o].[ScheduleID])");
+}
+
+void TestDbInventory::outerJoinsAsWritten() {
+    QFETCH(QString, sql);
+    // An expense of a job of no known customer, and one of no known job.
+    QVERIFY(env->connection().Execute(
+        "INSERT INTO JobDetails (JobID, Start, Finish, CustomerID) VALUES (90, '" +
+        FinYearStart().addDays(3).toString(Qt::ISODate) + " 09:00', NULL, 999)"));
+    QVERIFY(env->connection().Execute("INSERT INTO Outgoings (ScheduleID, Type, Amount) VALUES (90, 'Parking', 2)"));
+    QVERIFY(env->connection().Execute("INSERT INTO Outgoings (ScheduleID, Type, Amount, Date) VALUES (91, 'Fuel', 3, '" +
+                                      FinYearStart().addDays(4).toString(Qt::ISODate) + "')"));
+    auto run = [&](db::OuterJoins joins) {
+        env->connection().SetOuterJoins(joins);
+        db::Recordset rs;
+        if (!rs.Open(sql, env->connection(), db::adOpenStatic, db::adLockReadOnly)) return QStringList{rs.LastError()};
+        QStringList names, rows;
+        for (int i = 0; i < rs.FieldCount(); ++i) names << rs.Fields(i).Name();
+        for (; !rs.Eof(); rs.MoveNext()) {
+            QStringList row;
+            for (int i = 0; i < rs.FieldCount(); ++i) row << rs.Fields(i).Text();
+            rows << row.join(u'|');
+        }
+        rows.sort();  // neither form has an order of its own
+        return QStringList{names.join(u',')} + rows;
+    };
+    QVERIFY(!db::TranslateJetSql(sql).sql.contains(QStringLiteral("right join"), Qt::CaseInsensitive));
+    const QStringList written = run(db::OuterJoins::AsWritten);
+    QVERIFY2(written.size() > 2, qPrintable(written.join(u'\n')));
+    QCOMPARE(run(db::OuterJoins::AsLeft), written);
 }
 
 QTEST_GUILESS_MAIN(TestDbInventory)

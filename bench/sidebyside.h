@@ -1,0 +1,77 @@
+#pragma once
+
+// What the benchmarks that set a 1x database beside a 16x one share: each database is
+// measured by a child run of the program (--measure FOLDER, the database being
+// FOLDER/ambrelle.mdb) that reports its figures as "name value" lines, and each time is
+// printed beside the bare SQLite read of the same rows.
+#include <sqlite3.h>
+
+#include <QCommandLineOption>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench/generator.h"
+
+namespace bench {
+
+using Figures = QMap<QString, double>;
+
+inline double Ms(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
+// A time as the tables print it: two decimals under 10, one above.
+QString TimeText(double ms);
+
+// The median of `runs` timed calls of `step` (one untimed call first when `warm`).
+double TimeMedian(int runs, const std::function<void()>& step, bool warm = false);
+// Median of twenty reads of `sql` with nothing but SQLite, after one that warms the cache.
+double TimeRead(sqlite3* handle, const std::string& sql);
+// The rows of a table; -1 when it cannot be counted.
+double Count(sqlite3* handle, const char* table);
+// The file opened with nothing but SQLite; null, reported on standard error, when it fails.
+sqlite3* OpenBare(const QString& path);
+// "N appointments, N invoices, N expenses, N customers" from the counts a child reported.
+QString SizesText(const Figures& f);
+// The four table counts into `f`, under the names SizesText reads.
+void AddCounts(sqlite3* handle, Figures& f);
+
+// FOLDER/ambrelle.mdb: a copy of `given`, or generated at `sizes` up to a few months past
+// `today`.
+bool Prepare(const QString& folder, const QString& given, const Sizes& sizes, const QDate& today);
+// Runs this program with --measure FOLDER and the options passed on; its figures.
+std::optional<Figures> RunChild(const QString& folder, const QStringList& passOn);
+// A child's figures on standard output.
+void PrintFigures(const Figures& f);
+
+// The options that name the databases (--db1, --db16: files to copy instead of generating
+// them) and the hidden --measure FOLDER of a child run.
+struct DatabaseOptions {
+    QCommandLineOption db1, db16, measure;
+    DatabaseOptions();
+    QList<QCommandLineOption> all() const { return {db1, db16, measure}; }
+};
+
+// A benchmark whose children each measure one database and whose parent prints, for every
+// line, the 1x and 16x figures, each with its bare read and the ratio between them.
+struct Line {
+    QString label;
+    QString key;       // the figure a child reports
+    QString bareKey;   // the bare read it is set against; empty for none
+    double aim16 = 0;  // the most it may be at 16x; 0 for no aim
+};
+struct SideBySide {
+    QString description;
+    int defaultRuns = 5;
+    // Measures FOLDER/ambrelle.mdb `runs` times; returns the exit code.
+    std::function<int(const QString& folder, int runs, Figures* figures)> measure;
+    std::vector<Line> lines;
+};
+// main() of such a benchmark: --runs, --db1 and --db16 (files to copy instead of generating),
+// and the hidden --measure of the children.
+int RunSideBySide(int argc, char** argv, const SideBySide& bench);
+
+}  // namespace bench
