@@ -102,15 +102,9 @@ int Measure(const QString& folder, int runs, bench::Figures* f) {
     }
 
     // Invoices spread over the whole table, each with its attached work.
-    std::vector<int> numbers;
-    db::Recordset rs;
-    rs.Open(QStringLiteral("select InvoiceNumber from Billing"), DbConnection(),
-            db::adOpenForwardOnly, db::adLockReadOnly);
     const int count = std::max(5, runs * 5);
-    const int step = std::max(1, rs.RecordCount() / count);
-    for (int i = 0; !rs.Eof() && static_cast<int>(numbers.size()) < count; rs.MoveNext(), ++i)
-        if (i % step == 0) numbers.push_back(rs.Value(QStringLiteral("InvoiceNumber")).toInt());
-    rs.Close();
+    const std::vector<int> numbers =
+        bench::SpreadOver(DbConnection(), QStringLiteral("select InvoiceNumber from Billing"), count);
 
     std::vector<double> opens, refreshes, merges;
     bool merged = true;

@@ -52,16 +52,10 @@ int Measure(const QString& folder, int runs, bench::Figures* f) {
     FinYearStart = QDate(today.month() >= 4 ? today.year() - 1 : today.year() - 2, 4, 1);
 
     // Appointments with expenses, spread over the table.
-    std::vector<int> jobs;
-    db::Recordset rs;
-    rs.Open(QStringLiteral("select distinct ScheduleID from Outgoings where ScheduleID <> 0 "
-                           "order by ScheduleID"),
-            DbConnection(), db::adOpenForwardOnly, db::adLockReadOnly);
-    const int count = std::max(5, runs * 5);
-    const int step = std::max(1, rs.RecordCount() / count);
-    for (int i = 0; !rs.Eof() && static_cast<int>(jobs.size()) < count; rs.MoveNext(), ++i)
-        if (i % step == 0) jobs.push_back(rs.Value(QStringLiteral("ScheduleID")).toInt());
-    rs.Close();
+    const std::vector<int> jobs = bench::SpreadOver(
+        DbConnection(),
+        QStringLiteral("select distinct ScheduleID from Outgoings where ScheduleID <> 0 order by ScheduleID"),
+        std::max(5, runs * 5));
 
     (*f)[QStringLiteral("customer-window")] = bench::TimeMedian(runs, TimeOpening<Companies_with_Contacts>, true);
     std::vector<double> appointment;

@@ -11,6 +11,7 @@
 
 #include "bench/plainread.h"
 #include "bench/timing.h"
+#include "platform/db/recordset.h"
 
 namespace bench {
 
@@ -63,6 +64,16 @@ void AddCounts(sqlite3* handle, Figures& f) {
     f[QStringLiteral("invoices")] = Count(handle, "Billing");
     f[QStringLiteral("expenses")] = Count(handle, "Outgoings");
     f[QStringLiteral("customers")] = Count(handle, "Companies");
+}
+
+std::vector<int> SpreadOver(db::Connection& connection, const QString& sql, int count) {
+    std::vector<int> values;
+    db::Recordset rs;
+    rs.Open(sql, connection, db::adOpenForwardOnly, db::adLockReadOnly);
+    const int step = std::max(1, rs.RecordCount() / count);
+    for (int i = 0; !rs.Eof() && static_cast<int>(values.size()) < count; rs.MoveNext(), ++i)
+        if (i % step == 0) values.push_back(rs.Fields(0).Value().toInt());
+    return values;
 }
 
 bool Prepare(const QString& folder, const QString& given, const Sizes& sizes, const QDate& today) {

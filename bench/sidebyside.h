@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/generator.h"
+#include "platform/db/connection.h"
 
 namespace bench {
 
@@ -38,6 +39,10 @@ sqlite3* OpenBare(const QString& path);
 QString SizesText(const Figures& f);
 // The four table counts into `f`, under the names SizesText reads.
 void AddCounts(sqlite3* handle, Figures& f);
+
+// The first column's whole numbers of `count` rows spread evenly over those `sql` reads (all
+// of them when there are fewer), so that timings cover the whole of a table.
+std::vector<int> SpreadOver(db::Connection& connection, const QString& sql, int count);
 
 // FOLDER/ambrelle.mdb: a copy of `given`, or generated at `sizes` up to a few months past
 // `today`.

@@ -161,7 +161,6 @@ bool Connection::Open(const QString& connectionString) {
     auto state = std::make_shared<detail::ConnectionState>();
     state->handle = handle;
     state->path = info.absoluteFilePath();
-    state->outerJoins = outerJoins_;
     {
         detail::Statement tables;
         if (tables.Prepare(handle, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")) != SQLITE_OK)
@@ -204,7 +203,6 @@ bool Connection::Open(const QString& connectionString) {
 }
 
 void Connection::SetOuterJoins(OuterJoins joins) {
-    outerJoins_ = joins;
     if (state_) state_->outerJoins = joins;
 }
 

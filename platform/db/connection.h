@@ -109,7 +109,8 @@ public:
     bool RollbackTrans();
     bool InTransaction() const;
 
-    // How statements with RIGHT JOINs are run from the next one on (tests compare the two).
+    // How the open connection runs statements with RIGHT JOINs from the next one on, until it
+    // closes (tests compare the two).
     void SetOuterJoins(OuterJoins joins);
 
     std::shared_ptr<detail::ConnectionState> state() const { return state_; }
@@ -121,7 +122,6 @@ private:
 
     QString connectionString_;
     int cursorLocation_ = adUseServer;
-    OuterJoins outerJoins_ = OuterJoins::AsLeft;
     QString lastError_;
     std::shared_ptr<detail::ConnectionState> state_;
     DatabaseLock lock_;

@@ -86,14 +86,9 @@ bool NoClockChangeNear(const QDateTime& utc) {
 
 QString StoredDateDisplay(StoredDate v) {
     const Parts p = Split(v);
-    const QDate date(p.y, p.mo, p.d);
-    const QTime time(p.h, p.mi, p.s);
-    if (!date.isValid() || !time.isValid() || !NoClockChangeNear(QDateTime(date, time, Qt::UTC)))
-        return ValueText(FromStoredDate(v));
-    // As ValueText writes a date and time.
-    QString s = QLocale().toString(date, QLocale::ShortFormat);
-    if (time != QTime(0, 0)) s += u' ' + time.toString(QStringLiteral("HH:mm:ss"));
-    return s;
+    // The stored wall time as UTC, which has no clock changes of its own to convert across.
+    const QDateTime wall(QDate(p.y, p.mo, p.d), QTime(p.h, p.mi, p.s), Qt::UTC);
+    return ValueText(wall.isValid() && NoClockChangeNear(wall) ? wall : FromStoredDate(v));
 }
 
 QString StoredDateText(StoredDate v) {

@@ -27,7 +27,7 @@ void JetText(sqlite3_context* ctx, int, sqlite3_value** argv) {
             const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
             const auto date = detail::StoredDateFromText(QString::fromUtf8(p, sqlite3_value_bytes(v)));
             if (!date) return sqlite3_result_value(ctx, v);
-            text = ValueText(detail::FromStoredDate(*date));
+            text = detail::StoredDateDisplay(*date);
         }
     }
     const QByteArray u = text.toUtf8();

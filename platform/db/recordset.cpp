@@ -1,6 +1,5 @@
 #include "recordset.h"
 
-
 #include <algorithm>
 #include <vector>
 
@@ -8,11 +7,7 @@
 
 namespace db {
 
-using detail::Row;
-using detail::Store;
-using detail::View;
 using namespace detail;
-
 
 // ---- Field -----------------------------------------------------------------------------
 

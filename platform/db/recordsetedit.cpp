@@ -250,5 +250,4 @@ bool Recordset::Delete() {
     return true;
 }
 
-
 }  // namespace db

@@ -16,7 +16,6 @@
 namespace db {
 namespace detail {
 
-
 struct FieldInfo {
     QString name;
     QString table;   // origin table as the database names it; empty for an expression
