@@ -1,6 +1,6 @@
 // The calendar layer against real iCalendar files, read back with libical.
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -18,11 +18,6 @@ QDateTime At(int y, int m, int d, int h, int min = 0) {
 }
 
 // Saves a new item; its entry id, or empty when the save failed.
-QByteArray FileText(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QString SaveNew(const QString& subject, const QDateTime& start = At(2026, 3, 2, 9)) {
     Application app;
     std::optional<AppointmentItem> item = app.CreateItem(olAppointmentItem);
@@ -156,7 +151,7 @@ class TestOutlook : public QObject {
         // Another program adds its own lines to our entry.
         const QByteArray added = "X-THEIRS:kept\\, as is\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
                                  "TRIGGER:-PT5M\r\nEND:VALARM\r\n";
-        text = FileText(path_);
+        text = testsupport::ReadText(path_);
         const qsizetype oursAt = text.indexOf(ours.toUtf8());
         QVERIFY(oursAt > 0);
         text.insert(text.indexOf("END:VEVENT", oursAt), lf(added));
@@ -168,7 +163,7 @@ class TestOutlook : public QObject {
         item->SetBody(QStringLiteral("changed, by us"));
         QVERIFY2(item->Save(), qPrintable(LastError()));
 
-        text = FileText(path_);
+        text = testsupport::ReadText(path_);
         QVERIFY(text.startsWith(lf("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Them//EN\r\n")));
         QVERIFY(text.contains(lf(todo + event)));
         QVERIFY(text.contains(lf(added)));
@@ -205,12 +200,8 @@ class TestOutlook : public QObject {
             // Not written yet; another program now writes its version of the file.
             QVERIFY(!FindEvent(path_, first)->description.size());
         }
-        QByteArray text;
-        {
-            QFile f(path_);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            text = f.readAll();
-        }
+        QByteArray text = testsupport::ReadText(path_);
+        QVERIFY(!text.isEmpty());
         const QByteArray theirs =
             "BEGIN:VEVENT\r\nUID:theirs@elsewhere\r\nDTSTAMP:20260101T0"
             "80000Z\r\nDTSTART:20260301T100000Z\r\nSUMMARY:Theirs\r\nEND:"
