@@ -177,6 +177,30 @@ class TestOutlook : public QObject {
         QCOMPARE(text.count("BEGIN:VEVENT"), 2);
     }
 
+    // Going back to a savepoint forgets the saves made since, of a new item and of an item
+    // saved before it alike; what the batch saves afterwards is written with the rest.
+    void batchGoesBackToASavepoint() {
+        WriteBatch batch;
+        QVERIFY2(batch.TryLock(), qPrintable(LastError()));
+        const QString kept = SaveNew(QStringLiteral("Kept"));
+        std::optional<AppointmentItem> item =
+            Application().GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(kept);
+        QVERIFY(item);
+        const int mark = batch.Savepoint();
+        item->SetSubject(QStringLiteral("Changed"));
+        QVERIFY(item->Save());
+        const QString dropped = SaveNew(QStringLiteral("Dropped"), At(2026, 3, 3, 9));
+        QVERIFY(!dropped.isEmpty());
+        batch.RollbackTo(mark);
+        QVERIFY(!Application().GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(dropped));
+        QVERIFY(!SaveNew(QStringLiteral("After"), At(2026, 3, 4, 9)).isEmpty());
+        QVERIFY2(batch.Commit(), qPrintable(LastError()));
+        QStringList summaries;
+        for (const testsupport::IcsEvent& e : testsupport::ReadEvents(path_)) summaries << e.summary;
+        summaries.sort();
+        QCOMPARE(summaries, QStringList({QStringLiteral("After"), QStringLiteral("Kept")}));
+    }
+
     // Another program writes the file between two of our reads: its change is kept, both when
     // each save writes and when a batch writes at its end.
     void otherProgramWritesBetween_data() {
