@@ -386,8 +386,8 @@ bool Synchroniser::StoreEntryRef(int JobID, const QString& ref) {
             &changed) &&
         changed == 1)
         return true;
-    return Failed(JobID, QStringLiteral("the synchronisation could not be recorded: ") +
-                             db::LastError());
+    return Failed(JobID,
+                  QStringLiteral("the synchronisation could not be recorded: ") + db::LastError());
 }
 
 QDateTime Synchroniser::GetLastSyncDate(int JobID) {

@@ -196,7 +196,8 @@ class TestOutlook : public QObject {
         QVERIFY(!SaveNew(QStringLiteral("After"), At(2026, 3, 4, 9)).isEmpty());
         QVERIFY2(batch.Commit(), qPrintable(LastError()));
         QStringList summaries;
-        for (const testsupport::IcsEvent& e : testsupport::ReadEvents(path_)) summaries << e.summary;
+        for (const testsupport::IcsEvent& e : testsupport::ReadEvents(path_))
+            summaries << e.summary;
         summaries.sort();
         QCOMPARE(summaries, QStringList({QStringLiteral("After"), QStringLiteral("Kept")}));
     }
