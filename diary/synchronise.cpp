@@ -219,13 +219,7 @@ bool Synchroniser::SyncJob(int JobID) {
 }
 
 bool Synchroniser::RelinkEntry(int JobID, const QString& uid) {
-    int changed = 0;
-    if (!DbConnection().Execute(
-            QStringLiteral("UPDATE JobDetails SET Outlook_REF = ? WHERE JobID = ?"), {uid, JobID},
-            &changed) ||
-        changed != 1)
-        return Failed(JobID, QStringLiteral("the synchronisation could not be recorded: ") +
-                                 db::LastError());
+    if (!StoreEntryRef(JobID, uid)) return false;
     job_.OutlookRef = uid;
     relinked_ = true;
     return SyncExistingEntry(JobID);
@@ -379,17 +373,21 @@ bool Synchroniser::RecordSync(const QString& syncType, const QString& recordType
          rs.SetValue(QStringLiteral("RecordID"), JobID) &&
          rs.SetValue(QStringLiteral("LastSyncDate"), modified) &&
          rs.SetValue(QStringLiteral("synctype"), syncType) && rs.Update();
-    if (ok && syncType == QStringLiteral("new")) {
-        int changed = 0;
-        ok = DbConnection().Execute(
-                 QStringLiteral("UPDATE JobDetails SET Outlook_REF = ? WHERE JobID = ?"),
-                 {OutlookItem->EntryID(), JobID}, &changed) &&
-             changed == 1;
-    }
     if (!ok)
         return Failed(
             JobID, QStringLiteral("the synchronisation could not be recorded: ") + db::LastError());
-    return true;
+    return syncType != QStringLiteral("new") || StoreEntryRef(JobID, OutlookItem->EntryID());
+}
+
+bool Synchroniser::StoreEntryRef(int JobID, const QString& ref) {
+    int changed = 0;
+    if (DbConnection().Execute(
+            QStringLiteral("UPDATE JobDetails SET Outlook_REF = ? WHERE JobID = ?"), {ref, JobID},
+            &changed) &&
+        changed == 1)
+        return true;
+    return Failed(JobID,
+                  QStringLiteral("the synchronisation could not be recorded: ") + db::LastError());
 }
 
 QDateTime Synchroniser::GetLastSyncDate(int JobID) {

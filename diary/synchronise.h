@@ -57,6 +57,8 @@ class Synchroniser {
     bool WaitForCalendar(outlook::WriteBatch& batch);
     // Takes up the entry an earlier run made for this appointment but could not record.
     bool RelinkEntry(int JobID, const QString& uid);
+    // Keeps the calendar entry's reference on the appointment; false, logged, when it cannot.
+    bool StoreEntryRef(int JobID, const QString& ref);
     // The entry holds what the database would write into it.
     bool SameOnBothSides() const;
     // Ends a run whose changes are given up on both sides; `began` when it began the

@@ -97,15 +97,12 @@ WriteBatch::WriteBatch() : store_(detail::CalendarStore::For(CalendarPath())) { 
 
 WriteBatch::~WriteBatch() { Discard(); }
 
-bool WriteBatch::Locked() const { return lock_ && lock_->isLocked(); }
-
 bool WriteBatch::HeldElsewhere() const {
     return lock_ && !lock_->isLocked() && lock_->error() == QLockFile::LockFailedError;
 }
 
 bool WriteBatch::TryLock() {
-    if (Locked()) return true;
-    if (committed_) return Fail(QStringLiteral("The calendar was already written"));
+    if (lock_ && lock_->isLocked()) return true;
     const QString path = store_->Path();
     if (!lock_) {
         const QString dir = QFileInfo(path).absolutePath();

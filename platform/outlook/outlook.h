@@ -106,13 +106,12 @@ class Application {
 // memory and Commit writes them in one go. What is not committed is forgotten.
 class WriteBatch {
   public:
-    // Takes the lock when it is free (Locked() tells).
+    // Takes the lock when it is free.
     WriteBatch();
     ~WriteBatch();
     WriteBatch(const WriteBatch&) = delete;
     WriteBatch& operator=(const WriteBatch&) = delete;
 
-    bool Locked() const;
     // Another run holds the lock (rather than it being impossible to take).
     bool HeldElsewhere() const;
     // Tries for the lock again; false, LastError says who holds it or why it cannot be had.

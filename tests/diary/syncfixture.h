@@ -45,12 +45,7 @@ class SyncFixture : public QObject {
     QPointer<QTimer> poll_;  // waits for the conflict dialog
 
     db::Connection& c() { return env_->connection(); }
-    QVariant Job(int id, const char* column) {
-        return QueryValue(
-            c(),
-            QStringLiteral("SELECT %1 FROM JobDetails WHERE JobID = ?").arg(QLatin1String(column)),
-            {id});
-    }
+    QVariant Job(int id, const char* column) { return testsupport::JobValue(c(), id, column); }
     QDateTime LastSync(int id) {
         return db::ToDateTime(
                    QueryValue(c(),

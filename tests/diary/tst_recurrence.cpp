@@ -57,12 +57,7 @@ class TestRecurrence : public QObject {
     int acme_ = 0;
 
     db::Connection& c() { return env_->connection(); }
-    QVariant Job(qint64 id, const char* column) {
-        return QueryValue(
-            c(),
-            QStringLiteral("SELECT %1 FROM JobDetails WHERE JobID = ?").arg(QLatin1String(column)),
-            {id});
-    }
+    QVariant Job(qint64 id, const char* column) { return testsupport::JobValue(c(), id, column); }
     // The series' occurrences as "yyyy-MM-dd hh:mm-hh:mm", in date order.
     QString Occurrences(qint64 master) {
         db::Recordset rs;

@@ -60,12 +60,7 @@ class TestSchedule : public QObject {
     std::function<void(QWidget*)> customerWindow_;
 
     db::Connection& c() { return env_->connection(); }
-    QVariant Job(int id, const char* column) {
-        return QueryValue(
-            c(),
-            QStringLiteral("SELECT %1 FROM JobDetails WHERE JobID = ?").arg(QLatin1String(column)),
-            {id});
-    }
+    QVariant Job(int id, const char* column) { return testsupport::JobValue(c(), id, column); }
     int JobCount() {
         return QueryValue(c(), QStringLiteral("SELECT count(*) FROM JobDetails")).toInt();
     }

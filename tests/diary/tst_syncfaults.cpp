@@ -54,10 +54,7 @@ class TestSyncFaults : public SyncFixture {
                                               "|| '|' || synctype, ';') FROM sync"))
                    .toString();
     }
-    QByteArray CalendarText() {
-        QFile f(calendar_);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray CalendarText() { return testsupport::ReadText(calendar_); }
 
   private slots:
     // A run that cannot end leaves no open transaction and both sides as they were (a kill

@@ -155,6 +155,11 @@ bool RemoveEvent(const QString& path, const QString& uid) {
     return ok;
 }
 
+QByteArray ReadText(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 bool WriteText(const QString& path, const QByteArray& text) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();

@@ -26,6 +26,8 @@ int CountComponents(const QString& path, const QString& kind);
 bool EditEvent(const QString& path, const QString& uid, const QString& description, int moveMinutes,
                const QDateTime& lastModified, const QString& zone = QString());
 bool RemoveEvent(const QString& path, const QString& uid);
+// The file's bytes as they stand; empty when it cannot be read.
+QByteArray ReadText(const QString& path);
 bool WriteText(const QString& path, const QByteArray& text);
 
 // A calendar of another program: one event with an X- property, and one to-do.

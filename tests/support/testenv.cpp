@@ -129,4 +129,10 @@ QVariant QueryValue(db::Connection& c, const QString& sql, const QVariantList& p
     return rs.Fields(0).Value();
 }
 
+QVariant JobValue(db::Connection& c, qint64 jobId, const char* column) {
+    return QueryValue(
+        c, QStringLiteral("SELECT %1 FROM JobDetails WHERE JobID = ?").arg(QLatin1String(column)),
+        {jobId});
+}
+
 }  // namespace testsupport

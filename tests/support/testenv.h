@@ -54,5 +54,7 @@ int AddSyncRow(db::Connection& c, int jobId, const QDateTime& lastSync, const QS
 void ClosingWithUnsavedEditsRows();
 // One value read straight from the file, for checks.
 QVariant QueryValue(db::Connection& c, const QString& sql, const QVariantList& params = {});
+// One column of one appointment, read straight from the file.
+QVariant JobValue(db::Connection& c, qint64 jobId, const char* column);
 
 }  // namespace testsupport

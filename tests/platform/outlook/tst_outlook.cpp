@@ -1,6 +1,6 @@
 // The calendar layer against real iCalendar files, read back with libical.
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -18,11 +18,6 @@ QDateTime At(int y, int m, int d, int h, int min = 0) {
 }
 
 // Saves a new item; its entry id, or empty when the save failed.
-QByteArray FileText(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QString SaveNew(const QString& subject, const QDateTime& start = At(2026, 3, 2, 9)) {
     Application app;
     std::optional<AppointmentItem> item = app.CreateItem(olAppointmentItem);
@@ -156,7 +151,7 @@ class TestOutlook : public QObject {
         // Another program adds its own lines to our entry.
         const QByteArray added = "X-THEIRS:kept\\, as is\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
                                  "TRIGGER:-PT5M\r\nEND:VALARM\r\n";
-        text = FileText(path_);
+        text = testsupport::ReadText(path_);
         const qsizetype oursAt = text.indexOf(ours.toUtf8());
         QVERIFY(oursAt > 0);
         text.insert(text.indexOf("END:VEVENT", oursAt), lf(added));
@@ -168,7 +163,7 @@ class TestOutlook : public QObject {
         item->SetBody(QStringLiteral("changed, by us"));
         QVERIFY2(item->Save(), qPrintable(LastError()));
 
-        text = FileText(path_);
+        text = testsupport::ReadText(path_);
         QVERIFY(text.startsWith(lf("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Them//EN\r\n")));
         QVERIFY(text.contains(lf(todo + event)));
         QVERIFY(text.contains(lf(added)));
@@ -180,6 +175,31 @@ class TestOutlook : public QObject {
         if (!leftOpen)
             QCOMPARE(FindEvent(path_, ours)->description, QStringLiteral("changed, by us"));
         QCOMPARE(text.count("BEGIN:VEVENT"), 2);
+    }
+
+    // Going back to a savepoint forgets the saves made since, of a new item and of an item
+    // saved before it alike; what the batch saves afterwards is written with the rest.
+    void batchGoesBackToASavepoint() {
+        WriteBatch batch;
+        QVERIFY2(batch.TryLock(), qPrintable(LastError()));
+        const QString kept = SaveNew(QStringLiteral("Kept"));
+        std::optional<AppointmentItem> item =
+            Application().GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(kept);
+        QVERIFY(item);
+        const int mark = batch.Savepoint();
+        item->SetSubject(QStringLiteral("Changed"));
+        QVERIFY(item->Save());
+        const QString dropped = SaveNew(QStringLiteral("Dropped"), At(2026, 3, 3, 9));
+        QVERIFY(!dropped.isEmpty());
+        batch.RollbackTo(mark);
+        QVERIFY(!Application().GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(dropped));
+        QVERIFY(!SaveNew(QStringLiteral("After"), At(2026, 3, 4, 9)).isEmpty());
+        QVERIFY2(batch.Commit(), qPrintable(LastError()));
+        QStringList summaries;
+        for (const testsupport::IcsEvent& e : testsupport::ReadEvents(path_))
+            summaries << e.summary;
+        summaries.sort();
+        QCOMPARE(summaries, QStringList({QStringLiteral("After"), QStringLiteral("Kept")}));
     }
 
     // Another program writes the file between two of our reads: its change is kept, both when
@@ -205,12 +225,8 @@ class TestOutlook : public QObject {
             // Not written yet; another program now writes its version of the file.
             QVERIFY(!FindEvent(path_, first)->description.size());
         }
-        QByteArray text;
-        {
-            QFile f(path_);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            text = f.readAll();
-        }
+        QByteArray text = testsupport::ReadText(path_);
+        QVERIFY(!text.isEmpty());
         const QByteArray theirs =
             "BEGIN:VEVENT\r\nUID:theirs@elsewhere\r\nDTSTAMP:20260101T0"
             "80000Z\r\nDTSTART:20260301T100000Z\r\nSUMMARY:Theirs\r\nEND:"
