@@ -95,8 +95,8 @@ void Invoice_attach::SetupGrid() {
     grdDataGrid->setColumnHidden(1, true);
     model_->setHeaderData(kFlagColumn, Qt::Horizontal, QStringLiteral("Add to Invoice?"));
     grdDataGrid->setColumnWidth(
-        kFlagColumn,
-        std::max(1500 / kTwipsPerPixel, grdDataGrid->horizontalHeader()->sectionSizeHint(kFlagColumn)));
+        kFlagColumn, std::max(1500 / kTwipsPerPixel,
+                              grdDataGrid->horizontalHeader()->sectionSizeHint(kFlagColumn)));
 }
 
 void Invoice_attach::ShowCurrentRow() {

@@ -42,11 +42,7 @@ QString InvoiceSql(qint64 invoiceNumber) {
                "SELECT Billing.InvoiceNumber, Billing.BillingDate as InvoiceDate, "
                "Billing.InvoiceAmount as Total, Billing.InvoicePaymentDetails, "
                "Companies.CompanyName as Customer, ") +
-           reports::InvoiceAddressColumns() +
-           QStringLiteral(
-               " FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID "
-               "WHERE Billing.InvoiceNumber = ") +
-           QString::number(invoiceNumber) + u';';
+           reports::InvoiceAddressColumns() + u' ' + reports::OneInvoiceFrom(invoiceNumber) + u';';
 }
 
 QString JobsSql(qint64 invoiceNumber) {

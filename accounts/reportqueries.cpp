@@ -17,13 +17,13 @@ QString InYear(const QString& column, const QDate& start) {
            column + QStringLiteral(" < ") + Literal(start.addYears(1)) + u')';
 }
 
+const QString kInvoicesWithCustomers = QStringLiteral(
+    "FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID WHERE ");
+
 // The invoices with their customers, paid within the year: what the invoice report and the
 // accountant's export both list.
 QString PaidInYear(const QDate& start) {
-    return QStringLiteral(
-               "FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID "
-               "WHERE ") +
-           InYear(QStringLiteral("Billing.PaymentDate"), start) + u';';
+    return kInvoicesWithCustomers + InYear(QStringLiteral("Billing.PaymentDate"), start) + u';';
 }
 
 }  // namespace
@@ -39,6 +39,11 @@ QString InvoiceAddressColumns() {
     return columns.join(QStringLiteral(", "));
 }
 
+QString OneInvoiceFrom(qint64 invoiceNumber) {
+    return kInvoicesWithCustomers + QStringLiteral("Billing.InvoiceNumber = ") +
+           QString::number(invoiceNumber);
+}
+
 QString PrintedInvoiceSql(double vatMultiplier, qint64 invoiceNumber) {
     QString sql = QStringLiteral(
         "SELECT Billing.InvoiceNumber, Billing.BillingDate, Billing.InvoiceAmount, ");
@@ -46,13 +51,8 @@ QString PrintedInvoiceSql(double vatMultiplier, qint64 invoiceNumber) {
         sql += QStringLiteral("billing.invoiceamount * ") + QString::number(vatMultiplier - 1) +
                QStringLiteral(" as VAT, Billing.InvoiceAmount * ") +
                QString::number(vatMultiplier) + QStringLiteral(" as Total, ");
-    sql += QStringLiteral("Billing.InvoicePaymentDetails, Companies.CompanyName, ") +
-           InvoiceAddressColumns() +
-           QStringLiteral(
-               " FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID "
-               "WHERE Billing.InvoiceNumber = ") +
-           QString::number(invoiceNumber);
-    return sql;
+    return sql + QStringLiteral("Billing.InvoicePaymentDetails, Companies.CompanyName, ") +
+           InvoiceAddressColumns() + u' ' + OneInvoiceFrom(invoiceNumber);
 }
 
 QString PrintedInvoiceWorkSql() {

@@ -17,6 +17,8 @@ namespace reports {
 // The customer's invoice address as Street, Town, County, Country and Postcode: postal when
 // the billing address is the same, else billing.
 QString InvoiceAddressColumns();
+// The FROM and WHERE of a query that reads one invoice with its customer.
+QString OneInvoiceFrom(qint64 invoiceNumber);
 
 // One invoice with its customer's invoice address (postal when the billing address is the
 // same, else billing); with VAT also its VAT and gross total.

@@ -91,7 +91,8 @@ int OnProgress(void* cancelled, curl_off_t, curl_off_t, curl_off_t, curl_off_t) 
 // Runs the transfer on a thread of its own while this one keeps the windows painted behind a
 // progress window whose Cancel (or closing) asks curl to stop. Waits for the transfer either
 // way: it uses buffers of the caller's.
-CURLcode Transfer(CURL* c, QWidget* parent, const QString& recipients, std::atomic<bool>* cancelled) {
+CURLcode Transfer(CURL* c, QWidget* parent, const QString& recipients,
+                  std::atomic<bool>* cancelled) {
     CURLcode rc = CURLE_OK;
     std::unique_ptr<QThread> worker(QThread::create([c, &rc] { rc = curl_easy_perform(c); }));
     QEventLoop loop;
@@ -99,14 +100,15 @@ CURLcode Transfer(CURL* c, QWidget* parent, const QString& recipients, std::atom
     std::unique_ptr<QProgressDialog> window;
     if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
         window = std::make_unique<QProgressDialog>(
-            QStringLiteral("Sending the mail to %1...").arg(recipients), QStringLiteral("Cancel"), 0, 0,
-            parent);
+            QStringLiteral("Sending the mail to %1...").arg(recipients), QStringLiteral("Cancel"),
+            0, 0, parent);
         window->setObjectName(QStringLiteral("frmMailSending"));
         window->setWindowTitle(QStringLiteral("Sending mail"));
         window->setWindowModality(Qt::ApplicationModal);
         window->setMinimumDuration(0);
         window->setAutoClose(false);
-        QObject::connect(window.get(), &QProgressDialog::canceled, [cancelled] { *cancelled = true; });
+        QObject::connect(window.get(), &QProgressDialog::canceled,
+                         [cancelled] { *cancelled = true; });
         QObject::connect(window.get(), &QDialog::rejected, [cancelled] { *cancelled = true; });
     }
     worker->start();

@@ -44,7 +44,8 @@ struct MapiMessage {
 };
 
 // Sends the message at once. With MAPI_LOGON_UI a missing mail profile or password is asked
-// for; cancelling that gives MAPI_USER_ABORT. Returns a Simple MAPI code.
+// for; cancelling that, or the progress window shown while the mail goes, gives
+// MAPI_USER_ABORT. Returns a Simple MAPI code.
 std::uint32_t BMAPISendMail(std::uintptr_t session, std::uintptr_t uiParam,
                             const MapiMessage& message, std::uint32_t flags,
                             std::uint32_t reserved = 0);

@@ -193,7 +193,6 @@ QPageLayout Report::PageLayout() const {
     return QPageLayout(paper, Orientation, QMarginsF(0, 0, 0, 0));
 }
 
-
 Section& Report::AddSection(const QString& name, Section::Kind kind, int height) {
     Section s;
     s.name = name;

@@ -115,8 +115,8 @@ bool WriteZip(const QString& path, const ZipEntries& entries, QString* error) {
         return false;
     };
     // The archive is made in memory and written in one go through QSaveFile, whose temporary
-    // file has no name until it is complete: a kill leaves nothing behind, as libzip's own
-    // "name.XXXXXX" beside the file did.
+    // file has no name until it is complete: a kill leaves nothing behind, where libzip's own
+    // "name.XXXXXX" beside the file stayed.
     zip_error_t ze;
     zip_error_init(&ze);
     zip_source_t* memory = zip_source_buffer_create(nullptr, 0, 0, &ze);

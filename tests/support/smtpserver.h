@@ -12,8 +12,8 @@ namespace testsupport {
 
 // A small SMTP server on 127.0.0.1 for one test: it speaks just enough of the protocol
 // (EHLO, AUTH PLAIN, MAIL, RCPT, DATA, QUIT) to receive what the program sends, and can
-// refuse a login or a recipient, drop the connection, or never answer. Every wait is bounded. It takes the
-// login "owner" / "secret" and, when refusing a recipient, refuses "nobody@example.com".
+// refuse a login or a recipient, drop the connection, or never answer. Every wait is bounded. It
+// takes the login "owner" / "secret" and, when refusing a recipient, refuses "nobody@example.com".
 class SmtpServer {
   public:
     enum Behaviour { Accept, RefuseLogin, RefuseRecipient, CloseAfterMail, Silent };
