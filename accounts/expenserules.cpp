@@ -15,11 +15,6 @@ const ExpenseType* FindType(const QList<ExpenseType>& types, const QString& name
     return nullptr;
 }
 
-bool CountsInMiles(const QList<ExpenseType>& types, const QString& name) {
-    const ExpenseType* t = FindType(types, name);
-    return t && t->miles;
-}
-
 bool RowCountsInMiles(const QList<ExpenseType>& types, const QString& name, const QVariant& milage) {
     if (const ExpenseType* t = FindType(types, name)) return t->miles;
     return !db::IsNull(milage) && milage.toLongLong() != 0;

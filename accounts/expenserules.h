@@ -28,10 +28,8 @@ struct ExpenseType {
 // The first type of that name, compared without case as the database compares text; null
 // when no type has it (it was renamed or removed, or typed in by hand).
 const ExpenseType* FindType(const QList<ExpenseType>& types, const QString& name);
-// An expense is counted in miles only when its type says so; a name no type has is money.
-bool CountsInMiles(const QList<ExpenseType>& types, const QString& name);
-// The same for a stored expense: one whose type is no longer listed (renamed, removed) is
-// in miles when it holds miles, as the reports count it.
+// An expense is counted in miles when its type says so; one whose type is no type's (renamed,
+// removed, typed in by hand) when it holds miles, as the reports count it.
 bool RowCountsInMiles(const QList<ExpenseType>& types, const QString& name, const QVariant& milage);
 
 // The rows of the expenses window: those of one appointment, or those tied to none and

@@ -36,9 +36,9 @@ const QString kBillingSql =
 const QString kCustomersSql =
     QStringLiteral("select companies.companyid, companies.companyname from companies");
 
-// What a step of the editor found in the invoice's row and its boxes; unless the step gets
-// through, they are put back, so that nothing of a refused step rides along with the next
-// Save (a paid stage on an invoice whose payment was never stored).
+// What a store found in the invoice's row and its boxes; unless the row gets stored, they are
+// put back, so that nothing of a refused step rides along with the next Save (a paid stage on
+// an invoice whose payment was never stored).
 class PendingStep {
   public:
     PendingStep(db::Recordset& rs, BoundBoxes& boxes)
@@ -290,7 +290,7 @@ void frmInvoice::Toolbar1_ButtonClick(const QString& key) {
         WriteOffInvoice();
 }
 
-bool frmInvoice::StoreInvoice(bool takeDate) {
+bool frmInvoice::StoreInvoice(bool takeDate, const std::function<bool()>& change) {
     if (!HasCurrentRow(EditorBillingRecordset)) {
         if (EditorBillingRecordset.State() == db::adStateOpen)
             EditorBillingRecordset.Value(QStringLiteral("CompanyID"));
@@ -307,6 +307,10 @@ bool frmInvoice::StoreInvoice(bool takeDate) {
     QString error;
     if (!boxes_.Write(EditorBillingRecordset, &error)) {
         ShowError(error);
+        return false;
+    }
+    if (change && !change()) {
+        ShowError(EditorBillingRecordset.LastError());
         return false;
     }
     if ((takeDate || isNew) &&
@@ -366,14 +370,11 @@ void frmInvoice::SendInvoice() {
     const QDate from = ParseDbDate(billed).value_or(DTPDate->date());
     const auto due = AskInvoiceDate(this, invoice::kDueQuestion, from.addMonths(1));
     if (!due) return;
-    PendingStep step(EditorBillingRecordset, boxes_);
-    if (!EditorBillingRecordset.SetValue(QStringLiteral("PaymentDueDate"),
-                                         QDateTime(*due, QTime(0, 0))) ||
-        !EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("2"))) {
-        ShowError(EditorBillingRecordset.LastError());
-        return;
-    }
-    if (StoreInvoice(false)) step.Done();
+    StoreInvoice(false, [&] {
+        return EditorBillingRecordset.SetValue(QStringLiteral("PaymentDueDate"),
+                                               QDateTime(*due, QTime(0, 0))) &&
+               EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("2"));
+    });
 }
 
 void frmInvoice::Process() {
@@ -387,14 +388,11 @@ void frmInvoice::Process() {
         ShowError(refusal);
         return;
     }
-    PendingStep step(EditorBillingRecordset, boxes_);
-    if (!EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("3")) ||
-        !EditorBillingRecordset.SetValue(QStringLiteral("PaymentDate"),
-                                         QDateTime(*paid, QTime(0, 0)))) {
-        ShowError(EditorBillingRecordset.LastError());
-        return;
-    }
-    if (StoreInvoice(false)) step.Done();
+    StoreInvoice(false, [&] {
+        return EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("3")) &&
+               EditorBillingRecordset.SetValue(QStringLiteral("PaymentDate"),
+                                               QDateTime(*paid, QTime(0, 0)));
+    });
 }
 
 void frmInvoice::ShowPartPayments() {
@@ -407,23 +405,16 @@ void frmInvoice::WriteOffInvoice() {
     const auto reason =
         ui::InputBox(invoice::kWriteOffPrompt, invoice::kWriteOffTitle, QString(), this);
     if (!reason || reason->isEmpty()) return;
-    PendingStep step(EditorBillingRecordset, boxes_);
-    QString error;
-    if (!HasCurrentRow(EditorBillingRecordset) || !boxes_.Write(EditorBillingRecordset, &error)) {
-        ShowError(error.isEmpty() ? EditorBillingRecordset.LastError() : error);
-        return;
-    }
-    const QString terms = invoice::WriteOffDetails(
-        QDate::currentDate(), *reason,
-        EditorBillingRecordset.Value(QStringLiteral("InvoicePaymentDetails")));
-    if (!EditorBillingRecordset.SetValue(QStringLiteral("InvoicePaymentDetails"), terms) ||
-        !EditorBillingRecordset.SetValue(QStringLiteral("Stage"), invoice::kStageWrittenOff)) {
-        ShowError(EditorBillingRecordset.LastError());
-        return;
-    }
-    if (!StoreInvoice(false)) return;
-    step.Done();
-    accept();
+    // Run once the boxes are written, so that the old terms kept below are the box's, edits
+    // and all.
+    const bool stored = StoreInvoice(false, [&] {
+        const QString terms = invoice::WriteOffDetails(
+            QDate::currentDate(), *reason,
+            EditorBillingRecordset.Value(QStringLiteral("InvoicePaymentDetails")));
+        return EditorBillingRecordset.SetValue(QStringLiteral("InvoicePaymentDetails"), terms) &&
+               EditorBillingRecordset.SetValue(QStringLiteral("Stage"), invoice::kStageWrittenOff);
+    });
+    if (stored) accept();
 }
 
 // ---- attached work ----------------------------------------------------------------------

@@ -95,9 +95,10 @@ class frmInvoice : public QDialog {
 
   private:
     bool HasCustomer() const;
-    // Writes the boxes and updates the row; a new invoice then reopens by the key its insert
-    // allocated. Shows the error and returns false when that fails.
-    bool StoreInvoice(bool takeDate);
+    // Writes the boxes and what `change` sets besides, and updates the row; a new invoice then
+    // reopens by the key its insert allocated. Shows the error and returns false when that
+    // fails, the row and the boxes put back as they were.
+    bool StoreInvoice(bool takeDate, const std::function<bool()>& change = {});
     void ShowError(const QString& text);
 
     Ui::frmInvoice ui_;

@@ -1,13 +1,7 @@
 #include "yearend.h"
 
 #include <QDir>
-#include <QFile>
-
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <QSaveFile>
 
 #include "core/exporttext.h"
 #include "platform/db/recordset.h"
@@ -17,76 +11,42 @@ namespace yearend {
 
 namespace {
 
-// The files are written under names of their own and take their real names only once all
-// of them are written, so that a kill or a full disk never leaves this run's files beside
-// an earlier run's. A run that fails removes what it wrote; one that was killed leaves
-// names the next run writes over.
-class PendingFiles {
-  public:
-    PendingFiles() = default;
-    PendingFiles(const PendingFiles&) = delete;
-    PendingFiles& operator=(const PendingFiles&) = delete;
-    ~PendingFiles() {
-        for (const QString& path : written_) QFile::remove(Pending(path));
-    }
+bool FileFailed(const QSaveFile& file, QString* error) {
+    *error = QDir::toNativeSeparators(file.fileName()) + QStringLiteral(": ") + file.errorString();
+    return false;
+}
 
-    bool Write(const QString& path, const QByteArray& bytes, QString* error) {
-        QFile file(Pending(path));
-        written_ << path;
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-            file.write(bytes) == bytes.size() && file.flush() && ::fsync(file.handle()) == 0)
-            return true;
-        *error = QDir::toNativeSeparators(path) + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
+TextSink Into(QSaveFile& file) {
+    return [&file](const QString& piece) {
+        const QByteArray bytes = piece.toUtf8();
+        return file.write(bytes) == bytes.size();
+    };
+}
 
-    bool Commit(QString* error) {
-        while (!written_.isEmpty()) {
-            const QString path = written_.takeFirst();
-            // rename() puts the new file in the old one's place in one step.
-            if (std::rename(QFile::encodeName(Pending(path)).constData(),
-                            QFile::encodeName(path).constData()) != 0) {
-                *error = QDir::toNativeSeparators(path) + QStringLiteral(": ") +
-                         QString::fromLocal8Bit(std::strerror(errno));
-                written_.prepend(path);
-                return false;
-            }
-        }
-        return true;
-    }
-
-  private:
-    static QString Pending(const QString& path) { return path + QStringLiteral(".part"); }
-    QStringList written_;
-};
-
-// Rows of `sql` as CSV and XML text in UTF-8, both from one reading of the rows; false with
-// `error` set on failure.
-bool Export(db::Connection& connection, const QString& sql, const QString& rowName,
-            QByteArray* csvBytes, QByteArray* xmlBytes, bool* hadRows, QString* error) {
+// Rows of `sql` into a CSV and an XML file in UTF-8, both from one reading of the rows and
+// written as they are read; not committed. False with `error` set on failure.
+bool Export(db::Connection& connection, const QString& sql, const QString& rowName, QSaveFile& csv,
+            QSaveFile& xml, bool* hadRows, QString* error) {
     db::Recordset rs;
     if (!rs.Open(sql, connection, db::adOpenStatic, db::adLockReadOnly)) {
         *error = rs.LastError();
         return false;
     }
     *hadRows = rs.RecordCount() > 0;
-    const auto into = [](QByteArray* bytes) {
-        return [bytes](const QString& piece) {
-            *bytes += piece.toUtf8();
-            return true;
-        };
-    };
+    if (!csv.open(QIODevice::WriteOnly)) return FileFailed(csv, error);
+    if (!xml.open(QIODevice::WriteOnly)) return FileFailed(xml, error);
     // The mark lets spreadsheet programs read the CSV as UTF-8 ("£", accents).
-    *csvBytes = QByteArray("\xEF\xBB\xBF");
-    xmlBytes->clear();
-    const bool written = *hadRows ? RecordsetToCsvAndXml(rs, into(csvBytes), rowName, into(xmlBytes))
-                                  : into(csvBytes)(CsvHeader(rs)) && into(xmlBytes)(XmlDataroot(QString()));
-    if (!written) {
-        *error = rs.LastError();
-        return false;
-    }
-    *xmlBytes += "\r\n";
-    return true;
+    const QByteArray mark("\xEF\xBB\xBF");
+    const bool written =
+        csv.write(mark) == mark.size() &&
+        (*hadRows ? RecordsetToCsvAndXml(rs, Into(csv), rowName, Into(xml))
+                  : Into(csv)(CsvHeader(rs)) && Into(xml)(XmlDataroot(QString()))) &&
+        Into(xml)(QStringLiteral("\r\n"));
+    if (written) return true;
+    if (csv.error() != QFileDevice::NoError) return FileFailed(csv, error);
+    if (xml.error() != QFileDevice::NoError) return FileFailed(xml, error);
+    *error = rs.LastError();
+    return false;
 }
 
 }  // namespace
@@ -101,19 +61,26 @@ Files FilesFor(const QString& folder, const QString& yearText) {
 
 Written WriteFiles(db::Connection& connection, const Files& files, const QDate& yearStart,
                    double perMile, QString* error) {
+    // The files take their names only once all four are written, so that a failure, a kill
+    // or a full disk never leaves this run's files beside an earlier run's.
+    QSaveFile expenseCsv(files.expenseCsv), expenseXml(files.expenseXml),
+        invoiceCsv(files.invoiceCsv), invoiceXml(files.invoiceXml);
     bool expenses = false, invoices = false;
-    QByteArray expenseCsv, expenseXml, invoiceCsv, invoiceXml;
     if (!Export(connection, reports::YearEndExpenseSql(yearStart, perMile),
-                QStringLiteral("Expenses"), &expenseCsv, &expenseXml, &expenses, error) ||
+                QStringLiteral("Expenses"), expenseCsv, expenseXml, &expenses, error) ||
         !Export(connection, reports::YearEndInvoiceSql(yearStart), QStringLiteral("Invoices"),
-                &invoiceCsv, &invoiceXml, &invoices, error))
+                invoiceCsv, invoiceXml, &invoices, error))
         return Written::Failed;
-    PendingFiles out;
-    if (!out.Write(files.expenseCsv, expenseCsv, error) ||
-        !out.Write(files.expenseXml, expenseXml, error) ||
-        !out.Write(files.invoiceCsv, invoiceCsv, error) ||
-        !out.Write(files.invoiceXml, invoiceXml, error) || !out.Commit(error))
+    const auto failed = [error](const QSaveFile& file) {
+        FileFailed(file, error);
         return Written::Failed;
+    };
+    // All four written out before the first is renamed, so that a full disk is found first.
+    const auto all = {&expenseCsv, &expenseXml, &invoiceCsv, &invoiceXml};
+    for (QSaveFile* file : all)
+        if (!file->flush()) return failed(*file);
+    for (QSaveFile* file : all)
+        if (!file->commit()) return failed(*file);
     return invoices ? Written::All : Written::WithoutPaidInvoices;
 }
 

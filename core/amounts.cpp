@@ -19,10 +19,6 @@ std::optional<db::Currency> SumAmounts(db::Recordset& rs, const QString& field) 
     return sum;
 }
 
-std::optional<db::Currency> WithVat(db::Currency net, double vatMultiplier) {
-    return net.times(vatMultiplier);
-}
-
 std::optional<db::Currency> WithVat(const std::optional<db::Currency>& net, double vatMultiplier) {
-    return net ? WithVat(*net, vatMultiplier) : std::nullopt;
+    return net ? net->times(vatMultiplier) : std::nullopt;
 }

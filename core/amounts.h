@@ -19,6 +19,5 @@ std::optional<db::Currency> AmountOf(const QVariant& value);
 // Sum of the field over every row from the first to the end (an empty amount counts as 0);
 // leaves the record set at its end.
 std::optional<db::Currency> SumAmounts(db::Recordset& rs, const QString& field);
-// An amount with VAT added.
-std::optional<db::Currency> WithVat(db::Currency net, double vatMultiplier);
+// An amount with VAT added (a sum that already overflowed stays so).
 std::optional<db::Currency> WithVat(const std::optional<db::Currency>& net, double vatMultiplier);

@@ -5,6 +5,9 @@
 namespace {
 
 const QString kLineBreak = QStringLiteral("\r\n");
+const QString kDatarootStart =
+    QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + kLineBreak +
+    QStringLiteral("<dataroot xmlns:od=\"urn:schemas-microsoft-com:officedata\">") + kLineBreak;
 const QString kDatarootEnd = QStringLiteral("</dataroot>");
 
 QString CsvValue(const QString& text) {
@@ -59,11 +62,7 @@ QString CsvHeader(db::Recordset& rs) {
     return names.join(u',') + kLineBreak;
 }
 
-QString XmlDataroot(const QString& rows) {
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + kLineBreak +
-           QStringLiteral("<dataroot xmlns:od=\"urn:schemas-microsoft-com:officedata\">") +
-           kLineBreak + rows + kDatarootEnd;
-}
+QString XmlDataroot(const QString& rows) { return kDatarootStart + rows + kDatarootEnd; }
 
 bool RecordsetToCsvAndXml(db::Recordset& rs, const TextSink& csv, const QString& rowName,
                           const TextSink& xml) {
@@ -80,8 +79,7 @@ bool RecordsetToCsvAndXml(db::Recordset& rs, const TextSink& csv, const QString&
     // Handed on a piece at a time: a year's invoices run to tens of megabytes of text.
     constexpr qsizetype kPiece = 1 << 16;
     QString csvOut = csv ? CsvHeader(rs) : QString();
-    QString xmlOut = withXml ? XmlDataroot(QString()) : QString();
-    if (withXml) xmlOut.chop(kDatarootEnd.size());
+    QString xmlOut = withXml ? kDatarootStart : QString();
     const auto flush = [](QString& text, const TextSink& sink, qsizetype atLeast) {
         if (text.size() < atLeast) return true;
         const bool ok = sink(text);

@@ -144,7 +144,7 @@ std::optional<db::Currency> ParseMoney(const QString& input, bool* overflow) {
         const QChar c = text[i];
         if (c.isDigit() && c.unicode() <= '9') {
             plain += c;
-        } else if (QStringView(text).mid(i).startsWith(decimal)) {
+        } else if (!plain.contains(u'.') && QStringView(text).mid(i).startsWith(decimal)) {
             plain += u'.';
             i += decimal.size() - 1;
         } else if (!group.isEmpty() && QStringView(text).mid(i).startsWith(group) && i > 0 &&

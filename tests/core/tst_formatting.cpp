@@ -126,6 +126,8 @@ private slots:
             << MoneyRefusal("1234567890123456")
             << "Overflow: \"1234567890123456\" is beyond the largest amount of money.";
         QTest::newRow("no digits typed") << MoneyRefusal("£") << "Type mismatch: \"£\" is not an amount of money.";
+        QTest::newRow("two decimal points typed")
+            << MoneyRefusal("1.2.3") << "Type mismatch: \"1.2.3\" is not an amount of money.";
     }
     void moneyKeepsItsRange() {
         QFETCH(QString, got);
