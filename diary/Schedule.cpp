@@ -318,8 +318,9 @@ void Schedule::OpenRecurrence() {
         ScheduleOutcalls().recurrence(this);
         return;
     }
-    // An occurrence: the series is edited on its master, and this window closes afterwards,
-    // dropping unsaved edits of the occurrence as closing always does.
+    // An occurrence: the series is edited on its master, and this window closes afterwards
+    // without the question on closing: the occurrence's unsaved edits are dropped here, and the
+    // boxes then show the master, not anything the user typed.
     JobRecordset.CancelUpdate();
     JobRecordset.SetFilter(QStringLiteral("jobid = ") + QString::number(master.toLongLong()));
     chkFields[9]->setChecked(false);

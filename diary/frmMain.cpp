@@ -78,18 +78,6 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     mnuCxtSchedule = new QMenu(QStringLiteral("Schedule Context Menu"), this);
     mnuCxtSchedule->setObjectName(QStringLiteral("mnuCxtSchedule"));
     mnuCxtSchedule->addActions({ui_.mnuEditApp, ui_.mnucxtNewApp, ui_.mnuEditExp});
-    // Commands whose windows are not part of the program yet stay visible but unavailable.
-    const QList<QAction*> available{ui_.mnuExit,       ui_.mnuViewCompanies, ui_.mnuViewConfig,
-                                    ui_.mnuFileNewApp, ui_.mnuEditApp,       ui_.mnucxtNewApp,
-                                    ui_.mnuFileNewInvoice, ui_.mnuEditInv,   ui_.mnuProcessInv,
-                                    ui_.mnuReportsMonthly, ui_.mnuReportsInvoice, ui_.mnuReportsExpense,
-                                    ui_.mnuSendReminder,   ui_.mnuHelpMain,       ui_.mnuOnlineSupport,
-                                    ui_.mnuHelpAbout,      ui_.mnuEditExp,        ui_.mnuAddMiscExpense,
-                                    ui_.mnuSync,           ui_.mnuEndofYear};
-    for (QAction* a : findChildren<QAction*>()) {
-        if (a->menu() || a->isSeparator()) continue;
-        a->setEnabled(available.contains(a));
-    }
 
     MonthCbo->addItems(MonthNames());
     for (QWidget* w : {totPend, totPendVAT, totSet, totSetVat}) w->setProperty("Tag", QStringLiteral("mobile"));

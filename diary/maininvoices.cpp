@@ -40,7 +40,8 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
     for (int i = 0; i < grid->Cols(); ++i) {
         const catalogue::StoreValue key = pending ? catalogue::PendColWidth(i) : catalogue::SettledColWidth(i);
         const auto saved = catalogue::ReadWholeNumber({key.section, key.key, QString()});
-        grid->SetColWidth(i, static_cast<int>(saved ? *saved : std::max<qint64>(StoredNumber(key), grid->HeadingWidth(i))));
+        const qint64 design = catalogue::WholeNumberFromText(key.defaultText).value_or(0);
+        grid->SetColWidth(i, static_cast<int>(saved ? *saved : std::max<qint64>(design, grid->HeadingWidth(i))));
     }
     grid->SetColWidth(6, 0);
     grid->SetColWidth(pending ? 4 : 3, 0);

@@ -45,8 +45,10 @@ std::optional<QDateTime> ComposeDateTime(const QDate& date, const QString& time,
         if (half.startsWith(u'a') && h == 12) h = 0;
     }
     if (h > 23 || min > 59 || sec > 59) return fail(notATime);
-    const QDateTime composed(date, QTime(h, min, sec));
-    if (!composed.isValid()) return fail(ClocksForwardMessage(date, QTime(h, min, sec)));
+    const QTime clock(h, min, sec);
+    bool skipped = false;
+    const QDateTime composed = LocalDateTime(date, clock, &skipped);
+    if (skipped) return fail(ClocksForwardMessage(date, clock));
     return composed;
 }
 

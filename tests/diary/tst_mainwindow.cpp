@@ -269,6 +269,17 @@ private slots:
         QVERIFY(!w->totPend->isHidden());
     }
 
+    // A column the user never sized is as wide as the design gives it, or as its heading
+    // needs when that is wider ("Payment Due On"); a saved width is kept even when narrower.
+    void unsizedColumnsFitTheirHeadings() {
+        settings::SaveSetting(AppTitle, QStringLiteral("Settings"), QStringLiteral("Pend Col 1 Width"), QStringLiteral("900"));
+        auto w = Open();
+        QCOMPARE(w->PendInv->ColWidth(1), 900);
+        QVERIFY(w->PendInv->HeadingWidth(3) > 1500);
+        for (int col : {0, 2, 3, 5}) QCOMPARE(w->PendInv->ColWidth(col), std::max(1500, w->PendInv->HeadingWidth(col)));
+        for (int col : {0, 1, 2, 4}) QCOMPARE(w->SetInv->ColWidth(col), std::max(1500, w->SetInv->HeadingWidth(col)));
+    }
+
     void layoutIsSavedAndRestoredColumnByColumn() {
         db::Connection& c = env_->connection();
         const int acme = testsupport::AddCompany(c, QStringLiteral("Acme"));
