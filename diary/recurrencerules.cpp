@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "diary/schedulerules.h"
+#include "platform/db/value.h"
 
 namespace recurrence {
 
@@ -250,9 +251,9 @@ Series BuildRecurrence(const Choice& c, const QDateTime& masterStart,
             return false;
         }
         bool startSkipped = false, finishSkipped = false;
-        const QDateTime start = schedule::LocalDateTime(day, masterStart.time(), &startSkipped);
+        const QDateTime start = db::LocalDateTime(day, masterStart.time(), &startSkipped);
         QDateTime finish =
-            schedule::LocalDateTime(day.addDays(spanDays), masterFinish.time(), &finishSkipped);
+            db::LocalDateTime(day.addDays(spanDays), masterFinish.time(), &finishSkipped);
         // A moved start keeps the appointment's length.
         if (startSkipped) finish = start.addSecs(length);
         s.dates.append({start, finish});

@@ -2,7 +2,6 @@
 
 #include <QLocale>
 #include <QRegularExpression>
-#include <QTimeZone>
 
 #include "platform/db/value.h"
 
@@ -47,19 +46,9 @@ std::optional<QDateTime> ComposeDateTime(const QDate& date, const QString& time,
     if (h > 23 || min > 59 || sec > 59) return fail(notATime);
     const QTime clock(h, min, sec);
     bool skipped = false;
-    const QDateTime composed = LocalDateTime(date, clock, &skipped);
+    const QDateTime composed = db::LocalDateTime(date, clock, &skipped);
     if (skipped) return fail(ClocksForwardMessage(date, clock));
     return composed;
-}
-
-QDateTime LocalDateTime(const QDate& date, const QTime& time, bool* skipped) {
-    QDateTime local(date, time);
-    if (skipped) *skipped = !local.isValid() && date.isValid() && time.isValid();
-    if (local.isValid() || !date.isValid() || !time.isValid()) return local;
-    // The offset in force before the change: the same time the day before, or midnight.
-    QDateTime before(date.addDays(-1), time);
-    if (!before.isValid()) before = QDateTime(date, QTime(0, 0));
-    return QDateTime(date, time, QTimeZone::utc()).addSecs(-before.offsetFromUtc()).toLocalTime();
 }
 
 QString ClocksForwardMessage(const QDate& date, const QTime& time) {

@@ -37,10 +37,6 @@ QString TimeText(const QDateTime& value);
 std::optional<QDateTime> ComposeDateTime(const QDate& date, const QString& time,
                                          QString* error = nullptr);
 
-// The local date-time of `date` at `time`. A time that the clocks skip that night does not
-// exist; it is read with the offset before the change, as calendar files do (01:30 on the
-// night the clocks go forward at 01:00 is 02:30), and `skipped` says so.
-QDateTime LocalDateTime(const QDate& date, const QTime& time, bool* skipped = nullptr);
 // Why `time` cannot be chosen on `date`: the clocks go forward that night.
 QString ClocksForwardMessage(const QDate& date, const QTime& time);
 

@@ -104,9 +104,7 @@ class RunningJob {
     QPointer<frmInfo> log_;
 };
 
-bool DatabaseSavepoint(const char* statement) {
-    return DbConnection().Execute(QLatin1String(statement) + QStringLiteral(" appointment"));
-}
+const QString kAppointmentSavepoint = QStringLiteral("appointment");
 
 }  // namespace
 
@@ -171,19 +169,18 @@ int Synchroniser::Run(const QList<int>& jobIds) {
             return failures_ = total;
         }
         const int mark = batch.Savepoint();
-        DatabaseSavepoint("SAVEPOINT");
-        const bool kept = SyncJob(jobIds[i]);
-        if (!DbConnection().InTransaction()) {
-            // The engine gave up the whole transaction (a full disk, for one).
+        db::Connection& c = DbConnection();
+        const bool marked = c.Savepoint(kAppointmentSavepoint);
+        const bool kept = marked && SyncJob(jobIds[i]);
+        // Nothing of a failed appointment stays on either side; where the database cannot go
+        // back to its point (or the engine gave up the whole transaction, a full disk for
+        // one), nothing of the run does.
+        if (!kept) batch.RollbackTo(mark);
+        if (!marked || !c.InTransaction() || (!kept && !c.RollbackToSavepoint(kAppointmentSavepoint)) ||
+            !c.ReleaseSavepoint(kAppointmentSavepoint)) {
             Log(DatabaseFailureLine(db::LastError()));
             return GiveUp(batch, total, true);
         }
-        if (!kept) {
-            // Nothing of a failed appointment stays on either side.
-            batch.RollbackTo(mark);
-            DatabaseSavepoint("ROLLBACK TO");
-        }
-        DatabaseSavepoint("RELEASE");
         if (log_) log_->PB1->setValue(static_cast<int>(100LL * (i + 1) / total));
     }
     // The file first: a run stopped between the two leaves entries that the next run finds

@@ -246,6 +246,14 @@ bool Connection::CommitTrans() {
 
 bool Connection::RollbackTrans() { return Plain(QStringLiteral("ROLLBACK")); }
 
+bool Connection::Savepoint(const QString& name) { return Plain(QStringLiteral("SAVEPOINT ") + name); }
+bool Connection::RollbackToSavepoint(const QString& name) {
+    return Plain(QStringLiteral("ROLLBACK TO ") + name);
+}
+bool Connection::ReleaseSavepoint(const QString& name) {
+    return Plain(QStringLiteral("RELEASE ") + name);
+}
+
 bool Connection::InTransaction() const {
     return State() == adStateOpen && sqlite3_get_autocommit(state_->handle) == 0;
 }

@@ -108,6 +108,10 @@ public:
     bool CommitTrans();
     bool RollbackTrans();
     bool InTransaction() const;
+    // A named point inside the transaction that a part of it can go back to alone.
+    bool Savepoint(const QString& name);
+    bool RollbackToSavepoint(const QString& name);
+    bool ReleaseSavepoint(const QString& name);
 
     // How the open connection runs statements with RIGHT JOINs from the next one on, until it
     // closes (tests compare the two).

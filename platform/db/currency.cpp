@@ -82,11 +82,6 @@ QString Currency::toPlainText() const {
     return ticks_ < 0 ? u'-' + s : s;
 }
 
-Currency Currency::roundedToPence() const {
-    const std::uint64_t r = (Magnitude(ticks_) + 50) / 100 * 100;
-    return fromTicks(static_cast<std::int64_t>(ticks_ < 0 ? 0 - r : r));
-}
-
 std::optional<Currency> Currency::plus(Currency o) const {
     std::int64_t sum = 0;
     if (__builtin_add_overflow(ticks_, o.ticks_, &sum)) return std::nullopt;

@@ -35,8 +35,6 @@ public:
     double toDouble() const { return static_cast<double>(ticks_) / kScale; }
     // Plain C-locale text with the decimals needed, at most four ("12.5", "-0.0001", "3").
     QString toPlainText() const;
-    // Rounded to two decimals, half away from zero.
-    Currency roundedToPence() const;
 
     constexpr auto operator<=>(const Currency&) const = default;
     // Sums, differences and products check the range of ticks: nullopt is an overflow, the

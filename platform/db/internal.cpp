@@ -1,5 +1,7 @@
 #include "internal.h"
 
+#include "value.h"
+
 #include <QLocale>
 #include <QTimeZone>
 
@@ -59,12 +61,6 @@ Parts Split(StoredDate v) {
     return p;
 }
 }  // namespace
-
-QDateTime LocalDateTime(const QDate& date, const QTime& time) {
-    QDateTime dt(date, time);
-    if (!dt.isValid()) dt = QDateTime(date, time.addSecs(3600));
-    return dt;
-}
 
 QDateTime FromStoredDate(StoredDate v) {
     const Parts p = Split(v);

@@ -29,8 +29,6 @@ struct StoredDate {
 std::optional<StoredDate> StoredDateFromText(QStringView text);
 StoredDate ToStoredDate(const QDateTime& dt);
 QDateTime FromStoredDate(StoredDate d);
-// A local date and time; a time that a clock change skips is taken an hour later.
-QDateTime LocalDateTime(const QDate& date, const QTime& time);
 QString StoredDateText(StoredDate d);
 // ValueText of the date's local date and time, without a local-time conversion on the days
 // the clocks do not change.

@@ -3,6 +3,7 @@
 #include "internal.h"
 
 #include <QLocale>
+#include <QTimeZone>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -78,7 +79,17 @@ std::optional<QDateTime> ParseDateLiteral(QStringView text) {
         h = (h % 12) + (pm ? 12 : 0);
     }
     if (!QDate::isValid(y, mo, d) || !QTime::isValid(h, mi, se)) return std::nullopt;
-    return detail::LocalDateTime(QDate(y, mo, d), QTime(h, mi, se));
+    return LocalDateTime(QDate(y, mo, d), QTime(h, mi, se));
+}
+
+QDateTime LocalDateTime(const QDate& date, const QTime& time, bool* skipped) {
+    QDateTime local(date, time);
+    if (skipped) *skipped = !local.isValid() && date.isValid() && time.isValid();
+    if (local.isValid() || !date.isValid() || !time.isValid()) return local;
+    // The offset in force before the change: the same time the day before, or midnight.
+    QDateTime before(date.addDays(-1), time);
+    if (!before.isValid()) before = QDateTime(date, QTime(0, 0));
+    return QDateTime(date, time, QTimeZone::utc()).addSecs(-before.offsetFromUtc()).toLocalTime();
 }
 
 QString FilterDateText(const QDateTime& dt) {

@@ -25,6 +25,11 @@ QString CanonicalDateText(const QDateTime& dt);
 // 1930 to 1999, 00 to 29 are 2000 to 2029.
 int FullYear(int twoDigitYear);
 
+// The local date-time of `date` at `time`. A time that the clocks skip that night does not
+// exist; it is read with the offset in force before the change, as calendar files do (01:30 on
+// the night the clocks go forward at 01:00 is 02:30), and `skipped` says so.
+QDateTime LocalDateTime(const QDate& date, const QTime& time, bool* skipped = nullptr);
+
 // Reads a date written as month/day/year (the literal form of SQL and filters), with an
 // optional time "h:nn[:ss]" and AM/PM, or in the canonical form.
 std::optional<QDateTime> ParseDateLiteral(QStringView text);

@@ -41,7 +41,7 @@ struct Totals {
             const auto more = db::Currency::fromDouble(n->second);
             total = more ? total->plus(*more) : std::nullopt;
         }
-        return total ? QVariant::fromValue(*total) : QVariant(QStringLiteral("Overflow"));
+        return total ? QVariant::fromValue(*total) : QVariant(text::kOverflow);
     }
 };
 

@@ -23,8 +23,6 @@ Shower& CurrentShower() {
     return shower;
 }
 
-const QString kOverflow = QStringLiteral("Overflow");
-
 QString PoundText(const QVariant& value) {
     std::optional<db::Currency> amount;
     if (value.metaType() == QMetaType::fromType<db::Currency>()) {
@@ -35,7 +33,7 @@ QString PoundText(const QVariant& value) {
         if (!number) return value.toString();  // a sum that overflowed says so
         amount = db::Currency::fromDouble(d);
     }
-    if (!amount) return kOverflow;
+    if (!amount) return text::kOverflow;
     // Written from the amount's own digits, thousands separated by commas whatever the
     // user's settings.
     const db::Currency::Pence p = amount->pence();

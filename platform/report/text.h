@@ -29,6 +29,9 @@ double Height(const QString& text, const QFont& twipFont, double width);
 // The text of lines [first, last) of a wrapped text, `last` -1 for the end.
 QString Part(const QString& text, const std::vector<Line>& lines, int first, int last);
 
+// What a money sum or amount beyond the currency's range prints.
+inline const QString kOverflow = QStringLiteral("Overflow");
+
 void Draw(QPainter& painter, const QString& text, const QFont& twipFont, const QRectF& box,
           Qt::Alignment alignment);
 

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "diary/schedulerules.h"
+#include "platform/db/value.h"
 
 using namespace schedule;
 
@@ -79,7 +80,7 @@ class TestScheduleRules : public QObject {
         if (skipped) QCOMPARE(error, ClocksForwardMessage(day, time));
         if (skipped) QVERIFY(error.startsWith(time.toString(QStringLiteral("HH:mm")) + QStringLiteral(" does not exist on 28/03/2027 because the clocks go forward")));
         bool moved = !skipped;
-        QCOMPARE(LocalDateTime(day, time, &moved), QDateTime(day, local));
+        QCOMPARE(db::LocalDateTime(day, time, &moved), QDateTime(day, local));
         QCOMPARE(moved, skipped);
     }
 
