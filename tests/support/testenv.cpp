@@ -1,5 +1,7 @@
 #include "testenv.h"
 
+#include <csignal>
+
 #include <QDir>
 #include <QStandardPaths>
 #include <QTest>
@@ -29,6 +31,20 @@ TestEnv::~TestEnv() {
     ui::Install(std::make_unique<ui::ScriptedPrompts>());
     settings::SetStoreFolder(QString());
     qunsetenv("AMBRELLE_COMPONENT_REGISTRY");
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes) {
+    // Without this the first write past the limit would end the process (SIGXFSZ).
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit limit = old_;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) qFatal("cannot limit the file size");
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
 }
 
 QString TestEnv::databasePath() const { return QDir(dir_.path()).filePath(QStringLiteral("ambrelle.mdb")); }

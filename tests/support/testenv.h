@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/resource.h>
+
 #include <QDateTime>
 #include <QTemporaryDir>
 #include <QVariantMap>
@@ -34,6 +36,21 @@ private:
     QTemporaryDir dir_;
     db::Connection connection_;
     ui::ScriptedPrompts* prompts_ = nullptr;
+};
+
+// While it lives, no file of this process can grow past `bytes`: a write beyond fails with
+// "File too large", as a write fails on a disk that has filled. Scope it to the one write
+// under test, since the database file is held to it too.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
 };
 
 // Row builders: each inserts one row (columns not given take the table's defaults) and
