@@ -98,6 +98,8 @@ void frmMain::MailYearEndFiles(const QStringList& attachments) {
     const std::uint32_t code =
         SendMail(yearend::MailSubject(OwnerCompanyName), to, QString(), attachments.join(u';'),
                  yearend::MailBody(OwnerCompanyName, shownFinYearEnd_), this);
-    ui::MsgBox(yearend::SendResultText(code), ui::vbOKOnly, AppTitle, this,
-               code == 0 ? QString() : mapi::LastReply());
+    // A server that stopped answering is said in the message itself, not only in its details.
+    QString text = yearend::SendResultText(code);
+    if (mapi::LastCallTimedOut()) text += QStringLiteral("\n\n") + mapi::LastReply();
+    ui::MsgBox(text, ui::vbOKOnly, AppTitle, this, code == 0 ? QString() : mapi::LastReply());
 }

@@ -1,15 +1,22 @@
 #include "mapi.h"
 
 #include <curl/curl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProgressDialog>
-#include <QThread>
+#include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "mailprofile.h"
 
@@ -17,9 +24,72 @@ namespace mapi {
 
 namespace {
 
+constexpr long kConnectSeconds = 20;
+
+std::atomic<int> g_answerSeconds{120};
+
 QString& Reply() {
     static QString reply;
     return reply;
+}
+
+bool& TimedOut() {
+    static bool timedOut = false;
+    return timedOut;
+}
+
+// What one send needs, copied from the caller's message, so that a send the caller gave up
+// uses nothing of the caller's while it winds down.
+struct Job {
+    QByteArray url, user, password, from, note;
+    bool startTls = false;
+    QByteArrayList rcpt, headers;
+    struct File {
+        QByteArray path, name;
+    };
+    std::vector<File> files;
+    long answerSeconds = 120;
+};
+
+// One send on its own thread. The caller reads the outcome once `finished` is set; until then
+// only the thread touches it, except for Cancel.
+struct Sending {
+    Job job;
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+    CURLcode rc = CURLE_OK;
+    bool connected = false;
+    QString reply;
+    char error[CURL_ERROR_SIZE] = {};
+    std::mutex socketsLock;
+    std::vector<curl_socket_t> sockets;
+
+    // Cuts the connection, so that curl stops at once rather than at its next look at the
+    // progress callback, and no farewell is waited for.
+    void Cancel() {
+        cancelled = true;
+        std::lock_guard lock(socketsLock);
+        for (curl_socket_t s : sockets) ::shutdown(s, SHUT_RDWR);
+    }
+};
+
+// The sends still running, so that the program's end can cut them rather than wait for their
+// time-outs. Never destroyed: a send still winding down at exit may reach it.
+struct Running {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<std::shared_ptr<Sending>> sends;
+};
+Running& Sends() {
+    static auto* running = new Running;
+    return *running;
+}
+
+void CancelRunningSends() {
+    Running& r = Sends();
+    std::unique_lock lock(r.lock);
+    for (const auto& s : r.sends) s->Cancel();
+    r.changed.wait_for(lock, std::chrono::seconds(1), [&r] { return r.sends.empty(); });
 }
 
 // Keeps the server's last refusal (a 4xx or 5xx line), else its last reply, for the
@@ -84,19 +154,116 @@ void Append(std::unique_ptr<curl_slist, CurlFree>& list, const QByteArray& line)
 
 // Called by curl about once a second and at every step of the exchange, also while it waits
 // for the server: a non-zero result ends the transfer.
-int OnProgress(void* cancelled, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<std::atomic<bool>*>(cancelled)->load() ? 1 : 0;
+int OnProgress(void* sending, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<Sending*>(sending)->cancelled.load() ? 1 : 0;
 }
 
-// Runs the transfer on a thread of its own while this one keeps the windows painted behind a
-// progress window whose Cancel (or closing) asks curl to stop. Waits for the transfer either
-// way: it uses buffers of the caller's.
-CURLcode Transfer(CURL* c, QWidget* parent, const QString& recipients,
-                  std::atomic<bool>* cancelled) {
-    CURLcode rc = CURLE_OK;
-    std::unique_ptr<QThread> worker(QThread::create([c, &rc] { rc = curl_easy_perform(c); }));
+curl_socket_t OnOpenSocket(void* sending, curlsocktype, curl_sockaddr* a) {
+    auto* s = static_cast<Sending*>(sending);
+    std::lock_guard lock(s->socketsLock);
+    if (s->cancelled) return CURL_SOCKET_BAD;
+    const curl_socket_t fd = ::socket(a->family, a->socktype | SOCK_CLOEXEC, a->protocol);
+    if (fd != CURL_SOCKET_BAD) s->sockets.push_back(fd);
+    return fd;
+}
+
+// Forgotten before it is closed, so that a Cancel never cuts a descriptor reused meanwhile.
+int OnCloseSocket(void* sending, curl_socket_t fd) {
+    auto* s = static_cast<Sending*>(sending);
+    std::lock_guard lock(s->socketsLock);
+    s->sockets.erase(std::remove(s->sockets.begin(), s->sockets.end(), fd), s->sockets.end());
+    return ::close(fd);
+}
+
+// The whole exchange, the connection's clean-up included, on the send's own thread.
+void Run(const std::shared_ptr<Sending>& s) {
+    const Job& job = s->job;
+    std::unique_ptr<CURL, CurlFree> curl(curl_easy_init());
+    if (!curl) {
+        s->rc = CURLE_OUT_OF_MEMORY;
+        return;
+    }
+    CURL* c = curl.get();
+    curl_easy_setopt(c, CURLOPT_URL, job.url.constData());
+    if (job.startTls) curl_easy_setopt(c, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+    if (!job.user.isEmpty()) {
+        curl_easy_setopt(c, CURLOPT_USERNAME, job.user.constData());
+        curl_easy_setopt(c, CURLOPT_PASSWORD, job.password.constData());
+    }
+    curl_easy_setopt(c, CURLOPT_MAIL_FROM, job.from.constData());
+    std::unique_ptr<curl_slist, CurlFree> recipients;
+    for (const QByteArray& a : job.rcpt) Append(recipients, '<' + a + '>');
+    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, recipients.get());
+    std::unique_ptr<curl_slist, CurlFree> headers;
+    for (const QByteArray& h : job.headers) Append(headers, h);
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+
+    std::unique_ptr<curl_mime, CurlFree> mime(curl_mime_init(c));
+    curl_mimepart* body = curl_mime_addpart(mime.get());
+    curl_mime_data(body, job.note.constData(), static_cast<size_t>(job.note.size()));
+    curl_mime_type(body, "text/plain; charset=UTF-8");
+    curl_mime_encoder(body, "quoted-printable");
+    for (const Job::File& f : job.files) {
+        curl_mimepart* part = curl_mime_addpart(mime.get());
+        curl_mime_filedata(part, f.path.constData());
+        if (!f.name.isEmpty()) curl_mime_filename(part, f.name.constData());
+        curl_mime_encoder(part, "base64");
+    }
+    curl_easy_setopt(c, CURLOPT_MIMEPOST, mime.get());
+    // A server that stops answering, or stops taking the data, ends the send; a large
+    // attachment on a slow line that keeps moving does not.
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, std::min(kConnectSeconds, job.answerSeconds));
+    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, job.answerSeconds);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, job.answerSeconds);
+    // Closed with this handle when the send ends, not later by curl's shared clean-up, which
+    // would wait for the server's farewell with neither our time-out nor our Cancel.
+    curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, OnDebug);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &s->reply);
+    curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, s->error);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, s.get());
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, OnOpenSocket);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, s.get());
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, OnCloseSocket);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, s.get());
+
+    s->rc = curl_easy_perform(c);
+    curl_off_t connectTime = 0;
+    curl_easy_getinfo(c, CURLINFO_CONNECT_TIME_T, &connectTime);
+    s->connected = connectTime > 0;
+}
+
+void Start(const std::shared_ptr<Sending>& s) {
+    {
+        Running& r = Sends();
+        std::lock_guard lock(r.lock);
+        r.sends.push_back(s);
+    }
+    std::thread([s] {
+        Run(s);
+        s->finished.store(true, std::memory_order_release);
+        Running& r = Sends();
+        std::lock_guard lock(r.lock);
+        r.sends.erase(std::find(r.sends.begin(), r.sends.end(), s));
+        r.changed.notify_all();
+    }).detach();
+}
+
+// Keeps the windows served behind a progress window until the send ends; its Cancel (or
+// closing, or the program's end) gives the send up at once: false, and the send is cut and
+// left to wind down on its own thread.
+bool Wait(const std::shared_ptr<Sending>& s, QWidget* parent, const QString& recipients) {
+    const auto finished = [&s] { return s->finished.load(std::memory_order_acquire); };
     QEventLoop loop;
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (finished()) loop.quit();
+    });
     std::unique_ptr<QProgressDialog> window;
     if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
         window = std::make_unique<QProgressDialog>(
@@ -107,24 +274,28 @@ CURLcode Transfer(CURL* c, QWidget* parent, const QString& recipients,
         window->setWindowModality(Qt::ApplicationModal);
         window->setMinimumDuration(0);
         window->setAutoClose(false);
-        QObject::connect(window.get(), &QProgressDialog::canceled,
-                         [cancelled] { *cancelled = true; });
-        QObject::connect(window.get(), &QDialog::rejected, [cancelled] { *cancelled = true; });
+        QObject::connect(window.get(), &QProgressDialog::canceled, &loop, &QEventLoop::quit);
+        QObject::connect(window.get(), &QDialog::rejected, &loop, &QEventLoop::quit);
     }
-    worker->start();
+    poll.start(20);
     if (window) window->show();
-    loop.exec();
-    worker->wait();
-    return rc;
+    if (!finished()) loop.exec();
+    // A send that ended just as Cancel was pressed keeps its real outcome.
+    if (finished()) return true;
+    s->Cancel();
+    return false;
 }
 
 }  // namespace
 
 QString LastReply() { return Reply(); }
+bool LastCallTimedOut() { return TimedOut(); }
+void SetAnswerTimeout(int seconds) { g_answerSeconds = std::max(1, seconds); }
 
 std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMessage& message,
                             std::uint32_t flags, std::uint32_t) {
     Reply().clear();
+    TimedOut() = false;
     if (message.recips.empty()) return MAPI_E_INVALID_RECIPS;
     QByteArrayList to, cc, rcpt;
     for (const MapiRecipDesc& r : message.recips) {
@@ -158,71 +329,58 @@ std::uint32_t BMAPISendMail(std::uintptr_t, std::uintptr_t uiParam, const MapiMe
         RememberPassword(profile.password, &profile);
     }
 
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    std::unique_ptr<CURL, CurlFree> curl(curl_easy_init());
-    if (!curl) return MAPI_E_INSUFFICIENT_MEMORY;
-    CURL* c = curl.get();
-    const QByteArray url = (profile.security == MailProfile::Tls ? "smtps://" : "smtp://") +
-                           profile.server.toUtf8() + ':' + QByteArray::number(profile.port);
-    curl_easy_setopt(c, CURLOPT_URL, url.constData());
-    if (profile.security == MailProfile::StartTls)
-        curl_easy_setopt(c, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
-    const QByteArray user = profile.user.toUtf8(), password = profile.password.toUtf8();
-    if (!user.isEmpty()) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
+    static std::once_flag once;
+    std::call_once(once, [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        // A send still running when the program ends is cut, not waited for.
+        qAddPostRoutine(CancelRunningSends);
+    });
+    auto s = std::make_shared<Sending>();
+    Job& job = s->job;
+    job.url = (profile.security == MailProfile::Tls ? "smtps://" : "smtp://") +
+              profile.server.toUtf8() + ':' + QByteArray::number(profile.port);
+    job.startTls = profile.security == MailProfile::StartTls;
+    job.user = profile.user.toUtf8();
+    job.password = profile.password.toUtf8();
+    job.from = '<' + profile.sender.toUtf8() + '>';
+    job.rcpt = rcpt;
+    job.headers << "From: " + profile.sender.toUtf8() << "To: " + to.join(", ");
+    if (!cc.isEmpty()) job.headers << "Cc: " + cc.join(", ");
+    job.headers << "Subject: " + EncodedWord(message.lpszSubject)
+                << "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1();
+    job.note = message.lpszNoteText.toUtf8();
+    for (const MapiFileDesc& f : message.files)
+        job.files.push_back({f.lpszPathName.toLocal8Bit(), f.lpszFileName.toUtf8()});
+    job.answerSeconds = g_answerSeconds;
+
+    Start(s);
+    if (!Wait(s, reinterpret_cast<QWidget*>(uiParam), QString::fromUtf8(to.join(", ")))) {
+        Reply() = QStringLiteral("Sending was cancelled.");
+        return MAPI_USER_ABORT;
     }
-    const QByteArray from = '<' + profile.sender.toUtf8() + '>';
-    curl_easy_setopt(c, CURLOPT_MAIL_FROM, from.constData());
-    std::unique_ptr<curl_slist, CurlFree> recipients;
-    for (const QByteArray& a : rcpt) Append(recipients, '<' + a + '>');
-    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, recipients.get());
-
-    std::unique_ptr<curl_slist, CurlFree> headers;
-    Append(headers, "From: " + profile.sender.toUtf8());
-    Append(headers, "To: " + to.join(", "));
-    if (!cc.isEmpty()) Append(headers, "Cc: " + cc.join(", "));
-    Append(headers, "Subject: " + EncodedWord(message.lpszSubject));
-    Append(headers, "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1());
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
-
-    std::unique_ptr<curl_mime, CurlFree> mime(curl_mime_init(c));
-    curl_mimepart* body = curl_mime_addpart(mime.get());
-    const QByteArray note = message.lpszNoteText.toUtf8();
-    curl_mime_data(body, note.constData(), static_cast<size_t>(note.size()));
-    curl_mime_type(body, "text/plain; charset=UTF-8");
-    curl_mime_encoder(body, "quoted-printable");
-    for (const MapiFileDesc& f : message.files) {
-        curl_mimepart* part = curl_mime_addpart(mime.get());
-        const QByteArray path = f.lpszPathName.toLocal8Bit();
-        curl_mime_filedata(part, path.constData());
-        if (!f.lpszFileName.isEmpty())
-            curl_mime_filename(part, f.lpszFileName.toUtf8().constData());
-        curl_mime_encoder(part, "base64");
-    }
-    curl_easy_setopt(c, CURLOPT_MIMEPOST, mime.get());
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 20L);
-    curl_easy_setopt(c, CURLOPT_TIMEOUT, 120L);
-    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, OnDebug);
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &Reply());
-    curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
-    char error[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
-
-    std::atomic<bool> cancelled{false};
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &cancelled);
-    const CURLcode rc = Transfer(c, reinterpret_cast<QWidget*>(uiParam),
-                                 QString::fromUtf8(to.join(", ")), &cancelled);
+    Reply() = s->reply;
+    const CURLcode rc = s->rc;
     if (rc == CURLE_ABORTED_BY_CALLBACK) {
         Reply() = QStringLiteral("Sending was cancelled.");
         return MAPI_USER_ABORT;
     }
     if (rc == CURLE_LOGIN_DENIED) ForgetPassword(&profile);  // asked again next time
-    if (rc != CURLE_OK && Reply().isEmpty())
-        Reply() = QString::fromUtf8(error[0] ? error : curl_easy_strerror(rc));
-    return CodeFor(rc, error);
+    if (rc == CURLE_OPERATION_TIMEDOUT) {
+        TimedOut() = true;
+        Reply() = s->connected ? QStringLiteral(
+                                     "The mail server %1 did not answer within %2 seconds; the "
+                                     "mail may not have been sent.")
+                                     .arg(profile.server)
+                                     .arg(job.answerSeconds)
+                               : QStringLiteral(
+                                     "The mail server %1 could not be reached within %2 "
+                                     "seconds.")
+                                     .arg(profile.server)
+                                     .arg(std::min(kConnectSeconds, job.answerSeconds));
+    } else if (rc != CURLE_OK && Reply().isEmpty()) {
+        Reply() = QString::fromUtf8(s->error[0] ? s->error : curl_easy_strerror(rc));
+    }
+    return CodeFor(rc, s->error);
 }
 
 }  // namespace mapi

@@ -45,12 +45,18 @@ struct MapiMessage {
 
 // Sends the message at once. With MAPI_LOGON_UI a missing mail profile or password is asked
 // for; cancelling that, or the progress window shown while the mail goes, gives
-// MAPI_USER_ABORT. Returns a Simple MAPI code.
+// MAPI_USER_ABORT. The exchange runs on a thread of its own; a Cancel returns at once and
+// leaves the connection to be cut there. Returns a Simple MAPI code.
 std::uint32_t BMAPISendMail(std::uintptr_t session, std::uintptr_t uiParam,
                             const MapiMessage& message, std::uint32_t flags,
                             std::uint32_t reserved = 0);
 
 // The mail server's last reply, or what went wrong before one came, of the last call.
 QString LastReply();
+// Whether the last call failed because the server did not answer in time; LastReply() then
+// says so in words.
+bool LastCallTimedOut();
+// How long a silent server is waited for, in seconds (120 unless set; tests shorten it).
+void SetAnswerTimeout(int seconds);
 
 }  // namespace mapi

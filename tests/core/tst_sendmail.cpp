@@ -164,6 +164,55 @@ class TestSendMail : public QObject {
         QVERIFY(server.received().isEmpty());
     }
 
+    // A server that takes the whole mail and then never answers: Cancel gives control back at
+    // once, and the time-out says what happened; either way the connection is cut soon after.
+    void silentAfterTheData_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<uint>("code");
+        QTest::addColumn<bool>("timedOut");
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("cancelled") << true << uint(mapi::MAPI_USER_ABORT) << false << "cancelled";
+        QTest::newRow("timed out") << false << uint(mapi::MAPI_E_NETWORK_FAILURE) << true
+                                   << "did not answer within 2 seconds";
+    }
+    void silentAfterTheData() {
+        QFETCH(bool, cancel);
+        SmtpServer server{SmtpServer::SilentAfterData};
+        UseServer(server.port());
+        mapi::SetAnswerTimeout(2);
+        QElapsedTimer sinceCancel;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            if (!cancel || server.received().isEmpty() || sinceCancel.isValid()) return;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == "frmMailSending" && w->isVisible())
+                    for (auto* button : w->findChildren<QPushButton*>())
+                        if (button->text() == "Cancel") {
+                            sinceCancel.start();
+                            button->click();
+                        }
+        });
+        watch.start(20);
+        QElapsedTimer t;
+        t.start();
+        const uint code = SendMail("Accounts", "acc@example.com", "", File("a.csv", "x"), "Body");
+        const qint64 took = t.elapsed();
+        mapi::SetAnswerTimeout(120);
+        QTEST(code, "code");
+        QCOMPARE(server.received().size(), 1);  // it stalled after the data, not before
+        if (cancel) {
+            QVERIFY(sinceCancel.isValid());
+            QVERIFY2(sinceCancel.elapsed() < 500,
+                     qPrintable(QString::number(sinceCancel.elapsed())));
+        } else {
+            QVERIFY2(took >= 1900 && took < 8000, qPrintable(QString::number(took)));
+        }
+        QTEST(mapi::LastCallTimedOut(), "timedOut");
+        QFETCH(QString, reply);
+        QVERIFY2(mapi::LastReply().contains(reply), qPrintable(mapi::LastReply()));
+        QTRY_COMPARE_WITH_TIMEOUT(server.hangUps(), 1, 2000);
+    }
+
     void beforeAnyServer_data() {
         QTest::addColumn<QString>("case_");
         QTest::addColumn<uint>("code");

@@ -150,15 +150,18 @@ void SmtpServer::Run() {
 }
 
 void SmtpServer::Serve(int fd) {
-    if (behaviour_ == Silent) {
-        // Holds the connection without a word until the client leaves or the test ends.
+    // Holds the connection without a word until the client leaves or the test ends.
+    const auto holdSilent = [this, fd] {
         while (!stop_) {
             pollfd p{fd, POLLIN, 0};
             char c;
-            if (poll(&p, 1, 50) > 0 && recv(fd, &c, 1, 0) <= 0) return;
+            if (poll(&p, 1, 50) > 0 && recv(fd, &c, 1, 0) <= 0) {
+                ++hangUps_;
+                return;
+            }
         }
-        return;
-    }
+    };
+    if (behaviour_ == Silent) return holdSilent();
     QByteArray buffer;
     Mail mail;
     Send(fd, "220 localhost ESMTP test\r\n");
@@ -218,6 +221,7 @@ void SmtpServer::Serve(int fd) {
                 std::lock_guard lock(mutex_);
                 received_ << mail;
             }
+            if (behaviour_ == SilentAfterData) return holdSilent();
             Send(fd, "250 2.0.0 Ok: queued\r\n");
         } else if (verb == "QUIT") {
             Send(fd, "221 2.0.0 Bye\r\n");

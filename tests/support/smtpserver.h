@@ -12,11 +12,19 @@ namespace testsupport {
 
 // A small SMTP server on 127.0.0.1 for one test: it speaks just enough of the protocol
 // (EHLO, AUTH PLAIN, MAIL, RCPT, DATA, QUIT) to receive what the program sends, and can
-// refuse a login or a recipient, drop the connection, or never answer. Every wait is bounded. It
+// refuse a login or a recipient, drop the connection, or never answer (from the start, or once it
+// has taken the whole data of a mail). Every wait is bounded. It
 // takes the login "owner" / "secret" and, when refusing a recipient, refuses "nobody@example.com".
 class SmtpServer {
   public:
-    enum Behaviour { Accept, RefuseLogin, RefuseRecipient, CloseAfterMail, Silent };
+    enum Behaviour {
+        Accept,
+        RefuseLogin,
+        RefuseRecipient,
+        CloseAfterMail,
+        Silent,
+        SilentAfterData
+    };
     struct Mail {
         QString from;
         QStringList recipients;
@@ -34,6 +42,8 @@ class SmtpServer {
     int port() const { return port_; }
     QList<Mail> received() const;
     QString authenticatedAs() const;
+    // Connections the client closed while the server was still holding them.
+    int hangUps() const { return hangUps_; }
 
   private:
     void Run();
@@ -43,6 +53,7 @@ class SmtpServer {
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
+    std::atomic<int> hangUps_{0};
     mutable std::mutex mutex_;
     QList<Mail> received_;
     QString authenticated_;
