@@ -59,7 +59,11 @@ struct Sending {
     std::atomic<bool> finished{false};
     CURLcode rc = CURLE_OK;
     bool connected = false;
+    bool timedOut = false;
     QString reply;
+    // When the exchange last moved: a line either way or data taken. Only the thread uses it.
+    std::chrono::steady_clock::time_point moved = std::chrono::steady_clock::now();
+    curl_off_t sent = 0;
     char error[CURL_ERROR_SIZE] = {};
     std::mutex socketsLock;
     std::vector<curl_socket_t> sockets;
@@ -94,12 +98,15 @@ void CancelRunningSends() {
 
 // Keeps the server's last refusal (a 4xx or 5xx line), else its last reply, for the
 // caller to show with the failure; the farewell after a refusal does not replace it.
-int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* sending) {
+    if (type != CURLINFO_HEADER_IN && type != CURLINFO_HEADER_OUT) return 0;
+    auto* s = static_cast<Sending*>(sending);
+    s->moved = std::chrono::steady_clock::now();
     if (type != CURLINFO_HEADER_IN) return 0;
-    auto* last = static_cast<QString*>(user);
+    QString& last = s->reply;
     const QString line = QString::fromUtf8(data, static_cast<qsizetype>(size)).trimmed();
     const auto refusal = [](const QString& l) { return l.startsWith(u'4') || l.startsWith(u'5'); };
-    if (!line.isEmpty() && (refusal(line) || !refusal(*last))) *last = line;
+    if (!line.isEmpty() && (refusal(line) || !refusal(last))) last = line;
     return 0;
 }
 
@@ -153,9 +160,19 @@ void Append(std::unique_ptr<curl_slist, CurlFree>& list, const QByteArray& line)
 }
 
 // Called by curl about once a second and at every step of the exchange, also while it waits
-// for the server: a non-zero result ends the transfer.
-int OnProgress(void* sending, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<Sending*>(sending)->cancelled.load() ? 1 : 0;
+// for the server: a non-zero result ends the transfer. It ends it on Cancel, and once nothing
+// has moved for the time a server is given to answer (curl's own limits for a silent server
+// reach up to twice that after the data).
+int OnProgress(void* sending, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) {
+    auto* s = static_cast<Sending*>(sending);
+    if (s->cancelled.load()) return 1;
+    const auto now = std::chrono::steady_clock::now();
+    if (sent != s->sent) {
+        s->sent = sent;
+        s->moved = now;
+    }
+    if (now - s->moved >= std::chrono::seconds(s->job.answerSeconds)) s->timedOut = true;
+    return s->timedOut ? 1 : 0;
 }
 
 curl_socket_t OnOpenSocket(void* sending, curlsocktype, curl_sockaddr* a) {
@@ -210,18 +227,16 @@ void Run(const std::shared_ptr<Sending>& s) {
         curl_mime_encoder(part, "base64");
     }
     curl_easy_setopt(c, CURLOPT_MIMEPOST, mime.get());
-    // A server that stops answering, or stops taking the data, ends the send; a large
-    // attachment on a slow line that keeps moving does not.
+    // A server that stops answering, or stops taking the data, ends the send (OnProgress); a
+    // large attachment on a slow line that keeps moving does not.
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, std::min(kConnectSeconds, job.answerSeconds));
     curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, job.answerSeconds);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, job.answerSeconds);
     // Closed with this handle when the send ends, not later by curl's shared clean-up, which
     // would wait for the server's farewell with neither our time-out nor our Cancel.
     curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, OnDebug);
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &s->reply);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, s.get());
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, s->error);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
@@ -232,7 +247,9 @@ void Run(const std::shared_ptr<Sending>& s) {
     curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, OnCloseSocket);
     curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, s.get());
 
+    s->moved = std::chrono::steady_clock::now();
     s->rc = curl_easy_perform(c);
+    if (s->timedOut && s->rc == CURLE_ABORTED_BY_CALLBACK) s->rc = CURLE_OPERATION_TIMEDOUT;
     curl_off_t connectTime = 0;
     curl_easy_getinfo(c, CURLINFO_CONNECT_TIME_T, &connectTime);
     s->connected = connectTime > 0;

@@ -205,7 +205,7 @@ class TestSendMail : public QObject {
             QVERIFY2(sinceCancel.elapsed() < 500,
                      qPrintable(QString::number(sinceCancel.elapsed())));
         } else {
-            QVERIFY2(took >= 1900 && took < 8000, qPrintable(QString::number(took)));
+            QVERIFY2(took >= 1900 && took < 3500, qPrintable(QString::number(took)));
         }
         QTEST(mapi::LastCallTimedOut(), "timedOut");
         QFETCH(QString, reply);
