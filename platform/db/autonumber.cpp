@@ -16,7 +16,7 @@ std::optional<qint64> NextAutoNumber(Connection& connection, const QString& tabl
         detail::Statement stmt;
         if (stmt.Prepare(state->handle, sql) != SQLITE_OK) return std::nullopt;
         if (bindName) detail::Bind(stmt.get(), 1, info->name);
-        if (sqlite3_step(stmt.get()) != SQLITE_ROW) return qint64(0);
+        if (detail::Step(stmt.get()) != SQLITE_ROW) return qint64(0);
         return sqlite3_column_int64(stmt.get(), 0);
     };
     // The counter lives in sqlite_sequence once a row was ever added; the highest key covers

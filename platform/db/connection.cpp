@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "internal.h"
 #include "jetfunctions.h"
@@ -24,6 +26,83 @@ thread_local QString g_lastError;
 
 QString LastError() { return g_lastError; }
 void SetLastError(const QString& text) { g_lastError = text; }
+
+const QString kDatabaseBusy = QStringLiteral(
+    "The database is in use by another program; nothing was changed. Try again when the other "
+    "program has finished.");
+
+namespace {
+
+constexpr int kPlainWaitMs = 5000;
+constexpr int kRoundMs = 10;
+
+struct InstalledWait {
+    BusyWait wait;
+    std::thread::id thread;
+};
+InstalledWait& Installed() {
+    static InstalledWait installed;
+    return installed;
+}
+
+// The wait of the statement this thread runs, once it met another program's lock.
+struct CurrentWait {
+    sqlite3* db = nullptr;
+    QElapsedTimer since;
+    bool asked = false;   // keepWaiting was called: `ended` is owed
+    bool inside = false;  // keepWaiting is running
+};
+thread_local CurrentWait t_wait;
+
+int OnBusy(void* handle, int) {
+    auto* db = static_cast<sqlite3*>(handle);
+    CurrentWait& w = t_wait;
+    if (!w.db) {
+        w.db = db;
+        w.since.start();
+    }
+    const int waited = static_cast<int>(w.since.elapsed());
+    const InstalledWait& hook = Installed();
+    // Another connection meeting a lock while the wait is being shown waits the plain way.
+    if (w.db == db && !w.inside && hook.wait.keepWaiting &&
+        hook.thread == std::this_thread::get_id()) {
+        QElapsedTimer round;
+        round.start();
+        w.inside = w.asked = true;
+        const bool on = hook.wait.keepWaiting(waited);
+        w.inside = false;
+        if (!on) return 0;
+        if (round.elapsed() < kRoundMs) sqlite3_sleep(kRoundMs);
+        return 1;
+    }
+    if (waited >= kPlainWaitMs) return 0;
+    sqlite3_sleep(kRoundMs);
+    return 1;
+}
+
+}  // namespace
+
+void SetBusyWait(BusyWait wait) { Installed() = {std::move(wait), std::this_thread::get_id()}; }
+
+bool detail::WaitingOn(sqlite3* db) { return t_wait.inside && t_wait.db == db; }
+
+void detail::EndBusyWait(sqlite3* db) {
+    CurrentWait& w = t_wait;
+    if (w.db != db || w.inside) return;
+    const bool asked = w.asked;
+    w = CurrentWait{};
+    if (asked && Installed().wait.ended) Installed().wait.ended();
+}
+
+int detail::Step(sqlite3_stmt* stmt) {
+    sqlite3* db = sqlite3_db_handle(stmt);
+    // The connection is in the middle of a statement that waits: nothing else may run on it
+    // (a window repainting while the wait is shown).
+    if (WaitingOn(db)) return SQLITE_BUSY;
+    const int rc = sqlite3_step(stmt);
+    EndBusyWait(db);
+    return rc;
+}
 
 QString ConnectionStringQuote(const QString& value) {
     if (!value.contains(u';') && !value.contains(u'{') && !value.contains(u'}')) return value;
@@ -156,7 +235,7 @@ bool Connection::Open(const QString& connectionString) {
     if (rc != SQLITE_OK) return refuse(QStringLiteral("Could not open '%1': %2").arg(path, detail::EngineError(handle)));
     if (sqlite3_db_readonly(handle, "main") == 1)
         return refuse(QStringLiteral("The database '%1' is read-only; it cannot be used.").arg(path));
-    sqlite3_busy_timeout(handle, 5000);
+    sqlite3_busy_handler(handle, OnBusy, handle);
 
     auto state = std::make_shared<detail::ConnectionState>();
     state->handle = handle;
@@ -166,7 +245,7 @@ bool Connection::Open(const QString& connectionString) {
         if (tables.Prepare(handle, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")) != SQLITE_OK)
             return refuse(QStringLiteral("'%1' is not an Ambrelle database: %2").arg(path, detail::EngineError(handle)));
         int step;
-        while ((step = sqlite3_step(tables.get())) == SQLITE_ROW) {
+        while ((step = detail::Step(tables.get())) == SQLITE_ROW) {
             detail::TableInfo t;
             t.name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(tables.get(), 0)));
             state->tables.insert(t.name.toLower(), t);
@@ -181,7 +260,7 @@ bool Connection::Open(const QString& connectionString) {
     for (auto& t : state->tables) {
         detail::Statement info;
         if (info.Prepare(handle, QStringLiteral("PRAGMA table_info(%1)").arg(SqlQuote(t.name))) != SQLITE_OK) continue;
-        while (sqlite3_step(info.get()) == SQLITE_ROW) {
+        while (detail::Step(info.get()) == SQLITE_ROW) {
             detail::ColumnInfo c;
             c.name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
             const QString type = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2)));

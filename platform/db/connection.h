@@ -44,6 +44,19 @@ namespace detail {
 struct ConnectionState;
 }
 
+// What a statement does while another program holds a lock it needs. `keepWaiting` is asked
+// again and again with the time waited so far, and may itself take a few milliseconds (it is
+// where the waiting is done): false gives the wait up and the statement fails as busy, having
+// changed nothing. `ended` follows once that statement's wait is over, whichever way. It holds
+// for the thread that installs it; elsewhere, or with none, a statement waits up to 5 s.
+struct BusyWait {
+    std::function<bool(int waitedMs)> keepWaiting;
+    std::function<void()> ended;
+};
+void SetBusyWait(BusyWait wait);
+// The text of a statement that failed because another program held the database.
+extern const QString kDatabaseBusy;
+
 // Tests only: runs before every COMMIT; a text it returns fails that commit with the text, as
 // the engine's own failure would. An empty function removes the hook.
 void SetCommitHook(std::function<QString()> hook);

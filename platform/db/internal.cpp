@@ -1,5 +1,6 @@
 #include "internal.h"
 
+#include "connection.h"
 #include "value.h"
 
 #include <QLocale>
@@ -103,7 +104,9 @@ std::optional<qint64> DateKey(const QVariant& v) {
 }
 
 QString EngineError(sqlite3* db) {
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+    if (!db) return QStringLiteral("out of memory");
+    if (WaitingOn(db) || (sqlite3_errcode(db) & 0xff) == SQLITE_BUSY) return kDatabaseBusy;
+    return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
 bool PrepareOne(Statement& stmt, sqlite3* db, const QString& sql, QString* error) {
@@ -122,7 +125,7 @@ bool Exec(sqlite3* db, const QString& sql, const QVariantList& values, QString* 
     if (!PrepareOne(stmt, db, sql, error)) return false;
     for (int i = 0; i < values.size(); ++i) Bind(stmt.get(), i + 1, values[i]);
     int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    while ((rc = Step(stmt.get())) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE) {
         *error = EngineError(db);

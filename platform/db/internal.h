@@ -70,6 +70,12 @@ void AddMissingIndexes(sqlite3* handle);
 // Reads the rows every record set of the connection still needs, before it closes.
 void ReadBeforeClose(ConnectionState& conn);
 
+// sqlite3_step, ending the wait for another program's lock that the step may have begun.
+int Step(sqlite3_stmt* stmt);
+// Whether `db` is inside a statement that waits for another program's lock on this thread.
+bool WaitingOn(sqlite3* db);
+void EndBusyWait(sqlite3* db);
+
 // RAII for one prepared statement.
 class Statement {
 public:
@@ -81,10 +87,12 @@ public:
     int Prepare(sqlite3* db, const QString& sql, bool* more = nullptr) {
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
+        if (WaitingOn(db)) return SQLITE_BUSY;
         const QByteArray utf8 = sql.toUtf8();
         const char* tail = nullptr;
         const int rc =
             sqlite3_prepare_v2(db, utf8.constData(), static_cast<int>(utf8.size()), &stmt_, &tail);
+        EndBusyWait(db);
         if (more) *more = tail && !QByteArray(tail, utf8.constEnd() - tail).trimmed().isEmpty();
         return rc;
     }

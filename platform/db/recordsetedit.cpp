@@ -132,7 +132,7 @@ bool Recordset::Update() {
                 if (stmt.Prepare(db, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
                                          .arg(readCols.join(u", "), Quoted(table))) == SQLITE_OK) {
                     sqlite3_bind_int64(stmt.get(), 1, rowid);
-                    if (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+                    if (detail::Step(stmt.get()) == SQLITE_ROW) {
                         for (int k = 0; k < readFields.size(); ++k)
                             row.values[readFields[k]] =
                                 detail::ReadColumn(stmt.get(), k, s.fields[static_cast<size_t>(readFields[k])].kind);

@@ -110,7 +110,7 @@ std::optional<QString> ReadOrder(const Store& store) {
     static const QRegularExpression keyOrder(
         QStringLiteral(R"(^(SCAN (TABLE )?\S+|SEARCH (TABLE )?\S+ USING INTEGER PRIMARY KEY \(rowid=\?\))$)"));
     int steps = 0;
-    while (sqlite3_step(plan.get()) == SQLITE_ROW) {
+    while (Step(plan.get()) == SQLITE_ROW) {
         const QString detail = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(plan.get(), 3)));
         if (++steps > 1 || !keyOrder.match(detail).hasMatch()) return std::nullopt;
     }
@@ -128,7 +128,7 @@ bool Describe(Store& store, const QString& translated, QString* error, bool* ret
     int columns = sqlite3_column_count(stmt.get());
     *returnsRows = columns > 0;
     if (!*returnsRows) {
-        const int rc = sqlite3_step(stmt.get());
+        const int rc = Step(stmt.get());
         if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
             *error = EngineError(db);
             return false;
@@ -246,7 +246,7 @@ bool ReadRows(Store& store, const QString& condition, QString* error) {
     std::vector<std::shared_ptr<Row>> rows;
     const int total = static_cast<int>(store.fields.size());
     int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    while ((rc = Step(stmt.get())) == SQLITE_ROW) {
         auto row = std::make_shared<Row>();
         row->values.resize(total);
         for (int i = 0; i < store.publicCount; ++i)

@@ -37,7 +37,7 @@ void detail::AddMissingIndexes(sqlite3* handle) {
         Statement names;
         if (names.Prepare(handle, QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'index'")) != SQLITE_OK)
             return;
-        while (sqlite3_step(names.get()) == SQLITE_ROW)
+        while (Step(names.get()) == SQLITE_ROW)
             present.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(names.get(), 0))));
     }
     for (auto it = index.globalMatch(SchemaSql()); it.hasNext();) {

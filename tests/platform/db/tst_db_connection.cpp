@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
@@ -60,6 +61,8 @@ class TestDbConnection : public QObject {
     void transactions();
     void olderFilesGetTheIndexes_data();
     void olderFilesGetTheIndexes();
+    void waitForAnotherWriter_data();
+    void waitForAnotherWriter();
 };
 
 void TestDbConnection::connectionStrings_data() {
@@ -259,6 +262,65 @@ void TestDbConnection::olderFilesGetTheIndexes() {
                                                        "name in ('JobDetails_Finish', 'Billing_BillingDate', "
                                                        "'Outgoings_Date')")),
              QVariant(indexesAfter));
+}
+
+// A write that meets another connection's write lock waits through the installed wait, which
+// can give it up (nothing written, the edit kept for the next try) or see the lock go.
+void TestDbConnection::waitForAnotherWriter_data() {
+    QTest::addColumn<QString>("during");  // what the wait does once it has lasted 200 ms
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("given up") << "give up" << false;
+    QTest::newRow("a read inside the wait is refused") << "read" << false;
+    QTest::newRow("the other program finishes") << "release" << true;
+}
+
+void TestDbConnection::waitForAnotherWriter() {
+    QFETCH(QString, during);
+    QFETCH(bool, stored);
+    testsupport::TestEnv env;
+    db::Connection& c = env.connection();
+    const int id = testsupport::AddCompany(c, QStringLiteral("Acme"));
+    db::Connection other;
+    QVERIFY(other.Open(env.connectionString()));
+    QVERIFY(other.BeginTrans());
+    QList<int> asked;
+    int ended = 0;
+    QString readError;
+    db::SetBusyWait({[&](int waitedMs) {
+                         asked << waitedMs;
+                         if (waitedMs < 200) return true;
+                         if (during == u"release") return other.CommitTrans();
+                         if (during == u"read") {
+                             db::Recordset inside;
+                             if (!inside.Open(QStringLiteral("select * from companies"), c))
+                                 readError = db::LastError();
+                         }
+                         return false;
+                     },
+                     [&] { ++ended; }});
+    db::Recordset rs;
+    QVERIFY(rs.OpenWith(QStringLiteral("select CompanyName from companies where CompanyID = ?"), c,
+                        {id}, db::adOpenDynamic, db::adLockOptimistic));
+    QVERIFY(rs.SetValue(QStringLiteral("CompanyName"), QStringLiteral("Beta")));
+    const bool updated = rs.Update();
+    db::SetBusyWait({});
+    QCOMPARE(updated, stored);
+    QVERIFY(asked.size() > 2);
+    QVERIFY(std::is_sorted(asked.begin(), asked.end()) && asked.last() >= 200);
+    QCOMPARE(ended, 1);
+    QCOMPARE(readError, during == u"read" ? db::kDatabaseBusy : QString());
+    const QString sql = QStringLiteral("select CompanyName from companies");
+    if (stored) {
+        QCOMPARE(testsupport::QueryValue(other, sql).toString(), QStringLiteral("Beta"));
+        return;
+    }
+    QCOMPARE(rs.LastError(), db::kDatabaseBusy);
+    QCOMPARE(testsupport::QueryValue(other, sql).toString(), QStringLiteral("Acme"));
+    // The edit is still there, and goes in once the other program has finished.
+    QCOMPARE(rs.EditMode(), int(db::Recordset::adEditInProgress));
+    QVERIFY(other.RollbackTrans());
+    QVERIFY2(rs.Update(), qPrintable(rs.LastError()));
+    QCOMPARE(testsupport::QueryValue(other, sql).toString(), QStringLiteral("Beta"));
 }
 
 QTEST_GUILESS_MAIN(TestDbConnection)

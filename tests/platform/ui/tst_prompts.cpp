@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -8,6 +9,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "platform/ui/busywait.h"
 #include "platform/ui/prompts.h"
 
 using namespace ui;
@@ -394,6 +396,41 @@ class TestPrompts : public QObject {
         WhenModal([](QWidget* w) { w->close(); });
         QCOMPARE(prompts.OpenFile(o, nullptr), QString());
         QVERIFY(QFile::exists(qtSettings_.filePath(QStringLiteral("QtProject.conf"))));
+    }
+
+    // A wait shows the busy pointer at once and its window only after a moment; the window's
+    // Cancel gives the wait up, and ending the wait takes both away for the next one.
+    void busyWait_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("given up") << true;
+        QTest::newRow("waited out") << false;
+    }
+    void busyWait() {
+        QFETCH(bool, cancel);
+        const auto window = [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == "frmBusyWait" && w->isVisible()) return w;
+            return static_cast<QWidget*>(nullptr);
+        };
+        BusyWait wait(QStringLiteral("Another program is using the database."), 100);
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(wait.KeepWaiting(0));
+            QVERIFY(QApplication::overrideCursor());
+            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+            QVERIFY(!window());
+            QVERIFY(wait.KeepWaiting(120));
+            QWidget* shown = window();
+            QVERIFY(shown);
+            QVERIFY(shown->findChild<QLabel*>()->text().contains("Another program"));
+            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+            if (cancel && round == 0)
+                for (auto* button : shown->findChildren<QPushButton*>())
+                    if (button->text() == "Cancel") button->click();
+            QCOMPARE(wait.KeepWaiting(140), !(cancel && round == 0));
+            wait.End();
+            QVERIFY(!window());
+            QVERIFY(!QApplication::overrideCursor());
+        }
     }
 };
 
