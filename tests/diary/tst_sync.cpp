@@ -185,15 +185,19 @@ class TestSync : public SyncFixture {
         QCOMPARE(testsupport::CountComponents(calendar_, QStringLiteral("VTODO")), 1);
     }
 
-    // One appointment failing is logged with its reason and counted; the others go on.
+    // One appointment failing is logged with its reason and counted; the others go on. A
+    // calendar file that cannot be used at all is refused once, with its reason.
     void failures_data() {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("entry deleted in the calendar") << "deleted";
-        QTest::newRow("read-only calendar") << "read-only";
-        QTest::newRow("calendar is not a calendar file") << "not a calendar";
+        QTest::addColumn<QString>("refusal");  // what the box and the log say once
+        QTest::newRow("entry deleted in the calendar") << "deleted" << QString();
+        QTest::newRow("read-only calendar") << "read-only" << "is read-only";
+        QTest::newRow("calendar is not a calendar file")
+            << "not a calendar" << "is not an iCalendar file";
     }
     void failures() {
         QFETCH(QString, kind);
+        QFETCH(QString, refusal);
         const int a = AddJob(c(), acme_, At(2026, 1, 5, 9), At(2026, 1, 5, 10));
         const int b = AddJob(c(), acme_, At(2026, 1, 6, 9), At(2026, 1, 6, 10));
         QByteArray untouched;
@@ -207,7 +211,7 @@ class TestSync : public SyncFixture {
             QVERIFY(testsupport::WriteText(calendar_, untouched));
             if (readOnly)
                 QVERIFY(QFile::setPermissions(calendar_, QFile::ReadOwner | QFile::ReadGroup));
-            env_->prompts().ExpectMsgBox(kNotInstalled, ui::vbOK);
+            env_->prompts().ExpectMsgBox(refusal, ui::vbOK);
         }
         int failed = 0;
         const QStringList log = Run({a, b}, &failed);
@@ -217,11 +221,13 @@ class TestSync : public SyncFixture {
         QVERIFY(log.last().startsWith(kErrors));
         QVERIFY(!log.contains(kComplete));
         const QString failure = FailureLine(a, QString());
-        QVERIFY2(std::any_of(log.begin(), log.end(),
-                             [&](const QString& l) {
-                                 return l.startsWith(failure) && l.size() > failure.size();
-                             }),
-                 qPrintable(log.join(u'|')));
+        QCOMPARE(std::count_if(log.begin(), log.end(),
+                               [&](const QString& l) {
+                                   return l.startsWith(failure) && l.size() > failure.size();
+                               }),
+                 refusal.isEmpty() ? 1 : 0);
+        if (!refusal.isEmpty())
+            QCOMPARE(log.filter(refusal).size(), 1);
         if (kind == QStringLiteral("deleted")) {
             QVERIFY(log.contains(NoChangesLine(b)));
             QVERIFY(Job(a, "Outlook_REF").toString().isEmpty());

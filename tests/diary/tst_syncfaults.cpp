@@ -154,7 +154,8 @@ class TestSyncFaults : public SyncFixture {
         for (int id : ids) QVERIFY2(log.contains(NoChangesLine(id)), qPrintable(log.join(u'|')));
     }
 
-    // A calendar entry whose times cannot be an appointment's is not taken; the log says why.
+    // A calendar entry whose times cannot be an appointment's is not taken; the log says why,
+    // once: the next run leaves that version of the entry alone.
     void calendarTimesRefused_data() {
         QTest::addColumn<QByteArray>("end");  // what stands for the entry's DTEND line
         QTest::addColumn<QString>("reason");
@@ -177,12 +178,15 @@ class TestSyncFaults : public SyncFixture {
         QByteArray text = CalendarText();
         text.replace("DTEND:20260202T100000Z\r\n", end);
         QVERIFY(testsupport::WriteText(calendar_, text));
-        const QString before = DatabaseState();
+        const QString before = DatabaseState().section(u';', 0, 0).section(u'|', 0, 5);
         int failed = 0;
-        const QStringList log = Run({id}, &failed);
+        QStringList log = Run({id}, &failed);
         QCOMPARE(failed, 1);
         QVERIFY2(log.contains(FailureLine(id, reason)), qPrintable(log.join(u'|')));
-        QCOMPARE(DatabaseState(), before);
+        QCOMPARE(DatabaseState().section(u';', 0, 0).section(u'|', 0, 5), before);
+        log = Run({id}, &failed);
+        QCOMPARE(failed, 0);
+        QVERIFY2(log.contains(NoChangesLine(id)), qPrintable(log.join(u'|')));
     }
 };
 
