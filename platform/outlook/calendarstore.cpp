@@ -103,6 +103,7 @@ bool CalendarStore::Load(QString* error) {
     blank_ = why.isEmpty() && std::all_of(onDisk_.cbegin(), onDisk_.cend(), [](char c) {
                  return QChar::isSpace(static_cast<uchar>(c));
              });
+    sawContent_ = sawContent_ || (why.isEmpty() && !blank_);
     if (why.isEmpty() && blank_) {
         SplitCalendar(kNewCalendar, &file_, &split);
     } else if (why.isEmpty() && !SplitCalendar(onDisk_, &file_, &split)) {
@@ -441,6 +442,9 @@ void CalendarStore::ClearStaged() {
 
 void CalendarStore::BeginBatch() {
     batch_ = true;
+    QString unread;  // a file that cannot be read is refused at the first use
+    Refresh(&unread);
+    sawContent_ = loaded_ && !blank_;
     undo_.clear();
     replaced_.reset();
 }

@@ -107,6 +107,7 @@ class CalendarStore {
     QByteArray onDisk_;  // the file's bytes as last read or written; empty when there was none
     bool loaded_ = false;
     bool blank_ = false;
+    bool sawContent_ = false;  // read with content since the batch began
     QHash<QString, qsizetype> events_;  // UID -> component
     QHash<QString, qsizetype> zones_;   // TZID -> component
     ZoneCache zoneCache_;

@@ -88,6 +88,13 @@ bool CalendarStore::Rewrite(const std::vector<Change>& changes, const QString& z
     };
     for (int attempt = 0; attempt < kTries; ++attempt) {
         if (!Refresh(error)) return false;
+        if (blank_ && sawContent_ && !skipChanged) {
+            // Emptied while a program rewrites it in place: what it is writing would be lost.
+            *error = QStringLiteral("The calendar file %1 went missing or was emptied meanwhile; "
+                                    "nothing was written - synchronise again")
+                         .arg(path_);
+            return false;
+        }
         *result = Rewritten{stamp_.exists, onDisk_, {}, 0};
         std::vector<Edit> edits;
         if (!zone.isEmpty() && !zones_.contains(zoneId))
@@ -111,6 +118,8 @@ bool CalendarStore::Rewrite(const std::vector<Change>& changes, const QString& z
                 added += *c.replacement;
             }
         }
+        result->after = onDisk_;
+        if (edits.empty() && added.isEmpty()) return true;  // nothing left to write
         edits.push_back({file_.endAt, file_.endAt, added});
         std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
             return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
@@ -127,7 +136,6 @@ bool CalendarStore::Rewrite(const std::vector<Change>& changes, const QString& z
         }
         out += QByteArrayView(file_.bytes).sliced(at);
         result->after = out;
-        if (stamp_.exists && out == onDisk_) return true;  // nothing left to write
 
         switch (Replace(out, error)) {
             case Put::Done: {
@@ -155,7 +163,6 @@ CalendarStore::Put CalendarStore::Replace(const QByteArray& bytes, QString* erro
         return Put::Failed;
     };
     QDir().mkpath(QFileInfo(path_).absolutePath());
-    files::RemoveStaleTemporaries(path_);
     QSaveFile f(path_);
     errno = 0;
     if (!f.open(QIODevice::WriteOnly)) return failed(files::Reason(f));
