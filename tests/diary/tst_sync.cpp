@@ -244,6 +244,51 @@ class TestSync : public SyncFixture {
         QCOMPARE(testsupport::ReadText(calendar_), untouched);
     }
 
+    // The database was put back from a copy older than an appointment's calendar entry, and
+    // a new appointment got its number: the entry is taken up by its name only when it holds
+    // that appointment's times and text; otherwise it is left alone and a new one is made.
+    void entryFoundByName_data() {
+        QTest::addColumn<QString>("column");  // where the new appointment differs; empty: none
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("the same appointment") << QString() << QVariant();
+        QTest::newRow("another start") << "Start" << QVariant(At(2026, 1, 5, 8));
+        QTest::newRow("another finish") << "Finish" << QVariant(At(2026, 1, 5, 11));
+        QTest::newRow("another text") << "Description" << QVariant(QStringLiteral("Gutters"));
+    }
+    void entryFoundByName() {
+        QFETCH(QString, column);
+        QFETCH(QVariant, value);
+        const bool same = column.isEmpty();
+        const int id = AddJob(c(), acme_, At(2026, 1, 5, 9), At(2026, 1, 5, 10),
+                              {{QStringLiteral("Description"), QStringLiteral("Boiler service")}});
+        Run({id});
+        const QString uid = Job(id, "Outlook_REF").toString();
+        QVERIFY(c().Execute(QStringLiteral("UPDATE JobDetails SET Outlook_REF = NULL WHERE JobID = ?"),
+                            {id}));
+        QVERIFY(c().Execute(QStringLiteral("DELETE FROM sync WHERE RecordID = ?"), {id}));
+        if (!same)
+            QVERIFY(c().Execute(
+                QStringLiteral("UPDATE JobDetails SET %1 = ? WHERE JobID = ?").arg(column),
+                {value, id}));
+        const testsupport::IcsEvent before = *FindEvent(calendar_, uid);
+        QStringList log = Run({id});
+        QCOMPARE(log.last(), kComplete);
+        QCOMPARE(log.contains(kCreating + QString::number(id)), !same);
+        const QString ref = Job(id, "Outlook_REF").toString();
+        QCOMPARE(ref == uid, same);
+        QCOMPARE(testsupport::ReadEvents(calendar_).size(), same ? 1 : 2);
+        const testsupport::IcsEvent left = *FindEvent(calendar_, uid);
+        QCOMPARE(QVariantList({left.start, left.end, left.description}),
+                 QVariantList({before.start, before.end, before.description}));
+        const testsupport::IcsEvent mine = *FindEvent(calendar_, ref);
+        QCOMPARE(QVariantList({mine.start, mine.end, mine.description}),
+                 QVariantList({db::ToDateTime(Job(id, "Start")).value(),
+                               db::ToDateTime(Job(id, "Finish")).value(),
+                               Job(id, "Description").toString()}));
+        log = Run({id});
+        QVERIFY2(log.contains(NoChangesLine(id)), qPrintable(log.join(u'|')));
+    }
+
     // The file goes while the run waits for an answer: neither the calendar nor the database
     // keeps any of the run's changes, so the next run starts from where this one did.
     void calendarLostDuringRun() {
