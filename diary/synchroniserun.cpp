@@ -271,11 +271,13 @@ int Synchroniser::Run(const QList<int>& jobIds) {
         const bool kept = SyncJob(jobIds[i]);
         preloaded_.remove(jobIds[i]);  // a second turn of the same appointment reads it anew
         if (!stop_.isEmpty()) {
-            // Once, with its real reason: it holds for every appointment.
+            // Once, with its real reason: it holds for every appointment. The log is shown
+            // in full before the box waits on it.
             Log(stop_);
-            ShowLog();
+            const int failed = GiveUp(batch, total, true);
+            QCoreApplication::processEvents();
             ui::MsgBox(stop_, ui::vbCritical, QString(), owner_);
-            return GiveUp(batch, total, true);
+            return failed;
         }
         // Nothing of a failed appointment stays on either side; where the database cannot go
         // back to its point (or the engine gave up the whole transaction, a full disk for

@@ -36,8 +36,8 @@ QString EntryUid(const QString& databaseId, int jobId, int copy) {
 }
 
 QString CalendarGoneLine(const QString& problem) {
-    return problem + QStringLiteral(" - appointments refer to entries in it, so nothing was "
-                                    "changed; synchronise again when the file is back");
+    return problem + QStringLiteral(" while appointments refer to entries in it - synchronise "
+                                    "again when the file is back");
 }
 
 QString CalendarTimesRefusal(const QDateTime& start, const QDateTime& end) {

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QThread>
 #include <QTimeZone>
 #include <QUuid>
 #include <algorithm>
@@ -70,7 +71,16 @@ std::shared_ptr<CalendarStore> CalendarStore::For(const QString& path) {
 
 bool CalendarStore::Refresh(QString* error) {
     if (loaded_ && Stat(path_) == stamp_) return true;
-    return Load(error);
+    // A program that writes the file in place leaves it short or empty for a moment: while
+    // it keeps changing, it is read again once that write is likely done.
+    constexpr int kRereads = 5;
+    for (int attempt = 0;; ++attempt) {
+        const FileStamp before = Stat(path_);
+        const bool ok = Load(error);
+        if ((ok && !blank_) || attempt == kRereads) return ok;
+        QThread::msleep(20);
+        if (Stat(path_) == before) return ok;
+    }
 }
 
 bool CalendarStore::Load(QString* error) {
