@@ -240,6 +240,15 @@ int Measure(const QString& folder, int runs, const Options& o, bench::Figures* f
         double failed = 0;
         (*f)[QStringLiteral("first_") + key] = TimedRun(ids, &failed);
         (*f)[QStringLiteral("again_") + key] = TimedRun(ids, &failed);
+        // The database's stamps move on: each entry is read in full, its times in the zone the
+        // file defines, and found to hold what the database would write.
+        DbConnection().BeginTrans();
+        for (int id : ids)
+            DbConnection().Execute(QStringLiteral("UPDATE JobDetails SET Outlook_LastUpdate = ? "
+                                                  "WHERE JobID = ?"),
+                                   {QDateTime::currentDateTime().addSecs(3600), id});
+        DbConnection().CommitTrans();
+        (*f)[QStringLiteral("full_") + key] = TimedRun(ids, &failed);
         (*f)[QStringLiteral("failed_") + key] = failed;
     }
     DbConnection().Close();
@@ -409,6 +418,8 @@ int main(int argc, char** argv) {
             row(0, label + QStringLiteral(": first run"), QStringLiteral("first_") + key, QString(),
                 5000, false);
             row(0, label + QStringLiteral(": unchanged"), QStringLiteral("again_") + key,
+                QString(), 5000, false);
+            row(0, label + QStringLiteral(": read in full"), QStringLiteral("full_") + key,
                 QString(), 5000, false);
             for (int z = 0; z < 2; ++z)
                 failures = failures || got[{0, z}].value(QStringLiteral("failed_") + key) > 0;
