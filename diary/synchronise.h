@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -39,7 +40,7 @@ class Synchroniser {
     bool SyncJob(int JobID);
     bool OpenOutlook();
     bool LoadJobForSync(int JobID);
-    bool CreateOutlookEntry(int JobID);
+    bool CreateOutlookEntry(int JobID, const QString& uid);
     bool SyncExistingEntry(int JobID);
     bool WriteAppointment(int JobID);
     bool UpdateJobFromOutlook(int JobID);
@@ -50,27 +51,55 @@ class Synchroniser {
     int Failures() const { return failures_; }
 
   private:
+    // The appointment being synchronised; cleared before each one.
+    struct Job {
+        QDateTime Start, Finish, OutlookLastUpdate, LastSync;
+        QString Description, OutlookRef, CompanyName, Location;
+        qint64 InvoiceNumber = 0;
+        bool lastSyncRead = false;  // LastSync and syncRows were read with the appointment
+        int syncRows = 0;
+    };
+
     void Log(const QString& line);
+    // Shows the lines logged since the last call.
+    void ShowLog();
     bool Failed(int JobID, const QString& reason);
+    // Ends the run at the next appointment with nothing changed: the calendar cannot be
+    // used for any of them. Always false.
+    bool Stop(const QString& reason);
+    // Goes back to before the run on both sides; `began` when it began the transaction
+    // (another run's is never touched). Returns how many failed: all of them.
+    int GiveUp(outlook::WriteBatch& batch, int total, bool began);
+    // Reads every appointment's values at once, so that one that did not change costs no
+    // query of its own.
+    bool Preload(const QList<int>& jobIds, QString* error);
+    // Before the first database write of an appointment: the point its failure goes back
+    // to. False, and the run is given up, when it cannot be made.
+    bool Mark();
     // A calendar entry that no longer exists is forgotten, so the next run makes it again.
     void ForgetEntry(int JobID);
     bool WaitForCalendar(outlook::WriteBatch& batch);
-    // Takes up the entry an earlier run made for this appointment but could not record.
+    // Takes up the entry an earlier run made for this appointment but could not record;
+    // an entry of that name that was not written from it is left alone and a new one made.
+    bool TakeUpOrCreate(int JobID);
     bool RelinkEntry(int JobID, const QString& uid);
     // Keeps the calendar entry's reference on the appointment; false, logged, when it cannot.
     bool StoreEntryRef(int JobID, const QString& ref);
+    // The entry holds the times and text the database holds.
+    bool WrittenFromJob() const;
     // The entry holds what the database would write into it.
     bool SameOnBothSides() const;
-    // Ends a run whose changes are given up on both sides; `began` when it began the
-    // transaction (another run's is never touched).
-    int GiveUp(outlook::WriteBatch& batch, int total, bool began);
 
     QPointer<frmInfo> log_;
     QPointer<QWidget> owner_;
+    QStringList pendingLog_;
     int failures_ = 0;
-    bool notInstalledShown_ = false;
     QString databaseId_;
+    QString stop_;
     bool relinked_ = false;
+    bool marked_ = false;
+    bool markFailed_ = false;
+    QHash<int, Job> preloaded_;
 
     std::optional<outlook::Application> OutlookApp;
     std::optional<outlook::Namespace> OutlookNamespace;
@@ -78,12 +107,7 @@ class Synchroniser {
     std::optional<outlook::AppointmentItem> OutlookItem;
     QString SyncCategory;
 
-    // The appointment being synchronised; cleared before each one.
-    struct Job {
-        QDateTime Start, Finish, OutlookLastUpdate;
-        QString Description, OutlookRef, CompanyName, Location;
-        qint64 InvoiceNumber = 0;
-    } job_;
+    Job job_;
 };
 
 }  // namespace outlooksync

@@ -29,8 +29,15 @@ QString NotPutBackLine(const QString& reason) {
     return reason + QStringLiteral(" - the next synchronisation takes up this run's entries again");
 }
 
-QString EntryUid(const QString& databaseId, int jobId) {
-    return QStringLiteral("job-%1.%2@ambrelle").arg(jobId).arg(databaseId);
+QString EntryUid(const QString& databaseId, int jobId, int copy) {
+    const QString job = copy > 1 ? QStringLiteral("%1-%2").arg(jobId).arg(copy)
+                                 : QString::number(jobId);
+    return QStringLiteral("job-%1.%2@ambrelle").arg(job, databaseId);
+}
+
+QString CalendarGoneLine(const QString& problem) {
+    return problem + QStringLiteral(" while appointments refer to entries in it - synchronise "
+                                    "again when the file is back");
 }
 
 QString CalendarTimesRefusal(const QDateTime& start, const QDateTime& end) {

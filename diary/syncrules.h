@@ -13,8 +13,6 @@ inline constexpr int kOutlookChanged = 2;
 inline constexpr int kConflict = kDatabaseChanged | kOutlookChanged;
 
 inline const QString kNoRecords = QStringLiteral("No records found!");
-inline const QString kNotInstalled =
-    QStringLiteral("Outlook is not installed or not configured properly");
 inline const QString kBegin = QStringLiteral("Begin synchronisation");
 inline const QString kCreating = QStringLiteral("Creating new entry for schedule ID:");
 inline const QString kExists = QStringLiteral("Entry already exists in outlook,");
@@ -47,8 +45,11 @@ QString DatabaseFailureLine(const QString& reason);
 QString NotPutBackLine(const QString& reason);
 
 // The calendar entry of an appointment: the same for every run on this database file (or a
-// copy of it), so that an entry whose reference was never stored is found again.
-QString EntryUid(const QString& databaseId, int jobId);
+// copy of it), so that an entry whose reference was never stored is found again. Where an
+// entry of another appointment holds the name, the next `copy` is taken.
+QString EntryUid(const QString& databaseId, int jobId, int copy = 1);
+// The calendar file cannot be trusted to say which entries are gone, and why.
+QString CalendarGoneLine(const QString& problem);
 
 // Why a calendar entry's times may not become the appointment's; empty when they may.
 QString CalendarTimesRefusal(const QDateTime& start, const QDateTime& end);

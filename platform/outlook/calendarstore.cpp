@@ -7,27 +7,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
+#include <QThread>
 #include <QTimeZone>
 #include <QUuid>
 #include <algorithm>
 #include <cerrno>
-#include <functional>
 #include <map>
 
-namespace outlook {
-
-namespace {
-std::function<void()>& WriteHook() {
-    static std::function<void()> hook;
-    return hook;
-}
-}  // namespace
-
-void SetWriteHook(std::function<void()> hook) { WriteHook() = std::move(hook); }
-
-}  // namespace outlook
+#include "platform/files/savefile.h"
 
 namespace outlook::detail {
 
@@ -52,14 +40,6 @@ bool ReadByItem(const QByteArray& name) {
     return Written(name) || name == "UID" || name == "CREATED";
 }
 
-FileStamp Stat(const QString& path) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
-    return {true, static_cast<qint64>(st.st_size),
-            static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-            static_cast<qint64>(st.st_ino)};
-}
-
 QString Text(const char* s) { return s ? QString::fromUtf8(s) : QString(); }
 
 QByteArray WithLineEnd(QByteArray raw) {
@@ -67,63 +47,19 @@ QByteArray WithLineEnd(QByteArray raw) {
     return raw;
 }
 
-QDateTime ToLocal(icaltimetype t) {
-    if (icaltime_is_null_time(t)) return {};
-    if (t.is_date) return QDateTime(QDate(t.year, t.month, t.day), QTime(0, 0));
-    if (icaltime_is_utc(t) || t.zone)
-        return QDateTime::fromSecsSinceEpoch(icaltime_as_timet_with_zone(t, t.zone));
-    // Floating time: the same clock time wherever the reader is.
-    return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
-}
-
-icaltimetype Utc(const QDateTime& dt) {
-    return icaltime_from_timet_with_zone(static_cast<time_t>(dt.toSecsSinceEpoch()), 0,
-                                         icaltimezone_get_utc_timezone());
-}
-
 QDateTime Stamp(icalcomponent* c, icalproperty_kind kind) {
-    icalproperty* p = icalcomponent_get_first_property(c, kind);
-    return p ? ToLocal(icalvalue_get_datetime(icalproperty_get_value(p))) : QDateTime();
-}
-
-// The property as libical writes it (folded, with its line ends); the property is freed.
-QByteArray Serialised(icalproperty* p) {
-    if (!p) return {};
-    char* s = icalproperty_as_ical_string_r(p);
-    QByteArray text(s);
-    free(s);
-    icalproperty_free(p);
-    return text;
-}
-
-icalproperty* TextProperty(icalproperty_kind kind, const QString& value) {
-    if (value.isEmpty()) return nullptr;
-    icalproperty* p = icalproperty_new(kind);
-    icalproperty_set_value(p, icalvalue_new_text(value.toUtf8().constData()));
-    return p;
-}
-
-// A local time with the zone it belongs to, or in UTC when the zone has no definition.
-icalproperty* TimeProperty(icalproperty_kind kind, const QDateTime& dt, const QString& zone) {
-    if (!dt.isValid()) return nullptr;
-    icalproperty* p = icalproperty_new(kind);
-    if (zone.isEmpty()) {
-        icalproperty_set_value(p, icalvalue_new_datetime(Utc(dt)));
-    } else {
-        const QByteArray wall = dt.toLocalTime().toString(u"yyyyMMdd'T'HHmmss").toLatin1();
-        icalproperty_set_value(p, icalvalue_new_datetime(icaltime_from_string(wall.constData())));
-        icalproperty_add_parameter(p, icalparameter_new_tzid(zone.toUtf8().constData()));
-    }
-    return p;
-}
-
-QString Reason(const QFileDevice& f) {
-    const QString text = f.errorString();
-    return text.isEmpty() || text == QStringLiteral("Unknown error") ? qt_error_string(errno)
-                                                                     : text;
+    return LocalTime(icalcomponent_get_first_property(c, kind), nullptr);
 }
 
 }  // namespace
+
+FileStamp Stat(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    return {true, static_cast<qint64>(st.st_size),
+            static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<qint64>(st.st_ino)};
+}
 
 std::shared_ptr<CalendarStore> CalendarStore::For(const QString& path) {
     static std::map<QString, std::shared_ptr<CalendarStore>> stores;
@@ -135,7 +71,16 @@ std::shared_ptr<CalendarStore> CalendarStore::For(const QString& path) {
 
 bool CalendarStore::Refresh(QString* error) {
     if (loaded_ && Stat(path_) == stamp_) return true;
-    return Load(error);
+    // A program that writes the file in place leaves it short or empty for a moment: while
+    // it keeps changing, it is read again once that write is likely done.
+    constexpr int kRereads = 5;
+    for (int attempt = 0;; ++attempt) {
+        const FileStamp before = Stat(path_);
+        const bool ok = Load(error);
+        if ((ok && !blank_) || attempt == kRereads) return ok;
+        QThread::msleep(20);
+        if (Stat(path_) == before) return ok;
+    }
 }
 
 bool CalendarStore::Load(QString* error) {
@@ -156,18 +101,20 @@ bool CalendarStore::Load(QString* error) {
                       .arg(f.size() / (1024 * 1024))
                       .arg(kLargestFile / (1024 * 1024));
         } else if (!f.open(QIODevice::ReadOnly)) {
-            why = QStringLiteral("The calendar file %1 cannot be read: %2").arg(path_, Reason(f));
+            why = QStringLiteral("The calendar file %1 cannot be read: %2").arg(path_, files::Reason(f));
         } else {
             onDisk_ = f.readAll();
             if (f.error() != QFileDevice::NoError)
                 why = QStringLiteral("The calendar file %1 cannot be read: %2")
-                          .arg(path_, Reason(f));
+                          .arg(path_, files::Reason(f));
         }
     }
     QString split;
-    const bool blank = std::all_of(onDisk_.cbegin(), onDisk_.cend(),
-                                   [](char c) { return QChar::isSpace(static_cast<uchar>(c)); });
-    if (why.isEmpty() && blank) {
+    blank_ = why.isEmpty() && std::all_of(onDisk_.cbegin(), onDisk_.cend(), [](char c) {
+                 return QChar::isSpace(static_cast<uchar>(c));
+             });
+    sawContent_ = sawContent_ || (why.isEmpty() && !blank_);
+    if (why.isEmpty() && blank_) {
         SplitCalendar(kNewCalendar, &file_, &split);
     } else if (why.isEmpty() && !SplitCalendar(onDisk_, &file_, &split)) {
         why = QStringLiteral("The file %1 is not an iCalendar file: %2").arg(path_, split);
@@ -186,6 +133,7 @@ bool CalendarStore::Load(QString* error) {
 void CalendarStore::Index() {
     events_.clear();
     zones_.clear();
+    resolved_.clear();
     for (qsizetype i = 0; i < file_.components.size(); ++i) {
         const RawComponent& c = file_.components[i];
         // A changed occurrence of a series shares the series' UID; the series is the item.
@@ -240,46 +188,147 @@ QByteArray CalendarStore::ZoneText(const QString& tzid) const {
     return tzid == stagedZoneId_ ? stagedZone_ : QByteArray();
 }
 
+std::optional<QByteArray> CalendarStore::FileEventText(const QString& uid) const {
+    const auto e = events_.constFind(uid);
+    if (e == events_.cend()) return std::nullopt;
+    const Span span = file_.components[*e].span;
+    return file_.bytes.mid(span.begin, span.end - span.begin);
+}
+
+icaltimezone* CalendarStore::Zone(const QByteArray& tzid) {
+    if (tzid.isEmpty()) return nullptr;
+    if (auto found = resolved_.constFind(tzid); found != resolved_.cend()) return *found;
+    const QByteArray definition = ZoneText(QString::fromUtf8(tzid));
+    icaltimezone* zone = definition.isEmpty() ? nullptr : zoneCache_.FromDefinition(definition);
+    if (!zone) zone = BuiltinZone(tzid);
+    resolved_.insert(tzid, zone);
+    return zone;
+}
+
+namespace {
+
+// One content line's value when the line is NAME:VALUE on a line of its own, without
+// parameters (names compared without case); empty otherwise.
+QByteArrayView PlainValue(QByteArrayView line, QByteArrayView name) {
+    if (line.size() <= name.size() || line[name.size()] != ':' ||
+        QByteArrayView(line.first(name.size())).compare(name, Qt::CaseInsensitive) != 0)
+        return {};
+    return line.sliced(name.size() + 1);
+}
+
+// The entry's change time, when its stamps are UTC times on lines of their own (as calendar
+// programs write them), read without libical; nullopt when libical must read them.
+std::optional<QDateTime> QuickStamp(const QByteArray& text) {
+    static const QByteArrayView names[] = {"LAST-MODIFIED", "DTSTAMP", "CREATED"};
+    QByteArrayView values[3];
+    int depth = 0;
+    bool watched = false;  // the line before is one of the stamps
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype end = text.indexOf('\n', at);
+        end = end < 0 ? text.size() : end + 1;
+        QByteArrayView line(text.constData() + at, end - at);
+        at = end;
+        if (!line.isEmpty() && (line[0] == ' ' || line[0] == '\t')) {
+            if (watched) return std::nullopt;  // folded
+            continue;
+        }
+        watched = false;
+        while (!line.isEmpty() && (line.back() == '\n' || line.back() == '\r')) line.chop(1);
+        const auto starts = [&](QByteArrayView word) {
+            return line.size() >= word.size() &&
+                   QByteArrayView(line.first(word.size())).compare(word, Qt::CaseInsensitive) == 0;
+        };
+        if (starts("BEGIN:")) {
+            ++depth;
+        } else if (starts("END:")) {
+            --depth;
+        } else if (depth == 1) {
+            for (int n = 0; n < 3; ++n) {
+                const qsizetype head = names[n].size();
+                if (line.size() < head ||
+                    QByteArrayView(line.first(head)).compare(names[n], Qt::CaseInsensitive) != 0)
+                    continue;
+                if (line.size() > head && line[head] != ':' && line[head] != ';') continue;
+                watched = true;
+                if (values[n].isNull()) {
+                    values[n] = PlainValue(line, names[n]);
+                    if (values[n].size() != 16) return std::nullopt;
+                }
+            }
+        }
+    }
+    for (const QByteArrayView v : values) {
+        if (v.isNull()) continue;
+        const QDateTime t = QDateTime::fromString(QString::fromLatin1(v), u"yyyyMMdd'T'HHmmss'Z'");
+        if (!t.isValid()) return std::nullopt;
+        return QDateTime::fromSecsSinceEpoch(QDateTime(t.date(), t.time(), Qt::UTC).toSecsSinceEpoch());
+    }
+    return QDateTime();
+}
+
+}  // namespace
+
 bool CalendarStore::Read(const QString& uid, AppointmentItem* item) {
     const QByteArray text = EventText(uid);
     if (text.isEmpty()) return false;
-    // Only the properties an item has go to libical, with the zones their times name.
-    QByteArray calendar = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n";
-    QByteArray event = "BEGIN:VEVENT\r\n";
-    QSet<QByteArray> zones;
-    for (const Piece& piece : SplitComponent(text, {0, text.size()}).pieces) {
-        if (!ReadByItem(piece.name)) continue;
-        const QByteArray raw = WithLineEnd(text.mid(piece.span.begin, piece.span.end - piece.span.begin));
-        event += raw;
-        if (piece.name != "DTSTART" && piece.name != "DTEND") continue;
-        const QByteArray zone = ParameterValue(raw, "TZID");
-        if (!zone.isEmpty() && !zones.contains(zone)) {
-            zones.insert(zone);
-            calendar += ZoneText(QString::fromUtf8(zone));
-        }
-    }
-    calendar += event + "END:VEVENT\r\nEND:VCALENDAR\r\n";
-    icalcomponent* cal = ParseComponent(calendar);
-    icalcomponent* c = cal ? icalcomponent_get_first_component(cal, ICAL_VEVENT_COMPONENT) : nullptr;
-    if (!c) {
-        if (cal) icalcomponent_free(cal);
+    const std::optional<QDateTime> stamp = QuickStamp(text);
+    if (stamp) {
+        item->unread_ = true;
+        item->lastModified_ = *stamp;
+    } else if (!ReadValues(text, &item->values_, &item->lastModified_)) {
         return false;
+    } else {
+        item->unread_ = false;
     }
     item->entryId_ = uid;
     item->created_ = false;
-    item->start_ = ToLocal(icalcomponent_get_dtstart(c));
-    item->end_ = ToLocal(icalcomponent_get_dtend(c));
-    item->subject_ = Text(icalcomponent_get_summary(c));
-    item->location_ = Text(icalcomponent_get_location(c));
-    item->body_ = Text(icalcomponent_get_description(c));
+    item->read_ = text;
+    return true;
+}
+
+bool CalendarStore::ReadValues(const QByteArray& text, AppointmentItem::Values* values,
+                               QDateTime* stamp) {
+    // Only the properties an item has go to libical; the zones their times name are the
+    // ones already made from the file's definitions.
+    QByteArray event = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\n";
     QStringList categories;
-    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_CATEGORIES_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_CATEGORIES_PROPERTY))
-        categories << Text(icalproperty_get_categories(p));
-    item->categories_ = categories.join(QStringLiteral(", "));
-    item->lastModified_ = Stamp(c, ICAL_LASTMODIFIED_PROPERTY);
-    if (!item->lastModified_.isValid()) item->lastModified_ = Stamp(c, ICAL_DTSTAMP_PROPERTY);
-    if (!item->lastModified_.isValid()) item->lastModified_ = Stamp(c, ICAL_CREATED_PROPERTY);
+    for (const Piece& piece : SplitComponent(text, {0, text.size()}).pieces) {
+        if (!ReadByItem(piece.name)) continue;
+        const QByteArrayView raw(text.constData() + piece.span.begin,
+                                 piece.span.end - piece.span.begin);
+        if (piece.name == "CATEGORIES")
+            categories += SplitCategories(LineValue(raw));
+        else
+            event += WithLineEnd(raw.toByteArray());
+    }
+    event += "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    icalcomponent* cal = ParseComponent(event);
+    icalcomponent* c = cal ? icalcomponent_get_first_component(cal, ICAL_VEVENT_COMPONENT) : nullptr;
+    if (!c) {
+        if (cal) icalcomponent_free(cal);
+        *values = {};
+        return false;
+    }
+    const auto zoneOf = [this](icalproperty* p) -> icaltimezone* {
+        icalparameter* z = p ? icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER) : nullptr;
+        return z ? Zone(QByteArray(icalparameter_get_tzid(z))) : nullptr;
+    };
+    icalproperty* start = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY);
+    icalproperty* end = icalcomponent_get_first_property(c, ICAL_DTEND_PROPERTY);
+    icalproperty* duration = icalcomponent_get_first_property(c, ICAL_DURATION_PROPERTY);
+    values->start = LocalTime(start, zoneOf(start));
+    values->end = end ? LocalTime(end, zoneOf(end))
+                      : duration ? LocalEnd(start, zoneOf(start), duration) : QDateTime();
+    values->subject = Text(icalcomponent_get_summary(c));
+    values->location = Text(icalcomponent_get_location(c));
+    values->body = Text(icalcomponent_get_description(c));
+    categories.removeAll(QString());
+    values->categories = categories.join(QStringLiteral(", "));
+    if (stamp) {
+        *stamp = Stamp(c, ICAL_LASTMODIFIED_PROPERTY);
+        if (!stamp->isValid()) *stamp = Stamp(c, ICAL_DTSTAMP_PROPERTY);
+        if (!stamp->isValid()) *stamp = Stamp(c, ICAL_CREATED_PROPERTY);
+    }
     icalcomponent_free(cal);
     return true;
 }
@@ -320,17 +369,24 @@ bool CalendarStore::Save(AppointmentItem* item, QString* error) {
                             : item->entryId_;
     QByteArray base = EventText(uid);
     QDateTime before;
+    if (!item->created_ && base.isEmpty()) {
+        *error = QStringLiteral("The calendar no longer holds the entry %1").arg(uid);
+        return false;
+    }
+    if (!item->created_ && base != item->read_) {
+        *error = QStringLiteral("Another program changed the calendar entry %1 after it was "
+                                "read; its change is kept")
+                     .arg(uid);
+        return false;
+    }
     if (!base.isEmpty()) {
         AppointmentItem old;
         if (Read(uid, &old)) before = old.lastModified_;
-    } else if (item->created_) {
+    } else {
         base = Lines("BEGIN:VEVENT\r\n" +
                      Serialised(icalproperty_new_uid(uid.toUtf8().constData())) +
-                     Serialised(icalproperty_new_created(Utc(QDateTime::currentDateTimeUtc()))) +
+                     Serialised(UtcProperty(ICAL_CREATED_PROPERTY, QDateTime::currentDateTimeUtc())) +
                      "END:VEVENT\r\n");
-    } else {
-        *error = QStringLiteral("The calendar no longer holds the entry %1").arg(uid);
-        return false;
     }
     // The file keeps whole seconds; a second save within one still moves the stamp on.
     QDateTime now = QDateTime::currentDateTimeUtc();
@@ -338,15 +394,15 @@ bool CalendarStore::Save(AppointmentItem* item, QString* error) {
     if (before.isValid() && now <= before) now = before.addSecs(1);
 
     const QString zone = LocalZoneId();
-    QByteArray props = Serialised(TimeProperty(ICAL_DTSTART_PROPERTY, item->start_, zone)) +
-                       Serialised(TimeProperty(ICAL_DTEND_PROPERTY, item->end_, zone)) +
-                       Serialised(TextProperty(ICAL_SUMMARY_PROPERTY, item->subject_)) +
-                       Serialised(TextProperty(ICAL_LOCATION_PROPERTY, item->location_)) +
-                       Serialised(TextProperty(ICAL_DESCRIPTION_PROPERTY, item->body_));
-    if (!item->categories_.isEmpty())
-        props += Serialised(icalproperty_new_categories(item->categories_.toUtf8().constData()));
-    props += Serialised(icalproperty_new_lastmodified(Utc(now))) +
-             Serialised(icalproperty_new_dtstamp(Utc(now)));
+    const AppointmentItem::Values& v = item->values();
+    QByteArray props = Serialised(TimeProperty(ICAL_DTSTART_PROPERTY, v.start, zone)) +
+                       Serialised(TimeProperty(ICAL_DTEND_PROPERTY, v.end, zone)) +
+                       Serialised(TextProperty(ICAL_SUMMARY_PROPERTY, v.subject)) +
+                       Serialised(TextProperty(ICAL_LOCATION_PROPERTY, v.location)) +
+                       Serialised(TextProperty(ICAL_DESCRIPTION_PROPERTY, v.body));
+    props += CategoriesLine(v.categories) +
+             Serialised(UtcProperty(ICAL_LASTMODIFIED_PROPERTY, now)) +
+             Serialised(UtcProperty(ICAL_DTSTAMP_PROPERTY, now));
     props = Lines(props);
 
     // Every line the item does not hold stays where and as it was.
@@ -366,6 +422,7 @@ bool CalendarStore::Save(AppointmentItem* item, QString* error) {
     text += parts.close.end > parts.close.begin ? WithLineEnd(raw(parts.close))
                                                 : Lines("END:VEVENT\r\n");
     Stage(uid, text);
+    item->read_ = text;
     item->entryId_ = uid;
     item->created_ = false;
     item->lastModified_ = now.toLocalTime();
@@ -377,12 +434,16 @@ void CalendarStore::Stage(const QString& uid, const QByteArray& text) {
     if (batch_)
         undo_.push_back({uid, found == staged_.end() ? std::nullopt
                                                      : std::optional<QByteArray>(*found)});
-    if (found == staged_.end()) order_ << uid;
+    if (found == staged_.end()) {
+        order_ << uid;
+        if (!base_.contains(uid)) base_.insert(uid, FileEventText(uid));
+    }
     staged_[uid] = text;
 }
 
 void CalendarStore::ClearStaged() {
     staged_.clear();
+    base_.clear();
     order_.clear();
     undo_.clear();
     stagedZone_.clear();
@@ -391,6 +452,9 @@ void CalendarStore::ClearStaged() {
 
 void CalendarStore::BeginBatch() {
     batch_ = true;
+    QString unread;  // a file that cannot be read is refused at the first use
+    Refresh(&unread);
+    sawContent_ = loaded_ && !blank_;
     undo_.clear();
     replaced_.reset();
 }
@@ -404,96 +468,15 @@ void CalendarStore::RollbackTo(int savepoint) {
         } else {
             // Saves are undone last first: an event first saved is the last one listed.
             staged_.remove(u.uid);
+            base_.remove(u.uid);
             order_.removeLast();
         }
     }
 }
 
-bool CalendarStore::EndBatch(QString* error) {
-    batch_ = false;
-    return WriteFile(error);
-}
-
 void CalendarStore::DiscardBatch() {
     batch_ = false;
     ClearStaged();
-}
-
-bool CalendarStore::WriteFile(QString* error) {
-    if (staged_.isEmpty()) {
-        ClearStaged();
-        return true;
-    }
-    // Another program may have written the file since it was read: the saves go into its version.
-    if (!Refresh(error)) {
-        ClearStaged();
-        return false;
-    }
-    struct Edit {
-        qsizetype begin, end;
-        QByteArray text;
-    };
-    std::vector<Edit> edits;
-    if (!stagedZone_.isEmpty() && !zones_.contains(stagedZoneId_))
-        edits.push_back({file_.zonesAt, file_.zonesAt, stagedZone_});
-    QByteArray added;
-    for (const QString& uid : std::as_const(order_)) {
-        if (auto e = events_.constFind(uid); e != events_.cend()) {
-            const Span span = file_.components[*e].span;
-            edits.push_back({span.begin, span.end, staged_.value(uid)});
-        } else {
-            added += staged_.value(uid);
-        }
-    }
-    edits.push_back({file_.endAt, file_.endAt, added});
-    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
-        return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
-    });
-    qsizetype size = file_.bytes.size();
-    for (const Edit& e : edits) size += e.text.size() - (e.end - e.begin);
-    QByteArray out;
-    out.reserve(size);
-    qsizetype at = 0;
-    for (const Edit& e : edits) {
-        out += QByteArrayView(file_.bytes).sliced(at, e.begin - at);
-        out += e.text;
-        at = e.end;
-    }
-    out += QByteArrayView(file_.bytes).sliced(at);
-
-    if (!Put(out, error)) {
-        ClearStaged();
-        return false;
-    }
-    replaced_ = Replaced{stamp_.exists, onDisk_};
-    QString ignored;
-    SplitCalendar(out, &file_, &ignored);
-    onDisk_ = out;
-    stamp_ = Stat(path_);
-    Index();
-    ClearStaged();
-    if (WriteHook()) WriteHook()();
-    return true;
-}
-
-bool CalendarStore::Put(const QByteArray& bytes, QString* error) {
-    QDir().mkpath(QFileInfo(path_).absolutePath());
-    QSaveFile f(path_);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit()) return true;
-    *error = QStringLiteral("The calendar file %1 cannot be written: %2").arg(path_, Reason(f));
-    return false;
-}
-
-bool CalendarStore::Restore(QString* error) {
-    if (!replaced_) return true;
-    const Replaced r = *replaced_;
-    replaced_.reset();
-    loaded_ = false;  // read again at the next use
-    if (r.existed) return Put(r.bytes, error);
-    if (QFile::remove(path_) || !QFileInfo::exists(path_)) return true;
-    *error = QStringLiteral("The calendar file %1 cannot be removed: %2")
-                 .arg(path_, qt_error_string(errno));
-    return false;
 }
 
 }  // namespace outlook::detail

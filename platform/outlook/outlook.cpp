@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "calendarstore.h"
+#include "platform/files/savefile.h"
 
 namespace outlook {
 
@@ -32,6 +33,14 @@ QString CalendarPath() {
 }
 
 QString LastError() { return ErrorText(); }
+
+const AppointmentItem::Values& AppointmentItem::values() const {
+    if (unread_) {
+        unread_ = false;
+        if (store_) store_->ReadValues(read_, &values_);
+    }
+    return values_;
+}
 
 bool AppointmentItem::Save() {
     if (!store_) return Fail(QStringLiteral("The item belongs to no calendar"));
@@ -62,6 +71,14 @@ std::optional<AppointmentItem> Namespace::GetItemFromID(const QString& entryId) 
         return std::nullopt;
     }
     return item;
+}
+
+QString Namespace::CalendarProblem() const {
+    QString error;
+    if (!store_->Refresh(&error)) return error;
+    if (store_->Blank())
+        return QStringLiteral("The calendar file %1 is missing or empty").arg(store_->Path());
+    return {};
 }
 
 Application::Application() : store_(detail::CalendarStore::For(CalendarPath())) {
@@ -127,6 +144,8 @@ bool WriteBatch::TryLock() {
                                        ? qt_error_string(EACCES)
                                        : qt_error_string(errno)));
     }
+    // A run killed before its file took the calendar's place left its temporary beside it.
+    files::RemoveStaleTemporaries(path);
     store_->BeginBatch();
     open_ = true;
     return true;

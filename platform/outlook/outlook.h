@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QLockFile;
 
@@ -22,6 +23,9 @@ QString CalendarPath();
 QString LastError();
 // Tests only: runs after each write of the calendar file, once the new file is in place.
 void SetWriteHook(std::function<void()> hook);
+// Tests only: runs when a new version of the file is written beside it, before it takes
+// the file's place.
+void SetReplaceHook(std::function<void()> hook);
 
 inline constexpr int olFolderCalendar = 9;
 inline constexpr int olAppointmentItem = 1;
@@ -29,19 +33,19 @@ inline constexpr int olAppointmentItem = 1;
 class AppointmentItem {
   public:
     // Times are local; an event written in another zone reads as the same instant here.
-    QDateTime Start() const { return start_; }
-    void SetStart(const QDateTime& value) { start_ = value; }
-    QDateTime End() const { return end_; }
-    void SetEnd(const QDateTime& value) { end_ = value; }
-    QString Subject() const { return subject_; }
-    void SetSubject(const QString& value) { subject_ = value; }
-    QString Location() const { return location_; }
-    void SetLocation(const QString& value) { location_ = value; }
-    QString Body() const { return body_; }
-    void SetBody(const QString& value) { body_ = value; }
-    // Comma-separated, as the calendar lists them.
-    QString Categories() const { return categories_; }
-    void SetCategories(const QString& value) { categories_ = value; }
+    QDateTime Start() const { return values().start; }
+    void SetStart(const QDateTime& value) { values().start = value; }
+    QDateTime End() const { return values().end; }
+    void SetEnd(const QDateTime& value) { values().end = value; }
+    QString Subject() const { return values().subject; }
+    void SetSubject(const QString& value) { values().subject = value; }
+    QString Location() const { return values().location; }
+    void SetLocation(const QString& value) { values().location = value; }
+    QString Body() const { return values().body; }
+    void SetBody(const QString& value) { values().body = value; }
+    // The entry's categories joined by ", "; a save writes the value as one category.
+    QString Categories() const { return values().categories; }
+    void SetCategories(const QString& value) { values().categories = value; }
     // Changes on every save, also within the same second.
     QDateTime LastModificationTime() const { return lastModified_; }
     // Fixed by the first save: the one given before it, or one made by it.
@@ -53,16 +57,29 @@ class AppointmentItem {
     }
 
     // Writes the item into the file. False (LastError says why) when the file cannot be
-    // written or the item was deleted from it meanwhile.
+    // written, the item was deleted from it meanwhile, or another program changed it since
+    // it was read.
     bool Save();
 
   private:
     friend class detail::CalendarStore;
     friend class Namespace;
     friend class Application;
+    struct Values {
+        QDateTime start, end;
+        QString subject, location, body, categories;
+    };
+    // The entry's values are read from its text when first asked for: finding out whether
+    // an entry changed needs its stamp alone.
+    const Values& values() const;
+    Values& values() { return const_cast<Values&>(std::as_const(*this).values()); }
+
     std::shared_ptr<detail::CalendarStore> store_;
-    QDateTime start_, end_, lastModified_;
-    QString subject_, location_, body_, categories_, entryId_;
+    mutable Values values_;
+    mutable bool unread_ = false;  // values_ not yet read from read_
+    QDateTime lastModified_;
+    QString entryId_;
+    QByteArray read_;  // the event's text this item was read from or last saved as
     bool created_ = false;  // made by CreateItem and not yet saved
 };
 
@@ -80,6 +97,9 @@ class Namespace {
     std::optional<Folder> GetDefaultFolder(int kind) const;
     // The item with this entry identifier; nullopt when the file no longer holds it.
     std::optional<AppointmentItem> GetItemFromID(const QString& entryId) const;
+    // Why no entry at all can be found in the file, though none may have been deleted: it
+    // is missing, holds nothing but white space, or cannot be read. Empty otherwise.
+    QString CalendarProblem() const;
 
   private:
     friend class Application;
@@ -119,9 +139,12 @@ class WriteBatch {
     // How far the saves have got, and going back there.
     int Savepoint() const;
     void RollbackTo(int savepoint);
-    // Writes what was saved; false (LastError says why) when the file could not be written.
+    // Writes what was saved into the file as it now stands, so long as no other program
+    // changed an entry that was saved meanwhile; false (LastError says why) otherwise or
+    // when the file could not be written. The old file then stays as it was.
     bool Commit();
-    // After a Commit: puts back the file as it was before it.
+    // After a Commit: takes back what it wrote. What another program saved since is kept;
+    // false (LastError says why) when that left some of the commit's entries in place.
     bool Restore();
     // Forgets what was saved.
     void Discard();

@@ -185,15 +185,19 @@ class TestSync : public SyncFixture {
         QCOMPARE(testsupport::CountComponents(calendar_, QStringLiteral("VTODO")), 1);
     }
 
-    // One appointment failing is logged with its reason and counted; the others go on.
+    // One appointment failing is logged with its reason and counted; the others go on. A
+    // calendar file that cannot be used at all is refused once, with its reason.
     void failures_data() {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("entry deleted in the calendar") << "deleted";
-        QTest::newRow("read-only calendar") << "read-only";
-        QTest::newRow("calendar is not a calendar file") << "not a calendar";
+        QTest::addColumn<QString>("refusal");  // what the box and the log say once
+        QTest::newRow("entry deleted in the calendar") << "deleted" << QString();
+        QTest::newRow("read-only calendar") << "read-only" << "is read-only";
+        QTest::newRow("calendar is not a calendar file")
+            << "not a calendar" << "is not an iCalendar file";
     }
     void failures() {
         QFETCH(QString, kind);
+        QFETCH(QString, refusal);
         const int a = AddJob(c(), acme_, At(2026, 1, 5, 9), At(2026, 1, 5, 10));
         const int b = AddJob(c(), acme_, At(2026, 1, 6, 9), At(2026, 1, 6, 10));
         QByteArray untouched;
@@ -207,7 +211,7 @@ class TestSync : public SyncFixture {
             QVERIFY(testsupport::WriteText(calendar_, untouched));
             if (readOnly)
                 QVERIFY(QFile::setPermissions(calendar_, QFile::ReadOwner | QFile::ReadGroup));
-            env_->prompts().ExpectMsgBox(kNotInstalled, ui::vbOK);
+            env_->prompts().ExpectMsgBox(refusal, ui::vbOK);
         }
         int failed = 0;
         const QStringList log = Run({a, b}, &failed);
@@ -217,11 +221,13 @@ class TestSync : public SyncFixture {
         QVERIFY(log.last().startsWith(kErrors));
         QVERIFY(!log.contains(kComplete));
         const QString failure = FailureLine(a, QString());
-        QVERIFY2(std::any_of(log.begin(), log.end(),
-                             [&](const QString& l) {
-                                 return l.startsWith(failure) && l.size() > failure.size();
-                             }),
-                 qPrintable(log.join(u'|')));
+        QCOMPARE(std::count_if(log.begin(), log.end(),
+                               [&](const QString& l) {
+                                   return l.startsWith(failure) && l.size() > failure.size();
+                               }),
+                 refusal.isEmpty() ? 1 : 0);
+        if (!refusal.isEmpty())
+            QCOMPARE(log.filter(refusal).size(), 1);
         if (kind == QStringLiteral("deleted")) {
             QVERIFY(log.contains(NoChangesLine(b)));
             QVERIFY(Job(a, "Outlook_REF").toString().isEmpty());
@@ -236,6 +242,51 @@ class TestSync : public SyncFixture {
         QCOMPARE(SyncRows(a) + SyncRows(b), 0);
         QVERIFY(Job(a, "Outlook_REF").toString().isEmpty());
         QCOMPARE(testsupport::ReadText(calendar_), untouched);
+    }
+
+    // The database was put back from a copy older than an appointment's calendar entry, and
+    // a new appointment got its number: the entry is taken up by its name only when it holds
+    // that appointment's times and text; otherwise it is left alone and a new one is made.
+    void entryFoundByName_data() {
+        QTest::addColumn<QString>("column");  // where the new appointment differs; empty: none
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("the same appointment") << QString() << QVariant();
+        QTest::newRow("another start") << "Start" << QVariant(At(2026, 1, 5, 8));
+        QTest::newRow("another finish") << "Finish" << QVariant(At(2026, 1, 5, 11));
+        QTest::newRow("another text") << "Description" << QVariant(QStringLiteral("Gutters"));
+    }
+    void entryFoundByName() {
+        QFETCH(QString, column);
+        QFETCH(QVariant, value);
+        const bool same = column.isEmpty();
+        const int id = AddJob(c(), acme_, At(2026, 1, 5, 9), At(2026, 1, 5, 10),
+                              {{QStringLiteral("Description"), QStringLiteral("Boiler service")}});
+        Run({id});
+        const QString uid = Job(id, "Outlook_REF").toString();
+        QVERIFY(c().Execute(QStringLiteral("UPDATE JobDetails SET Outlook_REF = NULL WHERE JobID = ?"),
+                            {id}));
+        QVERIFY(c().Execute(QStringLiteral("DELETE FROM sync WHERE RecordID = ?"), {id}));
+        if (!same)
+            QVERIFY(c().Execute(
+                QStringLiteral("UPDATE JobDetails SET %1 = ? WHERE JobID = ?").arg(column),
+                {value, id}));
+        const testsupport::IcsEvent before = *FindEvent(calendar_, uid);
+        QStringList log = Run({id});
+        QCOMPARE(log.last(), kComplete);
+        QCOMPARE(log.contains(kCreating + QString::number(id)), !same);
+        const QString ref = Job(id, "Outlook_REF").toString();
+        QCOMPARE(ref == uid, same);
+        QCOMPARE(testsupport::ReadEvents(calendar_).size(), same ? 1 : 2);
+        const testsupport::IcsEvent left = *FindEvent(calendar_, uid);
+        QCOMPARE(QVariantList({left.start, left.end, left.description}),
+                 QVariantList({before.start, before.end, before.description}));
+        const testsupport::IcsEvent mine = *FindEvent(calendar_, ref);
+        QCOMPARE(QVariantList({mine.start, mine.end, mine.description}),
+                 QVariantList({db::ToDateTime(Job(id, "Start")).value(),
+                               db::ToDateTime(Job(id, "Finish")).value(),
+                               Job(id, "Description").toString()}));
+        log = Run({id});
+        QVERIFY2(log.contains(NoChangesLine(id)), qPrintable(log.join(u'|')));
     }
 
     // The file goes while the run waits for an answer: neither the calendar nor the database

@@ -7,6 +7,9 @@
 #include "platform/outlook/outlook.h"
 #include "tests/diary/syncfixture.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <csignal>
 
 class TestSyncFaults : public SyncFixture {
@@ -154,7 +157,8 @@ class TestSyncFaults : public SyncFixture {
         for (int id : ids) QVERIFY2(log.contains(NoChangesLine(id)), qPrintable(log.join(u'|')));
     }
 
-    // A calendar entry whose times cannot be an appointment's is not taken; the log says why.
+    // A calendar entry whose times cannot be an appointment's is not taken; the log says why,
+    // once: the next run leaves that version of the entry alone.
     void calendarTimesRefused_data() {
         QTest::addColumn<QByteArray>("end");  // what stands for the entry's DTEND line
         QTest::addColumn<QString>("reason");
@@ -177,12 +181,147 @@ class TestSyncFaults : public SyncFixture {
         QByteArray text = CalendarText();
         text.replace("DTEND:20260202T100000Z\r\n", end);
         QVERIFY(testsupport::WriteText(calendar_, text));
-        const QString before = DatabaseState();
+        const QString before = DatabaseState().section(u';', 0, 0).section(u'|', 0, 5);
         int failed = 0;
-        const QStringList log = Run({id}, &failed);
+        QStringList log = Run({id}, &failed);
         QCOMPARE(failed, 1);
         QVERIFY2(log.contains(FailureLine(id, reason)), qPrintable(log.join(u'|')));
+        QCOMPARE(DatabaseState().section(u';', 0, 0).section(u'|', 0, 5), before);
+        log = Run({id}, &failed);
+        QCOMPARE(failed, 0);
+        QVERIFY2(log.contains(NoChangesLine(id)), qPrintable(log.join(u'|')));
+    }
+
+    // Another program saves the calendar while a run goes on: as the run's version is about
+    // to replace the file, or while the database's commit fails and the file is put back.
+    // What it saved stays; where the run would write over it, it gives up on both sides.
+    void calendarSavedDuringRun_data() {
+        QTest::addColumn<bool>("atCommit");    // else as the file is replaced
+        QTest::addColumn<bool>("rewritten");   // it saves the entry the run rewrites
+        QTest::addColumn<QString>("line");     // what the log says
+        QTest::newRow("another entry, at the rename") << false << false << kComplete;
+        QTest::newRow("the run's entry, at the rename")
+            << false << true << "Another program saved the calendar file";
+        QTest::newRow("another entry, as the commit fails") << true << false << kNothingChanged;
+        QTest::newRow("the run's entry, as the commit fails")
+            << true << true << "were left as it saved them";
+    }
+    void calendarSavedDuringRun() {
+        QFETCH(bool, atCommit);
+        QFETCH(bool, rewritten);
+        QFETCH(QString, line);
+        const int changed = AddJob(c(), acme_, At(2026, 2, 3, 9), At(2026, 2, 3, 10),
+                                   {{QStringLiteral("Description"), QStringLiteral("original")}});
+        const int other = AddJob(c(), acme_, At(2026, 2, 4, 9), At(2026, 2, 4, 10));
+        Run({changed, other});
+        QVERIFY(c().Execute(QStringLiteral("UPDATE JobDetails SET Description = 'database text', "
+                                           "Outlook_LastUpdate = ? WHERE JobID = ?"),
+                            {LastSync(changed).addSecs(60), changed}));
+        const int fresh = AddJob(c(), acme_, At(2026, 2, 5, 9), At(2026, 2, 5, 10));
+        const QString ref = Job(changed, "Outlook_REF").toString();
+        const QByteArray target = Job(rewritten ? changed : other, "Outlook_REF").toByteArray();
+        bool saved = false;
+        const auto save = [&] {
+            if (std::exchange(saved, true)) return;
+            QByteArray text = CalendarText();
+            text.insert(text.indexOf("END:VEVENT", text.indexOf(target)), "X-THEIRS:kept\r\n");
+            QVERIFY(testsupport::WriteText(calendar_, text));
+        };
+        if (atCommit)
+            db::SetCommitHook([&] {
+                save();
+                return QStringLiteral("database is locked");
+            });
+        else
+            outlook::SetReplaceHook(save);
+        const QString before = DatabaseState();
+        QStringList log = Run({changed, other, fresh});
+        outlook::SetReplaceHook({});
+        db::SetCommitHook({});
+        QVERIFY(saved);
+        QVERIFY2(log.filter(line).size() == 1, qPrintable(log.join(u'|')));
+        QVERIFY(CalendarText().contains("X-THEIRS:kept"));
+        const bool completed = !atCommit && !rewritten;
+        QCOMPARE(DatabaseState() == before, !completed);
+        QCOMPARE(FindEvent(calendar_, ref)->description,
+                 completed || (atCommit && rewritten) ? QStringLiteral("database text")
+                                                      : QStringLiteral("original"));
+        // The next run ends with one entry per appointment, the database's text in place.
+        log = Run({changed, other, fresh});
+        QCOMPARE(log.last(), kComplete);
+        QCOMPARE(testsupport::ReadEvents(calendar_).size(), 3);
+        QCOMPARE(FindEvent(calendar_, ref)->description, QStringLiteral("database text"));
+        QVERIFY(CalendarText().contains("X-THEIRS:kept"));
+    }
+
+    // The calendar file goes, or is emptied, while appointments refer to its entries: none is
+    // taken as deleted; the run stops with nothing changed and says why, once. With the file
+    // back, the next run goes on from there.
+    void calendarMissingOrEmpty_data() {
+        QTest::addColumn<QByteArray>("left");  // what the file holds; "moved" for no file
+        QTest::addColumn<bool>("duringRun");   // emptied while the run asks a question
+        QTest::newRow("moved away") << QByteArray("moved") << false;
+        QTest::newRow("emptied") << QByteArray() << false;
+        QTest::newRow("white space") << QByteArray("\r\n \r\n") << false;
+        QTest::newRow("emptied during the run") << QByteArray() << true;
+    }
+    void calendarMissingOrEmpty() {
+        QFETCH(QByteArray, left);
+        QFETCH(bool, duringRun);
+        const int a = AddJob(c(), acme_, At(2026, 2, 3, 9), At(2026, 2, 3, 10));
+        const int b = AddJob(c(), acme_, At(2026, 2, 4, 9), At(2026, 2, 4, 10));
+        Run({a, b});
+        const QByteArray whole = CalendarText();
+        const bool moved = left == "moved";
+        const auto leave = [&] {
+            QVERIFY(moved ? QFile::rename(calendar_, calendar_ + QStringLiteral(".moved"))
+                          : testsupport::WriteText(calendar_, left));
+        };
+        if (duringRun) {
+            // Known to the calendar but never recorded: the run asks about it.
+            QVERIFY(c().Execute(QStringLiteral("DELETE FROM sync WHERE RecordID = ?"), {a}));
+            WhenDialogShows([&](Conflict_Manager* d) {
+                leave();
+                d->btnDB->click();
+            });
+        } else {
+            leave();
+        }
+        const QString before = DatabaseState();
+        env_->prompts().ExpectMsgBox(QStringLiteral("is missing or empty"));
+        int failed = 0;
+        QStringList log = Run({a, b}, &failed);
+        QCOMPARE(failed, 2);
+        QVERIFY2(log.filter(QStringLiteral("is missing or empty")).size() == 1,
+                 qPrintable(log.join(u'|')));
         QCOMPARE(DatabaseState(), before);
+        QCOMPARE(QFileInfo::exists(calendar_), !moved);
+        if (!moved) QCOMPARE(CalendarText(), left);
+
+        QVERIFY(moved ? QFile::rename(calendar_ + QStringLiteral(".moved"), calendar_)
+                      : testsupport::WriteText(calendar_, whole));
+        if (duringRun) AnswerDialog(DatabaseButton);
+        log = Run({a, b});
+        QCOMPARE(log.last(), kComplete);
+        QVERIFY(!log.contains(kCreating + QString::number(a)));
+        QCOMPARE(testsupport::ReadEvents(calendar_).size(), 2);
+    }
+
+    // A run killed between writing the new file and putting it in place left it beside the
+    // calendar: the next run takes it away, and leaves one a run may still be writing.
+    void killedRunsTemporary() {
+        const int id = AddJob(c(), acme_, At(2026, 2, 3, 9), At(2026, 2, 3, 10));
+        QVERIFY(QDir().mkpath(QFileInfo(calendar_).absolutePath()));
+        const QString stale = calendar_ + QStringLiteral(".qWzXyB");
+        const QString recent = calendar_ + QStringLiteral(".pLmNoQ");
+        for (const QString& path : {stale, recent})
+            QVERIFY(testsupport::WriteText(path, "BEGIN:VCALENDAR\r\n"));
+        const timespec then{QDateTime::currentSecsSinceEpoch() - 120, 0};
+        const timespec times[2] = {then, then};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(stale).constData(), times, 0) == 0);
+        QCOMPARE(Run({id}).last(), kComplete);
+        QVERIFY(!QFile::exists(stale));
+        QVERIFY(QFile::exists(recent));
     }
 };
 

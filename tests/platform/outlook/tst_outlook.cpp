@@ -1,4 +1,7 @@
 // The calendar layer against real iCalendar files, read back with libical.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -7,6 +10,7 @@
 
 #include "platform/outlook/outlook.h"
 #include "tests/support/icsfile.h"
+#include "tests/support/testenv.h"
 
 using namespace outlook;
 using testsupport::FindEvent;
@@ -48,20 +52,26 @@ class TestOutlook : public QObject {
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("categories");
+        QTest::addColumn<QByteArray>("categoriesLine");  // as the file holds it: one category
         QTest::newRow("separators and accents") << "Café; Müller, C"
                                                 << "Flat 2, Zürich"
                                                 << "line one\nline two; £120"
-                                                << "Smith, Jones & Ærø";
+                                                << "Smith, Jones & Ærø"
+                                                << QByteArray("\r\nCATEGORIES:Smith\\, Jones & Ærø\r\n");
         QTest::newRow("empty texts") << "Subject"
                                      << ""
                                      << ""
-                                     << "";
+                                     << ""
+                                     << QByteArray();
+        QTest::newRow("semicolon and backslash")
+            << "S" << "" << "" << "A;B\\C" << QByteArray("\r\nCATEGORIES:A\\;B\\\\C\r\n");
     }
     void itemRoundTrip() {
         QFETCH(QString, subject);
         QFETCH(QString, location);
         QFETCH(QString, body);
         QFETCH(QString, categories);
+        QFETCH(QByteArray, categoriesLine);
         Application app;
         QCOMPARE(app.Name(), QStringLiteral("Outlook"));
         QVERIFY(app.GetNamespace(QStringLiteral("MAPI"))->GetDefaultFolder(olFolderCalendar));
@@ -86,6 +96,9 @@ class TestOutlook : public QObject {
         QCOMPARE(e->location, location);
         QCOMPARE(e->description, body);
         QCOMPARE(e->categories, categories);
+        const QByteArray text = testsupport::ReadText(path_);
+        QCOMPARE(text.contains("CATEGORIES"), !categoriesLine.isEmpty());
+        if (!categoriesLine.isEmpty()) QVERIFY2(text.contains(categoriesLine), text.constData());
         QCOMPARE(e->lastModified, item->LastModificationTime());
         // Written in the user's zone, which the file defines once (the suite runs in London).
         if (QTimeZone::systemTimeZone() != QTimeZone::utc()) {
@@ -241,6 +254,130 @@ class TestOutlook : public QObject {
         QCOMPARE(FindEvent(path_, first)->description, QStringLiteral("ours"));
         QCOMPARE(FindEvent(path_, second)->summary, QStringLiteral("Second"));
         QCOMPARE(testsupport::ReadEvents(path_).size(), 3);
+    }
+
+    // A disk that fills while the file is written: the old file stays, nothing is left beside
+    // it, and the reason is told.
+    void fullDisk_data() {
+        QTest::addColumn<bool>("batched");
+        QTest::newRow("each save writes") << false;
+        QTest::newRow("a batch's commit") << true;
+    }
+    void fullDisk() {
+        QFETCH(bool, batched);
+        QVERIFY(QDir().mkpath(QFileInfo(path_).absolutePath()));
+        QVERIFY(testsupport::WriteText(path_, testsupport::ForeignCalendar()));
+        std::optional<WriteBatch> batch;
+        if (batched) batch.emplace();
+        Application app;
+        std::optional<AppointmentItem> item = app.CreateItem(olAppointmentItem);
+        QVERIFY(item);
+        item->SetStart(At(2026, 3, 2, 9));
+        item->SetEnd(At(2026, 3, 2, 10));
+        item->SetBody(QString(300, u'x'));
+        bool saved = false;
+        {
+            testsupport::FileSizeLimit full(testsupport::ForeignCalendar().size());
+            saved = item->Save() && (!batched || batch->Commit());
+        }
+        QVERIFY(!saved);
+        QVERIFY2(LastError().contains(QStringLiteral("File too large")), qPrintable(LastError()));
+        QCOMPARE(testsupport::ReadText(path_), testsupport::ForeignCalendar());
+        QCOMPARE(QFileInfo(path_).dir().entryList({QStringLiteral("calendar.ics.??????")},
+                                                  QDir::Files | QDir::Hidden),
+                 QStringList());
+    }
+
+    // Another program saves the file while a batch is open, as its new version is about to
+    // replace the file, or after it did and before it is taken back: what that program saved
+    // is never written over.
+    void otherProgramSaves_data() {
+        QTest::addColumn<QString>("moment");   // "commit", "rename" or "put back"
+        QTest::addColumn<QByteArray>("from");  // what it changes in the file
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<bool>("kept");        // the batch's saves were written (and taken back)
+        QTest::newRow("their entry, before the commit")
+            << "commit" << QByteArray("SUMMARY:Dentist") << QByteArray("SUMMARY:Dentist, moved")
+            << true;
+        QTest::newRow("our entry, before the commit")
+            << "commit" << QByteArray("SUMMARY:Ours") << QByteArray("SUMMARY:Ours, theirs") << false;
+        QTest::newRow("their entry, at the rename")
+            << "rename" << QByteArray("SUMMARY:Dentist") << QByteArray("SUMMARY:Dentist, moved")
+            << true;
+        QTest::newRow("our entry, at the rename")
+            << "rename" << QByteArray("SUMMARY:Ours") << QByteArray("SUMMARY:Ours, theirs") << false;
+        QTest::newRow("our entry, same size and time")
+            << "rename" << QByteArray("SUMMARY:Ours") << QByteArray("SUMMARY:Ourz") << false;
+        QTest::newRow("emptied at the rename") << "rename" << QByteArray() << QByteArray() << false;
+        QTest::newRow("their entry, before the put-back")
+            << "put back" << QByteArray("SUMMARY:Dentist") << QByteArray("SUMMARY:Dentist, moved")
+            << true;
+        QTest::newRow("our entry, before the put-back")
+            << "put back" << QByteArray("DESCRIPTION:ours") << QByteArray("DESCRIPTION:theirs")
+            << false;
+    }
+    void otherProgramSaves() {
+        QFETCH(QString, moment);
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(bool, kept);
+        QVERIFY(QDir().mkpath(QFileInfo(path_).absolutePath()));
+        QVERIFY(testsupport::WriteText(path_, testsupport::ForeignCalendar()));
+        const QString ours = SaveNew(QStringLiteral("Ours"));
+        QVERIFY(!ours.isEmpty());
+        const QByteArray before = testsupport::ReadText(path_);
+        QByteArray theirs;
+        const auto save = [&] {
+            QByteArray text = testsupport::ReadText(path_);
+            struct stat st {};
+            QVERIFY(::stat(QFile::encodeName(path_).constData(), &st) == 0);
+            theirs = from.isEmpty() ? QByteArray() : QByteArray(text).replace(from, to);
+            QVERIFY(from.isEmpty() || theirs != text);
+            QVERIFY(testsupport::WriteText(path_, theirs));
+            if (!from.isEmpty() && from.size() == to.size()) {
+                // Written in place within the clock's resolution: the same size and time.
+                const timespec times[2] = {st.st_atim, st.st_mtim};
+                QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path_).constData(), times, 0) == 0);
+            }
+        };
+        WriteBatch batch;
+        std::optional<AppointmentItem> item =
+            Application().GetNamespace(QStringLiteral("MAPI"))->GetItemFromID(ours);
+        QVERIFY(item);
+        item->SetBody(QStringLiteral("ours"));
+        // Emptied: the batch only adds, so no entry of its own shows the file changed.
+        if (!from.isEmpty()) QVERIFY(item->Save());
+        QVERIFY(!SaveNew(QStringLiteral("Fresh"), At(2026, 3, 3, 9)).isEmpty());
+        if (moment == QStringLiteral("commit")) save();
+        bool saved = false;
+        if (moment == QStringLiteral("rename"))
+            SetReplaceHook([&] {
+                if (!std::exchange(saved, true)) save();
+            });
+        const bool committed = batch.Commit();
+        SetReplaceHook({});
+        QCOMPARE(committed, kept || moment == QStringLiteral("put back"));
+        if (!committed) {
+            QVERIFY2(LastError().contains(QStringLiteral("meanwhile")) ||
+                         LastError().contains(QStringLiteral("Another program saved")),
+                     qPrintable(LastError()));
+            QCOMPARE(testsupport::ReadText(path_), theirs);
+            return;
+        }
+        QByteArray text = testsupport::ReadText(path_);
+        if (moment == QStringLiteral("put back")) {
+            save();
+            QCOMPARE(batch.Restore(), kept);
+            text = testsupport::ReadText(path_);
+            QVERIFY(!text.contains("SUMMARY:Fresh"));
+            // Our entry goes back to what it held, unless that program changed it since.
+            QCOMPARE(text.contains("DESCRIPTION:theirs"), !kept);
+            QVERIFY(!text.contains("DESCRIPTION:ours"));
+            if (kept) QCOMPARE(text, QByteArray(before).replace(from, to));
+        } else {
+            QVERIFY(text.contains("DESCRIPTION:ours") && text.contains("SUMMARY:Fresh"));
+        }
+        QVERIFY(text.contains(to));
     }
 };
 
