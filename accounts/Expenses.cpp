@@ -77,8 +77,9 @@ void Expenses::ShowError(const QString& text) { ui::MsgBox(text, ui::vbOKOnly, Q
 
 void Expenses::Form_Load() {
     jobId_ = CurrentJobID;
-    ratePence_ =
-        expense::MileageRatePence(catalogue::SystemValue(DbConnection(), catalogue::sys::Milage));
+    const auto storedRate = catalogue::SystemValue(DbConnection(), catalogue::sys::Milage);
+    ratePence_ = expense::MileageRatePence(storedRate);
+    if (!ratePence_) ShowError(expense::UnreadableMileageRate(storedRate.value_or(QString())));
     LoadTypes();
     if (!m_rsOutgoings.Open(kOutgoingsSql, DbConnection(), db::adOpenDynamic,
                             db::adLockOptimistic)) {

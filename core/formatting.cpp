@@ -152,9 +152,18 @@ std::optional<db::Currency> ParseMoney(const QString& input, bool* overflow) {
     };
     peel(true);
     peel(false);
-    // The number: group separators only between groups of three digits before the decimal
-    // point, and that point once, so that "12,5" in the United Kingdom is refused rather than
-    // read as 125, and "12.50" in Germany rather than as 1250.
+    const auto amount = ParseLocaleDecimal(text, overflow);
+    if (!amount || !negative) return amount;
+    return amount->negated();
+}
+
+std::optional<db::Currency> ParseLocaleDecimal(const QString& input, bool* overflow) {
+    if (overflow) *overflow = false;
+    const QLocale loc;
+    const QString text = input.trimmed();
+    // Group separators only between groups of three digits before the decimal point, and that
+    // point once, so that "12,5" in the United Kingdom is refused rather than read as 125, and
+    // "12.50" in Germany rather than as 1250.
     const auto allDigits = [](QStringView s) {
         return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     };
@@ -176,14 +185,11 @@ std::optional<db::Currency> ParseMoney(const QString& input, bool* overflow) {
         if (!allDigits(whole)) return std::nullopt;
         digits = whole;
     }
-    const auto amount = db::Currency::fromPlainText(
-        (digits.isEmpty() ? QStringLiteral("0") : digits) + u'.' + (fraction.isEmpty() ? QStringLiteral("0") : fraction));
+    const auto amount = db::Currency::fromPlainText((digits.isEmpty() ? QStringLiteral("0") : digits) +
+                                                    u'.' + (fraction.isEmpty() ? QStringLiteral("0") : fraction));
     // The text is a number by now: refused, it is one beyond the range.
-    if (!amount) {
-        if (overflow) *overflow = true;
-        return std::nullopt;
-    }
-    return negative ? amount->negated() : amount;
+    if (!amount && overflow) *overflow = true;
+    return amount;
 }
 
 QString MoneyRefusal(const QString& text) {

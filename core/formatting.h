@@ -40,6 +40,9 @@ std::optional<db::Currency> ParseMoney(const QString& text, bool* overflow = nul
 // Why a box refuses a text as money: "Type mismatch: ..." or, for a number too large,
 // "Overflow: ...".
 QString MoneyRefusal(const QString& text);
+// The number part of that reader: digits as the user's locale groups them, with its decimal
+// point; no sign, no symbol. Rounded to four decimals.
+std::optional<db::Currency> ParseLocaleDecimal(const QString& text, bool* overflow = nullptr);
 
 // The date of year, month and day where months and days beyond their range carry into the
 // next month or year (month 13 of 2025 is January 2026, 31 February is early March).

@@ -44,15 +44,21 @@ void frmMain::mnuEndofYear_Click() {
                    ui::vbOKCancel, AppTitle, this) != ui::vbOK)
         return;
 
+    // The accountant is sent no mileage counted at some other rate than the owner's.
+    const auto storedRate = catalogue::SystemValue(DbConnection(), catalogue::sys::Milage);
+    const auto ratePence = expense::MileageRatePence(storedRate);
+    if (!ratePence) {
+        ui::MsgBox(expense::UnreadableMileageRate(storedRate.value_or(QString())),
+                   ui::vbExclamation, QString(), this);
+        return;
+    }
     const yearend::Files files = yearend::FilesFor(ProgramFolder(), FnYearCbo->currentText());
     yearend::Written written;
     QString error;
     {
         Hourglass busy;
-        const double perMile = expense::MileageRatePence(
-                                   catalogue::SystemValue(DbConnection(), catalogue::sys::Milage)) /
-                               100;
-        written = yearend::WriteFiles(DbConnection(), files, shownFinYearStart_, perMile, &error);
+        written = yearend::WriteFiles(DbConnection(), files, shownFinYearStart_, *ratePence / 100,
+                                      &error);
     }
     switch (written) {
         case yearend::Written::Failed:

@@ -243,6 +243,31 @@ class TestReports : public QObject {
                  (QStringList{"4", "Items"}));
     }
 
+    // A stored rate that is no number of pence gives no report rather than one counted at
+    // another rate.
+    void expenseReportNeedsAReadableRate_data() {
+        QTest::addColumn<QString>("pence");
+        QTest::addColumn<QString>("shown");  // the mileage, or the report's refusal
+        const QString refused = QStringLiteral("error: The mileage rate \"%1\" kept in Tools, Options");
+        QTest::newRow("pence sign") << "45p" << refused.arg("45p");
+        QTest::newRow("pounds") << "£0.45" << refused.arg("£0.45");
+        QTest::newRow("decimal comma") << "0,45" << refused.arg("0,45");
+        QTest::newRow("exponent") << "1e3" << refused.arg("1e3");
+        QTest::newRow("decimal pence") << "45.5" << "£45.50";
+    }
+    void expenseReportNeedsAReadableRate() {
+        QFETCH(QString, pence);
+        QFETCH(QString, shown);
+        VatMultiplier = 0;
+        testsupport::SetSystemRow(c(), QStringLiteral("Milage"), pence);
+        AddExpense(c(), {{"Type", "Mileage"}, {"Milage", 100}, {"Date", At(2026, 5, 1)}});
+        Rpt_Expense r;
+        r.DataReport_Initialize();
+        const QStringList texts = Texts(r);
+        QVERIFY2(texts.first().startsWith(shown) || texts.contains(shown),
+                 qPrintable(texts.join('|')));
+    }
+
     // Long names and descriptions, payment details of two lines, amounts up to £9,999,999.99.
     int FillToTheEdges() {
         testsupport::SetSystemRow(c(), QStringLiteral("MyCompanyName"), kOwner);

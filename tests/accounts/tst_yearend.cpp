@@ -117,6 +117,8 @@ class TestYearEnd : public QObject {
         QTest::newRow("paid on next year's first day") << first.addYears(1) << 3 << false;
         QTest::newRow("paid the year before") << first.addDays(-1) << 3 << false;
         QTest::newRow("unpaid") << QDateTime() << 2 << false;
+        QTest::newRow("paid, then written off") << first.addDays(5) << 4 << false;
+        QTest::newRow("paid, then sent again") << first.addDays(5) << 2 << false;
     }
     // The invoices exported are those the year's invoice report lists.
     void invoiceYear() {

@@ -437,6 +437,45 @@ class TestOptions : public QObject {
         VerifyNothingWritten();
     }
 
+    // The mileage rate is a number of pence in the user's own form; anything else is refused
+    // with nothing written, and the row keeps one form whatever the locale.
+    void mileageRateChecked_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");  // empty = refused
+        const QString gb = QStringLiteral("en_GB"), de = QStringLiteral("de_DE");
+        QTest::newRow("pence sign") << gb << "45p" << "";
+        QTest::newRow("pounds") << gb << "£0.45" << "";
+        QTest::newRow("decimal comma in GB") << gb << "0,45" << "";
+        QTest::newRow("empty") << gb << "" << "";
+        QTest::newRow("exponent") << gb << "1e3" << "";
+        QTest::newRow("minus nought") << gb << "-0" << "";
+        QTest::newRow("decimal") << gb << "45.5" << "45.5";
+        QTest::newRow("blanks around") << gb << " 40 " << "40";
+        QTest::newRow("nothing a mile") << gb << "0" << "0";
+        QTest::newRow("German decimal") << de << "45,5" << "45.5";
+        QTest::newRow("point in Germany") << de << "45.5" << "";
+    }
+    void mileageRateChecked() {
+        QFETCH(QString, locale);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        const QLocale pinned;
+        QLocale::setDefault(QLocale(locale));
+        frmOptions* f = Open();
+        FillDetails(f);
+        f->txtMilage->setText(typed);
+        if (stored.isEmpty()) env->prompts().ExpectMsgBox(QStringLiteral("The mileage rate must be"));
+        f->cmdApply_Click();
+        QLocale::setDefault(pinned);
+        if (stored.isEmpty()) {
+            QCOMPARE(f->tbsOptions->currentIndex(), 2);
+            VerifyNothingWritten();
+            return;
+        }
+        QCOMPARE(Row(QStringLiteral("Milage")).toString(), stored);
+    }
+
     // The colour dialog opens at the swatch's colour; Cancel changes nothing.
     void colourDialog() {
         QVERIFY(catalogue::WriteText(catalogue::HeadingColour, QStringLiteral("8421504")));
