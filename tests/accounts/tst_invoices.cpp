@@ -330,6 +330,46 @@ class TestInvoices : public QObject {
         main.close();
     }
 
+    // A step that stores the invoice stores the date typed over it too: the database keeps it,
+    // and the close finds nothing left to ask about. Payments are checked against it.
+    void stepsStoreTheEditedDate_data() {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QDate>("paid");  // Process's answer
+        QTest::addColumn<int>("stage");
+        QTest::newRow("send") << "send" << QDate() << 2;
+        QTest::newRow("process") << "process" << QDate(2026, 12, 5) << 3;
+        QTest::newRow("process before the new date") << "process" << QDate(2026, 12, 4) << 0;
+        QTest::newRow("write off") << "write off" << QDate() << 4;
+    }
+    void stepsStoreTheEditedDate() {
+        QFETCH(QString, step);
+        QFETCH(QDate, paid);
+        QFETCH(int, stage);
+        const int n = AddInvoice(c(), acme_, QDate(2026, 12, 6), Pounds(10));
+        frmInvoice* w = Open(n);
+        w->show();
+        w->DTPDate->setDate(QDate(2026, 12, 5));
+        if (step == "send") {
+            AnswerDate(QDate(2027, 1, 5));
+            w->SendInvoice();
+        } else if (step == "process") {
+            if (stage == 0) env_->prompts().ExpectMsgBox("cannot occur before Invoice Date (05/12/2026)");
+            AnswerDate(paid);
+            w->Process();
+        } else {
+            env_->prompts().ExpectInput(QStringLiteral("What is the reason"), QStringLiteral("Gone"));
+            w->WriteOffInvoice();
+        }
+        QCOMPARE(Bill("Stage", n).toInt(), stage);
+        // A refused payment stores nothing; its date stays an edit to be asked about.
+        QCOMPARE(Bill("BillingDate", n).toDateTime(), At(2026, 12, stage == 0 ? 6 : 5));
+        if (stage == 0) env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes"), ui::vbNo);
+        const auto asked = env_->prompts().shown().size();
+        w->reject();
+        QVERIFY(w->isHidden());
+        QCOMPARE(env_->prompts().shown().size(), asked + (stage == 0 ? 1 : 0));
+    }
+
     void workIsRemovedExceptFromASentInvoice_data() {
         QTest::addColumn<int>("stage");
         QTest::newRow("saved") << 0;
