@@ -508,12 +508,49 @@ class TestInvoices : public QObject {
              {std::optional<QString>(), std::optional<QString>("0"),
               std::optional<QString>("lots")})
             env_->prompts().ExpectInput(QStringLiteral("How much is this payment worth?"), nothing);
+        env_->prompts().ExpectMsgBox(QStringLiteral("\"lots\" is not an amount of money"));
         env_->prompts().ExpectInput(QStringLiteral("How much is this payment worth?"),
                                     QStringLiteral("100"));
+        AnswerDate(QDate(2027, 2, 10));
         for (int i = 0; i < 4; ++i) p->MakePartPayment();
         QCOMPARE(Count("SELECT count(*) FROM billing_part_payment"), 3);
         QCOMPARE(p->txtOut->text(), after);
         QCOMPARE(p->PayHist->TextMatrix(3, 2), QStringLiteral("£100.00"));
+    }
+
+    // A part payment is dated as the user chooses (today unless changed), never before the
+    // invoice's date as the window shows it.
+    void partPaymentTakesItsDate_data() {
+        QTest::addColumn<QDate>("invoiced");  // typed over the stored 1 March 2025
+        QTest::addColumn<int>("daysBack");    // the date chosen, days before today; -1 cancels
+        QTest::addColumn<bool>("stored");
+        const QDate today = QDate::currentDate();
+        QTest::newRow("today, as offered") << QDate(2025, 3, 1) << 0 << true;
+        QTest::newRow("a day chosen") << QDate(2025, 3, 1) << 3 << true;
+        QTest::newRow("the invoice's day") << today.addDays(-3) << 3 << true;
+        QTest::newRow("before the invoice's day") << today.addDays(-2) << 3 << false;
+        QTest::newRow("cancelled") << QDate(2025, 3, 1) << -1 << false;
+    }
+    void partPaymentTakesItsDate() {
+        QFETCH(QDate, invoiced);
+        QFETCH(int, daysBack);
+        QFETCH(bool, stored);
+        const QDate chosen = QDate::currentDate().addDays(-std::max(daysBack, 0));
+        const int n = AddInvoice(c(), acme_, QDate(2025, 3, 1), Pounds(500));
+        Open(n)->DTPDate->setDate(invoiced);
+        frmPartPayment* p = Forms::get<frmPartPayment>();
+        env_->prompts().ExpectInput(QStringLiteral("How much is this payment worth?"),
+                                    QStringLiteral("50"));
+        if (!stored && daysBack >= 0)
+            env_->prompts().ExpectMsgBox(QStringLiteral("cannot occur before Invoice Date"));
+        QDate offered;
+        AnswerDate(daysBack < 0 ? std::nullopt : std::optional(chosen), &offered);
+        p->MakePartPayment();
+        QCOMPARE(offered, QDate::currentDate());
+        QCOMPARE(Count("SELECT count(*) FROM billing_part_payment"), stored ? 1 : 0);
+        if (stored)
+            QCOMPARE(QueryValue(c(), "SELECT Date FROM billing_part_payment").toDateTime(),
+                     QDateTime(chosen, QTime(0, 0)));
     }
 
     void partPaymentsNeedASavedInvoice() {
