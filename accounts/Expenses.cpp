@@ -57,6 +57,8 @@ Expenses::Expenses(QWidget* parent) : QDialog(parent) {
     AdodcExp->bind(cboType->lineEdit(), QStringLiteral("Type"));
     AdodcExp->bind(Text1, QStringLiteral("Description"));
     AdodcExp->bind(Check1, QStringLiteral("Reciept"));
+    // A new row left as it came is dropped, never stored blank.
+    AdodcExp->setBlankNewRow([this] { return BlankNewRow(); });
     connect(AdodcExp, &db::DataControl::MoveComplete, this, &Expenses::AdodcExp_MoveComplete);
     connect(AdodcExp, &db::DataControl::Error, this, &Expenses::AdodcExp_Error);
     connect(cboType, &QComboBox::activated, this, &Expenses::cboType_Click);

@@ -55,11 +55,19 @@ QString AmountBoxText(bool miles, const QVariant& milage, const QVariant& amount
 std::optional<QVariant> AmountBoxValue(bool miles, const QString& text, QString* error) {
     const QString t = text.trimmed();
     if (miles) {
-        bool ok = t.isEmpty();
-        const qint64 n = ok ? 0 : QLocale().toLongLong(t, &ok);
-        if (ok) return QVariant(n);
+        if (t.isEmpty()) return QVariant(qint64(0));
+        // Digits as the money boxes read them, with no decimal point: the column holds whole
+        // miles, and 13.5 is not quietly made 13 or 135.
+        const bool negative = t.startsWith(u'-');
+        const QString digits = negative ? t.mid(1) : t;
+        const auto n = digits.contains(QLocale().decimalPoint()) ? std::nullopt
+                                                                 : ParseLocaleDecimal(digits);
+        if (n) return QVariant(qlonglong((negative ? -1 : 1) * (n->ticks() / db::Currency::kScale)));
         if (error)
-            *error = QStringLiteral("Type mismatch: \"%1\" is not a number of miles.").arg(text);
+            *error = QStringLiteral(
+                         "Type mismatch: \"%1\" is not a whole number of miles: only whole miles "
+                         "are taken.")
+                         .arg(text);
         return std::nullopt;
     }
     const auto money = t.isEmpty() ? std::optional(db::Currency()) : ParseMoney(t);
