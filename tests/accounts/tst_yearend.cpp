@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <optional>
 
 #include "accounts/reportqueries.h"
 #include "accounts/yearend.h"
@@ -137,6 +138,46 @@ class TestYearEnd : public QObject {
         db::Recordset report;
         QVERIFY(report.Open(reports::InvoiceReportSql(kYear, 0), c()));
         QCOMPARE(report.RecordCount(), exported ? 1 : 0);
+    }
+
+    // The four files replace an earlier run's together or not at all, and a failure says which
+    // file and why.
+    void filesReplaceTogether_data() {
+        QTest::addColumn<QString>("blocked");  // a file that cannot be replaced (a folder there)
+        QTest::addColumn<qint64>("limit");     // the most a file may grow to; 0 for none
+        QTest::addColumn<QString>("error");    // the message's end; empty when all is written
+        QTest::newRow("all written") << "" << qint64(0) << "";
+        QTest::newRow("the third cannot be replaced") << "Invoices_2024.csv" << qint64(0)
+                                                      << "Invoices_2024.csv: Operation not permitted";
+        QTest::newRow("the disk fills") << "" << qint64(300) << ": File too large";
+    }
+    void filesReplaceTogether() {
+        QFETCH(QString, blocked);
+        QFETCH(qint64, limit);
+        QFETCH(QString, error);
+        AddExpense(c(), {{"Type", "Parts"}, {"Description", QString(400, u'x')}, {"Amount", 5},
+                         {"Date", QDateTime(kYear.addDays(3), QTime(0, 0))}});
+        testsupport::AddInvoice(c(), acme_, kYear, Currency::fromUnits(50),
+                                {{"Stage", 3}, {"PaymentDate", QDateTime(kYear.addDays(9), QTime(0, 0))}});
+        const yearend::Files files = yearend::FilesFor(env_->programFolder(), "2024");
+        for (const QString& path : files.all()) {
+            QFile old(path);
+            if (path.endsWith(blocked) && !blocked.isEmpty()) QVERIFY(QDir().mkpath(path + "/kept"));
+            else QVERIFY(old.open(QIODevice::WriteOnly) && old.write("earlier run") > 0);
+        }
+        QString why;
+        yearend::Written written;
+        {
+            std::optional<testsupport::FileSizeLimit> full;
+            if (limit > 0) full.emplace(limit);
+            written = yearend::WriteFiles(c(), files, kYear, 0.4, &why);
+        }
+        QCOMPARE(written, error.isEmpty() ? yearend::Written::All : yearend::Written::Failed);
+        QVERIFY2(error.isEmpty() ? why.isEmpty() : why.endsWith(error), qPrintable(why));
+        for (const QString& path : files.all())
+            if (blocked.isEmpty() || !path.endsWith(blocked))
+                QCOMPARE(Read(path) == "earlier run", !error.isEmpty());
+        QCOMPARE(QDir(env_->programFolder()).entryList({"*_2024.*"}, QDir::AllEntries).size(), 4);
     }
 
     void command_data() {
