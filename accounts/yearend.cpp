@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 
 #include "core/exporttext.h"
@@ -87,6 +89,25 @@ Written WriteFiles(db::Connection& connection, const Files& files, const QDate& 
         !set.Commit(error))
         return Written::Failed;
     return invoices ? Written::All : Written::WithoutPaidInvoices;
+}
+
+bool IsMailAddressList(const QString& text) {
+    // The form only: something before one "@", a domain of dotted names after it.
+    static const QRegularExpression address(
+        QStringLiteral(R"re(^[^\s@<>()",;:]+@[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)*\.[A-Za-z]{2,}$)re"));
+    // A ";" at the end, or doubled, separates nothing.
+    QStringList parts;
+    for (const QString& part : text.split(u';'))
+        if (!part.trimmed().isEmpty()) parts << part.trimmed();
+    return !parts.isEmpty() && std::all_of(parts.cbegin(), parts.cend(), [](const QString& a) {
+        return address.match(a).hasMatch();
+    });
+}
+
+QString NotAnAddress(const QString& text) {
+    return QStringLiteral("\"%1\" is not an e-mail address. Please type one such as "
+                          "name@example.co.uk (several may be separated by \";\").")
+        .arg(text);
 }
 
 QString MailSubject(const QString& owner) {

@@ -80,11 +80,18 @@ void frmMain::mnuEndofYear_Click() {
 void frmMain::MailYearEndFiles(const QStringList& attachments) {
     QString to =
         catalogue::SystemValue(DbConnection(), catalogue::sys::AccountantEmail).value_or(QString());
-    // No window keeps the address: asked for once, it is kept for the years after.
-    if (to.trimmed().isEmpty()) {
-        to = ui::InputBox(yearend::kAccountantPrompt, yearend::kAccountantTitle, QString(), this)
-                 .value_or(QString())
-                 .trimmed();
+    // No window keeps the address: asked for once, it is kept for the years after. One that is
+    // no address is asked for again, until one is given or the question cancelled.
+    if (!yearend::IsMailAddressList(to)) {
+        QString typed = to.trimmed();
+        for (;;) {
+            const auto answer =
+                ui::InputBox(yearend::kAccountantPrompt, yearend::kAccountantTitle, typed, this);
+            typed = answer.value_or(QString()).trimmed();
+            if (typed.isEmpty() || yearend::IsMailAddressList(typed)) break;
+            ui::MsgBox(yearend::NotAnAddress(typed), ui::vbExclamation, QString(), this);
+        }
+        to = typed;
         db::Recordset system;
         if (!to.isEmpty() &&
             !(catalogue::OpenSystemRows(system, DbConnection()) &&

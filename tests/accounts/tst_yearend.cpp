@@ -140,6 +140,26 @@ class TestYearEnd : public QObject {
         QCOMPARE(report.RecordCount(), exported ? 1 : 0);
     }
 
+    // The accountant's address is taken only in the form of one (or several, by ";").
+    void accountantAddressForm_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("address");
+        QTest::newRow("words") << "books at ledger" << false;
+        QTest::newRow("one") << "acc@example.com" << true;
+        QTest::newRow("two, and a trailing separator") << "a@b.co.uk; c.d@e-f.com;" << true;
+        QTest::newRow("one good, one not") << "a@b.co.uk; ledger" << false;
+        QTest::newRow("no name") << "@example.com" << false;
+        QTest::newRow("two at signs") << "acc@@example.com" << false;
+        QTest::newRow("no domain's dot") << "acc@ledger" << false;
+        QTest::newRow("a blank inside") << "acc @example.com" << false;
+        QTest::newRow("only separators") << " ; ;" << false;
+    }
+    void accountantAddressForm() {
+        QFETCH(QString, text);
+        QFETCH(bool, address);
+        QCOMPARE(yearend::IsMailAddressList(text), address);
+    }
+
     // The four files replace an earlier run's together or not at all, and a failure says which
     // file and why.
     void filesReplaceTogether_data() {
