@@ -81,7 +81,10 @@ void Expenses::Form_Load() {
     jobId_ = CurrentJobID;
     const auto storedRate = catalogue::SystemValue(DbConnection(), catalogue::sys::Milage);
     ratePence_ = expense::MileageRatePence(storedRate);
-    if (!ratePence_) ShowError(expense::UnreadableMileageRate(storedRate.value_or(QString())));
+    // Said over the caller's window: this one is not shown yet.
+    if (!ratePence_)
+        ui::MsgBox(expense::UnreadableMileageRate(storedRate.value_or(QString())), ui::vbOKOnly,
+                   QString(), parentWidget() ? parentWidget() : this);
     LoadTypes();
     if (!m_rsOutgoings.Open(kOutgoingsSql, DbConnection(), db::adOpenDynamic,
                             db::adLockOptimistic)) {

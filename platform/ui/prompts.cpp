@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QRegularExpression>
@@ -114,8 +115,10 @@ std::optional<QString> QtPrompts::InputBox(const QString& prompt, const QString&
     dialog.setTextValue(text);
     // As wide as its title with the title bar's buttons beside it: a short question would
     // otherwise leave the title cut short ("Make a ... payment").
+    // The dialog sizes itself to its contents, so the width goes to its text box.
     const QFontMetrics title_(QApplication::font("QMdiSubWindowTitleBar"));
-    dialog.setMinimumWidth(title_.horizontalAdvance(dialog.windowTitle()) * 5 / 4 + 160);
+    if (auto* box = dialog.findChild<QLineEdit*>())
+        box->setMinimumWidth(title_.horizontalAdvance(dialog.windowTitle()) * 5 / 4 + 120);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.textValue();
 }
