@@ -216,55 +216,28 @@ class TestExpenses : public QObject {
         QCOMPARE(w->lblTotals->text(), text);
     }
 
-    // New, then a move without anything filled in, drops the new row rather than storing a
-    // blank one; a row filled in is stored by the move as before.
+    // New, then a move, drops the new row when nothing was filled in (three rows saved before);
+    // a row filled in is stored by the move as before.
     void rowNavigationStoresOnlyWhatWasFilledIn_data() {
-        QTest::addColumn<int>("saved");        // rows of the year before New
-        QTest::addColumn<QString>("move");     // the navigator's button
-        QTest::addColumn<QString>("typed");    // into the description of the new row
+        QTest::addColumn<QString>("move");
+        QTest::addColumn<QString>("typed");    // into the new row's description
         QTest::addColumn<QString>("caption");  // afterwards
-        QTest::addColumn<int>("rows");         // in the table afterwards
-        QTest::newRow("back arrow") << 3 << "btnPrevious" << "" << "Record 3 of 3" << 3;
-        QTest::newRow("first") << 3 << "btnFirst" << "" << "Record 1 of 3" << 3;
-        QTest::newRow("last") << 3 << "btnLast" << "" << "Record 3 of 3" << 3;
-        QTest::newRow("next") << 3 << "btnNext" << "" << "New Record" << 3;
-        QTest::newRow("nowhere to go") << 0 << "btnPrevious" << "" << "New Record" << 0;
-        QTest::newRow("filled in") << 3 << "btnPrevious" << "Stamps" << "Record 3 of 4" << 4;
+        QTest::newRow("back") << "btnPrevious" << "" << "Record 3 of 3";
+        QTest::newRow("first") << "btnFirst" << "" << "Record 1 of 3";
+        QTest::newRow("next") << "btnNext" << "" << "New Record";
+        QTest::newRow("back, filled in") << "btnPrevious" << "Stamps" << "Record 3 of 4";
     }
     void rowNavigationStoresOnlyWhatWasFilledIn() {
-        QFETCH(int, saved);
         QFETCH(QString, move);
         QFETCH(QString, typed);
-        QFETCH(QString, caption);
-        QFETCH(int, rows);
-        for (int i = 0; i < saved; ++i)
-            AddExpense(c(), {{"Date", QDateTime(kYear.addDays(i + 1), QTime(0, 0))}, {"Amount", 5}});
+        for (int i = 1; i <= 3; ++i)
+            AddExpense(c(), {{"Date", QDateTime(kYear.addDays(i), QTime())}, {"Amount", 5}});
         auto w = Open(0);
-        if (saved > 0) QVERIFY(w->AddNewExpense());
+        QVERIFY(w->AddNewExpense());
         w->Text1->setText(typed);
         w->AdodcExp->findChild<QToolButton*>(move)->click();
-        QCOMPARE(w->AdodcExp->caption(), caption);
-        QCOMPARE(Count("SELECT count(*) FROM Outgoings"), rows);
-    }
-
-    void milesAreWholeNumbers_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("miles");  // -1 = refused
-        QTest::newRow("whole") << "13" << 13;
-        QTest::newRow("grouped") << "1,200" << 1200;
-        QTest::newRow("a half") << "13.5" << -1;
-        QTest::newRow("comma inside a group") << "13,5" << -1;
-    }
-    void milesAreWholeNumbers() {
-        QFETCH(QString, typed);
-        QFETCH(int, miles);
-        Type(QStringLiteral("Milage"), 1);
-        auto w = Open(job_);
-        PickType(*w, QStringLiteral("Milage"));
-        w->txtAmm->setText(typed);
-        if (miles < 0) env_->prompts().ExpectMsgBox(QStringLiteral("only whole miles are taken"));
-        QCOMPARE(w->SaveExpense(), miles >= 0);
-        QCOMPARE(QueryValue(c(), "SELECT max(Milage) FROM Outgoings").toInt(), std::max(miles, 0));
+        QTEST(w->AdodcExp->caption(), "caption");
+        QCOMPARE(Count("SELECT count(*) FROM Outgoings"), typed.isEmpty() ? 3 : 4);
     }
 
     void aFailingSaveKeepsTheEntry_data() {

@@ -141,62 +141,42 @@ class TestYearEnd : public QObject {
     }
 
     // The accountant's address is taken only in the form of one (or several, by ";").
-    void accountantAddressForm_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("address");
-        QTest::newRow("words") << "books at ledger" << false;
-        QTest::newRow("one") << "acc@example.com" << true;
-        QTest::newRow("two, and a trailing separator") << "a@b.co.uk; c.d@e-f.com;" << true;
-        QTest::newRow("one good, one not") << "a@b.co.uk; ledger" << false;
-        QTest::newRow("no name") << "@example.com" << false;
-        QTest::newRow("two at signs") << "acc@@example.com" << false;
-        QTest::newRow("no domain's dot") << "acc@ledger" << false;
-        QTest::newRow("a blank inside") << "acc @example.com" << false;
-        QTest::newRow("only separators") << " ; ;" << false;
-    }
     void accountantAddressForm() {
-        QFETCH(QString, text);
-        QFETCH(bool, address);
-        QCOMPARE(yearend::IsMailAddressList(text), address);
+        for (const char* no : {"books at ledger", "a@b.co.uk; ledger", "@example.com",
+                               "acc@@example.com", "acc@ledger", "acc @example.com", " ; ;"})
+            QVERIFY2(!yearend::IsMailAddressList(no), no);
+        QVERIFY(yearend::IsMailAddressList("a@b.co.uk; c.d@e-f.com;"));
     }
 
-    // The four files replace an earlier run's together or not at all, and a failure says which
-    // file and why.
+    // The four files replace an earlier run's together or not at all (a folder in the third's
+    // place, a disk that fills), and a failure says which file and why.
     void filesReplaceTogether_data() {
-        QTest::addColumn<QString>("blocked");  // a file that cannot be replaced (a folder there)
-        QTest::addColumn<qint64>("limit");     // the most a file may grow to; 0 for none
-        QTest::addColumn<QString>("error");    // the message's end; empty when all is written
-        QTest::newRow("all written") << "" << qint64(0) << "";
-        QTest::newRow("the third cannot be replaced") << "Invoices_2024.csv" << qint64(0)
-                                                      << "Invoices_2024.csv: Operation not permitted";
-        QTest::newRow("the disk fills") << "" << qint64(300) << ": File too large";
+        QTest::addColumn<qint64>("limit");   // the most a file may grow to; 0 for none
+        QTest::addColumn<QString>("error");  // the message's end; empty when all is written
+        QTest::newRow("all written") << qint64(0) << "";
+        QTest::newRow("third blocked") << qint64(0) << "Invoices_2024.csv: Operation not permitted";
+        QTest::newRow("disk fills") << qint64(300) << ": File too large";
     }
     void filesReplaceTogether() {
-        QFETCH(QString, blocked);
         QFETCH(qint64, limit);
         QFETCH(QString, error);
-        AddExpense(c(), {{"Type", "Parts"}, {"Description", QString(400, u'x')}, {"Amount", 5},
-                         {"Date", QDateTime(kYear.addDays(3), QTime(0, 0))}});
-        testsupport::AddInvoice(c(), acme_, kYear, Currency::fromUnits(50),
-                                {{"Stage", 3}, {"PaymentDate", QDateTime(kYear.addDays(9), QTime(0, 0))}});
+        AddExpense(c(), {{"Description", QString(400, u'x')}, {"Date", QDateTime(kYear, QTime(1, 0))}});
         const yearend::Files files = yearend::FilesFor(env_->programFolder(), "2024");
         for (const QString& path : files.all()) {
             QFile old(path);
-            if (path.endsWith(blocked) && !blocked.isEmpty()) QVERIFY(QDir().mkpath(path + "/kept"));
-            else QVERIFY(old.open(QIODevice::WriteOnly) && old.write("earlier run") > 0);
+            QVERIFY(error.startsWith("Invoices") && path == files.invoiceCsv
+                        ? QDir().mkpath(path + "/kept")
+                        : old.open(QIODevice::WriteOnly) && old.write("earlier") == 7);
         }
         QString why;
-        yearend::Written written;
-        {
-            std::optional<testsupport::FileSizeLimit> full;
-            if (limit > 0) full.emplace(limit);
-            written = yearend::WriteFiles(c(), files, kYear, 0.4, &why);
-        }
-        QCOMPARE(written, error.isEmpty() ? yearend::Written::All : yearend::Written::Failed);
-        QVERIFY2(error.isEmpty() ? why.isEmpty() : why.endsWith(error), qPrintable(why));
+        std::optional<testsupport::FileSizeLimit> full;
+        if (limit > 0) full.emplace(limit);
+        const bool written = yearend::WriteFiles(c(), files, kYear, 0.4, &why) != yearend::Written::Failed;
+        full.reset();
+        QVERIFY2(written ? why.isEmpty() && error.isEmpty() : !error.isEmpty() && why.endsWith(error),
+                 qPrintable(why));
         for (const QString& path : files.all())
-            if (blocked.isEmpty() || !path.endsWith(blocked))
-                QCOMPARE(Read(path) == "earlier run", !error.isEmpty());
+            if (!QFileInfo(path).isDir()) QCOMPARE(Read(path) == "earlier", !written);
         QCOMPARE(QDir(env_->programFolder()).entryList({"*_2024.*"}, QDir::AllEntries).size(), 4);
     }
 

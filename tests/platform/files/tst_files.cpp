@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "platform/files/fileset.h"
 #include "platform/files/savefile.h"
 #include "tests/support/testenv.h"
 
@@ -27,8 +26,6 @@ private slots:
     void replacesOnlyWhenWritten_data();
     void replacesOnlyWhenWritten();
     void staleTemporariesGo();
-    void setsReplaceTogether_data();
-    void setsReplaceTogether();
 };
 
 void TestFiles::replacesOnlyWhenWritten_data() {
@@ -100,64 +97,6 @@ void TestFiles::staleTemporariesGo() {
     QCOMPARE(left, (QStringList{"calendar.ics", "calendar.ics.Backup", "calendar.ics.QwErTy",
                                 "calendar.ics.ZMNlWr1", "calendar.ics.backup", "calendar.ics.lock",
                                 "other.ics.ZMNlWr"}));
-}
-
-// Three files put in place together or not at all: a failure at any of them leaves all three
-// as they were, with nothing of the run beside them.
-void TestFiles::setsReplaceTogether_data() {
-    QTest::addColumn<bool>("before");  // the three files exist already
-    QTest::addColumn<int>("blocked");  // the file that cannot be replaced (a folder there); -1 none
-    QTest::addColumn<qint64>("limit");  // the most a file may grow to; 0 for none
-    QTest::addColumn<QString>("why");   // the reason's start; empty when all goes through
-    QTest::newRow("all replaced") << true << -1 << qint64(0) << "";
-    QTest::newRow("all new") << false << -1 << qint64(0) << "";
-    QTest::newRow("the last cannot be replaced") << true << 2 << qint64(0) << "c.txt: ";
-    QTest::newRow("the middle cannot be, none before") << false << 1 << qint64(0) << "b.txt: ";
-    QTest::newRow("disk full in the second") << true << -1 << qint64(6000) << "b.txt: File too large";
-}
-
-void TestFiles::setsReplaceTogether() {
-    QFETCH(bool, before);
-    QFETCH(int, blocked);
-    QFETCH(qint64, limit);
-    QFETCH(QString, why);
-    QTemporaryDir dir;
-    const QStringList names{"a.txt", "b.txt", "c.txt"};
-    QStringList expected;
-    for (int i = 0; i < names.size(); ++i) {
-        const QString path = dir.filePath(names[i]);
-        if (i == blocked) {
-            QVERIFY(QDir().mkpath(path + QStringLiteral("/kept")));
-            expected << names[i];
-        } else if (before) {
-            QVERIFY(files::WriteWhole(path, "old " + names[i].toLatin1(), nullptr));
-            expected << names[i];
-        }
-    }
-    QString reason;
-    bool done = false;
-    {
-        files::FileSet set;
-        for (int i = 0; i < names.size(); ++i) {
-            QFile* f = set.Add(dir.filePath(names[i]), &reason);
-            QVERIFY2(f, qPrintable(reason));
-            f->write(QByteArray(i == 1 ? 9000 : 10, 'n'));
-        }
-        std::optional<testsupport::FileSizeLimit> full;
-        if (limit > 0) full.emplace(limit);
-        done = set.Commit(&reason);
-    }
-    QCOMPARE(done, why.isEmpty());
-    QVERIFY2(reason.contains(why), qPrintable(reason));
-    for (int i = 0; i < names.size(); ++i) {
-        if (i == blocked) continue;
-        const QByteArray now = Read(dir.filePath(names[i]));
-        if (done) QCOMPARE(now.size(), i == 1 ? 9000 : 10);
-        else QCOMPARE(now, before ? "old " + names[i].toLatin1() : QByteArray("<missing>"));
-    }
-    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    if (done) expected = names;
-    QCOMPARE(left, expected);
 }
 
 QTEST_GUILESS_MAIN(TestFiles)
