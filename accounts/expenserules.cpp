@@ -60,9 +60,10 @@ std::optional<QVariant> AmountBoxValue(bool miles, const QString& text, QString*
         // miles, and 13.5 is not quietly made 13 or 135.
         const bool negative = t.startsWith(u'-');
         const QString digits = negative ? t.mid(1) : t;
-        const auto n = digits.contains(QLocale().decimalPoint()) ? std::nullopt
-                                                                 : ParseLocaleDecimal(digits);
-        if (n) return QVariant(qlonglong((negative ? -1 : 1) * (n->ticks() / db::Currency::kScale)));
+        const auto n =
+            digits.contains(QLocale().decimalPoint()) ? std::nullopt : ParseLocaleDecimal(digits);
+        if (n)
+            return QVariant(qlonglong((negative ? -1 : 1) * (n->ticks() / db::Currency::kScale)));
         if (error)
             *error = QStringLiteral(
                          "Type mismatch: \"%1\" is not a whole number of miles: only whole miles "
@@ -101,8 +102,8 @@ QString TotalsText(const Totals& totals, std::optional<double> ratePence) {
         return QStringLiteral("Money %1; %2 miles not counted: the mileage rate is no number")
             .arg(FormatTotal(totals.money), miles);
     return QStringLiteral("Total %1 — money %2; %3 miles at %4p: %5")
-        .arg(FormatTotal(totals.all()), FormatTotal(totals.money), miles,
-             loc.toString(*ratePence), FormatTotal(totals.mileage));
+        .arg(FormatTotal(totals.all()), FormatTotal(totals.money), miles, loc.toString(*ratePence),
+             FormatTotal(totals.mileage));
 }
 
 }  // namespace expense

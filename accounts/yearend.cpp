@@ -105,8 +105,9 @@ bool IsMailAddressList(const QString& text) {
 }
 
 QString NotAnAddress(const QString& text) {
-    return QStringLiteral("\"%1\" is not an e-mail address. Please type one such as "
-                          "name@example.co.uk (several may be separated by \";\").")
+    return QStringLiteral(
+               "\"%1\" is not an e-mail address. Please type one such as "
+               "name@example.co.uk (several may be separated by \";\").")
         .arg(text);
 }
 

@@ -23,9 +23,11 @@ const QByteArray kTail = "</w:body></w:document>";
 
 // `unit` repeated `n` times inside one paragraph of a part whose root is `root`.
 QByteArray Part(const QByteArray& root, const QByteArray& unit, qint64 n) {
-    const QByteArray head = root == "w:document" ? kHead + "<w:p>"
-                                                 : R"(<?xml version="1.0"?><)" + root +
-                                                       R"( xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:p>)";
+    const QByteArray head =
+        root == "w:document"
+            ? kHead + "<w:p>"
+            : R"(<?xml version="1.0"?><)" + root +
+                  R"( xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:p>)";
     const QByteArray tail = root == "w:document" ? "</w:p>" + kTail : "</w:p></" + root + ">";
     QByteArray xml = head;
     xml.reserve(head.size() + n * unit.size() + tail.size());
@@ -75,7 +77,8 @@ bool WriteTemplate(const QString& path, const QString& kind) {
     zip_t* za = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!za) return false;
     for (const auto& [name, data] : parts) {
-        zip_source_t* src = zip_source_buffer(za, data.constData(), static_cast<zip_uint64_t>(data.size()), 0);
+        zip_source_t* src =
+            zip_source_buffer(za, data.constData(), static_cast<zip_uint64_t>(data.size()), 0);
         if (zip_file_add(za, name.constData(), src, ZIP_FL_OVERWRITE) < 0) return false;
     }
     return zip_close(za) == 0;

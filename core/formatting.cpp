@@ -125,7 +125,8 @@ std::optional<db::Currency> ParseMoney(const QString& input, bool* overflow) {
         text = text.mid(1, text.size() - 2).trimmed();
     }
     const QString minus = loc.negativeSign();
-    const QStringList symbols = {loc.currencySymbol(), loc.currencySymbol(QLocale::CurrencyIsoCode)};
+    const QStringList symbols = {loc.currencySymbol(),
+                                 loc.currencySymbol(QLocale::CurrencyIsoCode)};
     bool symbolSeen = false;
     const auto peel = [&](bool front) {
         for (;;) {
@@ -185,8 +186,9 @@ std::optional<db::Currency> ParseLocaleDecimal(const QString& input, bool* overf
         if (!allDigits(whole)) return std::nullopt;
         digits = whole;
     }
-    const auto amount = db::Currency::fromPlainText((digits.isEmpty() ? QStringLiteral("0") : digits) +
-                                                    u'.' + (fraction.isEmpty() ? QStringLiteral("0") : fraction));
+    const auto amount =
+        db::Currency::fromPlainText((digits.isEmpty() ? QStringLiteral("0") : digits) + u'.' +
+                                    (fraction.isEmpty() ? QStringLiteral("0") : fraction));
     // The text is a number by now: refused, it is one beyond the range.
     if (!amount && overflow) *overflow = true;
     return amount;

@@ -54,10 +54,9 @@ QFile* FileSet::Add(const QString& target, QString* why) {
     }
     // A temporary is its owner's alone; the file it becomes keeps the old one's permissions,
     // or a new file's.
-    file->setPermissions(QFileInfo::exists(target)
-                             ? QFile::permissions(target)
-                             : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                   QFile::ReadOther);
+    file->setPermissions(QFileInfo::exists(target) ? QFile::permissions(target)
+                                                   : QFile::ReadOwner | QFile::WriteOwner |
+                                                         QFile::ReadGroup | QFile::ReadOther);
     entries_.push_back({target, std::move(file), QString(), false});
     return entries_.back().file.get();
 }

@@ -13,7 +13,7 @@ class QTemporaryFile;
 namespace files {
 
 class FileSet {
-public:
+  public:
     FileSet();
     ~FileSet();  // what was not put in place is removed
     FileSet(const FileSet&) = delete;
@@ -26,7 +26,7 @@ public:
     // place. False, with `why` naming the file and the reason, leaves every target as it was.
     bool Commit(QString* why);
 
-private:
+  private:
     struct Entry {
         QString target;
         std::unique_ptr<QTemporaryFile> file;

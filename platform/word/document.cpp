@@ -112,17 +112,20 @@ QString TooLargeToMerge(const QMap<QString, QByteArray>& parts, const QStringLis
     qint64 bytes = 0;
     for (const QString& part : merged) bytes += parts.value(part).size();
     if (bytes > kMaxTemplateText)
-        return QStringLiteral("its text is more than %1 MB, where an invoice template's is well "
-                              "under one. It may be damaged.")
+        return QStringLiteral(
+                   "its text is more than %1 MB, where an invoice template's is well "
+                   "under one. It may be damaged.")
             .arg(kMaxTemplateText / (1024 * 1024));
     qint64 markup = 0;
     for (const QString& part : merged) {
         const QByteArray xml = parts.value(part);
-        markup += std::count(xml.cbegin(), xml.cend(), '<') + std::count(xml.cbegin(), xml.cend(), '=');
+        markup +=
+            std::count(xml.cbegin(), xml.cend(), '<') + std::count(xml.cbegin(), xml.cend(), '=');
     }
     if (markup > kMaxTemplateMarkup)
-        return QStringLiteral("its text holds more than %1 elements and attributes, where an "
-                              "invoice template holds a few thousand. It may be damaged.")
+        return QStringLiteral(
+                   "its text holds more than %1 elements and attributes, where an "
+                   "invoice template holds a few thousand. It may be damaged.")
             .arg(QLocale().toString(kMaxTemplateMarkup));
     return QString();
 }

@@ -16,7 +16,7 @@ struct Package;
 // no file, however made, can take more than a few hundred megabytes. An invoice template holds
 // a few thousand elements in well under a megabyte.
 constexpr qint64 kMaxTemplateText = qint64(16) * 1024 * 1024;  // the merged parts' text together
-constexpr qint64 kMaxTemplateMarkup = 500000;                   // their elements and attributes
+constexpr qint64 kMaxTemplateMarkup = 500000;                  // their elements and attributes
 constexpr qint64 kMaxMergedValues = qint64(16) * 1024 * 1024;  // the record's text put into them
 
 // A word-processor document (.docx: WordprocessingML parts in a zip) held in memory. Typing

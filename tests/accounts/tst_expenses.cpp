@@ -222,10 +222,11 @@ class TestExpenses : public QObject {
         QTest::addColumn<QString>("move");
         QTest::addColumn<QString>("typed");    // into the new row's description
         QTest::addColumn<QString>("caption");  // afterwards
-        QTest::newRow("back") << "btnPrevious" << "" << "Record 3 of 3";
-        QTest::newRow("first") << "btnFirst" << "" << "Record 1 of 3";
-        QTest::newRow("next") << "btnNext" << "" << "New Record";
-        QTest::newRow("back, filled in") << "btnPrevious" << "Stamps" << "Record 3 of 4";
+        const char* const rows[][3] = {{"btnPrevious", "", "Record 3 of 3"},
+                                       {"btnFirst", "", "Record 1 of 3"},
+                                       {"btnNext", "", "New Record"},
+                                       {"btnPrevious", "Stamps", "Record 3 of 4"}};
+        for (const auto& r : rows) QTest::addRow("%s %s", r[0], r[1]) << r[0] << r[1] << r[2];
     }
     void rowNavigationStoresOnlyWhatWasFilledIn() {
         QFETCH(QString, move);

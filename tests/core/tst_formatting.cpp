@@ -180,10 +180,11 @@ private slots:
             QTest::addRow("GB %s", gb) << "en_GB" << QString::fromUtf8(gb) << qint64(-1);
         for (const char* de : {"12.50", "1,234.50"})
             QTest::addRow("DE %s", de) << "de_DE" << QString::fromUtf8(de) << qint64(-1);
-        QTest::newRow("GB groups") << "en_GB" << "1,234,567.8" << qint64(12345678000);
-        QTest::newRow("GB minus after £") << "en_GB" << "£-5" << qint64(-50000);
-        QTest::newRow("DE own form") << "de_DE" << "1.234,50 €" << qint64(12345000);
-        QTest::newRow("DE decimal comma") << "de_DE" << "12,5" << qint64(125000);
+        const std::tuple<const char*, const char*, qint64> rows[] = {
+            {"en_GB", "1,234,567.8", 12345678000}, {"en_GB", "£-5", -50000},
+            {"de_DE", "1.234,50 €", 12345000}, {"de_DE", "12,5", 125000}};
+        for (const auto& [locale, text, ticks] : rows)
+            QTest::addRow("%s %s", locale, text) << locale << QString::fromUtf8(text) << ticks;
     }
     void moneyBoxesReadTheLocalesFormOnly() {
         QFETCH(QString, locale);

@@ -444,9 +444,9 @@ class TestOptions : public QObject {
         QTest::addColumn<QString>("stored");  // empty = refused
         for (const char* refused : {"45p", "£0.45", "0,45", "", "1e3", "-0"})
             QTest::addRow("GB %s", refused) << "en_GB" << QString::fromUtf8(refused) << "";
-        QTest::newRow("GB decimal") << "en_GB" << " 45.5 " << "45.5";
-        QTest::newRow("DE decimal") << "de_DE" << "45,5" << "45.5";
-        QTest::newRow("DE point") << "de_DE" << "45.5" << "";
+        const char* const rows[][3] = {
+            {"en_GB", " 45.5 ", "45.5"}, {"de_DE", "45,5", "45.5"}, {"de_DE", "45.5", ""}};
+        for (const auto& r : rows) QTest::addRow("%s %s", r[0], r[1]) << r[0] << r[1] << r[2];
     }
     void mileageRateChecked() {
         QFETCH(QString, locale);
@@ -457,11 +457,14 @@ class TestOptions : public QObject {
         frmOptions* f = Open();
         FillDetails(f);
         f->txtMilage->setText(typed);
-        if (stored.isEmpty()) env->prompts().ExpectMsgBox(QStringLiteral("The mileage rate must be"));
+        if (stored.isEmpty())
+            env->prompts().ExpectMsgBox(QStringLiteral("The mileage rate must be"));
         f->cmdApply_Click();
         QLocale::setDefault(pinned);
-        if (stored.isEmpty()) VerifyNothingWritten();
-        else QCOMPARE(Row(QStringLiteral("Milage")).toString(), stored);
+        if (stored.isEmpty())
+            VerifyNothingWritten();
+        else
+            QCOMPARE(Row(QStringLiteral("Milage")).toString(), stored);
     }
 
     // The colour dialog opens at the swatch's colour; Cancel changes nothing.

@@ -38,8 +38,6 @@ class TestDbRecordset : public QObject {
     void moneyKeepsFourDecimals();
     void moneyBeyondRange_data();
     void moneyBeyondRange();
-    void amountsSurviveSaveAndReopen_data();
-    void amountsSurviveSaveAndReopen();
     void dateTextTypedBack_data();
     void dateTextTypedBack();
     void positionsFollowMovesAndFilter();
@@ -221,26 +219,6 @@ void TestDbRecordset::moneyBeyondRange() {
     const QVariant read = VAL(rs, "Amount");
     QVERIFY(read.metaType() != QMetaType::fromType<db::Currency>());
     QVERIFY2(qFuzzyCompare(read.toDouble(), value.toDouble()), qPrintable(read.toString()));
-}
-
-// Stored and read again exactly however large, and still counted with as a number.
-void TestDbRecordset::amountsSurviveSaveAndReopen_data() {
-    QTest::addColumn<qint64>("ticks");
-    for (qint64 t : {qint64(9223372036854775800), qint64(INT64_MIN), qint64(9007199254740993)})
-        QTest::addRow("%lld", static_cast<long long>(t)) << t;
-}
-
-void TestDbRecordset::amountsSurviveSaveAndReopen() {
-    QFETCH(qint64, ticks);
-    const db::Currency amount = db::Currency::fromTicks(ticks);
-    db::Recordset rs, back;
-    OPEN(rs, QStringLiteral("select recordid, amount from outgoings"), db::adLockOptimistic);
-    QVERIFY(rs.Fields(QStringLiteral("Amount")).SetValue(QVariant::fromValue(amount)) && rs.Update());
-    db::Connection again;
-    QVERIFY(again.Open(env->connectionString()) &&
-            back.Open(QStringLiteral("select amount, amount * 2 as twice from outgoings"), again));
-    QCOMPARE(VAL(back, "Amount").value<db::Currency>().ticks(), ticks);
-    QVERIFY(qFuzzyCompare(VAL(back, "twice").toDouble(), 2 * amount.toDouble()));
 }
 
 void TestDbRecordset::dateTextTypedBack_data() {

@@ -458,7 +458,8 @@ class TestWord : public QObject {
         QTest::addColumn<qint64>("count");     // of the unit in the body
         QTest::addColumn<int>("valueSize");    // of the record's one value
         QTest::addColumn<QString>("refusal");  // empty: merged and saved
-        const QString field = Complex({" MERGEFIELD Customer "}, "c");  // 2000 of them fit
+        // 2000 fields fit the bound on elements and attributes.
+        const QString field = Complex({" MERGEFIELD Customer "}, "c");
         const int fit = int(word::kMaxMergedValues / 2000);
         const qint64 most = word::kMaxTemplateMarkup;
         QTest::newRow("runs within") << "<w:r/>" << most - 100 << 8 << "";
