@@ -57,6 +57,8 @@ Expenses::Expenses(QWidget* parent) : QDialog(parent) {
     AdodcExp->bind(cboType->lineEdit(), QStringLiteral("Type"));
     AdodcExp->bind(Text1, QStringLiteral("Description"));
     AdodcExp->bind(Check1, QStringLiteral("Reciept"));
+    // A new row left as it came is dropped, never stored blank.
+    AdodcExp->setBlankNewRow([this] { return BlankNewRow(); });
     connect(AdodcExp, &db::DataControl::MoveComplete, this, &Expenses::AdodcExp_MoveComplete);
     connect(AdodcExp, &db::DataControl::Error, this, &Expenses::AdodcExp_Error);
     connect(cboType, &QComboBox::activated, this, &Expenses::cboType_Click);
@@ -77,8 +79,12 @@ void Expenses::ShowError(const QString& text) { ui::MsgBox(text, ui::vbOKOnly, Q
 
 void Expenses::Form_Load() {
     jobId_ = CurrentJobID;
-    ratePence_ =
-        expense::MileageRatePence(catalogue::SystemValue(DbConnection(), catalogue::sys::Milage));
+    const auto storedRate = catalogue::SystemValue(DbConnection(), catalogue::sys::Milage);
+    ratePence_ = expense::MileageRatePence(storedRate);
+    // Said over the caller's window: this one is not shown yet.
+    if (!ratePence_)
+        ui::MsgBox(expense::UnreadableMileageRate(storedRate.value_or(QString())), ui::vbOKOnly,
+                   QString(), parentWidget() ? parentWidget() : this);
     LoadTypes();
     if (!m_rsOutgoings.Open(kOutgoingsSql, DbConnection(), db::adOpenDynamic,
                             db::adLockOptimistic)) {

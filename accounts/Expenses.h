@@ -76,7 +76,7 @@ class Expenses : public QDialog {
     Ui::Expenses ui_;
     qint64 jobId_ = 0;
     QList<expense::ExpenseType> types_;
-    double ratePence_ = 0;
+    std::optional<double> ratePence_;  // none when the stored rate is no number
     expense::Totals totals_;
     QString amountShown_;  // the amount box as the window last filled it,
     bool amountShownInMiles_ = false;  // with the row's miles rather than its money

@@ -56,9 +56,8 @@ Rpt_Expense::Rpt_Expense() {
 }
 
 void Rpt_Expense::DataReport_Initialize() {
-    const double perMile =
-        expense::MileageRatePence(catalogue::SystemValue(DbConnection(), catalogue::sys::Milage)) /
-        100;
+    const auto stored = catalogue::SystemValue(DbConnection(), catalogue::sys::Milage);
+    const auto ratePence = expense::MileageRatePence(stored);
 
     reports::SetVatColumns(*this, VatMultiplier != 0);
     if (VatMultiplier == 0) {
@@ -66,5 +65,11 @@ void Rpt_Expense::DataReport_Initialize() {
         section("Section2")->control("lblDesc")->width += 2150;
         section("Section1")->control("txtDesc")->width += 2150;
     }
-    reports::OpenRows(*this, Rows, reports::ExpenseReportSql(FinYearStart, VatMultiplier, perMile));
+    // Mileage at some other rate would print wrong figures: the report says why it has none.
+    if (!ratePence) {
+        SetUpError = expense::UnreadableMileageRate(stored.value_or(QString()));
+        return;
+    }
+    reports::OpenRows(*this, Rows,
+                      reports::ExpenseReportSql(FinYearStart, VatMultiplier, *ratePence / 100));
 }

@@ -4,6 +4,7 @@
 
 #include "core/amounts.h"
 #include "core/formatting.h"
+#include "core/optionsrules.h"
 #include "core/settingscatalogue.h"
 #include "platform/db/value.h"
 
@@ -31,10 +32,18 @@ QString YearFilter(const QDate& start) {
            QStringLiteral("#");
 }
 
-double MileageRatePence(const std::optional<QString>& stored) {
-    bool ok = false;
-    const double pence = stored ? stored->trimmed().toDouble(&ok) : 0;
-    return ok ? pence : catalogue::DefaultMilageShown.toDouble();
+std::optional<double> MileageRatePence(const std::optional<QString>& stored) {
+    const QString text = stored.value_or(QString()).trimmed();
+    const auto rate = StoredMileageRate(text.isEmpty() ? catalogue::DefaultMilageShown : text);
+    if (!rate) return std::nullopt;
+    return rate->toDouble();
+}
+
+QString UnreadableMileageRate(const QString& stored) {
+    return QStringLiteral(
+               "The mileage rate \"%1\" kept in Tools, Options is not a number of pence per mile, "
+               "so miles cannot be counted. Please correct it there.")
+        .arg(stored);
 }
 
 QString AmountBoxText(bool miles, const QVariant& milage, const QVariant& amount) {
@@ -46,11 +55,20 @@ QString AmountBoxText(bool miles, const QVariant& milage, const QVariant& amount
 std::optional<QVariant> AmountBoxValue(bool miles, const QString& text, QString* error) {
     const QString t = text.trimmed();
     if (miles) {
-        bool ok = t.isEmpty();
-        const qint64 n = ok ? 0 : QLocale().toLongLong(t, &ok);
-        if (ok) return QVariant(n);
+        if (t.isEmpty()) return QVariant(qint64(0));
+        // Digits as the money boxes read them, with no decimal point: the column holds whole
+        // miles, and 13.5 is not quietly made 13 or 135.
+        const bool negative = t.startsWith(u'-');
+        const QString digits = negative ? t.mid(1) : t;
+        const auto n =
+            digits.contains(QLocale().decimalPoint()) ? std::nullopt : ParseLocaleDecimal(digits);
+        if (n)
+            return QVariant(qlonglong((negative ? -1 : 1) * (n->ticks() / db::Currency::kScale)));
         if (error)
-            *error = QStringLiteral("Type mismatch: \"%1\" is not a number of miles.").arg(text);
+            *error = QStringLiteral(
+                         "Type mismatch: \"%1\" is not a whole number of miles: only whole miles "
+                         "are taken.")
+                         .arg(text);
         return std::nullopt;
     }
     const auto money = t.isEmpty() ? std::optional(db::Currency()) : ParseMoney(t);
@@ -59,7 +77,8 @@ std::optional<QVariant> AmountBoxValue(bool miles, const QString& text, QString*
     return std::nullopt;
 }
 
-void AddToTotals(Totals& totals, const QVariant& milage, const QVariant& amount, double ratePence) {
+void AddToTotals(Totals& totals, const QVariant& milage, const QVariant& amount,
+                 std::optional<double> ratePence) {
     const auto add = [](std::optional<db::Currency>& sum, const std::optional<db::Currency>& a) {
         sum = sum && a ? sum->plus(*a) : std::nullopt;
     };
@@ -70,17 +89,20 @@ void AddToTotals(Totals& totals, const QVariant& milage, const QVariant& amount,
                            ? std::optional(sum)
                            : std::nullopt;
         const auto worth = db::Currency::fromWholeNumber(miles);
-        add(totals.mileage, worth ? worth->times(ratePence / 100) : std::nullopt);
+        if (ratePence) add(totals.mileage, worth ? worth->times(*ratePence / 100) : std::nullopt);
     } else {
         add(totals.money, AmountOf(amount));
     }
 }
 
-QString TotalsText(const Totals& totals, double ratePence) {
+QString TotalsText(const Totals& totals, std::optional<double> ratePence) {
     const QLocale loc;
+    const QString miles = totals.miles ? loc.toString(*totals.miles) : kOverflow;
+    if (!ratePence)
+        return QStringLiteral("Money %1; %2 miles not counted: the mileage rate is no number")
+            .arg(FormatTotal(totals.money), miles);
     return QStringLiteral("Total %1 — money %2; %3 miles at %4p: %5")
-        .arg(FormatTotal(totals.all()), FormatTotal(totals.money),
-             totals.miles ? loc.toString(*totals.miles) : kOverflow, loc.toString(ratePence),
+        .arg(FormatTotal(totals.all()), FormatTotal(totals.money), miles, loc.toString(*ratePence),
              FormatTotal(totals.mileage));
 }
 

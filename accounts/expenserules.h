@@ -38,9 +38,12 @@ bool RowCountsInMiles(const QList<ExpenseType>& types, const QString& name, cons
 QString AppointmentFilter(qint64 jobId);
 QString YearFilter(const QDate& start);
 
-// Pence per mile from the System row's text; the Options dialog's default when it is
-// missing or no number. The window's totals and the expense report both count by it.
-double MileageRatePence(const std::optional<QString>& stored);
+// Pence per mile from the System row's text; the Options dialog's default when the row is
+// missing or empty. nullopt when the text is no rate: miles are then counted at no rate at
+// all, and the reader says why (UnreadableMileageRate). The window's totals, the expense
+// report and the year-end export all count by it.
+std::optional<double> MileageRatePence(const std::optional<QString>& stored);
+QString UnreadableMileageRate(const QString& stored);
 
 // What the amount box shows for a row: its miles, or its amount as money.
 QString AmountBoxText(bool miles, const QVariant& milage, const QVariant& amount);
@@ -59,7 +62,9 @@ struct Totals {
         return money && mileage ? money->plus(*mileage) : std::nullopt;
     }
 };
-void AddToTotals(Totals& totals, const QVariant& milage, const QVariant& amount, double ratePence);
-QString TotalsText(const Totals& totals, double ratePence);
+// Without a rate the miles are counted but given no worth.
+void AddToTotals(Totals& totals, const QVariant& milage, const QVariant& amount,
+                 std::optional<double> ratePence);
+QString TotalsText(const Totals& totals, std::optional<double> ratePence);
 
 }  // namespace expense

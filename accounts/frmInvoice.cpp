@@ -142,6 +142,11 @@ qint64 frmInvoice::InvoiceNumber() const {
     return db::IsNull(n) ? 0 : n.toLongLong();
 }
 
+QVariant frmInvoice::InvoiceDate() const {
+    if (InvoiceNumber() == 0 || DateEdited()) return QDateTime(DTPDate->date(), QTime(0, 0));
+    return EditorBillingRecordset.Value(QStringLiteral("BillingDate"));
+}
+
 bool frmInvoice::HasCustomer() const {
     return HasCurrentRow(EditorBillingRecordset) &&
            !db::IsNull(EditorBillingRecordset.Value(QStringLiteral("CompanyID")));
@@ -157,6 +162,7 @@ void frmInvoice::Form_Load() {
     ShowCustomerName();
     const auto dated = ParseDbDate(EditorBillingRecordset.Value(QStringLiteral("BillingDate")));
     DTPDate->setDate(CurrentInvoiceNumber == 0 || !dated ? QDate::currentDate() : *dated);
+    datedShown_ = DTPDate->date();
     LoadAttachedWork();
     boxes_.Load(EditorBillingRecordset);
 
@@ -324,6 +330,7 @@ bool frmInvoice::StoreInvoice(bool takeDate, const std::function<bool()>& change
         return false;
     }
     step.Done();
+    if (takeDate || isNew) datedShown_ = DTPDate->date();
     // The new row is found again by the key its insert was given, whatever sorts last.
     if (isNew) {
         const qint64 number = InvoiceNumber();
@@ -364,8 +371,10 @@ void frmInvoice::PrintInvoice() {
     ui::MsgBox(invoice::kPrintingNotAvailable, ui::vbInformation, QString(), this);
 }
 
+// Send, Process and Write Off store the invoice's edits with their step, a changed date
+// among them, so that none is lost to a step that looked like a save.
 void frmInvoice::SendInvoice() {
-    if (!StoreInvoice(false)) return;
+    if (!StoreInvoice(DateEdited())) return;
     const QVariant billed = EditorBillingRecordset.Value(QStringLiteral("BillingDate"));
     const QDate from = ParseDbDate(billed).value_or(DTPDate->date());
     const auto due = AskInvoiceDate(this, invoice::kDueQuestion, from.addMonths(1));
@@ -380,15 +389,13 @@ void frmInvoice::SendInvoice() {
 void frmInvoice::Process() {
     const auto paid = AskInvoiceDate(this, invoice::kPaidQuestion, QDate::currentDate());
     if (!paid) return;
-    // A new invoice is dated from the picker when it is stored.
-    const QVariant dated = InvoiceNumber() == 0 ? QVariant(QDateTime(DTPDate->date(), QTime(0, 0)))
-                                                : EditorBillingRecordset.Value(QStringLiteral("BillingDate"));
-    const QString refusal = invoice::PaymentRefusal(*paid, dated);
+    // Checked against the date the invoice is about to be stored with.
+    const QString refusal = invoice::PaymentRefusal(*paid, InvoiceDate());
     if (!refusal.isEmpty()) {
         ShowError(refusal);
         return;
     }
-    StoreInvoice(false, [&] {
+    StoreInvoice(DateEdited(), [&] {
         return EditorBillingRecordset.SetValue(QStringLiteral("Stage"), QStringLiteral("3")) &&
                EditorBillingRecordset.SetValue(QStringLiteral("PaymentDate"),
                                                QDateTime(*paid, QTime(0, 0)));
@@ -407,7 +414,7 @@ void frmInvoice::WriteOffInvoice() {
     if (!reason || reason->isEmpty()) return;
     // Run once the boxes are written, so that the old terms kept below are the box's, edits
     // and all.
-    const bool stored = StoreInvoice(false, [&] {
+    const bool stored = StoreInvoice(DateEdited(), [&] {
         const QString terms = invoice::WriteOffDetails(
             QDate::currentDate(), *reason,
             EditorBillingRecordset.Value(QStringLiteral("InvoicePaymentDetails")));

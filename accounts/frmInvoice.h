@@ -61,6 +61,9 @@ class frmInvoice : public QDialog {
     QString FieldText(int index) const;
     // The invoice's number; 0 while it has none.
     qint64 InvoiceNumber() const;
+    // The invoice's date as the window shows it: the picker's once changed (or for a new
+    // invoice), else the stored one. What payments are checked against.
+    QVariant InvoiceDate() const;
 
   public slots:
     void Form_Load();
@@ -101,7 +104,11 @@ class frmInvoice : public QDialog {
     bool StoreInvoice(bool takeDate, const std::function<bool()>& change = {});
     void ShowError(const QString& text);
 
+    // The picker changed since the invoice was loaded or stored.
+    bool DateEdited() const { return DTPDate->date() != datedShown_; }
+
     Ui::frmInvoice ui_;
+    QDate datedShown_;
     BoundBoxes boxes_;
     EditSnapshot shown_;
     db::RecordsetModel* workModel_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QToolBar>
 
 #include "accounts/frmInvoice.h"
+#include "accounts/frmInvoiceDue.h"
 #include "accounts/invoicerules.h"
 #include "core/amounts.h"
 #include "core/flexgrid.h"
@@ -88,17 +89,28 @@ void frmPartPayment::MakePartPayment() {
     const auto answer =
         ui::InputBox(QStringLiteral("How much is this payment worth?"),
                      QStringLiteral("Make a part payment"), QStringLiteral("0"), this);
-    if (!answer) return;
-    bool overflow = false;
-    const auto value = ParseMoney(*answer, &overflow);
-    // A number too large is refused with its reason; other answers that are no amount end
-    // the command quietly.
-    if (overflow) ui::MsgBox(MoneyRefusal(*answer), ui::vbOKOnly, QString(), this);
-    if (!value || *value == db::Currency()) return;
+    if (!answer || answer->trimmed().isEmpty()) return;
+    const auto value = ParseMoney(*answer);
+    // An answer that is no amount is said, never read as another.
+    if (!value) {
+        ui::MsgBox(MoneyRefusal(*answer), ui::vbOKOnly, QString(), this);
+        return;
+    }
+    if (*value == db::Currency()) return;
+    // Received on a day of the user's choosing, not before the invoice's own, as the final
+    // payment is.
+    const frmInvoice* editor = Forms::find<frmInvoice>();
+    const auto received = AskInvoiceDate(this, invoice::kPartPaidQuestion, QDate::currentDate());
+    if (!received) return;
+    const QString refusal =
+        invoice::PaymentRefusal(*received, editor ? editor->InvoiceDate() : QVariant());
+    if (!refusal.isEmpty()) {
+        ui::MsgBox(refusal, ui::vbOKOnly, QString(), this);
+        return;
+    }
     if (!PaymentRecordset.AddNew() ||
         !PaymentRecordset.SetValue(QStringLiteral("invoiceid"), invoice_) ||
-        !PaymentRecordset.SetValue(QStringLiteral("date"),
-                                   QDateTime(QDate::currentDate(), QTime(0, 0))) ||
+        !PaymentRecordset.SetValue(QStringLiteral("date"), QDateTime(*received, QTime(0, 0))) ||
         !PaymentRecordset.SetValue(QStringLiteral("amount"), QVariant::fromValue(*value)) ||
         !PaymentRecordset.Update()) {
         ui::MsgBox(PaymentRecordset.LastError(), ui::vbOKOnly, QString(), this);

@@ -22,6 +22,8 @@ inline const QString kAttachQuestion =
 inline const QString kAttachTitle = QStringLiteral("Do you want to continue?");
 inline const QString kDueQuestion = QStringLiteral("When is the invoice due to be paid?");
 inline const QString kPaidQuestion = QStringLiteral("Specify the date payment was received:");
+inline const QString kPartPaidQuestion =
+    QStringLiteral("Specify the date this part payment was received:");
 inline const QString kNoRemovalWhenSent =
     QStringLiteral("You cannot remove work once an invoice has been sent.");
 inline const QString kNoWorkAttached = QStringLiteral("No work attached to this invoice");

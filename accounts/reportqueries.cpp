@@ -21,9 +21,11 @@ const QString kInvoicesWithCustomers = QStringLiteral(
     "FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID WHERE ");
 
 // The invoices with their customers, paid within the year: what the invoice report and the
-// accountant's export both list.
+// accountant's export both list. Paid by their stage too: one written off after it was marked
+// paid keeps its payment date, but is no income.
 QString PaidInYear(const QDate& start) {
-    return kInvoicesWithCustomers + InYear(QStringLiteral("Billing.PaymentDate"), start) + u';';
+    return kInvoicesWithCustomers + InYear(QStringLiteral("Billing.PaymentDate"), start) +
+           QStringLiteral(" AND Billing.Stage = 3;");
 }
 
 }  // namespace

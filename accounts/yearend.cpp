@@ -1,50 +1,66 @@
 #include "yearend.h"
 
 #include <QDir>
-#include <QSaveFile>
+#include <QFile>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cerrno>
 
 #include "core/exporttext.h"
 #include "platform/db/recordset.h"
+#include "platform/files/fileset.h"
+#include "platform/files/savefile.h"
 #include "reportqueries.h"
 
 namespace yearend {
 
 namespace {
 
-bool FileFailed(const QSaveFile& file, QString* error) {
-    *error = QDir::toNativeSeparators(file.fileName()) + QStringLiteral(": ") + file.errorString();
+// What failed in writing `file`, by the target it stands for, with the system's reason.
+bool FileFailed(const QFile& file, const QString& target, int code, QString* error) {
+    *error = QDir::toNativeSeparators(target) + QStringLiteral(": ") + files::Reason(file, code);
     return false;
 }
 
-TextSink Into(QSaveFile& file) {
-    return [&file](const QString& piece) {
+// Each piece appended to the file; a failed write leaves its errno in `code`.
+TextSink Into(QFile& file, int* code) {
+    return [&file, code](const QString& piece) {
         const QByteArray bytes = piece.toUtf8();
-        return file.write(bytes) == bytes.size();
+        errno = 0;
+        if (file.write(bytes) == bytes.size()) return true;
+        *code = errno;
+        return false;
     };
 }
 
 // Rows of `sql` into a CSV and an XML file in UTF-8, both from one reading of the rows and
 // written as they are read; not committed. False with `error` set on failure.
-bool Export(db::Connection& connection, const QString& sql, const QString& rowName, QSaveFile& csv,
-            QSaveFile& xml, bool* hadRows, QString* error) {
+bool Export(db::Connection& connection, const QString& sql, const QString& rowName,
+            files::FileSet& set, const QString& csvPath, const QString& xmlPath, bool* hadRows,
+            QString* error) {
     db::Recordset rs;
     if (!rs.Open(sql, connection, db::adOpenStatic, db::adLockReadOnly)) {
         *error = rs.LastError();
         return false;
     }
     *hadRows = rs.RecordCount() > 0;
-    if (!csv.open(QIODevice::WriteOnly)) return FileFailed(csv, error);
-    if (!xml.open(QIODevice::WriteOnly)) return FileFailed(xml, error);
+    QFile* csv = set.Add(csvPath, error);
+    QFile* xml = csv ? set.Add(xmlPath, error) : nullptr;
+    if (!xml) return false;
+    int csvCode = 0, xmlCode = 0;
     // The mark lets spreadsheet programs read the CSV as UTF-8 ("£", accents).
-    const QByteArray mark("\xEF\xBB\xBF");
+    const QChar mark(0xFEFF);
     const bool written =
-        csv.write(mark) == mark.size() &&
-        (*hadRows ? RecordsetToCsvAndXml(rs, Into(csv), rowName, Into(xml))
-                  : Into(csv)(CsvHeader(rs)) && Into(xml)(XmlDataroot(QString()))) &&
-        Into(xml)(QStringLiteral("\r\n"));
+        Into(*csv, &csvCode)(QString(mark)) &&
+        (*hadRows ? RecordsetToCsvAndXml(rs, Into(*csv, &csvCode), rowName, Into(*xml, &xmlCode))
+                  : Into(*csv, &csvCode)(CsvHeader(rs)) &&
+                        Into(*xml, &xmlCode)(XmlDataroot(QString()))) &&
+        Into(*xml, &xmlCode)(QStringLiteral("\r\n"));
     if (written) return true;
-    if (csv.error() != QFileDevice::NoError) return FileFailed(csv, error);
-    if (xml.error() != QFileDevice::NoError) return FileFailed(xml, error);
+    if (csv->error() != QFileDevice::NoError || csvCode != 0)
+        return FileFailed(*csv, csvPath, csvCode, error);
+    if (xml->error() != QFileDevice::NoError || xmlCode != 0)
+        return FileFailed(*xml, xmlPath, xmlCode, error);
     *error = rs.LastError();
     return false;
 }
@@ -61,27 +77,38 @@ Files FilesFor(const QString& folder, const QString& yearText) {
 
 Written WriteFiles(db::Connection& connection, const Files& files, const QDate& yearStart,
                    double perMile, QString* error) {
-    // The files take their names only once all four are written, so that a failure, a kill
-    // or a full disk never leaves this run's files beside an earlier run's.
-    QSaveFile expenseCsv(files.expenseCsv), expenseXml(files.expenseXml),
-        invoiceCsv(files.invoiceCsv), invoiceXml(files.invoiceXml);
+    // The four replace the old ones together or not at all: a failure, a full disk or a kill
+    // never leaves this run's files beside an earlier run's.
+    files::FileSet set;
     bool expenses = false, invoices = false;
     if (!Export(connection, reports::YearEndExpenseSql(yearStart, perMile),
-                QStringLiteral("Expenses"), expenseCsv, expenseXml, &expenses, error) ||
-        !Export(connection, reports::YearEndInvoiceSql(yearStart), QStringLiteral("Invoices"),
-                invoiceCsv, invoiceXml, &invoices, error))
+                QStringLiteral("Expenses"), set, files.expenseCsv, files.expenseXml, &expenses,
+                error) ||
+        !Export(connection, reports::YearEndInvoiceSql(yearStart), QStringLiteral("Invoices"), set,
+                files.invoiceCsv, files.invoiceXml, &invoices, error) ||
+        !set.Commit(error))
         return Written::Failed;
-    const auto failed = [error](const QSaveFile& file) {
-        FileFailed(file, error);
-        return Written::Failed;
-    };
-    // All four written out before the first is renamed, so that a full disk is found first.
-    const auto all = {&expenseCsv, &expenseXml, &invoiceCsv, &invoiceXml};
-    for (QSaveFile* file : all)
-        if (!file->flush()) return failed(*file);
-    for (QSaveFile* file : all)
-        if (!file->commit()) return failed(*file);
     return invoices ? Written::All : Written::WithoutPaidInvoices;
+}
+
+bool IsMailAddressList(const QString& text) {
+    // The form only: something before one "@", a domain of dotted names after it.
+    static const QRegularExpression address(
+        QStringLiteral(R"re(^[^\s@<>()",;:]+@[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)*\.[A-Za-z]{2,}$)re"));
+    // A ";" at the end, or doubled, separates nothing.
+    QStringList parts;
+    for (const QString& part : text.split(u';'))
+        if (!part.trimmed().isEmpty()) parts << part.trimmed();
+    return !parts.isEmpty() && std::all_of(parts.cbegin(), parts.cend(), [](const QString& a) {
+        return address.match(a).hasMatch();
+    });
+}
+
+QString NotAnAddress(const QString& text) {
+    return QStringLiteral(
+               "\"%1\" is not an e-mail address. Please type one such as "
+               "name@example.co.uk (several may be separated by \";\").")
+        .arg(text);
 }
 
 QString MailSubject(const QString& owner) {

@@ -31,6 +31,9 @@ Written WriteFiles(db::Connection& connection, const Files& files, const QDate& 
 inline const QString kAccountantPrompt = QStringLiteral(
     "Please enter your accountant's e-mail address (several may be separated by \";\"):");
 inline const QString kAccountantTitle = QStringLiteral("Accountant's e-mail address");
+// Whether `text` has the form of one or more mail addresses (name@domain.tld) separated by ";".
+bool IsMailAddressList(const QString& text);
+QString NotAnAddress(const QString& text);
 inline const QString kAccountantNotKept = QStringLiteral(
     "The accountant's e-mail address could not be kept; it will be asked for again next time.");
 

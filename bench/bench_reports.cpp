@@ -98,7 +98,8 @@ int Measure(const QString& folder, int runs, bench::Figures* f) {
     CurrentInvoiceNumber = last.Value(QStringLiteral("n")).toInt();
     last.Close();
     const double perMile =
-        expense::MileageRatePence(catalogue::SystemValue(DbConnection(), catalogue::sys::Milage)) /
+        expense::MileageRatePence(catalogue::SystemValue(DbConnection(), catalogue::sys::Milage))
+            .value_or(0) /
         100;
 
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));

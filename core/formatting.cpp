@@ -117,49 +117,81 @@ std::optional<db::Currency> ParseMoney(const QString& input, bool* overflow) {
     const QLocale loc;
     QString text = input.trimmed();
     if (text.isEmpty()) return std::nullopt;
+    // One sign at most: parentheses or a minus, before or after the number; and at most one
+    // currency symbol beside it. Blanks may stand between them and the number.
     bool negative = false;
     if (text.startsWith(u'(') && text.endsWith(u')')) {
         negative = true;
         text = text.mid(1, text.size() - 2).trimmed();
     }
-    const QString symbol = loc.currencySymbol();
-    if (!symbol.isEmpty()) text.remove(symbol);
-    text.remove(loc.currencySymbol(QLocale::CurrencyIsoCode));
-    text = text.trimmed();
     const QString minus = loc.negativeSign();
-    if (text.startsWith(minus) || text.startsWith(u'-')) {
-        negative = !negative;
-        text = text.mid(text.startsWith(minus) ? minus.size() : 1).trimmed();
-    } else if (text.endsWith(minus) || text.endsWith(u'-')) {
-        negative = !negative;
-        text.chop(text.endsWith(minus) ? minus.size() : 1);
-        text = text.trimmed();
-    }
-    if (!symbol.isEmpty() && text.contains(symbol)) return std::nullopt;
-    // Group separators only between digits; the decimal separator once.
-    const QString group = loc.groupSeparator();
-    const QString decimal = loc.decimalPoint();
-    QString plain;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isDigit() && c.unicode() <= '9') {
-            plain += c;
-        } else if (!plain.contains(u'.') && QStringView(text).mid(i).startsWith(decimal)) {
-            plain += u'.';
-            i += decimal.size() - 1;
-        } else if (!group.isEmpty() && QStringView(text).mid(i).startsWith(group) && i > 0 &&
-                   i + group.size() < text.size() && text[i - 1].isDigit() && text[i + group.size()].isDigit()) {
-            i += group.size() - 1;
-        } else {
-            return std::nullopt;
+    const QStringList symbols = {loc.currencySymbol(),
+                                 loc.currencySymbol(QLocale::CurrencyIsoCode)};
+    bool symbolSeen = false;
+    const auto peel = [&](bool front) {
+        for (;;) {
+            const auto at = [&](const QString& s) {
+                return !s.isEmpty() && (front ? text.startsWith(s) : text.endsWith(s));
+            };
+            const auto drop = [&](qsizetype n) {
+                text = (front ? text.mid(n) : text.left(text.size() - n)).trimmed();
+            };
+            if (!negative && (at(minus) || at(QStringLiteral("-")))) {
+                negative = true;
+                drop(at(minus) ? minus.size() : 1);
+                continue;
+            }
+            bool found = false;
+            for (const QString& s : symbols) {
+                if (symbolSeen || !at(s)) continue;
+                symbolSeen = found = true;
+                drop(s.size());
+                break;
+            }
+            if (!found) return;
         }
-    }
-    const auto amount = db::Currency::fromPlainText(plain);
-    // The text is a number by now: refused, it is one beyond the range.
-    if (!amount && overflow)
-        *overflow = std::any_of(plain.cbegin(), plain.cend(), [](QChar c) { return c.isDigit(); });
+    };
+    peel(true);
+    peel(false);
+    const auto amount = ParseLocaleDecimal(text, overflow);
     if (!amount || !negative) return amount;
     return amount->negated();
+}
+
+std::optional<db::Currency> ParseLocaleDecimal(const QString& input, bool* overflow) {
+    if (overflow) *overflow = false;
+    const QLocale loc;
+    const QString text = input.trimmed();
+    // Group separators only between groups of three digits before the decimal point, and that
+    // point once, so that "12,5" in the United Kingdom is refused rather than read as 125, and
+    // "12.50" in Germany rather than as 1250.
+    const auto allDigits = [](QStringView s) {
+        return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    };
+    const QString point = loc.decimalPoint();
+    const QString group = loc.groupSeparator();
+    const qsizetype dot = text.indexOf(point);
+    const QString whole = dot < 0 ? text : text.left(dot);
+    const QString fraction = dot < 0 ? QString() : text.mid(dot + point.size());
+    if (!allDigits(fraction) || (whole.isEmpty() && fraction.isEmpty())) return std::nullopt;
+    QString digits;
+    if (!group.isEmpty() && whole.contains(group)) {
+        const QStringList groups = whole.split(group);
+        for (qsizetype i = 0; i < groups.size(); ++i) {
+            const qsizetype n = groups[i].size();
+            if (!allDigits(groups[i]) || n == 0 || n > 3 || (i > 0 && n != 3)) return std::nullopt;
+            digits += groups[i];
+        }
+    } else {
+        if (!allDigits(whole)) return std::nullopt;
+        digits = whole;
+    }
+    const auto amount =
+        db::Currency::fromPlainText((digits.isEmpty() ? QStringLiteral("0") : digits) + u'.' +
+                                    (fraction.isEmpty() ? QStringLiteral("0") : fraction));
+    // The text is a number by now: refused, it is one beyond the range.
+    if (!amount && overflow) *overflow = true;
+    return amount;
 }
 
 QString MoneyRefusal(const QString& text) {

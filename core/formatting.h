@@ -31,13 +31,18 @@ QString FormatTotal(const std::optional<db::Currency>& amount);
 // `ok` is false (and the text empty) when the value is no amount.
 QString FormatMoney(const QVariant& value, bool* ok = nullptr);
 
-// Reads money typed into a box back: everything FormatMoney writes, and plain numbers with
-// or without the currency symbol and separators. nullopt when the text is no amount;
-// `overflow` then tells a number beyond the currency's range from a text that is no number.
+// The one reader of money typed into a box, under the user's locale: everything FormatMoney
+// writes, and plain numbers with or without a sign and the currency symbol; group separators
+// only between groups of three digits before the one decimal point. Anything else is no
+// amount (nullopt), never read as another; `overflow` then tells a number beyond the
+// currency's range from a text that is no number. Fixed-point throughout, never a double.
 std::optional<db::Currency> ParseMoney(const QString& text, bool* overflow = nullptr);
 // Why a box refuses a text as money: "Type mismatch: ..." or, for a number too large,
 // "Overflow: ...".
 QString MoneyRefusal(const QString& text);
+// The number part of that reader: digits as the user's locale groups them, with its decimal
+// point; no sign, no symbol. Rounded to four decimals.
+std::optional<db::Currency> ParseLocaleDecimal(const QString& text, bool* overflow = nullptr);
 
 // The date of year, month and day where months and days beyond their range carry into the
 // next month or year (month 13 of 2025 is January 2026, 31 February is early March).

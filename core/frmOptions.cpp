@@ -226,8 +226,11 @@ void frmOptions::LoadOptions() {
         if (month && *month >= 0 && *month < cboMonth->count())
             cboMonth->setCurrentIndex(static_cast<int>(*month));
     }
-    if (const auto v = ReadSystemRow(m_rsSystem, sys::Milage); v && !v->isEmpty())
-        txtMilage->setText(*v);
+    // A stored text that is no rate is shown as it is, to be put right.
+    if (const auto v = ReadSystemRow(m_rsSystem, sys::Milage); v && !v->isEmpty()) {
+        const auto rate = StoredMileageRate(*v);
+        txtMilage->setText(rate ? MileageRateShown(*rate) : *v);
+    }
     if (const auto v = ReadSystemRow(m_rsSystem, sys::PaymentTerms); v && !v->isEmpty())
         txt_DefPayment->setText(*v);
 }
@@ -257,6 +260,8 @@ bool frmOptions::SaveOptions() {
     if (!start) return Refuse(txtStart, kStartTimeRefused);
     const auto finish = NormaliseTime(txtFinish->text());
     if (!finish) return Refuse(txtFinish, kFinishTimeRefused);
+    const auto milage = ParseMileageRate(txtMilage->text());
+    if (!milage) return Refuse(txtMilage, kMileageRateRefused);
 
     // The first write that fails ends the save; what was written before it stays written.
     auto stopped = [this](const QString& what, const QString& why) {
@@ -302,7 +307,8 @@ bool frmOptions::SaveOptions() {
             !row(sys::FinYearMonth, QString::number(yearStart.monthIndex)))
             return false;
     }
-    return row(sys::Milage, txtMilage->text()) && row(sys::PaymentTerms, txt_DefPayment->text());
+    return row(sys::Milage, MileageRateText(*milage)) &&
+           row(sys::PaymentTerms, txt_DefPayment->text());
 }
 
 void frmOptions::Unload() {

@@ -1,8 +1,10 @@
 #include "optionsrules.h"
 
 #include <QDate>
+#include <QLocale>
 #include <QRegularExpression>
 
+#include "core/formatting.h"
 #include "core/settingscatalogue.h"
 
 namespace {
@@ -21,6 +23,24 @@ std::optional<double> ParseVatRate(const QString& text) {
     const auto rate = catalogue::VatRateFromText(t);
     if (!rate || *rate < 0) return std::nullopt;
     return rate;
+}
+
+std::optional<db::Currency> ParseMileageRate(const QString& typed) {
+    // No sign is read: a rate below nothing has no meaning, and "-0" is no rate either.
+    return ParseLocaleDecimal(typed);
+}
+
+QString MileageRateText(db::Currency pence) { return pence.toPlainText(); }
+
+QString MileageRateShown(db::Currency pence) {
+    return pence.toPlainText().replace(u'.', QLocale().decimalPoint());
+}
+
+std::optional<db::Currency> StoredMileageRate(const QString& stored) {
+    const QString t = stored.trimmed();
+    const bool signed_ = t.startsWith(u'-') || t.startsWith(u'+');
+    if (const auto rate = db::Currency::fromPlainText(t); rate && !signed_) return rate;
+    return ParseMileageRate(stored);
 }
 
 std::optional<QString> NormaliseTime(const QString& text) {

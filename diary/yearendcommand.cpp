@@ -44,15 +44,21 @@ void frmMain::mnuEndofYear_Click() {
                    ui::vbOKCancel, AppTitle, this) != ui::vbOK)
         return;
 
+    // The accountant is sent no mileage counted at some other rate than the owner's.
+    const auto storedRate = catalogue::SystemValue(DbConnection(), catalogue::sys::Milage);
+    const auto ratePence = expense::MileageRatePence(storedRate);
+    if (!ratePence) {
+        ui::MsgBox(expense::UnreadableMileageRate(storedRate.value_or(QString())),
+                   ui::vbExclamation, QString(), this);
+        return;
+    }
     const yearend::Files files = yearend::FilesFor(ProgramFolder(), FnYearCbo->currentText());
     yearend::Written written;
     QString error;
     {
         Hourglass busy;
-        const double perMile = expense::MileageRatePence(
-                                   catalogue::SystemValue(DbConnection(), catalogue::sys::Milage)) /
-                               100;
-        written = yearend::WriteFiles(DbConnection(), files, shownFinYearStart_, perMile, &error);
+        written = yearend::WriteFiles(DbConnection(), files, shownFinYearStart_, *ratePence / 100,
+                                      &error);
     }
     switch (written) {
         case yearend::Written::Failed:
@@ -74,11 +80,18 @@ void frmMain::mnuEndofYear_Click() {
 void frmMain::MailYearEndFiles(const QStringList& attachments) {
     QString to =
         catalogue::SystemValue(DbConnection(), catalogue::sys::AccountantEmail).value_or(QString());
-    // No window keeps the address: asked for once, it is kept for the years after.
-    if (to.trimmed().isEmpty()) {
-        to = ui::InputBox(yearend::kAccountantPrompt, yearend::kAccountantTitle, QString(), this)
-                 .value_or(QString())
-                 .trimmed();
+    // No window keeps the address: asked for once, it is kept for the years after. One that is
+    // no address is asked for again, until one is given or the question cancelled.
+    if (!yearend::IsMailAddressList(to)) {
+        QString typed = to.trimmed();
+        for (;;) {
+            const auto answer =
+                ui::InputBox(yearend::kAccountantPrompt, yearend::kAccountantTitle, typed, this);
+            typed = answer.value_or(QString()).trimmed();
+            if (typed.isEmpty() || yearend::IsMailAddressList(typed)) break;
+            ui::MsgBox(yearend::NotAnAddress(typed), ui::vbExclamation, QString(), this);
+        }
+        to = typed;
         db::Recordset system;
         if (!to.isEmpty() &&
             !(catalogue::OpenSystemRows(system, DbConnection()) &&

@@ -162,6 +162,10 @@ bool DataControl::Navigate(EventReason reason) {
         lastError_ = QStringLiteral("Operation is not allowed when the object is closed.");
         return false;
     }
+    const bool move = reason == adRsnMoveFirst || reason == adRsnMovePrevious ||
+                      reason == adRsnMoveNext || reason == adRsnMoveLast;
+    if (move && blankNewRow_ && rs_.EditMode() == Recordset::adEditAdd && blankNewRow_())
+        return LeaveBlankNewRow(reason);
     bool ok = false;
     {
         Busy busy(navigating_);
@@ -203,6 +207,23 @@ bool DataControl::Navigate(EventReason reason) {
     if (!ok) return false;
     fields_.Load();
     if (reason != adRsnUpdate) emit MoveComplete(reason);
+    return true;
+}
+
+bool DataControl::LeaveBlankNewRow(EventReason reason) {
+    // The row being added stands after the last saved one.
+    if (reason == adRsnMoveNext || rs_.RecordCount() <= 1) return true;
+    bool ok = false;
+    {
+        Busy busy(navigating_);
+        ok = rs_.CancelUpdate() && (reason == adRsnMoveFirst ? rs_.MoveFirst() : rs_.MoveLast());
+    }
+    if (!ok) {
+        lastError_ = rs_.LastError();
+        return false;
+    }
+    fields_.Load();
+    emit MoveComplete(reason);
     return true;
 }
 

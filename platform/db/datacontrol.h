@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QToolButton>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "recordset.h"
@@ -89,6 +90,10 @@ class DataControl : public QWidget {
     bool AddNew();
     // Saves the current row without moving.
     bool Update();
+    // Says whether the row being added holds nothing the user entered. Moving off such a row
+    // drops it instead of saving a blank one: Previous and Last go to the last saved row, First
+    // to the first; Next, or a move with no saved row to go to, stays on it unsaved.
+    void setBlankNewRow(std::function<bool()> test) { blankNewRow_ = std::move(test); }
     // The bound editors from the current row again.
     void Refresh() { fields_.Load(); }
     QString LastError() const { return lastError_; }
@@ -106,6 +111,7 @@ class DataControl : public QWidget {
   private:
     // The reason names the step: a move, adRsnAddNew, or adRsnUpdate (save, no move).
     bool Navigate(EventReason reason);
+    bool LeaveBlankNewRow(EventReason reason);
     void Clicked(EventReason reason);
     void Followed(int reason);
 
@@ -114,6 +120,7 @@ class DataControl : public QWidget {
     QLabel* caption_;
     QString lastError_;
     bool navigating_ = false;
+    std::function<bool()> blankNewRow_;
     QList<QMetaObject::Connection> follow_;
 };
 

@@ -181,6 +181,7 @@ QVariant ReadColumn(sqlite3_stmt* stmt, int column, Kind kind) {
                 c = Currency::fromDouble(sqlite3_column_double(stmt, column));
                 if (!c) return QVariant(sqlite3_column_double(stmt, column));
             } else {
+                // Text, or the digits of an amount a double cannot hold.
                 c = Currency::fromPlainText(ColumnText(stmt, column));
             }
             return c ? QVariant::fromValue(*c) : QVariant(ColumnText(stmt, column));
@@ -241,11 +242,15 @@ bool Bind(sqlite3_stmt* stmt, int index, const QVariant& v) {
         const Currency c = v.value<Currency>();
         if (c.ticks() % Currency::kScale == 0)
             return sqlite3_bind_int64(stmt, index, c.ticks() / Currency::kScale) == SQLITE_OK;
-        // The engine keeps a fraction as a double. Near the end of the range the nearest one
-        // may lie beyond it; the one next to it, inside, is stored so that it reads back as money.
-        double d = c.toDouble();
-        if (!Currency::fromDouble(d)) d = std::nextafter(d, 0.0);
-        return sqlite3_bind_double(stmt, index, d) == SQLITE_OK;
+        // The engine keeps a fraction as a double, which holds ten-thousandths exactly only up
+        // to about 900 billion. An amount the double would change is kept as its digits, in a
+        // form the column's numeric affinity leaves alone (text would be turned into a double
+        // all the same); the engine still counts with it as the number it spells.
+        const double d = c.toDouble();
+        if (Currency::fromDouble(d) == c) return sqlite3_bind_double(stmt, index, d) == SQLITE_OK;
+        const QByteArray digits = c.toPlainText().toLatin1();
+        return sqlite3_bind_blob(stmt, index, digits.constData(), static_cast<int>(digits.size()),
+                                 SQLITE_TRANSIENT) == SQLITE_OK;
     }
     const QByteArray u = v.toString().toUtf8();
     return sqlite3_bind_text(stmt, index, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT) == SQLITE_OK;

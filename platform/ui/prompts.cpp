@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QRegularExpression>
@@ -108,10 +109,18 @@ int QtPrompts::MsgBox(const QString& prompt, int style, const QString& title, QW
 
 std::optional<QString> QtPrompts::InputBox(const QString& prompt, const QString& title, const QString& text,
                                            QWidget* parent) {
-    bool ok = false;
-    const QString answer = QInputDialog::getText(parent, TitleOr(title), prompt, QLineEdit::Normal, text, &ok);
-    if (!ok) return std::nullopt;
-    return answer;
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(TitleOr(title));
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(text);
+    // As wide as its title with the title bar's buttons beside it: a short question would
+    // otherwise leave the title cut short ("Make a ... payment").
+    // The dialog sizes itself to its contents, so the width goes to its text box.
+    const QFontMetrics title_(QApplication::font("QMdiSubWindowTitleBar"));
+    if (auto* box = dialog.findChild<QLineEdit*>())
+        box->setMinimumWidth(title_.horizontalAdvance(dialog.windowTitle()) * 5 / 4 + 120);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue();
 }
 
 QString QtPrompts::OpenFile(const FileDialogOptions& options, QWidget* parent) {

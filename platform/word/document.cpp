@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
+#include <algorithm>
 #include <pugixml.hpp>
 #include <vector>
 
@@ -103,6 +105,31 @@ QStringList StoryParts(const QMap<QString, QByteArray>& parts, const QString& ma
     return stories;
 }
 
+// Why the text of `merged` is beyond what a merge may hold; empty when it is not. Each element
+// and attribute becomes a node of the parsed tree, and is copied once more by a merge: they
+// are counted by the marks that open them, before anything is parsed.
+QString TooLargeToMerge(const QMap<QString, QByteArray>& parts, const QStringList& merged) {
+    qint64 bytes = 0;
+    for (const QString& part : merged) bytes += parts.value(part).size();
+    if (bytes > kMaxTemplateText)
+        return QStringLiteral(
+                   "its text is more than %1 MB, where an invoice template's is well "
+                   "under one. It may be damaged.")
+            .arg(kMaxTemplateText / (1024 * 1024));
+    qint64 markup = 0;
+    for (const QString& part : merged) {
+        const QByteArray xml = parts.value(part);
+        markup +=
+            std::count(xml.cbegin(), xml.cend(), '<') + std::count(xml.cbegin(), xml.cend(), '=');
+    }
+    if (markup > kMaxTemplateMarkup)
+        return QStringLiteral(
+                   "its text holds more than %1 elements and attributes, where an "
+                   "invoice template holds a few thousand. It may be damaged.")
+            .arg(QLocale().toString(kMaxTemplateMarkup));
+    return QString();
+}
+
 }  // namespace
 
 namespace detail {
@@ -120,6 +147,7 @@ struct Package {
     std::vector<Story> stories;  // the other parts with fields, parsed
     QString fullName;
     QString lastError;
+    QString refusal;  // why a merge beyond its bounds may not be saved
 
     pugi::xml_node Body() const { return body.child("w:document").child("w:body"); }
 
@@ -210,8 +238,12 @@ bool Document::Open(const QString& path) {
     if (!parts.contains(next->mainPart))
         return p_->Fail(
             QStringLiteral("\"%1\" is not a word-processor document (.docx).").arg(path));
+    const QStringList stories = StoryParts(parts, next->mainPart);
+    if (const QString why = TooLargeToMerge(parts, QStringList{next->mainPart} + stories);
+        !why.isEmpty())
+        return p_->Fail(QStringLiteral("\"%1\" is too large to be merged: %2").arg(path, why));
     bool ok = next->ParseMain();
-    for (const QString& part : StoryParts(parts, next->mainPart)) {
+    for (const QString& part : stories) {
         if (!ok) break;
         next->stories.push_back({part});
         ok = next->Parse(part, next->stories.back().xml.get());
@@ -223,6 +255,7 @@ bool Document::Open(const QString& path) {
 }
 
 bool Document::SaveAs(const QString& path) {
+    if (!p_->refusal.isEmpty()) return p_->Fail(p_->refusal);
     if (path.trimmed().isEmpty()) return p_->Fail(QStringLiteral("No file name was given."));
     p_->zip.data[p_->mainPart] = Serialise(p_->body);
     for (const detail::Story& s : p_->stories) p_->zip.data[s.part] = Serialise(*s.xml);
@@ -337,7 +370,17 @@ Document Document::Merge(const QMap<QString, QString>& record) const {
 
     QMap<QString, QString> byName;
     for (auto it = record.cbegin(); it != record.cend(); ++it) byName[it.key().toLower()] = *it;
-    for (const pugi::xml_node& root : out.p_->Roots()) detail::MergeRecord(root, byName);
+    qint64 budget = kMaxMergedValues;
+    for (const pugi::xml_node& root : out.p_->Roots()) {
+        if (detail::MergeRecord(root, byName, &budget)) continue;
+        out.p_->refusal = QStringLiteral(
+                              "The merged invoice would be too large: its fields would take more "
+                              "than %1 MB of the invoice's text. Please check the template \"%2\".")
+                              .arg(kMaxMergedValues / (1024 * 1024))
+                              .arg(QDir::toNativeSeparators(p_->fullName));
+        out.p_->lastError = out.p_->refusal;
+        return out;
+    }
 
     // The result is a finished document, no longer tied to a data source.
     const QString settingsPart = QStringLiteral("word/settings.xml");

@@ -229,7 +229,7 @@ void AppendMergeFieldNames(const pugi::xml_node& root, QStringList* names) {
     }
 }
 
-void MergeRecord(pugi::xml_node root, const QMap<QString, QString>& record) {
+bool MergeRecord(pugi::xml_node root, const QMap<QString, QString>& record, qint64* budget) {
     SplitFieldRuns(root);
     Scan scan(root);
     // Inner fields first: an IF reads the values of the fields in its instruction.
@@ -252,6 +252,13 @@ void MergeRecord(pugi::xml_node root, const QMap<QString, QString>& record) {
             f.value = *shown;
         }
     }
+    // A template of many fields and a record of long values would multiply into a document
+    // of any size: the text put in is counted before any field is replaced.
+    qint64 values = 0;
+    for (const Field& f : scan.fields)
+        if (f.replace) values += f.value.size();
+    if (values > *budget) return false;
+    *budget -= values;
     // Outer fields first: what stands in a replaced field goes with it.
     std::vector<char> gone(scan.fields.size(), 0);
     for (size_t i = 0; i < scan.fields.size(); ++i) {
@@ -268,6 +275,7 @@ void MergeRecord(pugi::xml_node root, const QMap<QString, QString>& record) {
         }
         if (f.replace) Replace(scan, f);
     }
+    return true;
 }
 
 }  // namespace word::detail

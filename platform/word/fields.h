@@ -16,7 +16,8 @@ void AppendMergeFieldNames(const pugi::xml_node& root, QStringList* names);
 // Replaces each merge field below `root` by the record's value for its name (`record` keyed in
 // lower case; a missing name gives nothing), and each IF field that holds one by the text it
 // chooses. A merge field inside another field's instruction becomes instruction text, so that
-// the outer field reads the value.
-void MergeRecord(pugi::xml_node root, const QMap<QString, QString>& record);
+// the outer field reads the value. The text put in is taken from `budget` (characters); when
+// it would go beyond, no field is replaced and the result is false.
+bool MergeRecord(pugi::xml_node root, const QMap<QString, QString>& record, qint64* budget);
 
 }  // namespace word::detail

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "accounts/Expense_Types.h"
 #include "accounts/Expenses.h"
@@ -213,6 +214,31 @@ class TestExpenses : public QObject {
         AddExpense(c(), {{"ScheduleID", job_ + 1}, {"Type", "Parking"}, {"Amount", 99}});
         auto w = Open(job_);
         QCOMPARE(w->lblTotals->text(), text);
+    }
+
+    // New, then a move, drops the new row when nothing was filled in (three rows saved before);
+    // a row filled in is stored by the move as before.
+    void rowNavigationStoresOnlyWhatWasFilledIn_data() {
+        QTest::addColumn<QString>("move");
+        QTest::addColumn<QString>("typed");    // into the new row's description
+        QTest::addColumn<QString>("caption");  // afterwards
+        const char* const rows[][3] = {{"btnPrevious", "", "Record 3 of 3"},
+                                       {"btnFirst", "", "Record 1 of 3"},
+                                       {"btnNext", "", "New Record"},
+                                       {"btnPrevious", "Stamps", "Record 3 of 4"}};
+        for (const auto& r : rows) QTest::addRow("%s %s", r[0], r[1]) << r[0] << r[1] << r[2];
+    }
+    void rowNavigationStoresOnlyWhatWasFilledIn() {
+        QFETCH(QString, move);
+        QFETCH(QString, typed);
+        for (int i = 1; i <= 3; ++i)
+            AddExpense(c(), {{"Date", QDateTime(kYear.addDays(i), QTime())}, {"Amount", 5}});
+        auto w = Open(0);
+        QVERIFY(w->AddNewExpense());
+        w->Text1->setText(typed);
+        w->AdodcExp->findChild<QToolButton*>(move)->click();
+        QTEST(w->AdodcExp->caption(), "caption");
+        QCOMPARE(Count("SELECT count(*) FROM Outgoings"), typed.isEmpty() ? 3 : 4);
     }
 
     void aFailingSaveKeepsTheEntry_data() {

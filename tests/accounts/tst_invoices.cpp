@@ -330,6 +330,51 @@ class TestInvoices : public QObject {
         main.close();
     }
 
+    // The date typed over the invoice's (06/12 to 05/12) goes with Send, Process and Write Off,
+    // so that the close has nothing to ask; payments, part ones too (dated as chosen, today
+    // unless changed), are checked against it. A refused one stores nothing. The amount, the
+    // largest with pence, is shown and kept to the penny.
+    void stepsTakeTheEditedDate_data() {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<int>("day");    // of December 2026, the date dialog's answer
+        QTest::addColumn<int>("stage");  // afterwards; the invoice is dated 5 unless 0
+        const std::tuple<const char*, int, int> rows[] = {{"send", 9, 2},     {"process", 5, 3},
+                                                          {"process", 4, 0},  {"write off", 0, 4},
+                                                          {"part pay", 5, 0}, {"part pay", 4, 0}};
+        for (const auto& [step, day, stage] : rows)
+            QTest::addRow("%s on %d", step, day) << step << day << stage;
+    }
+    void stepsTakeTheEditedDate() {
+        QFETCH(QString, step);
+        QFETCH(int, day);
+        QFETCH(int, stage);
+        const Currency most = Currency::fromTicks(9223372036854775800);
+        const int n = AddInvoice(c(), acme_, QDate(2026, 12, 6), most);
+        frmInvoice* w = Open(n);
+        QCOMPARE(w->FieldText(2), QStringLiteral("£922,337,203,685,477.58"));
+        w->DTPDate->setDate(QDate(2026, 12, 5));
+        QDate offered;
+        if (day) AnswerDate(QDate(2026, 12, day), &offered);
+        if (step == "part pay") env_->prompts().ExpectInput("worth?", QStringLiteral("50"));
+        if (day == 4) env_->prompts().ExpectMsgBox("before Invoice Date (05/12/2026)");
+        if (!day) env_->prompts().ExpectInput("What is the reason", QStringLiteral("Gone"));
+        if (!stage) env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes"), ui::vbNo);
+        if (step == "part pay")
+            Forms::get<frmPartPayment>()->MakePartPayment();
+        else if (step == "send")
+            w->SendInvoice();
+        else
+            day ? w->Process() : w->WriteOffInvoice();
+        QCOMPARE(Bill("Stage", n).toInt(), stage);
+        QCOMPARE(Bill("InvoiceAmount", n).value<Currency>(), most);
+        QCOMPARE(Bill("BillingDate", n).toDateTime(), At(2026, 12, stage ? 5 : 6));
+        QCOMPARE(QueryValue(c(), "SELECT max(Date) FROM billing_part_payment").toDateTime(),
+                 step == "part pay" && day == 5 ? At(2026, 12, 5) : QDateTime());
+        if (step != "send") QCOMPARE(offered, day ? QDate::currentDate() : QDate());
+        w->reject();
+        QVERIFY(w->isHidden() && env_->allPromptsAnswered());
+    }
+
     void workIsRemovedExceptFromASentInvoice_data() {
         QTest::addColumn<int>("stage");
         QTest::newRow("saved") << 0;
@@ -468,8 +513,10 @@ class TestInvoices : public QObject {
              {std::optional<QString>(), std::optional<QString>("0"),
               std::optional<QString>("lots")})
             env_->prompts().ExpectInput(QStringLiteral("How much is this payment worth?"), nothing);
+        env_->prompts().ExpectMsgBox(QStringLiteral("\"lots\" is not an amount of money"));
         env_->prompts().ExpectInput(QStringLiteral("How much is this payment worth?"),
                                     QStringLiteral("100"));
+        AnswerDate(QDate(2027, 2, 10));
         for (int i = 0; i < 4; ++i) p->MakePartPayment();
         QCOMPARE(Count("SELECT count(*) FROM billing_part_payment"), 3);
         QCOMPARE(p->txtOut->text(), after);

@@ -243,6 +243,23 @@ class TestReports : public QObject {
                  (QStringList{"4", "Items"}));
     }
 
+    // A stored rate that is no number of pence gives no report rather than one at another rate.
+    void expenseReportNeedsAReadableRate_data() {
+        QTest::addColumn<QString>("pence");
+        for (const char* bad : {"45p", "£0.45", "0,45", "1e3"})
+            QTest::addRow("%s", bad) << QString::fromUtf8(bad);
+    }
+    void expenseReportNeedsAReadableRate() {
+        QFETCH(QString, pence);
+        VatMultiplier = 0;
+        testsupport::SetSystemRow(c(), QStringLiteral("Milage"), pence);
+        AddExpense(c(), {{"Type", "Mileage"}, {"Milage", 100}, {"Date", At(2026, 5, 1)}});
+        Rpt_Expense r;
+        r.DataReport_Initialize();
+        const QString shown = Texts(r).join(u'|');
+        QVERIFY2(shown.startsWith("error: The mileage rate \"" + pence + '"'), qPrintable(shown));
+    }
+
     // Long names and descriptions, payment details of two lines, amounts up to £9,999,999.99.
     int FillToTheEdges() {
         testsupport::SetSystemRow(c(), QStringLiteral("MyCompanyName"), kOwner);

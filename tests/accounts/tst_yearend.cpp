@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <optional>
 
 #include "accounts/reportqueries.h"
 #include "accounts/yearend.h"
@@ -117,6 +118,8 @@ class TestYearEnd : public QObject {
         QTest::newRow("paid on next year's first day") << first.addYears(1) << 3 << false;
         QTest::newRow("paid the year before") << first.addDays(-1) << 3 << false;
         QTest::newRow("unpaid") << QDateTime() << 2 << false;
+        QTest::newRow("paid, then written off") << first.addDays(5) << 4 << false;
+        QTest::newRow("paid, then sent again") << first.addDays(5) << 2 << false;
     }
     // The invoices exported are those the year's invoice report lists.
     void invoiceYear() {
@@ -135,6 +138,48 @@ class TestYearEnd : public QObject {
         db::Recordset report;
         QVERIFY(report.Open(reports::InvoiceReportSql(kYear, 0), c()));
         QCOMPARE(report.RecordCount(), exported ? 1 : 0);
+    }
+
+    // The accountant's address is taken only in the form of one (or several, by ";").
+    void accountantAddressForm() {
+        for (const char* no : {"books at ledger", "a@b.co.uk; ledger", "@example.com",
+                               "acc@@example.com", "acc@ledger", "acc @example.com", " ; ;"})
+            QVERIFY2(!yearend::IsMailAddressList(no), no);
+        QVERIFY(yearend::IsMailAddressList("a@b.co.uk; c.d@e-f.com;"));
+    }
+
+    // The four files replace an earlier run's together or not at all (a folder in the third's
+    // place, a disk that fills), and a failure says which file and why.
+    void filesReplaceTogether_data() {
+        QTest::addColumn<qint64>("limit");   // the most a file may grow to; 0 for none
+        QTest::addColumn<QString>("error");  // the message's end; empty when all is written
+        QTest::newRow("third blocked") << qint64(0) << "Invoices_2024.csv: Operation not permitted";
+        QTest::newRow("disk fills") << qint64(300) << ": File too large";
+    }
+    void filesReplaceTogether() {
+        QFETCH(qint64, limit);
+        QFETCH(QString, error);
+        AddExpense(c(),
+                   {{"Description", QString(400, u'x')}, {"Date", QDateTime(kYear, QTime(1, 0))}});
+        const yearend::Files files = yearend::FilesFor(env_->programFolder(), "2024");
+        for (const QString& path : files.all()) {
+            QFile old(path);
+            QVERIFY(error.startsWith("Invoices") && path == files.invoiceCsv
+                        ? QDir().mkpath(path + "/kept")
+                        : old.open(QIODevice::WriteOnly) && old.write("earlier") == 7);
+        }
+        QString why;
+        std::optional<testsupport::FileSizeLimit> full;
+        if (limit > 0) full.emplace(limit);
+        const bool written =
+            yearend::WriteFiles(c(), files, kYear, 0.4, &why) != yearend::Written::Failed;
+        full.reset();
+        QVERIFY2(
+            written ? why.isEmpty() && error.isEmpty() : !error.isEmpty() && why.endsWith(error),
+            qPrintable(why));
+        for (const QString& path : files.all())
+            if (!QFileInfo(path).isDir()) QCOMPARE(Read(path) == "earlier", !written);
+        QCOMPARE(QDir(env_->programFolder()).entryList({"*_2024.*"}, QDir::AllEntries).size(), 4);
     }
 
     void command_data() {

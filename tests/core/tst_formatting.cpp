@@ -169,6 +169,32 @@ private slots:
             QCOMPARE(c->ticks(), ticks);
         }
     }
+
+    // Every money box reads the user's own form only: another locale's, or a separator out of
+    // place, is refused rather than read as some other amount.
+    void moneyBoxesReadTheLocalesFormOnly_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("ticks");  // -1 = refused
+        for (const char* gb : {"12,5", "1,2,3", "1.234,50", "1234,567", "£5£", "--5"})
+            QTest::addRow("GB %s", gb) << "en_GB" << QString::fromUtf8(gb) << qint64(-1);
+        for (const char* de : {"12.50", "1,234.50"})
+            QTest::addRow("DE %s", de) << "de_DE" << QString::fromUtf8(de) << qint64(-1);
+        const std::tuple<const char*, const char*, qint64> rows[] = {
+            {"en_GB", "1,234,567.8", 12345678000}, {"en_GB", "£-5", -50000},
+            {"de_DE", "1.234,50 €", 12345000}, {"de_DE", "12,5", 125000}};
+        for (const auto& [locale, text, ticks] : rows)
+            QTest::addRow("%s %s", locale, text) << locale << QString::fromUtf8(text) << ticks;
+    }
+    void moneyBoxesReadTheLocalesFormOnly() {
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        const QLocale pinned;
+        QLocale::setDefault(QLocale(locale));
+        const auto c = ParseMoney(text);
+        QLocale::setDefault(pinned);
+        QTEST(c ? c->ticks() : qint64(-1), "ticks");
+    }
 };
 
 QTEST_MAIN(TestFormatting)

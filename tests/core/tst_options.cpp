@@ -437,6 +437,36 @@ class TestOptions : public QObject {
         VerifyNothingWritten();
     }
 
+    // The mileage rate is pence in the user's own form, kept in one form; else refused.
+    void mileageRateChecked_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");  // empty = refused
+        for (const char* refused : {"45p", "£0.45", "0,45", "", "1e3", "-0"})
+            QTest::addRow("GB %s", refused) << "en_GB" << QString::fromUtf8(refused) << "";
+        const char* const rows[][3] = {
+            {"en_GB", " 45.5 ", "45.5"}, {"de_DE", "45,5", "45.5"}, {"de_DE", "45.5", ""}};
+        for (const auto& r : rows) QTest::addRow("%s %s", r[0], r[1]) << r[0] << r[1] << r[2];
+    }
+    void mileageRateChecked() {
+        QFETCH(QString, locale);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        const QLocale pinned;
+        QLocale::setDefault(QLocale(locale));
+        frmOptions* f = Open();
+        FillDetails(f);
+        f->txtMilage->setText(typed);
+        if (stored.isEmpty())
+            env->prompts().ExpectMsgBox(QStringLiteral("The mileage rate must be"));
+        f->cmdApply_Click();
+        QLocale::setDefault(pinned);
+        if (stored.isEmpty())
+            VerifyNothingWritten();
+        else
+            QCOMPARE(Row(QStringLiteral("Milage")).toString(), stored);
+    }
+
     // The colour dialog opens at the swatch's colour; Cancel changes nothing.
     void colourDialog() {
         QVERIFY(catalogue::WriteText(catalogue::HeadingColour, QStringLiteral("8421504")));

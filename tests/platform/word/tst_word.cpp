@@ -451,6 +451,36 @@ class TestWord : public QObject {
         QCOMPARE(back.MergeFields(), QStringList{});
     }
 
+    // However densely a template is made, a merge stays within its bounds: just within them it
+    // merges, beyond them it is refused with the reason. The template benchmark shows the peak.
+    void denseTemplatesAreBounded_data() {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<qint64>("count");     // of the unit in the body
+        QTest::addColumn<int>("valueSize");    // of the record's one value
+        QTest::addColumn<QString>("refusal");  // empty: merged and saved
+        // 2000 fields fit the bound on elements and attributes.
+        const QString field = Complex({" MERGEFIELD Customer "}, "c");
+        const int fit = int(word::kMaxMergedValues / 2000);
+        const qint64 most = word::kMaxTemplateMarkup;
+        QTest::newRow("runs within") << "<w:r/>" << most - 100 << 8 << "";
+        QTest::newRow("runs beyond") << "<w:r/>" << most << 8 << "more than 500,000 elements";
+        QTest::newRow("text beyond") << Text(QString(4000, u'x')) << qint64(4200) << 8 << "16 MB";
+        QTest::newRow("values within") << field << qint64(2000) << fit << "";
+        QTest::newRow("values beyond") << field << qint64(2000) << fit + 1 << "would take more";
+    }
+    void denseTemplatesAreBounded() {
+        QFETCH(QString, unit);
+        QFETCH(qint64, count);
+        QFETCH(int, valueSize);
+        QFETCH(QString, refusal);
+        QVERIFY(WriteDocx(Path("dense.docx"), Para(unit.repeated(count))));
+        word::Document t, m;
+        QString why = t.Open(Path("dense.docx")) ? QString() : t.LastError();
+        if (why.isEmpty()) m = t.Merge({{"Customer", QString(valueSize, u'v')}});
+        if (why.isEmpty() && !m.SaveAs(Path("dense-merged.docx"))) why = m.LastError();
+        QVERIFY2(refusal.isEmpty() ? why.isEmpty() : why.contains(refusal), qPrintable(why));
+    }
+
     void aMergedDocumentConvertsInLibreOffice() {
         const QString soffice = QStandardPaths::findExecutable("soffice");
         if (soffice.isEmpty()) QSKIP("LibreOffice is not installed");
