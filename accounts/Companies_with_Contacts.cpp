@@ -303,10 +303,12 @@ void Companies_with_Contacts::Form_Unload() {
 
 void ShowCustomerWindow(QWidget* owner) {
     const bool fresh = !Forms::loaded<Companies_with_Contacts>();
-    Companies_with_Contacts* w = Forms::get<Companies_with_Contacts>();
+    Companies_with_Contacts* w = Forms::get<Companies_with_Contacts>(owner);
     if (fresh && owner)
         QObject::connect(owner, &QObject::destroyed, w,
                          [] { Forms::unload<Companies_with_Contacts>(); });
+    // Owned, it stays above the main window when that is clicked, without blocking it.
+    if (owner && w->parentWidget() != owner) w->setParent(owner, w->windowFlags());
     w->show();
     w->raise();
     w->activateWindow();

@@ -157,9 +157,9 @@ void frmInvoice::Form_Load() {
     LoadAttachedWork();
     boxes_.Load(EditorBillingRecordset);
 
-    // A saved invoice without terms takes the owner's usual ones; they are stored with its next
-    // update.
-    if (InvoiceNumber() != 0 && FieldText(3).size() < 2) {
+    // An invoice without terms, a new one too, takes the owner's usual ones; they are stored with
+    // its next update, so that its first print has them.
+    if (FieldText(3).size() < 2) {
         const auto terms = catalogue::SystemValue(DbConnection(), catalogue::sys::PaymentTerms);
         if (terms && !terms->isEmpty()) BoundBoxes::SetBoxText(txtFields[3], *terms);
     }

@@ -97,7 +97,7 @@ void frmMain::MailYearEndFiles(const QStringList& attachments) {
     }
     const std::uint32_t code =
         SendMail(yearend::MailSubject(OwnerCompanyName), to, QString(), attachments.join(u';'),
-                 yearend::MailBody(OwnerCompanyName, shownFinYearEnd_), this);
+                 yearend::MailBody(OwnerCompanyName, FnYearCbo->currentText()), this);
     ui::MsgBox(yearend::SendResultText(code), ui::vbOKOnly, AppTitle, this,
                code == 0 ? QString() : mapi::LastReply());
 }

@@ -280,6 +280,42 @@ class TestCustomers : public QObject {
         QCOMPARE(Company(QStringLiteral("IsBillingAddressSameasPostal"), id).toInt(), 1);
     }
 
+    // Whatever box was used last, a page shown puts the cursor in its first box, from which
+    // Tab goes on down that page; New Company puts it in the name.
+    void typingStartsAtTheFirstBoxOfThePageShown_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("sameAsPostal");
+        QTest::addColumn<QString>("lastUsed");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("afterTab");
+        QTest::newRow("Details") << 0 << true << "txtFields_5" << "Text1" << "txtFields_3";
+        QTest::newRow("Postal") << 1 << true << "PAddr5" << "PAddr1" << "PAddr2";
+        QTest::newRow("Billing") << 2 << false << "BAddr4" << "BAddr1" << "BAddr2";
+        QTest::newRow("Billing as postal") << 2 << true << "SameAsChk" << "SameAsChk" << "txtFields_0";
+        QTest::newRow("Contacts") << 3 << true << "Text2" << "Text2" << "ContactGrid";
+    }
+    void typingStartsAtTheFirstBoxOfThePageShown() {
+        QFETCH(int, page);
+        QFETCH(bool, sameAsPostal);
+        QFETCH(QString, lastUsed);
+        QFETCH(QString, first);
+        QFETCH(QString, afterTab);
+        AddCompany(env_->connection(), QStringLiteral("Acme"));
+        Companies_with_Contacts* w = Open();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        auto focused = [] { return QApplication::focusWidget()->objectName(); };
+        w->SameAsChk->setChecked(sameAsPostal);
+        w->SSTab1->setCurrentIndex(page);
+        w->findChild<QWidget*>(lastUsed)->setFocus();
+        w->SSTab1->setCurrentIndex((page + 1) % 4);
+        w->SSTab1->setCurrentIndex(page);
+        QCOMPARE(focused(), first);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(focused(), afterTab);
+        Press(w->Toolbar1, "btnNewCompany");
+        QCOMPARE(focused(), QStringLiteral("txtFields_0"));
+    }
+
     void aDataControlErrorShowsItsTextAndKeepsTheEdits() {
         auto& c = env_->connection();
         AddCompany(c, QStringLiteral("Alder"));

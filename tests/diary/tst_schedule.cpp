@@ -15,6 +15,7 @@
 #include "core/flexgrid.h"
 #include "core/forms.h"
 #include "core/globals.h"
+#include "core/longlist.h"
 #include "diary/Schedule.h"
 #include "diary/frmMain.h"
 #include "diary/schedulerules.h"
@@ -237,6 +238,27 @@ class TestSchedule : public QObject {
         QCOMPARE(Job(id, "Duration").toString(), QStringLiteral("2 days"));
         QCOMPARE(Job(other, "Description").toString(), QStringLiteral("untouched"));
         QVERIFY(db::IsNull(Job(other, "Outlook_LastUpdate")));
+    }
+
+    // A 322-character customer name leaves the editor small enough for a 1,280-pixel screen,
+    // new or showing that customer: the name is elided in the box and whole in the list.
+    void aLongCustomerNameFitsTheScreen_data() {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("new appointment") << false;
+        QTest::newRow("the customer's appointment") << true;
+    }
+    void aLongCustomerNameFitsTheScreen() {
+        QFETCH(bool, existing);
+        const QString name = QStringLiteral("Harrogate Joinery and Bespoke Cabinet Makers ").repeated(8).left(322);
+        const int id = AddCompany(c(), name);
+        auto w = Open(existing ? AddJob(c(), id, At(2026, 3, 2, 9), At(2026, 3, 2, 10)) : 0);
+        if (!existing) Choose(*w, name);
+        w->show();
+        QVERIFY(w->minimumSizeHint().width() < 640);
+        QVERIFY(w->sizeHint().width() < 640);
+        QCOMPARE(w->cboCompanyName->currentText(), name);
+        QVERIFY(w->cboCompanyName->ShownText().size() < 100);
+        QCOMPARE(w->cboCompanyName->itemText(w->cboCompanyName->count() - 1), schedule::kAddNewCustomer);
     }
 
     void customerIsKeptByKey() {
