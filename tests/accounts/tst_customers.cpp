@@ -285,35 +285,30 @@ class TestCustomers : public QObject {
     void typingStartsAtTheFirstBoxOfThePageShown_data() {
         QTest::addColumn<int>("page");
         QTest::addColumn<bool>("sameAsPostal");
-        QTest::addColumn<QString>("lastUsed");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("afterTab");
-        QTest::newRow("Details") << 0 << true << "txtFields_5" << "Text1" << "txtFields_3";
-        QTest::newRow("Postal") << 1 << true << "PAddr5" << "PAddr1" << "PAddr2";
-        QTest::newRow("Billing") << 2 << false << "BAddr4" << "BAddr1" << "BAddr2";
-        QTest::newRow("Billing as postal") << 2 << true << "SameAsChk" << "SameAsChk" << "txtFields_0";
-        QTest::newRow("Contacts") << 3 << true << "Text2" << "Text2" << "ContactGrid";
+        QTest::addColumn<QStringList>("boxes");  // used last, first, after Tab
+        QTest::newRow("Details") << 0 << true << QStringList{"txtFields_5", "Text1", "txtFields_3"};
+        QTest::newRow("Postal") << 1 << true << QStringList{"PAddr5", "PAddr1", "PAddr2"};
+        QTest::newRow("Billing") << 2 << false << QStringList{"BAddr4", "BAddr1", "BAddr2"};
+        QTest::newRow("Billing as postal") << 2 << true << QStringList{"SameAsChk", "SameAsChk", "txtFields_0"};
+        QTest::newRow("Contacts") << 3 << true << QStringList{"Text2", "Text2", "ContactGrid"};
     }
     void typingStartsAtTheFirstBoxOfThePageShown() {
         QFETCH(int, page);
         QFETCH(bool, sameAsPostal);
-        QFETCH(QString, lastUsed);
-        QFETCH(QString, first);
-        QFETCH(QString, afterTab);
+        QFETCH(QStringList, boxes);
         AddCompany(env_->connection(), QStringLiteral("Acme"));
         Companies_with_Contacts* w = Open();
         QVERIFY(QTest::qWaitForWindowActive(w));
-        auto focused = [] { return QApplication::focusWidget()->objectName(); };
         w->SameAsChk->setChecked(sameAsPostal);
         w->SSTab1->setCurrentIndex(page);
-        w->findChild<QWidget*>(lastUsed)->setFocus();
+        w->findChild<QWidget*>(boxes[0])->setFocus();
         w->SSTab1->setCurrentIndex((page + 1) % 4);
         w->SSTab1->setCurrentIndex(page);
-        QCOMPARE(focused(), first);
+        QCOMPARE(QApplication::focusWidget()->objectName(), boxes[1]);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(focused(), afterTab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), boxes[2]);
         Press(w->Toolbar1, "btnNewCompany");
-        QCOMPARE(focused(), QStringLiteral("txtFields_0"));
+        QCOMPARE(QApplication::focusWidget(), w->txtFields[0]);
     }
 
     void aDataControlErrorShowsItsTextAndKeepsTheEdits() {
