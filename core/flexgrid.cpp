@@ -95,6 +95,9 @@ int FlexGrid::Row() const { return currentRow() >= 0 ? currentRow() + 1 : 0; }
 int FittedColumnWidth(QTableView* grid, int col, int least) {
     // A very long description would push every other column out of sight.
     const int most = 45 * grid->fontMetrics().averageCharWidth();
+    // The rows in view come first; forty say enough, where a year's thousands would slow every
+    // refresh.
+    grid->horizontalHeader()->setResizeContentsPrecision(40);
     const int content = std::max(static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(col),
                                  grid->horizontalHeader()->sectionSizeHint(col));
     return std::max(least, std::min(content, most));

@@ -41,5 +41,5 @@ signals:
 };
 
 // The width in pixels that shows column `col` of `grid` whole, its heading and the cells of the
-// rows its header samples, but no less than `least` and no more than a long line of text.
+// rows in view and a few more, but no less than `least` and no more than a long line of text.
 int FittedColumnWidth(QTableView* grid, int col, int least);

@@ -53,15 +53,18 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
         }
     }
     // Every column's width is read back under the key it was saved under; one never saved
-    // fits its formatted contents.
+    // fits its formatted contents. The stage and the other list's date are not shown.
+    const int hidden = pending ? 4 : 3;
     for (int i = 0; i < grid->Cols(); ++i) {
+        if (i == 6 || i == hidden) {
+            grid->SetColWidth(i, 0);
+            continue;
+        }
         const catalogue::StoreValue key = pending ? catalogue::PendColWidth(i) : catalogue::SettledColWidth(i);
         const auto saved = catalogue::ReadWholeNumber({key.section, key.key, QString()});
         const qint64 design = catalogue::WholeNumberFromText(key.defaultText).value_or(0);
         FitColumn(grid, i, saved, static_cast<int>(design / kTwipsPerPixel));
     }
-    grid->SetColWidth(6, 0);
-    grid->SetColWidth(pending ? 4 : 3, 0);
 }
 
 void frmMain::FitColumn(QTableView* grid, int col, std::optional<qint64> savedTwips, int least) {
