@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
 #include "core/toolbar.h"
+#include "core/typingfocus.h"
 #include "core/unsavededits.h"
 #include "platform/ui/prompts.h"
 
@@ -51,6 +52,7 @@ Companies_with_Contacts::Companies_with_Contacts(QWidget* parent) : QDialog(pare
     ContactGrid = ui_.ContactGrid;
     // Tab goes from the company's name to the boxes of the page shown; Ctrl+Tab turns pages.
     SSTab1->tabBar()->setFocusPolicy(Qt::NoFocus);
+    FocusFirstBoxOfShownPage(SSTab1);
 
     Toolbar1 = AddWindowToolbar(this, ui_.MainLayout, Qt::ToolButtonTextBesideIcon);
     auto add = [this](const char* key, const QString& caption, QStyle::StandardPixmap icon) {
@@ -122,6 +124,8 @@ bool Companies_with_Contacts::new_cpy() {
     CompaniesRecordset.SetValue(QStringLiteral("IsBillingAddressSameasPostal"), true);
     AdodcCPY->Refresh();
     EnableBillingAddress();
+    // The new company's name is what the user types next.
+    txtFields[0]->setFocus(Qt::OtherFocusReason);
     return true;
 }
 
@@ -299,10 +303,12 @@ void Companies_with_Contacts::Form_Unload() {
 
 void ShowCustomerWindow(QWidget* owner) {
     const bool fresh = !Forms::loaded<Companies_with_Contacts>();
-    Companies_with_Contacts* w = Forms::get<Companies_with_Contacts>();
+    Companies_with_Contacts* w = Forms::get<Companies_with_Contacts>(owner);
     if (fresh && owner)
         QObject::connect(owner, &QObject::destroyed, w,
                          [] { Forms::unload<Companies_with_Contacts>(); });
+    // Owned, it stays above the main window when that is clicked, without blocking it.
+    if (owner && w->parentWidget() != owner) w->setParent(owner, w->windowFlags());
     w->show();
     w->raise();
     w->activateWindow();

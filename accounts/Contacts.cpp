@@ -6,6 +6,7 @@
 #include "core/forms.h"
 #include "core/globals.h"
 #include "core/toolbar.h"
+#include "core/typingfocus.h"
 #include "platform/ui/prompts.h"
 
 namespace {
@@ -53,6 +54,7 @@ void Contacts::Form_Load() {
         ContactRecordset.SetValue(QStringLiteral("CompanyID"), CurrentCompanyID);
     }
     fields_.Load();
+    FocusFirstBox(this);
 }
 
 void Contacts::Toolbar1_ButtonClick(const QString& key) {

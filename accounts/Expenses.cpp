@@ -13,6 +13,7 @@
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
 #include "core/toolbar.h"
+#include "core/typingfocus.h"
 #include "platform/ui/prompts.h"
 
 namespace {
@@ -103,6 +104,7 @@ void Expenses::Form_Load() {
     AdodcExp->setRecordset(m_rsOutgoings);  // runs AdodcExp_MoveComplete
     if (m_rsOutgoings.RecordCount() == 0) StartRow();
     ShowTotals();
+    FocusFirstBox(this);
 }
 
 void Expenses::LoadTypes() {
@@ -263,6 +265,8 @@ bool Expenses::AddNewExpense() {
     }
     if (!StartRow()) return false;
     ShowTotals();
+    // The new expense is typed from its first box on.
+    FocusFirstBox(this);
     return true;
 }
 

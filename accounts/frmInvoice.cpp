@@ -32,9 +32,6 @@ const QString kBillingSql =
         "SELECT InvoiceNumber, CompanyID, BillingDate, InvoiceAmount, "
         "InvoicePaymentDetails, ") +
     QStringLiteral("PaymentDueDate, PaymentMade, PaymentDate, Stage FROM Billing");
-// The key travels with each name, so that the customer is never looked up by its text.
-const QString kCustomersSql =
-    QStringLiteral("select companies.companyid, companies.companyname from companies");
 
 // What a store found in the invoice's row and its boxes; unless the row gets stored, they are
 // put back, so that nothing of a refused step rides along with the next Save (a paid stage on
@@ -166,9 +163,9 @@ void frmInvoice::Form_Load() {
     LoadAttachedWork();
     boxes_.Load(EditorBillingRecordset);
 
-    // A saved invoice without terms takes the owner's usual ones; they are stored with its next
-    // update.
-    if (InvoiceNumber() != 0 && FieldText(3).size() < 2) {
+    // An invoice without terms, a new one too, takes the owner's usual ones; they are stored with
+    // its next update, so that its first print has them.
+    if (FieldText(3).size() < 2) {
         const auto terms = catalogue::SystemValue(DbConnection(), catalogue::sys::PaymentTerms);
         if (terms && !terms->isEmpty()) BoundBoxes::SetBoxText(txtFields[3], *terms);
     }
@@ -191,26 +188,7 @@ void frmInvoice::OpenBillingRecord(qint64 number) {
     EditorBillingRecordset = std::move(rs);
 }
 
-void frmInvoice::LoadCustomerList() {
-    const QSignalBlocker block(cboCompanyName);
-    QStringList names;
-    QList<QVariant> keys;
-    db::Recordset rs;
-    if (rs.Open(kCustomersSql, DbConnection(), db::adOpenForwardOnly, db::adLockReadOnly)) {
-        const int name = rs.FieldIndex(QStringLiteral("companyname"));
-        const int key = rs.FieldIndex(QStringLiteral("companyid"));
-        for (int row = 0, n = rs.RecordCount(); row < n; ++row) {
-            const QVariant value = rs.ValueAt(row, name);
-            if (db::IsNull(value)) continue;
-            names << value.toString();
-            keys << rs.ValueAt(row, key);
-        }
-        rs.Close();
-    }
-    // In one go: a list of thousands added name by name would be measured name by name.
-    cboCompanyName->names()->SetNames(std::move(names), std::move(keys));
-    cboCompanyName->setCurrentIndex(-1);
-}
+void frmInvoice::LoadCustomerList() { ::LoadCustomerList(cboCompanyName); }
 
 void frmInvoice::ShowCustomerName() {
     if (!HasCustomer()) return;

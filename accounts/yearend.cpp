@@ -115,9 +115,9 @@ QString MailSubject(const QString& owner) {
     return QStringLiteral("Ambrelle accounts files for ") + owner + QStringLiteral(" attached");
 }
 
-QString MailBody(const QString& owner, const QDate& yearEnd) {
+QString MailBody(const QString& owner, const QString& year) {
     return QStringLiteral("Please find attached the end of year return for ") + owner +
-           QStringLiteral(" for the financial year ending ") + QString::number(yearEnd.year()) +
+           QStringLiteral(" for the financial year ending ") + year +
            QStringLiteral(", please acknowledge the reciept of these files.");
 }
 

@@ -38,7 +38,8 @@ inline const QString kAccountantNotKept = QStringLiteral(
     "The accountant's e-mail address could not be kept; it will be asked for again next time.");
 
 QString MailSubject(const QString& owner);
-QString MailBody(const QString& owner, const QDate& yearEnd);
+// `year` as the year list shows it, the one the files are named after.
+QString MailBody(const QString& owner, const QString& year);
 // What the user is told about a send's Simple MAPI code; empty for a code without one.
 QString SendResultText(std::uint32_t code);
 

@@ -1,6 +1,7 @@
 #include "flexgrid.h"
 
 #include <QHeaderView>
+#include <algorithm>
 
 #include "core/globals.h"
 #include "platform/db/recordset.h"
@@ -90,3 +91,14 @@ void FlexGrid::SetCellBackColor(int row, int col, std::uint32_t bgr) {
 }
 
 int FlexGrid::Row() const { return currentRow() >= 0 ? currentRow() + 1 : 0; }
+
+int FittedColumnWidth(QTableView* grid, int col, int least) {
+    // A very long description would push every other column out of sight.
+    const int most = 45 * grid->fontMetrics().averageCharWidth();
+    // The rows in view come first; forty say enough, where a year's thousands would slow every
+    // refresh.
+    grid->horizontalHeader()->setResizeContentsPrecision(40);
+    const int content = std::max(static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(col),
+                                 grid->horizontalHeader()->sectionSizeHint(col));
+    return std::max(least, std::min(content, most));
+}

@@ -39,3 +39,7 @@ public:
 signals:
     void DblClick();
 };
+
+// The width in pixels that shows column `col` of `grid` whole, its heading and the cells of the
+// rows in view and a few more, but no less than `least` and no more than a long line of text.
+int FittedColumnWidth(QTableView* grid, int col, int least);

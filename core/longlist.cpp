@@ -1,12 +1,16 @@
 #include "longlist.h"
 
 #include <QHelpEvent>
+#include <QSignalBlocker>
 #include <QListView>
 #include <QToolTip>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStylePainter>
 #include <algorithm>
+
+#include "core/globals.h"
+#include "platform/db/recordset.h"
 
 void KeyedNameModel::SetNames(QStringList names, QList<QVariant> keys) {
     beginResetModel();
@@ -86,4 +90,31 @@ void ElidingComboBox::showPopup() {
     if (const QScreen* s = screen()) widest = std::min(widest, s->availableGeometry().width());
     list->setMinimumWidth(widest + list->verticalScrollBar()->sizeHint().width());
     QComboBox::showPopup();
+}
+
+void LoadCustomerList(ElidingComboBox* box, const QString& lastEntry) {
+    const QSignalBlocker block(box);
+    QStringList names;
+    QList<QVariant> keys;
+    db::Recordset rs;
+    // The key travels with each name, so that a customer is never looked up by its text.
+    if (rs.Open(QStringLiteral("select companies.companyid, companies.companyname from companies"),
+                DbConnection(), db::adOpenForwardOnly, db::adLockReadOnly)) {
+        const int name = rs.FieldIndex(QStringLiteral("companyname"));
+        const int key = rs.FieldIndex(QStringLiteral("companyid"));
+        for (int row = 0, n = rs.RecordCount(); row < n; ++row) {
+            const QVariant value = rs.ValueAt(row, name);
+            if (db::IsNull(value)) continue;
+            names << value.toString();
+            keys << rs.ValueAt(row, key);
+        }
+        rs.Close();
+    }
+    if (!lastEntry.isEmpty()) {
+        names << lastEntry;
+        keys << QVariant();
+    }
+    // In one go: a list of thousands added name by name would be measured name by name.
+    box->names()->SetNames(std::move(names), std::move(keys));
+    box->setCurrentIndex(-1);
 }

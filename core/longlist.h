@@ -40,3 +40,8 @@ class ElidingComboBox : public QComboBox {
   private:
     KeyedNameModel* names_;
 };
+
+// Fills `box` with the customers' names, each keyed by its CompanyID, in the order the database
+// gives them, then `lastEntry` without a key when there is one; no entry is chosen. One list for
+// every editor that names a customer, so that none is sized by its longest name.
+void LoadCustomerList(ElidingComboBox* box, const QString& lastEntry = QString());

@@ -11,6 +11,7 @@
 #include "core/boundboxes.h"
 #include "core/formatting.h"
 #include "core/globals.h"
+#include "core/longlist.h"
 #include "core/settingscatalogue.h"
 #include "core/toolbar.h"
 #include "diary/schedulerules.h"
@@ -24,9 +25,6 @@ const QString kJobSql =
     QStringLiteral(
         "StageID, Cancelled, invoicenumber, masterappointment, pattern, "
         "Outlook_LastUpdate FROM JobDetails;");
-// The key travels with each name, so that the customer is never looked up by its text.
-const QString kCustomersSql =
-    QStringLiteral("select companies.companyid, companies.companyname from companies");
 
 }  // namespace
 
@@ -118,19 +116,7 @@ void Schedule::Form_Load() {
     shown_.Mark();
 }
 
-void Schedule::LoadCustomerList() {
-    const QSignalBlocker block(cboCompanyName);
-    cboCompanyName->clear();
-    db::Recordset rs;
-    if (rs.Open(kCustomersSql, DbConnection(), db::adOpenUnspecified, db::adLockReadOnly)) {
-        for (; !rs.Eof(); rs.MoveNext())
-            cboCompanyName->addItem(rs.Value(QStringLiteral("companyname")).toString(),
-                                    rs.Value(QStringLiteral("companyid")).toInt());
-        rs.Close();
-    }
-    cboCompanyName->addItem(schedule::kAddNewCustomer);
-    cboCompanyName->setCurrentIndex(-1);
-}
+void Schedule::LoadCustomerList() { ::LoadCustomerList(cboCompanyName, schedule::kAddNewCustomer); }
 
 void Schedule::LoadTimes() {
     if (!IsNewRow()) {

@@ -11,6 +11,7 @@
 
 class QCheckBox;
 class QComboBox;
+class ElidingComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
@@ -40,7 +41,7 @@ class Schedule : public QDialog {
 
     db::Recordset JobRecordset;
 
-    QComboBox* cboCompanyName;
+    ElidingComboBox* cboCompanyName;
     QDateEdit* DTPStart;
     QComboBox* cboStart;
     QDateEdit* DTPFinish;

@@ -171,7 +171,7 @@ void frmMain::Form_Load() {
 
     const int tab = static_cast<int>(StoredNumber(catalogue::Maintabctl));
     MainTabctl->setCurrentIndex(tab == 1 ? 1 : 0);
-    // Without a stored split the bar keeps its design place.
+    // Without a stored split the two lists share the height.
     if (const auto split = catalogue::ReadWholeNumber(catalogue::Split)) wantedSplit_ = static_cast<int>(*split);
 
     SetCalendar("Color_A", StoredColour(catalogue::FreeColour));

@@ -2,7 +2,10 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QMainWindow>
+
+#include <optional>
 
 #include "diary/mainlayout.h"
 #include "platform/db/recordset.h"
@@ -142,6 +145,11 @@ private:
     void ApplyBoxes(const ControlBoxes& boxes);
     void ShowTabControls();
     void FormatInvoiceGrid(FlexGrid* grid, bool pending);
+    // Gives a column its saved width, or one that fits its contents (at least `least` pixels)
+    // when none is saved.
+    void FitColumn(QTableView* grid, int col, std::optional<qint64> savedTwips, int least);
+    // The column still has the width FitColumn fitted to its contents: the user has not sized it.
+    bool Fitted(const QTableView* grid, int col) const;
     void SaveGridWidths(catalogue::StoreValue (*key)(int), int count, const std::function<int(int)>& widthOf);
     // A value of the settings store, or its default when the stored text is none.
     static qint64 StoredNumber(const catalogue::StoreValue& value);
@@ -153,7 +161,8 @@ private:
     QDate shownFinYearStart_;
     QDate shownFinYearEnd_;
     // Where the user put the splitter bar, in twips; the bar stands there as far as the
-    // window's height allows.
-    int wantedSplit_ = 3000;
+    // window's height allows. Below 0 until the user places it: the lists share the height.
+    int wantedSplit_ = -1;
     bool closing_ = false;
+    QHash<std::pair<const QTableView*, int>, int> fitted_;  // pixels
 };

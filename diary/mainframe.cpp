@@ -66,7 +66,7 @@ void frmMain::Form_Resize() {
     const int W = centralWidget()->width() * kTwipsPerPixel;
     const int H = centralWidget()->height() * kTwipsPerPixel;
     // Both lists stay reachable whatever the window's size and the stored split.
-    boxes[QStringLiteral("picSplit")].top = ClampSplitPosition(wantedSplit_, H);
+    boxes[QStringLiteral("picSplit")].top = ClampSplitPosition(wantedSplit_ < 0 ? EvenSplitPosition(H) : wantedSplit_, H);
     LayoutMainWindow(boxes, W, H);
     ApplyBoxes(boxes);
 }
@@ -179,7 +179,8 @@ void frmMain::SaveLayout() {
     catalogue::WriteWholeNumber(catalogue::MainWidth, normal.width() * kTwipsPerPixel);
     catalogue::WriteWholeNumber(catalogue::MainHeight, normal.height() * kTwipsPerPixel);
     catalogue::WriteBoolean(catalogue::MainMaximized, isMaximized());
-    catalogue::WriteWholeNumber(catalogue::Split, wantedSplit_);
+    // A bar the user never placed shares the height evenly again next time, whatever the size.
+    if (wantedSplit_ >= 0) catalogue::WriteWholeNumber(catalogue::Split, wantedSplit_);
 
     // Only a year reaches the System row.
     const QString year = FnYearCbo->currentText();
@@ -191,10 +192,13 @@ void frmMain::SaveLayout() {
     }
     catalogue::WriteWholeNumber(catalogue::Maintabctl, MainTabctl->currentIndex());
 
-    SaveGridWidths(&catalogue::PendColWidth, PendInv->Cols(), [this](int i) { return PendInv->ColWidth(i); });
-    SaveGridWidths(&catalogue::SettledColWidth, SetInv->Cols(), [this](int i) { return SetInv->ColWidth(i); });
+    // A column still at the width that fits its contents is left to fit them next time.
+    SaveGridWidths(&catalogue::PendColWidth, PendInv->Cols(),
+                   [this](int i) { return Fitted(PendInv, i) ? 0 : PendInv->ColWidth(i); });
+    SaveGridWidths(&catalogue::SettledColWidth, SetInv->Cols(),
+                   [this](int i) { return Fitted(SetInv, i) ? 0 : SetInv->ColWidth(i); });
     SaveGridWidths(&catalogue::CalendarColWidth, appModel_->columnCount(), [this](int i) {
-        return AppGrid->isColumnHidden(i) ? 0 : AppGrid->columnWidth(i) * kTwipsPerPixel;
+        return AppGrid->isColumnHidden(i) || Fitted(AppGrid, i) ? 0 : AppGrid->columnWidth(i) * kTwipsPerPixel;
     });
 }
 

@@ -35,16 +35,6 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
         grid->SetCols(8);
         grid->SetTextMatrix(0, 7, QStringLiteral("Inc VAT"));
     }
-    // Every column's width is read back under the key it was saved under; one never saved is
-    // at least as wide as its heading.
-    for (int i = 0; i < grid->Cols(); ++i) {
-        const catalogue::StoreValue key = pending ? catalogue::PendColWidth(i) : catalogue::SettledColWidth(i);
-        const auto saved = catalogue::ReadWholeNumber({key.section, key.key, QString()});
-        const qint64 design = catalogue::WholeNumberFromText(key.defaultText).value_or(0);
-        grid->SetColWidth(i, static_cast<int>(saved ? *saved : std::max<qint64>(design, grid->HeadingWidth(i))));
-    }
-    grid->SetColWidth(6, 0);
-    grid->SetColWidth(pending ? 4 : 3, 0);
     const uint overdue = StoredColour(catalogue::OverDueColour);
     const QDateTime now = QDateTime::currentDateTime();
     const int dateCols[2] = {2, pending ? 3 : 4};
@@ -62,12 +52,45 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
                 for (int c = 0; c < grid->Cols(); ++c) grid->SetCellBackColor(r, c, overdue);
         }
     }
+    // Every column's width is read back under the key it was saved under; one never saved
+    // fits its formatted contents. The stage and the other list's date are not shown.
+    const int hidden = pending ? 4 : 3;
+    for (int i = 0; i < grid->Cols(); ++i) {
+        if (i == 6 || i == hidden) {
+            grid->SetColWidth(i, 0);
+            continue;
+        }
+        const catalogue::StoreValue key = pending ? catalogue::PendColWidth(i) : catalogue::SettledColWidth(i);
+        const auto saved = catalogue::ReadWholeNumber({key.section, key.key, QString()});
+        const qint64 design = catalogue::WholeNumberFromText(key.defaultText).value_or(0);
+        FitColumn(grid, i, saved, static_cast<int>(design / kTwipsPerPixel));
+    }
+}
+
+void frmMain::FitColumn(QTableView* grid, int col, std::optional<qint64> savedTwips, int least) {
+    grid->setColumnHidden(col, false);
+    if (savedTwips && *savedTwips > 0) {
+        fitted_.remove({grid, col});
+        grid->setColumnWidth(col, std::max<int>(1, static_cast<int>(*savedTwips / kTwipsPerPixel)));
+        return;
+    }
+    const int width = FittedColumnWidth(grid, col, least);
+    grid->setColumnWidth(col, width);
+    fitted_.insert({grid, col}, width);
+}
+
+bool frmMain::Fitted(const QTableView* grid, int col) const {
+    const auto it = fitted_.constFind({grid, col});
+    return it != fitted_.constEnd() && grid->columnWidth(col) == *it;
 }
 
 void frmMain::FormatMainGrids() {
-    for (int i = 0; i < appModel_->columnCount(); ++i)
-        AppGrid->setColumnWidth(
-            i, std::max(1, static_cast<int>(StoredNumber(catalogue::CalendarColWidth(i))) / kTwipsPerPixel));
+    // Column 0, the key, stays hidden.
+    for (int i = 1; i < appModel_->columnCount(); ++i) {
+        const catalogue::StoreValue key = catalogue::CalendarColWidth(i);
+        FitColumn(AppGrid, i, catalogue::ReadWholeNumber({key.section, key.key, QString()}),
+                  static_cast<int>(StoredNumber(key) / kTwipsPerPixel));
+    }
 
     FormatInvoiceGrid(PendInv, true);
     const auto pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));

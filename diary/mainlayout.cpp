@@ -62,3 +62,9 @@ int ClampSplitPosition(int split, int H) {
     const int high = H - 2200 - kMinListHeight;
     return std::max(low, std::min(split, high));
 }
+
+int EvenSplitPosition(int H) {
+    // The pending list runs from 1600 twips to the bar, the settled one from 2200 below the bar
+    // to the bottom.
+    return (H + 1600 - 2200) / 2;
+}

@@ -25,3 +25,7 @@ inline constexpr int kMinListHeight = 300;
 // The splitter position kept inside the window so that both invoice lists keep at least
 // kMinListHeight; when the window is too low for both, the pending list wins.
 int ClampSplitPosition(int split, int H);
+
+// The splitter position, in twips, at which the two invoice lists of a client area H twips high
+// are equally high: where the bar stands until the user places it.
+int EvenSplitPosition(int H);

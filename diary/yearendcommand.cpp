@@ -110,7 +110,7 @@ void frmMain::MailYearEndFiles(const QStringList& attachments) {
     }
     const std::uint32_t code =
         SendMail(yearend::MailSubject(OwnerCompanyName), to, QString(), attachments.join(u';'),
-                 yearend::MailBody(OwnerCompanyName, shownFinYearEnd_), this);
+                 yearend::MailBody(OwnerCompanyName, FnYearCbo->currentText()), this);
     // A server that stopped answering is said in the message itself, not only in its details.
     QString text = yearend::SendResultText(code);
     if (mapi::LastCallTimedOut()) text += QStringLiteral("\n\n") + mapi::LastReply();

@@ -280,6 +280,37 @@ class TestCustomers : public QObject {
         QCOMPARE(Company(QStringLiteral("IsBillingAddressSameasPostal"), id).toInt(), 1);
     }
 
+    // Whatever box was used last, a page shown puts the cursor in its first box, from which
+    // Tab goes on down that page; New Company puts it in the name.
+    void typingStartsAtTheFirstBoxOfThePageShown_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("sameAsPostal");
+        QTest::addColumn<QStringList>("boxes");  // used last, first, after Tab
+        QTest::newRow("Details") << 0 << true << QStringList{"txtFields_5", "Text1", "txtFields_3"};
+        QTest::newRow("Postal") << 1 << true << QStringList{"PAddr5", "PAddr1", "PAddr2"};
+        QTest::newRow("Billing") << 2 << false << QStringList{"BAddr4", "BAddr1", "BAddr2"};
+        QTest::newRow("Billing as postal") << 2 << true << QStringList{"SameAsChk", "SameAsChk", "txtFields_0"};
+        QTest::newRow("Contacts") << 3 << true << QStringList{"Text2", "Text2", "ContactGrid"};
+    }
+    void typingStartsAtTheFirstBoxOfThePageShown() {
+        QFETCH(int, page);
+        QFETCH(bool, sameAsPostal);
+        QFETCH(QStringList, boxes);
+        AddCompany(env_->connection(), QStringLiteral("Acme"));
+        Companies_with_Contacts* w = Open();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        w->SameAsChk->setChecked(sameAsPostal);
+        w->SSTab1->setCurrentIndex(page);
+        w->findChild<QWidget*>(boxes[0])->setFocus();
+        w->SSTab1->setCurrentIndex((page + 1) % 4);
+        w->SSTab1->setCurrentIndex(page);
+        QCOMPARE(QApplication::focusWidget()->objectName(), boxes[1]);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), boxes[2]);
+        Press(w->Toolbar1, "btnNewCompany");
+        QCOMPARE(QApplication::focusWidget(), w->txtFields[0]);
+    }
+
     void aDataControlErrorShowsItsTextAndKeepsTheEdits() {
         auto& c = env_->connection();
         AddCompany(c, QStringLiteral("Alder"));

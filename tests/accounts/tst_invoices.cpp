@@ -205,6 +205,33 @@ class TestInvoices : public QObject {
         QCOMPARE(w->cboCompanyName->itemText(w->cboCompanyName->findData(acme_)), QStringLiteral("Acme"));
     }
 
+    // The Date box takes a date typed in the short form, however the user comes into it.
+    void theDateBoxTakesATypedDate_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QDate>("date");
+        QTest::newRow("click on the day") << "click" << "05122026" << QDate(2026, 12, 5);
+        QTest::newRow("separators typed") << "click" << "05/12/2026" << QDate(2026, 12, 5);
+        QTest::newRow("double-click") << "double-click" << "05122026" << QDate(2026, 12, 5);
+        QTest::newRow("over the whole text") << "select all" << "5/1/2027" << QDate(2027, 1, 5);
+    }
+    void theDateBoxTakesATypedDate() {
+        QFETCH(QString, entry);
+        QFETCH(QString, typed);
+        QFETCH(QDate, date);
+        frmInvoice* w = Open(0);
+        w->DTPDate->setDate(QDate(2026, 3, 9));
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        auto* text = w->DTPDate->findChild<QLineEdit*>();
+        if (entry == "double-click") QTest::mouseDClick(text, Qt::LeftButton, {}, QPoint(3, 9));
+        else QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(3, 9));
+        if (entry == "select all") QTest::keyClick(w->DTPDate, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(w->DTPDate, typed + QStringLiteral("\t"));
+        QCOMPARE(w->DTPDate->date(), date);
+        env_->prompts().ExpectMsgBox(QStringLiteral("Save the changes"), ui::vbNo);
+    }
+
     void commandsRefuseAnInvoiceWithoutCustomer_data() {
         QTest::addColumn<QString>("key");
         for (const char* k : {"btnSave", "btnSend", "btnPrint", "btnAttach"}) QTest::newRow(k) << k;
@@ -242,7 +269,7 @@ class TestInvoices : public QObject {
         QCOMPARE(Money("InvoiceAmount", n), 150.5);
     }
 
-    void defaultTermsFillOnlyASavedInvoiceWithout() {
+    void defaultTermsFillAnInvoiceWithout() {
         testsupport::SetSystemRow(c(), QStringLiteral("Payment_Terms"),
                                   QStringLiteral("30 days net"));
         const int bare = AddInvoice(c(), acme_, QDate(2027, 1, 10), Pounds(1));
@@ -253,7 +280,12 @@ class TestInvoices : public QObject {
         Forms::unload<frmInvoice>();
         QCOMPARE(Open(kept)->FieldText(3), QStringLiteral("Cash"));
         Forms::unload<frmInvoice>();
-        QCOMPARE(Open(0)->FieldText(3), QString());
+        // A new invoice has them from the start, and its first save stores them.
+        frmInvoice* w = Open(0);
+        QCOMPARE(w->FieldText(3), QStringLiteral("30 days net"));
+        Choose(w, acme_);
+        QVERIFY(w->SaveInvoice());
+        QCOMPARE(Bill("InvoicePaymentDetails", w->FieldText(0).toInt()).toString(), QStringLiteral("30 days net"));
     }
 
     void sendAsksForTheDueDate() {

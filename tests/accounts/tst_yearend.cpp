@@ -306,7 +306,7 @@ class TestYearEnd : public QObject {
         QVERIFY(m.header("Subject").startsWith("=?UTF-8?B?"));
         QCOMPARE(m.body(),
                  "Please find attached the end of year return for Bront\u00eb Consulting for the "
-                 "financial year ending 2025, please acknowledge the reciept of these files.");
+                 "financial year ending 2024, please acknowledge the reciept of these files.");
         const QMap<QString, QByteArray> att = m.attachments();
         QCOMPARE(att.keys(), (QStringList{"Expenses_2024.csv", "Expenses_2024.xml",
                                           "Invoices_2024.csv", "Invoices_2024.xml"}));

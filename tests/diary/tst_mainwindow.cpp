@@ -280,6 +280,20 @@ private slots:
         for (int col : {0, 1, 2, 4}) QCOMPARE(w->SetInv->ColWidth(col), std::max(1500, w->SetInv->HeadingWidth(col)));
     }
 
+    // Unsized columns show their contents whole and are not kept as the user's widths, so they
+    // fit again next time; the two invoice lists share the height until the bar is moved.
+    void unsizedColumnsFitTheirContents() {
+        const int acme = testsupport::AddCompany(env_->connection(), QStringLiteral("Acme"));
+        testsupport::AddJob(env_->connection(), acme, QDateTime::currentDateTime(), QDateTime::currentDateTime());
+        auto w = Open();
+        w->show();
+        QVERIFY(w->AppGrid->columnWidth(1) > w->AppGrid->fontMetrics().horizontalAdvance("01/12/2026 09:00"));
+        w->MainTabctl->setCurrentIndex(1);
+        QVERIFY(qAbs(w->PendInv->height() - w->SetInv->height()) <= 1);
+        w->SaveLayout();
+        for (const char* key : {"Calendar Col 1 Width", "Pend Col 1 Width", "Split"}) QCOMPARE(Setting(key), QString());
+    }
+
     void layoutIsSavedAndRestoredColumnByColumn() {
         db::Connection& c = env_->connection();
         const int acme = testsupport::AddCompany(c, QStringLiteral("Acme"));

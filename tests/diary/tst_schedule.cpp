@@ -15,6 +15,7 @@
 #include "core/flexgrid.h"
 #include "core/forms.h"
 #include "core/globals.h"
+#include "core/longlist.h"
 #include "diary/Schedule.h"
 #include "diary/frmMain.h"
 #include "diary/schedulerules.h"
@@ -237,6 +238,17 @@ class TestSchedule : public QObject {
         QCOMPARE(Job(id, "Duration").toString(), QStringLiteral("2 days"));
         QCOMPARE(Job(other, "Description").toString(), QStringLiteral("untouched"));
         QVERIFY(db::IsNull(Job(other, "Outlook_LastUpdate")));
+    }
+
+    // A 322-character customer name leaves the editor small enough for a 1,280-pixel screen:
+    // elided in the box, whole in the list.
+    void aLongCustomerNameFitsTheScreen() {
+        const QString name = QStringLiteral("Harrogate Joinery and Bespoke Cabinet Makers ").repeated(8).left(322);
+        auto w = Open(AddJob(c(), AddCompany(c(), name), At(2026, 3, 2, 9), At(2026, 3, 2, 10)));
+        w->show();
+        QVERIFY(w->sizeHint().width() < 640);
+        QCOMPARE(w->cboCompanyName->currentText(), name);
+        QVERIFY(w->cboCompanyName->ShownText().size() < 100);
     }
 
     void customerIsKeptByKey() {
