@@ -44,7 +44,11 @@ struct Pages::Impl {
     size_t next = 0;  // the next entry to place
     double y = 0, pageTop = 0, freshTop = 0, footerHeight = 0;
 
-    double Bottom() const { return sheet.Height() - sheet.bottom - footerHeight; }
+    // The sheet as the report is laid out on it: its own twips, unless the report had to be
+    // shrunk to fit (`zoom` below 1) and is laid out on a sheet as much larger.
+    double zoom = 1, left = 0, top = 0, bottom = 0;
+
+    double Bottom() const { return bottom - footerHeight; }
     int PageNumber() const { return static_cast<int>(pages.size()); }
 
     Band MakeBand(int section, qsizetype texts, int page) const;
@@ -119,10 +123,28 @@ double Pages::Impl::Height(const detail::Entry& e) const {
 void Pages::Impl::StartPaging() {
     paging = true;
     done = false;
-    fitted = FitColumns(r.Sections, rows.printed, sheet.Width() - sheet.left - sheet.right);
+    // Columns that cannot be narrowed enough for the sheet are shrunk with the whole page, so
+    // that every one of them prints.
+    const double width = sheet.Width() - sheet.left - sheet.right;
+    double room = width;
+    fitted = FitColumns(r.Sections, rows.printed, room);
+    for (int round = 0; round < 4; ++round) {
+        double extent = 0;
+        for (const Section& section : fitted)
+            for (const Control& c : section.controls)
+                if (section.visible && c.visible && c.kind != Control::Line)
+                    extent = std::max(extent, double(c.left + c.width));
+        if (extent <= room + kEps) break;
+        room = extent;
+        fitted = FitColumns(r.Sections, rows.printed, room);
+    }
+    zoom = width > 0 ? std::min(1.0, width / room) : 1;
+    left = sheet.left / zoom;
+    top = sheet.top / zoom;
+    bottom = (sheet.Height() - sheet.bottom) / zoom;
     captionWidths.assign(fitted.size(), {});
     items.assign(fitted.size(), {});
-    freshTop = sheet.top;
+    freshTop = top;
     footerHeight = 0;
     for (size_t s = 0; s < fitted.size(); ++s) {
         for (size_t ci = 0; ci < fitted[s].controls.size(); ++ci) {
@@ -130,7 +152,7 @@ void Pages::Impl::StartPaging() {
             Item item;
             item.kind = c.kind == Control::Line ? Item::Line : Item::Text;
             item.control = c.name;
-            item.box = QRectF(sheet.left + c.left, c.top, c.width, c.height);
+            item.box = QRectF(left + c.left, c.top, c.width, c.height);
             item.font = c.font;
             item.face = rows.faces[s][ci];
             item.alignment = c.alignment;
@@ -169,7 +191,7 @@ bool Pages::Impl::Paginate(const QDeadlineTimer& deadline) {
 
 void Pages::Impl::StartPage() {
     pages.push_back({placed.size(), {}});
-    y = sheet.top;
+    y = top;
 }
 
 void Pages::Impl::PageHeader() {
@@ -278,6 +300,7 @@ Page Pages::Make(int index) const {
     const Impl& d = *d_;
     Page page;
     if (index < 0 || index >= Count()) return page;
+    page.scale = d.zoom;
     const Impl::PageAt& at = d.pages[static_cast<size_t>(index)];
     const size_t end = static_cast<size_t>(index) + 1 < d.pages.size()
                            ? d.pages[static_cast<size_t>(index) + 1].first

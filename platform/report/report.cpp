@@ -254,6 +254,7 @@ Section* Report::section(int position) {
 void Report::Paint(const Page& page, QPainter& painter, double scale) {
     painter.save();
     // Drawn in twips, with the fonts the layout measured: every device breaks the lines alike.
+    scale *= page.scale;
     painter.scale(scale, scale);
     painter.setPen(QPen(Qt::black, std::max(15.0, 1 / scale)));
     text::Glyphs glyphs;

@@ -104,6 +104,8 @@ QFont TwipFont(const QFont& font);
 
 struct Page {
     std::vector<Item> items;
+    // Paper twips to a twip of the items: below 1 for a report shrunk to fit a small page.
+    double scale = 1;
     // The texts of the page from top to bottom, left to right.
     QStringList texts() const;
 };
