@@ -447,7 +447,7 @@ class TestReports : public QObject {
         const int acme = AddCompany(c(), QStringLiteral("Acme"));
         for (int i = 1; i <= invoices; ++i)
             AddInvoice(c(), AddCompany(c(), QStringLiteral("Customer-%1").arg(i, 3, 10, QChar(u'0'))),
-                       QDate(2026, 4, 1), Currency::fromDouble(0.1 + 7.03 * i).value(),
+                       QDate(2026, 4, 1), Currency::fromDouble((10 + i * 7919 % 500000) / 100.0).value(),
                        {{"PaymentDate", At(2026, 4, 1).addDays(i % 365)}, {"Stage", 3}});
         testsupport::SetSystemRow(c(), QStringLiteral("Milage"), QStringLiteral("45"));
         for (int i = 1; i <= expenses; ++i) {
@@ -455,7 +455,7 @@ class TestReports : public QObject {
                           {"Description", QStringLiteral("Receipt-%1 for the boiler at the vicarage")
                                               .arg(i, 4, 10, QChar(u'0'))},
                           {"Reciept", i % 2}};
-            e[i % 3 ? "Amount" : "Milage"] = i % 3 ? Pounds(0.1 + 3.01 * i) : QVariant(i);
+            e[i % 3 ? "Amount" : "Milage"] = i % 3 ? Pounds((10 + i * 4271 % 30000) / 100.0) : QVariant(i);
             if (i % 4)
                 e["Date"] = At(2026, 4, 2, 10).addDays(i % 360);
             else
