@@ -173,12 +173,12 @@ int main(int argc, char** argv) {
         "1x and a 16x database.");
     b.defaultRuns = 5;
     b.measure = Measure;
-    b.lines = {{QStringLiteral("invoice report, 1st page"),
-                QStringLiteral("invoice-preview"), QStringLiteral("invoice-read"), 1000},
+    b.lines = {{QStringLiteral("invoice report, 1st page"), QStringLiteral("invoice-preview"),
+                QStringLiteral("invoice-read"), 1000},
                {QStringLiteral("invoice report + PDF"), QStringLiteral("invoice-report"),
                 QStringLiteral("invoice-read"), 1000},
-               {QStringLiteral("expense report, 1st page"),
-                QStringLiteral("expense-preview"), QStringLiteral("expense-read"), 1000},
+               {QStringLiteral("expense report, 1st page"), QStringLiteral("expense-preview"),
+                QStringLiteral("expense-read"), 1000},
                {QStringLiteral("expense report + PDF"), QStringLiteral("expense-report"),
                 QStringLiteral("expense-read"), 3000},
                {QStringLiteral("printed invoice + PDF"), QStringLiteral("printed-invoice"),

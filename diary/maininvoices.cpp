@@ -27,12 +27,15 @@ void ShowTotal(QLineEdit* box, const QString& total) {
     QStyleOptionFrame frame;
     frame.initFrom(box);
     frame.rect = box->rect();
-    frame.lineWidth = box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, box) : 0;
+    frame.lineWidth =
+        box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, box) : 0;
     const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &frame, box);
     // A line edit keeps two pixels either side of its text.
     const int room = contents.marginsRemoved(box->textMargins()).width() - 4;
     const QFontMetrics metrics(box->font());
-    box->setText(metrics.horizontalAdvance(total) <= room ? total : metrics.elidedText(total, Qt::ElideRight, room));
+    box->setText(metrics.horizontalAdvance(total) <= room
+                     ? total
+                     : metrics.elidedText(total, Qt::ElideRight, room));
     box->setToolTip(total);
 }
 
@@ -92,12 +95,14 @@ void frmMain::FormatMainGrids() {
 
     FormatInvoiceGrid(PendInv, true);
     const auto pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));
-    ShowTotal(totPend, PendingRecordset.RecordCount() > 0 ? FormatTotal(pending) : QStringLiteral("0"));
+    ShowTotal(totPend,
+              PendingRecordset.RecordCount() > 0 ? FormatTotal(pending) : QStringLiteral("0"));
     ShowTotal(totPendVAT, FormatTotal(WithVat(pending, VatMultiplier)));
 
     FormatInvoiceGrid(SetInv, false);
     const auto settled = SumAmounts(BillingRecordset, QStringLiteral("amount"));
-    ShowTotal(totSet, BillingRecordset.RecordCount() > 0 ? FormatTotal(settled) : QStringLiteral("0"));
+    ShowTotal(totSet,
+              BillingRecordset.RecordCount() > 0 ? FormatTotal(settled) : QStringLiteral("0"));
     ShowTotal(totSetVat, FormatTotal(WithVat(settled, VatMultiplier)));
     ShowTabControls();
 }

@@ -30,7 +30,8 @@ void Grow(Band& band, const Section& section) {
         const Item& it = band.items[i];
         designBottom = std::max(designBottom, it.box.bottom());
         if (it.kind == Item::Text && !it.text.isEmpty())
-            grow[i] = std::max(0.0, text::Height(it.text, FaceOf(it), it.box.width()) - it.box.height());
+            grow[i] =
+                std::max(0.0, text::Height(it.text, FaceOf(it), it.box.width()) - it.box.height());
     }
     const auto top = [&band](size_t i) { return band.items[i].box.top(); };
     std::stable_sort(order.begin(), order.end(),
@@ -121,6 +122,5 @@ bool Split(Band& band, double room, Band* rest) {
     band = std::move(kept);
     return true;
 }
-
 
 }  // namespace report::detail

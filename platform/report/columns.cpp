@@ -129,15 +129,17 @@ bool Narrow(std::vector<std::vector<Box>>& boxes, double right, Shifts& s) {
     return narrowed;
 }
 
-// Trims boxes that still reach into their neighbour, down to no less than their text.
+// Trims boxes that still reach into their neighbour, down to no less than their text. A
+// wrapping box, whose lines may fill it to its edge, keeps the gap between texts too.
 void Trim(const std::vector<Pair>& pairs, const Shifts& s) {
     for (const Pair& p : pairs) {
         const Span a = p.a->At(s, p.a->width);
         const Span b = p.b->At(s, p.b->width);
-        if (a.right <= b.left) continue;
+        const double gap = p.a->control->canGrow && p.b->least > 0 ? kGap : 0;
+        if (a.right + gap <= b.left) continue;
         double aRight = a.right;
         if (p.a->hang == Hang::Left) {
-            aRight = std::max({p.a->At(s, p.a->least).right, b.left, a.left});
+            aRight = std::max({p.a->At(s, p.a->least).right, b.left - gap, a.left});
             p.a->width = aRight - a.left;
         }
         if (aRight > b.left && p.b->hang == Hang::Right)

@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QHBoxLayout>
 #include <QFile>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QLocale>
@@ -15,6 +15,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -25,9 +26,9 @@ namespace report {
 
 namespace {
 
-constexpr int kSlice = 40;          // ms of layout between two looks at the window
-constexpr int kBusyAfter = 200;     // ms before the pointer says the window is busy
-constexpr int kSurround = 12;       // pixels of grey about the page
+constexpr int kSlice = 40;       // ms of layout between two looks at the window
+constexpr int kBusyAfter = 200;  // ms before the pointer says the window is busy
+constexpr int kSurround = 12;    // pixels of grey about the page
 constexpr double kPixelsPerTwip = 96.0 / 1440.0;
 
 // The desktop theme's picture, else the print support's own (named by `name`).
@@ -113,10 +114,14 @@ PreviewDialog::PreviewDialog(const Report& report, QPrinter& printer, QWidget* o
 
     auto* bar = new QToolBar(this);
     bar->setIconSize(QSize(24, 24));
-    first_ = AddAction(QStringLiteral("First page"), QStringLiteral("go-first"), QStringLiteral("go-first"), nullptr);
-    previous_ = AddAction(QStringLiteral("Previous page"), QStringLiteral("go-previous"), QStringLiteral("go-previous"), nullptr);
-    next_ = AddAction(QStringLiteral("Next page"), QStringLiteral("go-next"), QStringLiteral("go-next"), nullptr);
-    last_ = AddAction(QStringLiteral("Last page"), QStringLiteral("go-last"), QStringLiteral("go-last"), nullptr);
+    first_ = AddAction(QStringLiteral("First page"), QStringLiteral("go-first"),
+                       QStringLiteral("go-first"), nullptr);
+    previous_ = AddAction(QStringLiteral("Previous page"), QStringLiteral("go-previous"),
+                          QStringLiteral("go-previous"), nullptr);
+    next_ = AddAction(QStringLiteral("Next page"), QStringLiteral("go-next"),
+                      QStringLiteral("go-next"), nullptr);
+    last_ = AddAction(QStringLiteral("Last page"), QStringLiteral("go-last"),
+                      QStringLiteral("go-last"), nullptr);
     connect(first_, &QAction::triggered, this, [this] { GoToPage(0); });
     connect(previous_, &QAction::triggered, this, [this] { GoToPage(current_ - 1); });
     connect(next_, &QAction::triggered, this, [this] { GoToPage(current_ + 1); });
@@ -138,36 +143,48 @@ PreviewDialog::PreviewDialog(const Report& report, QPrinter& printer, QWidget* o
     bar->addAction(last_);
     bar->addSeparator();
 
-    QAction* fitWidth = AddAction(QStringLiteral("Fit width"), QStringLiteral("zoom-fit-best"), QStringLiteral("zoom-fit-width"), nullptr);
-    QAction* fitPage = AddAction(QStringLiteral("Fit page"), QStringLiteral("zoom-fit-page"), QStringLiteral("zoom-fit-page"), nullptr);
-    QAction* zoomIn = AddAction(QStringLiteral("Zoom in"), QStringLiteral("zoom-in"), QStringLiteral("zoom-in"), nullptr);
-    QAction* zoomOut = AddAction(QStringLiteral("Zoom out"), QStringLiteral("zoom-out"), QStringLiteral("zoom-out"), nullptr);
+    QAction* fitWidth = AddAction(QStringLiteral("Fit width"), QStringLiteral("zoom-fit-best"),
+                                  QStringLiteral("zoom-fit-width"), nullptr);
+    QAction* fitPage = AddAction(QStringLiteral("Fit page"), QStringLiteral("zoom-fit-page"),
+                                 QStringLiteral("zoom-fit-page"), nullptr);
+    QAction* zoomIn = AddAction(QStringLiteral("Zoom in"), QStringLiteral("zoom-in"),
+                                QStringLiteral("zoom-in"), nullptr);
+    QAction* zoomOut = AddAction(QStringLiteral("Zoom out"), QStringLiteral("zoom-out"),
+                                 QStringLiteral("zoom-out"), nullptr);
     zoomIn->setShortcut(QKeySequence::ZoomIn);
     zoomOut->setShortcut(QKeySequence::ZoomOut);
-    connect(fitWidth, &QAction::triggered, this, [this] { Zoom(0); });
-    connect(fitPage, &QAction::triggered, this, [this] { Zoom(-1); });
+    connect(fitWidth, &QAction::triggered, this, [this] {
+        fit_ = Fit::Width;
+        ApplyFit();
+    });
+    connect(fitPage, &QAction::triggered, this, [this] {
+        fit_ = Fit::Page;
+        ApplyFit();
+    });
     connect(zoomIn, &QAction::triggered, this, [this] { Zoom(1.25); });
     connect(zoomOut, &QAction::triggered, this, [this] { Zoom(0.8); });
     for (QAction* a : {fitWidth, fitPage, zoomIn, zoomOut}) bar->addAction(a);
     bar->addSeparator();
 
-    portrait_ = AddAction(QStringLiteral("Portrait"), QStringLiteral("layout-portrait"), QStringLiteral("layout-portrait"), nullptr);
-    landscape_ = AddAction(QStringLiteral("Landscape"), QStringLiteral("layout-landscape"), QStringLiteral("layout-landscape"), nullptr);
+    portrait_ = AddAction(QStringLiteral("Portrait"), QStringLiteral("layout-portrait"),
+                          QStringLiteral("layout-portrait"), nullptr);
+    landscape_ = AddAction(QStringLiteral("Landscape"), QStringLiteral("layout-landscape"),
+                           QStringLiteral("layout-landscape"), nullptr);
     auto* turn = new QActionGroup(this);
     for (QAction* a : {portrait_, landscape_}) {
         a->setCheckable(true);
         turn->addAction(a);
         bar->addAction(a);
     }
-    connect(portrait_, &QAction::triggered, this, [this] { SetOrientation(QPageLayout::Portrait); });
+    connect(portrait_, &QAction::triggered, this,
+            [this] { SetOrientation(QPageLayout::Portrait); });
     connect(landscape_, &QAction::triggered, this,
             [this] { SetOrientation(QPageLayout::Landscape); });
     bar->addSeparator();
     bar->addAction(AddAction(QStringLiteral("Page setup"), QStringLiteral("document-page-setup"),
-                             QStringLiteral("page-setup"),
-                             &PreviewDialog::PageSetup));
-    print_ = AddAction(QStringLiteral("Print"), QStringLiteral("document-print"), QStringLiteral("printer"),
-                       &PreviewDialog::Print);
+                             QStringLiteral("page-setup"), &PreviewDialog::PageSetup));
+    print_ = AddAction(QStringLiteral("Print"), QStringLiteral("document-print"),
+                       QStringLiteral("printer"), &PreviewDialog::Print);
     print_->setShortcut(QKeySequence::Print);
     bar->addAction(print_);
     view_ = new PageView;
@@ -216,9 +233,14 @@ void PreviewDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (started_) return;
     started_ = true;
-    Zoom(0);
+    ApplyFit();
     // Once the window has been drawn, so that it shows while the rows are read.
     work_.start(20);
+}
+
+void PreviewDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    ApplyFit();
 }
 
 void PreviewDialog::Busy(bool busy) {
@@ -277,6 +299,7 @@ void PreviewDialog::FinishLayout() {
 void PreviewDialog::Relayout(const Sheet& sheet) {
     pages_.SetSheet(sheet);
     view_->SetPage(std::nullopt, QSizeF(sheet.Width(), sheet.Height()), -1);
+    ApplyFit();
     since_.restart();
     Progress(pages_.Doing(), pages_.Done());
     UpdateActions();
@@ -303,6 +326,11 @@ void PreviewDialog::PageSetup() {
 }
 
 void PreviewDialog::Print() {
+    // The dialog offers the report's pages as its range.
+    FinishLayout();
+    if (!pages_.Error().isEmpty()) return;
+    if (printer_.printRange() == QPrinter::AllPages)
+        printer_.setFromTo(1, std::max(1, pages_.Count()));
     if (!ui::ShowPrinter(&printer_, this)) return;
     // The print dialog may have changed the paper or its orientation.
     const Sheet sheet = Sheet::FromLayout(printer_.pageLayout());
@@ -314,15 +342,14 @@ void PreviewDialog::Print() {
     QElapsedTimer shown;
     shown.start();
     QString error;
-    const bool printed =
-        PrintPages(pages_, order, printer_, &error, [&](int done, int total) {
-            if (shown.elapsed() < 100 && done < total) return;
-            shown.restart();
-            Progress(QStringLiteral("Printing page %1 of %2")
-                         .arg(QLocale().toString(done), QLocale().toString(total)),
-                     double(done) / total);
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        });
+    const bool printed = PrintPages(pages_, order, printer_, &error, [&](int done, int total) {
+        if (shown.elapsed() < 100 && done < total) return;
+        shown.restart();
+        Progress(QStringLiteral("Printing page %1 of %2")
+                     .arg(QLocale().toString(done), QLocale().toString(total)),
+                 double(done) / total);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
     Busy(false);
     Progress(QString(), 1);
     status_->setText(PaperText(pages_.sheet()));
@@ -367,18 +394,21 @@ void PreviewDialog::UpdateActions() {
     portrait_->setChecked(!landscape);
 }
 
-// 0 fits the page's width to the window, -1 the whole page; else a factor of the scale.
-void PreviewDialog::Zoom(double factor) {
+void PreviewDialog::ApplyFit() {
+    if (fit_ == Fit::None) return;
     const Sheet& sheet = pages_.sheet();
-    const QSize room = scroll_->viewport()->size() - QSize(2 * kSurround, 2 * kSurround);
-    double scale = view_->Scale();
-    if (factor == 0)
-        scale = room.width() / double(sheet.Width());
-    else if (factor < 0)
-        scale = std::min(room.width() / double(sheet.Width()), room.height() / double(sheet.Height()));
-    else
-        scale *= factor;
+    // The room beside a vertical scroll bar, which a page fitted to the width mostly needs.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+    const QSize room = scroll_->size() - QSize(2 * kSurround + bar + 2 * scroll_->frameWidth(),
+                                               2 * kSurround + 2 * scroll_->frameWidth());
+    double scale = room.width() / double(sheet.Width());
+    if (fit_ == Fit::Page) scale = std::min(scale, room.height() / double(sheet.Height()));
     view_->SetScale(std::clamp(scale, kPixelsPerTwip / 8, kPixelsPerTwip * 8));
+}
+
+void PreviewDialog::Zoom(double factor) {
+    fit_ = Fit::None;
+    view_->SetScale(std::clamp(view_->Scale() * factor, kPixelsPerTwip / 8, kPixelsPerTwip * 8));
 }
 
 }  // namespace report

@@ -81,8 +81,10 @@ class PreviewDialog : public QDialog {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    enum class Fit { Width, Page, None };
     void Work();
     void Relayout(const Sheet& sheet);
     void Settle();
@@ -91,6 +93,7 @@ class PreviewDialog : public QDialog {
     void ShowCurrent();
     void UpdateActions();
     void Zoom(double factor);
+    void ApplyFit();
     QAction* AddAction(const QString& text, const QString& theme, const QString& own,
                        void (PreviewDialog::*slot)());
 
@@ -98,6 +101,7 @@ class PreviewDialog : public QDialog {
     QPrinter& printer_;
     Pages pages_;
     int current_ = 0;
+    Fit fit_ = Fit::Width;
     QString error_;
     QTimer work_;
     QElapsedTimer since_;

@@ -6,6 +6,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QSaveFile>
+#include <algorithm>
 #include <cerrno>
 
 #include "pages.h"
@@ -51,6 +52,7 @@ std::vector<int> PrintOrder(const QPrinter& printer, int pageCount, int currentP
             for (int p = 0; p < pageCount; ++p) chosen.push_back(p);
             break;
     }
+    if (printer.pageOrder() == QPrinter::LastPageFirst) std::reverse(chosen.begin(), chosen.end());
     // A printer that makes its own copies is given each page once.
     const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
     std::vector<int> order;
@@ -72,7 +74,8 @@ bool WritePdf(const Pages& pages, const std::vector<int>& order, const QString& 
     if (order.empty()) return fail(QStringLiteral("No page of the report is in the range chosen."));
     QSaveFile file(path);
     errno = 0;
-    if (!file.open(QIODevice::WriteOnly)) return fail(CannotWrite(path, files::Reason(file, errno)));
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(CannotWrite(path, files::Reason(file, errno)));
     {
         QPdfWriter writer(&file);
         writer.setResolution(resolution);
@@ -114,7 +117,9 @@ bool PrintPages(const Pages& pages, const std::vector<int>& order, QPrinter& pri
     PaintAll(pages, order, printer, painter, printer.resolution() / 1440.0, progress);
     painter.end();
     if (printer.printerState() == QPrinter::Error) {
-        if (error) *error = QStringLiteral("The printer \"%1\" reported an error.").arg(printer.printerName());
+        if (error)
+            *error =
+                QStringLiteral("The printer \"%1\" reported an error.").arg(printer.printerName());
         return false;
     }
     return true;

@@ -14,8 +14,9 @@ class Pages;
 using PrintProgress = std::function<void(int printed, int total)>;
 
 // The pages a printer was asked for, in the order they print (counted from 0): the print
-// dialog's range (all, from-to or a list, or the page shown), each as many times as copies
-// are asked for and the printer cannot make itself, collated or each page's copies together.
+// dialog's range (all, from-to or a list, or the page shown), last first when asked so, each as
+// many times as copies are asked for and the printer cannot make itself, collated or each
+// page's copies together.
 std::vector<int> PrintOrder(const QPrinter& printer, int pageCount, int currentPage);
 
 // Prints `order` of a finished layout on `printer`, or into its PDF file when it prints to

@@ -323,7 +323,8 @@ std::optional<db::Currency> Report::PrintedPounds(const QVariant& value) {
     if (!amount) return std::nullopt;
     // Whole pence, rounded as the text shows them (half away from zero).
     const db::Currency::Pence p = amount->pence();
-    if (p.units >= static_cast<std::uint64_t>(INT64_MAX / db::Currency::kScale)) return std::nullopt;
+    if (p.units >= static_cast<std::uint64_t>(INT64_MAX / db::Currency::kScale))
+        return std::nullopt;
     const std::int64_t ticks =
         static_cast<std::int64_t>(p.units) * db::Currency::kScale + p.hundredths * 100;
     return db::Currency::fromTicks(p.negative ? -ticks : ticks);

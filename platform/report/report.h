@@ -94,7 +94,7 @@ struct Item {
     QString text;
     QFont font;
     Qt::Alignment alignment = Qt::AlignLeft;
-    QString control;  // the control it comes from
+    QString control;                   // the control it comes from
     const text::Face* face = nullptr;  // how its text is measured and drawn; from `font` if null
 };
 

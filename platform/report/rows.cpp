@@ -48,8 +48,7 @@ class Rows::Totals {
         const auto it = sums_.find(field.toLower());
         if (it == sums_.end()) return QVariant(0);
         const Sums& s = it->second;
-        if (asPrinted)
-            return s.pence ? QVariant::fromValue(*s.pence) : QVariant(text::kOverflow);
+        if (asPrinted) return s.pence ? QVariant::fromValue(*s.pence) : QVariant(text::kOverflow);
         if (!s.anyMoney) return QVariant(s.numbers);
         std::optional<db::Currency> total = s.money;
         if (total && s.numbers != 0) {
@@ -176,11 +175,11 @@ qsizetype Rows::AddTexts(int section, const db::Recordset* rs, int row, const To
             }
             case Control::Function:
                 if (totals && c.visible)
-                    text = Report::FormatValue(
-                        c.function == Control::Count
-                            ? QVariant(totals->count)
-                            : totals->Sum(c.dataField, IsMoneyFormat(c.format)),
-                        c.format);
+                    text =
+                        Report::FormatValue(c.function == Control::Count
+                                                ? QVariant(totals->count)
+                                                : totals->Sum(c.dataField, IsMoneyFormat(c.format)),
+                                            c.format);
                 break;
         }
         if (!text.isEmpty()) Measure(section, int(ci), text);

@@ -189,8 +189,7 @@ std::vector<Line> Wrap(const QString& text, const Face& face, double width) {
 double Height(const QString& text, const Face& face, double width) {
     // Most texts are one line that fits: no need to lay them out.
     const double quick = face.QuickWidth(text);
-    if (quick >= 0 ? quick < width
-                   : !HasBreak(text) && face.NaturalWidth(text) < width)
+    if (quick >= 0 ? quick < width : !HasBreak(text) && face.NaturalWidth(text) < width)
         return face.LineHeight();
     const std::vector<Line> lines = Wrap(text, face, width);
     return lines.empty() ? face.LineHeight() : lines.back().top + lines.back().height;

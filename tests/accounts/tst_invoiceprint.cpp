@@ -1,12 +1,12 @@
 // Printing an invoice through word-processor templates: the merge source, the print, edit and
 // new-template commands and the template list, on a fixture database and real .docx files.
 #include <QComboBox>
-#include <QFileInfo>
 #include <QDir>
+#include <QFileInfo>
 #include <QProgressBar>
-#include <QRandomGenerator>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -260,9 +260,12 @@ class TestInvoicePrint : public QObject {
     void anEarlierMergedInvoiceIsNeverLost_data() {
         QTest::addColumn<QString>("lockFile");  // empty: the disk is full
         QTest::addColumn<QString>("message");
-        QTest::newRow("full disk") << "" << "File too large";
-        QTest::newRow("open in LibreOffice") << ".~lock.Invoice %1.docx#" << "still open";
-        QTest::newRow("open in Word") << "~$voice %1.docx" << "still open";
+        QTest::newRow("full disk") << ""
+                                   << "File too large";
+        QTest::newRow("open in LibreOffice") << ".~lock.Invoice %1.docx#"
+                                             << "still open";
+        QTest::newRow("open in Word") << "~$voice %1.docx"
+                                      << "still open";
     }
     void anEarlierMergedInvoiceIsNeverLost() {
         QFETCH(QString, lockFile);
@@ -290,7 +293,8 @@ class TestInvoicePrint : public QObject {
         earlier.close();
         if (!lockFile.isEmpty()) QVERIFY(QFile(Data(lockFile.arg(n))).open(QIODevice::WriteOnly));
         // The merged invoice grows past what the disk has left.
-        QVERIFY(c().Execute(QStringLiteral("UPDATE Companies SET CompanyName = '%1'").arg(noise(3000))));
+        QVERIFY(c().Execute(
+            QStringLiteral("UPDATE Companies SET CompanyName = '%1'").arg(noise(3000))));
         shown_.clear();
         env_->prompts().ExpectMsgBox(message);
         {

@@ -4,10 +4,10 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QImage>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
-#include <QLineEdit>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -446,16 +446,19 @@ class TestReports : public QObject {
     void FillYear(int invoices, int expenses) {
         const int acme = AddCompany(c(), QStringLiteral("Acme"));
         for (int i = 1; i <= invoices; ++i)
-            AddInvoice(c(), AddCompany(c(), QStringLiteral("Customer-%1").arg(i, 3, 10, QChar(u'0'))),
-                       QDate(2026, 4, 1), Currency::fromDouble((10 + i * 7919 % 500000) / 100.0).value(),
-                       {{"PaymentDate", At(2026, 4, 1).addDays(i % 365)}, {"Stage", 3}});
+            AddInvoice(
+                c(), AddCompany(c(), QStringLiteral("Customer-%1").arg(i, 3, 10, QChar(u'0'))),
+                QDate(2026, 4, 1), Currency::fromDouble((10 + i * 7919 % 500000) / 100.0).value(),
+                {{"PaymentDate", At(2026, 4, 1).addDays(i % 365)}, {"Stage", 3}});
         testsupport::SetSystemRow(c(), QStringLiteral("Milage"), QStringLiteral("45"));
         for (int i = 1; i <= expenses; ++i) {
-            QVariantMap e{{"Type", i % 3 ? "Materials" : "Mileage"},
-                          {"Description", QStringLiteral("Receipt-%1 for the boiler at the vicarage")
-                                              .arg(i, 4, 10, QChar(u'0'))},
-                          {"Reciept", i % 2}};
-            e[i % 3 ? "Amount" : "Milage"] = i % 3 ? Pounds((10 + i * 4271 % 30000) / 100.0) : QVariant(i);
+            QVariantMap e{
+                {"Type", i % 3 ? "Materials" : "Mileage"},
+                {"Description", QStringLiteral("Receipt-%1 for the boiler at the vicarage")
+                                    .arg(i, 4, 10, QChar(u'0'))},
+                {"Reciept", i % 2}};
+            e[i % 3 ? "Amount" : "Milage"] =
+                i % 3 ? Pounds((10 + i * 4271 % 30000) / 100.0) : QVariant(i);
             if (i % 4)
                 e["Date"] = At(2026, 4, 2, 10).addDays(i % 360);
             else
@@ -471,10 +474,14 @@ class TestReports : public QObject {
         QTest::addColumn<QString>("report");
         QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("landscape");
-        QTest::newRow("invoice report, Landscape button") << "invoice" << "Landscape" << true;
-        QTest::newRow("expense report, Portrait button") << "expense" << "Portrait" << false;
-        QTest::newRow("expense report, Letter portrait in Page setup") << "expense" << "Letter" << false;
-        QTest::newRow("invoice report, turned in the print dialog") << "invoice" << "dialog" << true;
+        QTest::newRow("invoice report, Landscape button") << "invoice"
+                                                          << "Landscape" << true;
+        QTest::newRow("expense report, Portrait button") << "expense"
+                                                         << "Portrait" << false;
+        QTest::newRow("expense report, Letter portrait in Page setup") << "expense"
+                                                                       << "Letter" << false;
+        QTest::newRow("invoice report, turned in the print dialog") << "invoice"
+                                                                    << "dialog" << true;
     }
     void aChangeOfPageInThePreviewPrintsEveryRow() {
         QFETCH(QString, report);
@@ -493,8 +500,8 @@ class TestReports : public QObject {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(path);
-        report::PreviewDialog preview(isInvoices ? static_cast<report::Report&>(invoices) : expenses,
-                                      printer);
+        report::PreviewDialog preview(
+            isInvoices ? static_cast<report::Report&>(invoices) : expenses, printer);
         QSignalSpy laidOut(&preview, &report::PreviewDialog::laidOut);
         const auto action = [&preview](const QString& text) {
             for (QAction* a : preview.findChildren<QAction*>())
@@ -524,15 +531,17 @@ class TestReports : public QObject {
         const QString all = pages.join(u'\n');
         const int rows = isInvoices ? 193 : 120;
         for (int i = 1; i <= rows; ++i)
-            QCOMPARE(Matches(all, (isInvoices ? QStringLiteral("Customer-%1\\b") : QStringLiteral("Receipt-%1\\b"))
+            QCOMPARE(Matches(all, (isInvoices ? QStringLiteral("Customer-%1\\b")
+                                              : QStringLiteral("Receipt-%1\\b"))
                                       .arg(i, isInvoices ? 3 : 4, 10, QChar(u'0'))),
                      1);
         // Three amounts a row, three totals.
         QCOMPARE(Matches(all, QStringLiteral("£[\\d,]+\\.\\d\\d")), 3 * rows + 3);
         if (!isInvoices) QCOMPARE(Matches(all, QStringLiteral("\\b(Yes|No)\\b")), rows);
         for (int p = 0; p < pages.size(); ++p)
-            QVERIFY2(pages[p].contains(QStringLiteral("Page %1 of %2").arg(p + 1).arg(pages.size())),
-                     qPrintable(pages[p].right(200)));
+            QVERIFY2(
+                pages[p].contains(QStringLiteral("Page %1 of %2").arg(p + 1).arg(pages.size())),
+                qPrintable(pages[p].right(200)));
         QProcess info;
         info.start(QStandardPaths::findExecutable(QStringLiteral("pdfinfo")), {path});
         QVERIFY(info.waitForFinished(20000));
@@ -572,7 +581,8 @@ class TestReports : public QObject {
         invoices.DataReport_Initialize(QStringLiteral("2026"));
         expenses.DataReport_Initialize();
         std::vector<report::Page> pages;
-        QVERIFY((report == u"invoice" ? static_cast<report::Report&>(invoices) : expenses).Layout(&pages));
+        QVERIFY((report == u"invoice" ? static_cast<report::Report&>(invoices) : expenses)
+                    .Layout(&pages));
         std::map<QString, qint64> printed;
         for (const report::Page& page : pages)
             for (const report::Item& i : page.items)
@@ -598,9 +608,14 @@ class TestReports : public QObject {
         QTest::addColumn<QString>("report");
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("text");
-        QTest::newRow("order number") << "invoice" << "Text14" << "PO-2025-0001234567";
-        QTest::newRow("an expense's own date") << "expense" << "Text1" << "01/05/2026 10:00:00";
-        QTest::newRow("a job's dates") << "expense" << "Text1"
+        QTest::newRow("order number") << "invoice"
+                                      << "Text14"
+                                      << "PO-2025-0001234567";
+        QTest::newRow("an expense's own date") << "expense"
+                                               << "Text1"
+                                               << "01/05/2026 10:00:00";
+        QTest::newRow("a job's dates") << "expense"
+                                       << "Text1"
                                        << "02/06/2026 09:00:00 to 02/06/2026 17:00:00";
     }
     void identifiersAndDatesPrintInOnePiece() {
@@ -624,7 +639,8 @@ class TestReports : public QObject {
         invoice.DataReport_Initialize();
         expenses.DataReport_Initialize();
         std::vector<report::Page> pages;
-        QVERIFY((report == u"invoice" ? static_cast<report::Report&>(invoice) : expenses).Layout(&pages));
+        QVERIFY((report == u"invoice" ? static_cast<report::Report&>(invoice) : expenses)
+                    .Layout(&pages));
         bool found = false;
         for (const report::Item& i : pages.at(0).items) {
             if (i.control != control || i.text != text) continue;
@@ -646,8 +662,8 @@ class TestReports : public QObject {
     }
     void totalBoxesNeverCutAnAmountSilently() {
         QFETCH(double, amount);
-        for (const auto& [key, value] : {std::pair{"CurrentFnYear", "2026"}, {"FinYearMonth", "3"},
-                                         {"FinYearDay", "1"}})
+        for (const auto& [key, value] :
+             {std::pair{"CurrentFnYear", "2026"}, {"FinYearMonth", "3"}, {"FinYearDay", "1"}})
             testsupport::SetSystemRow(c(), QString::fromLatin1(key), QString::fromLatin1(value));
         const int acme = AddCompany(c(), QStringLiteral("Acme"));
         AddInvoice(c(), acme, QDate(2026, 6, 1), Currency::fromDouble(amount).value(),
@@ -660,14 +676,16 @@ class TestReports : public QObject {
         main.MainTabctl->setCurrentIndex(1);
         for (QLineEdit* box : {main.totPend, main.totPendVAT, main.totSet, main.totSetVat}) {
             const QString whole = box->toolTip();
-            const double expected = box == main.totPend || box == main.totSet ? amount : amount * 1.2;
+            const double expected =
+                box == main.totPend || box == main.totSet ? amount : amount * 1.2;
             QCOMPARE(Pence(whole), qRound64(expected * 100));
             QVERIFY2(box->text() == whole ||
                          (box->text().endsWith(u'…') && whole.startsWith(box->text().chopped(1))),
                      qPrintable(box->text()));
             QVERIFY(box->text().startsWith(u'£'));
-            QVERIFY2(box->fontMetrics().horizontalAdvance(box->text()) < box->contentsRect().width(),
-                     qPrintable(box->text()));
+            QVERIFY2(
+                box->fontMetrics().horizontalAdvance(box->text()) < box->contentsRect().width(),
+                qPrintable(box->text()));
         }
         main.close();
     }

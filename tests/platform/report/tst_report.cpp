@@ -108,12 +108,14 @@ class TestReport : public QObject {
     report::Report Wide(int rows) {
         const int acme = testsupport::AddCompany(env_->connection(), QStringLiteral("Acme"));
         for (int i = 1; i <= rows; ++i)
-            testsupport::AddJob(env_->connection(), acme, QDateTime(QDate(2027, 1, 1), QTime(9, 0)),
-                                QDateTime(QDate(2027, 1, 1), QTime(10, 0)),
-                                {{QStringLiteral("Description"),
-                                  QStringLiteral("row%1 ").arg(i) +
-                                      QStringList(i % 7, QStringLiteral("boiler service")).join(u' ')},
-                                 {QStringLiteral("PO_Number"), QStringLiteral("PO-2027-%1").arg(i, 10, 10, QChar(u'0'))}});
+            testsupport::AddJob(
+                env_->connection(), acme, QDateTime(QDate(2027, 1, 1), QTime(9, 0)),
+                QDateTime(QDate(2027, 1, 1), QTime(10, 0)),
+                {{QStringLiteral("Description"),
+                  QStringLiteral("row%1 ").arg(i) +
+                      QStringList(i % 7, QStringLiteral("boiler service")).join(u' ')},
+                 {QStringLiteral("PO_Number"),
+                  QStringLiteral("PO-2027-%1").arg(i, 10, 10, QChar(u'0'))}});
         jobs_.Open(QStringLiteral("select JobID, Description, PO_Number, Fee from JobDetails"),
                    env_->connection());
         report::Report r = Listing();
@@ -181,7 +183,8 @@ class TestReport : public QObject {
                 QVERIFY2(inside.contains(box), qPrintable(i.control + " is outside the margins"));
                 if (i.control == u"Text1") rows << i.text.section(u' ', 0, 0);
                 // An order number is never broken where the page has room for it.
-                if (i.control == u"Text2") QVERIFY(i.box.width() >= report::text::Face::Of(i.font).NaturalWidth(i.text));
+                if (i.control == u"Text2")
+                    QVERIFY(i.box.width() >= report::text::Face::Of(i.font).NaturalWidth(i.text));
                 if (i.control == u"Text3") numbers << i.text;
             }
         }
@@ -195,20 +198,27 @@ class TestReport : public QObject {
         QTest::addColumn<QString>("range");  // empty: all pages
         QTest::addColumn<int>("copies");
         QTest::addColumn<bool>("collate");
+        QTest::addColumn<bool>("reverse");
         QTest::addColumn<QStringList>("footers");
-        QTest::newRow("all") << "" << 1 << true << QStringList{"1 of 3", "2 of 3", "3 of 3"};
-        QTest::newRow("pages 2 to 2") << "2-2" << 1 << true << QStringList{"2 of 3"};
-        QTest::newRow("pages 1 and 3") << "1,3" << 1 << true << QStringList{"1 of 3", "3 of 3"};
-        QTest::newRow("beyond the last page") << "3-9" << 1 << true << QStringList{"3 of 3"};
+        QTest::newRow("all") << "" << 1 << true << false
+                             << QStringList{"1 of 3", "2 of 3", "3 of 3"};
+        QTest::newRow("pages 2 to 2") << "2-2" << 1 << true << false << QStringList{"2 of 3"};
+        QTest::newRow("pages 1 and 3")
+            << "1,3" << 1 << true << false << QStringList{"1 of 3", "3 of 3"};
+        QTest::newRow("beyond the last page")
+            << "3-9" << 1 << true << false << QStringList{"3 of 3"};
         QTest::newRow("two copies collated")
-            << "2-3" << 2 << true << QStringList{"2 of 3", "3 of 3", "2 of 3", "3 of 3"};
+            << "2-3" << 2 << true << false << QStringList{"2 of 3", "3 of 3", "2 of 3", "3 of 3"};
         QTest::newRow("two copies not collated")
-            << "2-3" << 2 << false << QStringList{"2 of 3", "2 of 3", "3 of 3", "3 of 3"};
+            << "2-3" << 2 << false << false << QStringList{"2 of 3", "2 of 3", "3 of 3", "3 of 3"};
+        QTest::newRow("last page first")
+            << "" << 1 << true << true << QStringList{"3 of 3", "2 of 3", "1 of 3"};
     }
     void thePrintDialogsChoicesArePrinted() {
         QFETCH(QString, range);
         QFETCH(int, copies);
         QFETCH(bool, collate);
+        QFETCH(bool, reverse);
         QFETCH(QStringList, footers);
         if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
             QSKIP("pdftotext (poppler-utils) is not installed");
@@ -226,10 +236,11 @@ class TestReport : public QObject {
         }
         printer.setCopyCount(copies);
         printer.setCollateCopies(collate);
+        printer.setPageOrder(reverse ? QPrinter::LastPageFirst : QPrinter::FirstPageFirst);
         QString error;
-        QVERIFY2(report::PrintPages(laid, report::PrintOrder(printer, laid.Count(), 0), printer,
-                                    &error),
-                 qPrintable(error));
+        QVERIFY2(
+            report::PrintPages(laid, report::PrintOrder(printer, laid.Count(), 0), printer, &error),
+            qPrintable(error));
         QCOMPARE(Footers(PdfPages(path)), footers);
     }
 
@@ -241,8 +252,10 @@ class TestReport : public QObject {
         QTest::addColumn<qint64>("limit");  // 0: none
         QTest::addColumn<QString>("why");
         QTest::newRow("full disk") << false << "" << qint64(6000) << "File too large";
-        QTest::newRow("full disk, printed to a file") << true << "" << qint64(6000) << "File too large";
-        QTest::newRow("no such folder") << false << "gone" << qint64(0) << "No such file or directory";
+        QTest::newRow("full disk, printed to a file")
+            << true << "" << qint64(6000) << "File too large";
+        QTest::newRow("no such folder")
+            << false << "gone" << qint64(0) << "No such file or directory";
     }
     void aPdfThatCannotBeWrittenSaysWhy() {
         QFETCH(bool, printed);
@@ -253,7 +266,8 @@ class TestReport : public QObject {
         const report::Report r = Listing();
         report::Pages laid(r);
         QVERIFY(laid.Advance());
-        const QString path = QDir(env_->programFolder()).filePath(folder + QStringLiteral("/jobs.pdf"));
+        const QString path =
+            QDir(env_->programFolder()).filePath(folder + QStringLiteral("/jobs.pdf"));
         const QByteArray before = "%PDF-1.4 the report printed yesterday";
         if (folder.isEmpty()) {
             QFile old(path);
@@ -274,7 +288,8 @@ class TestReport : public QObject {
                               : report::WritePdf(laid, all, path, &error);
         }
         QVERIFY(!written);
-        QVERIFY2(error.contains(why) && error.contains(QStringLiteral("jobs.pdf")), qPrintable(error));
+        QVERIFY2(error.contains(why) && error.contains(QStringLiteral("jobs.pdf")),
+                 qPrintable(error));
         QCOMPARE(Others(env_->programFolder(), {}), files);
         if (folder.isEmpty()) {
             QFile old(path);
@@ -306,9 +321,9 @@ class TestReport : public QObject {
                               << "";
         QTest::newRow("general date keeps the seconds") << day << "General Date"
                                                         << "04/03/2027 14:30:00";
-        QTest::newRow("general date at midnight") << QVariant(QDateTime(QDate(2027, 3, 4), QTime(0, 0)))
-                                                  << "General Date"
-                                                  << "04/03/2027";
+        QTest::newRow("general date at midnight")
+            << QVariant(QDateTime(QDate(2027, 3, 4), QTime(0, 0))) << "General Date"
+            << "04/03/2027";
     }
     void formats() {
         QFETCH(QVariant, value);
