@@ -115,11 +115,12 @@ Face::Face(const QFont& twips) : font_(twips), metrics_(twips), raw_(QRawFont::f
 
 const Face& Face::Of(const QFont& font) {
     // A report uses a handful of fonts; they are compared by value, not by their text key.
-    static std::vector<std::pair<QFont, std::unique_ptr<Face>>> faces;
-    for (const auto& [f, face] : faces)
+    // Kept to the end, past the application's own fonts, which they must not outlive.
+    static auto* faces = new std::vector<std::pair<QFont, std::unique_ptr<Face>>>;
+    for (const auto& [f, face] : *faces)
         if (f == font) return *face;
-    faces.emplace_back(font, std::unique_ptr<Face>(new Face(TwipFont(font))));
-    return *faces.back().second;
+    faces->emplace_back(font, std::unique_ptr<Face>(new Face(TwipFont(font))));
+    return *faces->back().second;
 }
 
 const Face::Letter& Face::At(char16_t c) const {
