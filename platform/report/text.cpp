@@ -115,7 +115,7 @@ Face::Face(const QFont& twips) : font_(twips), metrics_(twips), raw_(QRawFont::f
 
 const Face& Face::Of(const QFont& font) {
     // A report uses a handful of fonts; they are compared by value, not by their text key.
-    // Kept to the end, past the application's own fonts, which they must not outlive.
+    // Never freed: at exit they would go after the font database they were made from.
     static auto* faces = new std::vector<std::pair<QFont, std::unique_ptr<Face>>>;
     for (const auto& [f, face] : *faces)
         if (f == font) return *face;
