@@ -362,12 +362,7 @@ void PreviewDialog::Print() {
 
 void PreviewDialog::GoToPage(int index) {
     if (!pages_.Finished() || pages_.Count() == 0) return;
-    index = std::clamp(index, 0, pages_.Count() - 1);
-    if (index == current_ && view_->Scale() > 0 && pageBox_->value() == index + 1) {
-        ShowCurrent();
-        return;
-    }
-    current_ = index;
+    current_ = std::clamp(index, 0, pages_.Count() - 1);
     ShowCurrent();
     UpdateActions();
 }
