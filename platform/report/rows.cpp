@@ -2,8 +2,6 @@
 // once, and the sums and counts of its functions.
 #include "rows.h"
 
-#include <map>
-
 #include "platform/db/recordset.h"
 #include "text.h"
 
@@ -28,9 +26,12 @@ QString Caption(const Control& c, const QString& title) {
 // adds the amounts as they print, each rounded to pence, so that a column adds up to its total.
 class Rows::Totals {
   public:
-    void Add(const QString& field, const QVariant& v) {
+    // `field` counts the report's function fields.
+    void Add(size_t field, const QVariant& v) {
         if (db::IsNull(v)) return;
-        Sums& s = sums_[field.toLower()];
+        if (field >= sums_.size()) sums_.resize(field + 1);
+        Sums& s = sums_[field];
+        s.any = true;
         bool number = v.metaType() == QMetaType::fromType<db::Currency>();
         if (number) {
             if (s.money) s.money = s.money->plus(v.value<db::Currency>());
@@ -44,10 +45,9 @@ class Rows::Totals {
         }
     }
     // A money sum beyond the currency's range is the text "Overflow", shown as it is.
-    QVariant Sum(const QString& field, bool asPrinted) const {
-        const auto it = sums_.find(field.toLower());
-        if (it == sums_.end()) return QVariant(0);
-        const Sums& s = it->second;
+    QVariant Sum(size_t field, bool asPrinted) const {
+        if (field >= sums_.size() || !sums_[field].any) return QVariant(0);
+        const Sums& s = sums_[field];
         if (asPrinted) return s.pence ? QVariant::fromValue(*s.pence) : QVariant(text::kOverflow);
         if (!s.anyMoney) return QVariant(s.numbers);
         std::optional<db::Currency> total = s.money;
@@ -63,10 +63,10 @@ class Rows::Totals {
     struct Sums {
         std::optional<db::Currency> money = db::Currency();  // nullopt once a sum overflows
         std::optional<db::Currency> pence = db::Currency();  // the printed amounts
-        bool anyMoney = false;
+        bool any = false, anyMoney = false;
         double numbers = 0;
     };
-    std::map<QString, Sums> sums_;
+    std::vector<Sums> sums_;
 };
 
 Rows::Rows(const Report& report) : r_(report), all_(std::make_unique<Totals>()) {}
@@ -116,9 +116,19 @@ void Rows::Start() {
                 functionFields_.push_back(c.dataField);
         }
     }
+    last_.resize(sections.size());
+    for (size_t s = 0; s < sections.size(); ++s) last_[s].resize(sections[s].controls.size());
     const db::Recordset* rs = r_.DataSource;
     // Counting them reads the rows.
     rows_ = rs && rs->State() == db::adStateOpen ? rs->RecordCount() : 0;
+    // The data source's columns, looked up once rather than for every row.
+    columns_.resize(sections.size());
+    for (size_t s = 0; s < sections.size(); ++s)
+        for (const Control& c : sections[s].controls)
+            columns_[s].push_back(rs && rs->State() == db::adStateOpen ? rs->FieldIndex(c.dataField)
+                                                                       : -1);
+    for (const QString& f : functionFields_)
+        functionColumns_.push_back(rs && rs->State() == db::adStateOpen ? rs->FieldIndex(f) : -1);
     for (size_t s = 0; s < sections.size() && error.isEmpty(); ++s) {
         const Section::Kind kind = sections[s].kind;
         if (sections[s].visible && (kind == Section::PageHeader || kind == Section::PageFooter))
@@ -126,6 +136,12 @@ void Rows::Start() {
     }
     Add(Section::ReportHeader, nullptr, -1, nullptr);
     headerEntries = static_cast<int>(entries.size());
+    size_t perRow = 0;
+    for (const Section& s : sections)
+        if (s.kind == Section::Detail) perRow += s.controls.size();
+    texts.reserve(texts.size() + perRow * static_cast<size_t>(rows_));
+    widths.reserve(texts.capacity());
+    entries.reserve(static_cast<size_t>(rows_) + 8);
 }
 
 void Rows::AddRow(int row) {
@@ -169,28 +185,42 @@ qsizetype Rows::AddTexts(int section, const db::Recordset* rs, int row, const To
                 break;
             case Control::TextBox: {
                 // A hidden box still needs its column.
-                const QVariant v = Value(c, rs, row);
-                if (c.visible) text = Report::FormatValue(v, c.format);
-                break;
+                const QVariant v = Value(section, int(ci), rs, row);
+                if (!c.visible) break;
+                // A value as the row before's (a day, a customer, a type) is not formatted and
+                // measured again, and its text is shared.
+                Last& last = last_[size_t(section)][ci];
+                if (last.value.isValid() && last.value.metaType() == v.metaType() &&
+                    last.value == v) {
+                    widths.push_back(last.width);
+                    texts.push_back(last.text);
+                    continue;
+                }
+                text = Report::FormatValue(v, c.format);
+                last.value = v;
+                last.text = text;
+                last.width = text.isEmpty() ? 0.0f : float(Measure(section, int(ci), text));
+                widths.push_back(last.width);
+                texts.push_back(std::move(text));
+                continue;
             }
             case Control::Function:
                 if (totals && c.visible)
-                    text =
-                        Report::FormatValue(c.function == Control::Count
-                                                ? QVariant(totals->count)
-                                                : totals->Sum(c.dataField, IsMoneyFormat(c.format)),
-                                            c.format);
+                    text = Report::FormatValue(
+                        c.function == Control::Count
+                            ? QVariant(totals->count)
+                            : totals->Sum(FunctionField(c.dataField), IsMoneyFormat(c.format)),
+                        c.format);
                 break;
         }
-        if (!text.isEmpty()) Measure(section, int(ci), text);
         widths.push_back(text.isEmpty() ? 0.0f
-                                        : static_cast<float>(faces[section][ci]->QuickWidth(text)));
+                                        : static_cast<float>(Measure(section, int(ci), text)));
         texts.push_back(std::move(text));
     }
     return first;
 }
 
-void Rows::Measure(int section, int control, const QString& text) {
+double Rows::Measure(int section, int control, const QString& text) {
     const Control& c = r_.Sections[section].controls[control];
     const text::Face& face = *faces[section][control];
     TextWidth& w = printed[section][control];
@@ -200,20 +230,22 @@ void Rows::Measure(int section, int control, const QString& text) {
         w.line = std::max(w.line, natural);
     else if (natural > w.word)  // no word is wider than its text
         w.word = std::max(w.word, face.WidestWord(text));
+    return quick;
 }
 
-int Rows::FieldOf(const db::Recordset* source, const QString& field) {
-    if (!source || source->State() != db::adStateOpen) return -1;
-    // The report's own rows are asked for the same few columns row after row.
-    if (source != r_.DataSource) return source->FieldIndex(field);
-    const auto it = fields_.constFind(field);
-    if (it != fields_.cend()) return *it;
-    return *fields_.insert(field, source->FieldIndex(field));
+size_t Rows::FunctionField(const QString& field) const {
+    for (qsizetype i = 0; i < functionFields_.size(); ++i)
+        if (functionFields_[i].compare(field, Qt::CaseInsensitive) == 0) return size_t(i);
+    return size_t(functionFields_.size());
 }
 
-QVariant Rows::Value(const Control& c, const db::Recordset* rs, int row) {
+QVariant Rows::Value(int section, int control, const db::Recordset* rs, int row) {
+    const Control& c = r_.Sections[section].controls[control];
     const db::Recordset* source = rs ? rs : r_.DataSource;
-    const int i = FieldOf(source, c.dataField);
+    const int i =
+        source == r_.DataSource
+            ? columns_[section][control]
+            : (source && source->State() == db::adStateOpen ? source->FieldIndex(c.dataField) : -1);
     if (i < 0) {
         if (error.isEmpty())
             error = QStringLiteral("The field \"%1\" of \"%2\" is not in the report's rows.")
@@ -224,11 +256,12 @@ QVariant Rows::Value(const Control& c, const db::Recordset* rs, int row) {
     return row >= 0 ? source->ValueAt(row, i) : QVariant();
 }
 
-void Rows::Count(const db::Recordset* rs, int row, Totals* totals) {
+void Rows::Count(const db::Recordset* rs, int row, Totals* totals) const {
     ++totals->count;
-    for (const QString& f : functionFields_) {
-        const int i = FieldOf(rs, f);
-        if (i >= 0) totals->Add(f, rs->ValueAt(row, i));
+    for (qsizetype f = 0; f < functionFields_.size(); ++f) {
+        const int i =
+            rs == r_.DataSource ? functionColumns_[size_t(f)] : rs->FieldIndex(functionFields_[f]);
+        if (i >= 0) totals->Add(size_t(f), rs->ValueAt(row, i));
     }
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDeadlineTimer>
-#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -55,17 +54,25 @@ class Rows {
     void AddRow(int row);
     void Add(Section::Kind kind, const db::Recordset* rs, int row, const Totals* totals);
     qsizetype AddTexts(int section, const db::Recordset* rs, int row, const Totals* totals);
-    void Measure(int section, int control, const QString& text);
-    int FieldOf(const db::Recordset* source, const QString& field);
-    QVariant Value(const Control& c, const db::Recordset* rs, int row);
-    void Count(const db::Recordset* rs, int row, Totals* totals);
+    // Widens what the control printed to `text`; its quick width (see Face::QuickWidth).
+    double Measure(int section, int control, const QString& text);
+    size_t FunctionField(const QString& field) const;
+    QVariant Value(int section, int control, const db::Recordset* rs, int row);
+    void Count(const db::Recordset* rs, int row, Totals* totals) const;
 
     const Report& r_;
     Step step_ = Step::Start;
     int row_ = 0, rows_ = 0;
     std::unique_ptr<Totals> all_;
-    QStringList functionFields_;  // each once
-    QHash<QString, int> fields_;  // the data source's columns by the names asked for
+    QStringList functionFields_;             // each once
+    std::vector<std::vector<int>> columns_;  // each control's column of the data source
+    std::vector<int> functionColumns_;       // each function field's column of it
+    struct Last {
+        QVariant value;
+        QString text;
+        float width = 0;
+    };
+    std::vector<std::vector<Last>> last_;  // each text box's last value, by section
 };
 
 }  // namespace report::detail
