@@ -187,11 +187,14 @@ bool Invoice_Print::OpenChosenTemplate(word::Document& templ, bool needsWordProc
 }
 
 void Invoice_Print::bntPrint_Click() {
+    // An earlier merge of this invoice that the user has open (and may have edited) is not
+    // written over: they close it and print again.
+    const QString path = MergedPath(EditorInvoiceNumber());
+    if (merge::HeldOpen(path)) return ShowError(merge::StillOpenText(path));
     // The merge needs no word processor; only showing its result does.
     word::Document templ;
     if (!OpenChosenTemplate(templ, false)) return;
     word::Document merged = templ.Merge(source_.Record());
-    const QString path = MergedPath(EditorInvoiceNumber());
     if (!merged.SaveAs(path)) return ShowError(merged.LastError());
     StepProgress(15);
     if (!Show(path))

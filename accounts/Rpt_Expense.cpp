@@ -33,8 +33,9 @@ Rpt_Expense::Rpt_Expense() {
                   MakeLabel("lblSubT", QStringLiteral("Sub Total"), 12850, 0, 1150),
                   MakeLabel("Label7", QStringLiteral("Receipt?"), 14100, 0, 900),
                   MakeLine("Line2", 60, 285, 14940)});
+    // A date of its own in the form the job's dates are joined in, seconds and all.
     AddSection("Section1", Section::Detail, 300).controls = {
-        MakeBox("Text1", "Dates", 60, 0, 3900),
+        MakeBox("Text1", "Dates", 60, 0, 3900, QStringLiteral("General Date")),
         MakeBox("Text2", "CompanyName", 4000, 0, 2200),
         MakeBox("Text3", "Type", 6250, 0, 1300),
         MakeBox("txtDesc", "Description", 7600, 0, 3000),

@@ -107,16 +107,29 @@ QString DataFolder() {
 
 QString DataDocPath() { return QDir(DataFolder()).filePath(kDataDocName); }
 
+bool HeldOpen(const QString& path) {
+    const QFileInfo document(path);
+    const QString name = document.fileName();
+    for (const QFileInfo& entry : document.dir().entryInfoList(QDir::Files | QDir::Hidden)) {
+        const QString other = entry.fileName();
+        // The lock files LibreOffice and Word keep beside a document they have open.
+        if (other.compare(QStringLiteral(".~lock.") + name + u'#', Qt::CaseInsensitive) == 0 ||
+            other.compare(QStringLiteral("~$") + name.mid(2), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+QString StillOpenText(const QString& path) {
+    return QStringLiteral(
+               "The invoice \"%1\" is still open in your word processor. \r\nPlease close it "
+               "there, then print it again.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 Clearance ClearDataDoc(const QString& folder) {
     const QDir dir(folder);
-    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Hidden)) {
-        const QString name = entry.fileName();
-        // The lock files LibreOffice and Word keep beside a document they have open.
-        if (name.compare(QStringLiteral(".~lock.") + kDataDocName + u'#', Qt::CaseInsensitive) ==
-                0 ||
-            name.compare(QStringLiteral("~$") + kDataDocName.mid(2), Qt::CaseInsensitive) == 0)
-            return Clearance::HeldOpen;
-    }
+    if (HeldOpen(dir.filePath(kDataDocName))) return Clearance::HeldOpen;
     for (const QFileInfo& entry : dir.entryInfoList(QDir::Files)) {
         if (entry.fileName().compare(kDataDocName, Qt::CaseInsensitive) != 0) continue;
         std::error_code error;

@@ -59,6 +59,12 @@ Source BuildSource(db::Recordset& invoice, db::Recordset& jobs, DateForms forms)
 QString DataFolder();
 void SetDataFolder(const QString& folder);
 QString DataDocPath();
+// Whether a word processor has the document at `path` open: the lock file LibreOffice or
+// Word keeps beside it exists (its name compared without regard to case).
+bool HeldOpen(const QString& path);
+// What a print that would overwrite a merged invoice still open in a word processor says.
+QString StillOpenText(const QString& path);
+
 // What clearing the way for a new data document found.
 enum class Clearance { Clear, HeldOpen, Failed };
 // Deletes a data document in `folder` (its name in any case), unless a word processor holds

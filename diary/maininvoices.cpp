@@ -1,6 +1,8 @@
 // The main window's invoice tracker: the two lists with their totals, and the commands of
 // the pending list.
+#include <QLineEdit>
 #include <QLocale>
+#include <QStyleOptionFrame>
 
 #include "accounts/Invoice_system.h"
 #include "accounts/frmInvoice.h"
@@ -16,6 +18,28 @@
 #include "diary/mainrules.h"
 #include "platform/db/recordsetmodel.h"
 #include "platform/ui/prompts.h"
+
+namespace {
+
+// A total too wide for its box ends in "…" rather than losing digits or its pound sign from
+// the left; the whole amount is in the box's tooltip.
+void ShowTotal(QLineEdit* box, const QString& total) {
+    QStyleOptionFrame frame;
+    frame.initFrom(box);
+    frame.rect = box->rect();
+    frame.lineWidth =
+        box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, box) : 0;
+    const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &frame, box);
+    // A line edit keeps two pixels either side of its text.
+    const int room = contents.marginsRemoved(box->textMargins()).width() - 4;
+    const QFontMetrics metrics(box->font());
+    box->setText(metrics.horizontalAdvance(total) <= room
+                     ? total
+                     : metrics.elidedText(total, Qt::ElideRight, room));
+    box->setToolTip(total);
+}
+
+}  // namespace
 
 void frmMain::FillInvoiceGrids() {
     // Both filters are set before either list is read, so that only the invoices they show
@@ -94,13 +118,15 @@ void frmMain::FormatMainGrids() {
 
     FormatInvoiceGrid(PendInv, true);
     const auto pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));
-    totPend->setText(PendingRecordset.RecordCount() > 0 ? FormatTotal(pending) : QStringLiteral("0"));
-    totPendVAT->setText(FormatTotal(WithVat(pending, VatMultiplier)));
+    ShowTotal(totPend,
+              PendingRecordset.RecordCount() > 0 ? FormatTotal(pending) : QStringLiteral("0"));
+    ShowTotal(totPendVAT, FormatTotal(WithVat(pending, VatMultiplier)));
 
     FormatInvoiceGrid(SetInv, false);
     const auto settled = SumAmounts(BillingRecordset, QStringLiteral("amount"));
-    totSet->setText(BillingRecordset.RecordCount() > 0 ? FormatTotal(settled) : QStringLiteral("0"));
-    totSetVat->setText(FormatTotal(WithVat(settled, VatMultiplier)));
+    ShowTotal(totSet,
+              BillingRecordset.RecordCount() > 0 ? FormatTotal(settled) : QStringLiteral("0"));
+    ShowTotal(totSetVat, FormatTotal(WithVat(settled, VatMultiplier)));
     ShowTabControls();
 }
 

@@ -68,14 +68,19 @@ struct Pair {
     Box* b;
 };
 
-Box MakeBox(Control& c, const TextWidth& printed) {
+// A wrapping box asks for its widest word when `wholeWords`, so that a word (an order number)
+// is not broken where there is room; else only for what it was designed with.
+Box MakeBox(Control& c, const TextWidth& printed, bool wholeWords) {
     Box b{
         &c, HangOf(c), 0, double(c.width), 0, double(c.top), double(c.top + std::max(c.height, 1))};
     b.anchor = b.hang == Hang::Left    ? c.left
                : b.hang == Hang::Right ? c.left + c.width
                                        : c.left + c.width / 2.0;
     if (c.canGrow) {
-        b.least = printed.word > 0 ? std::min(b.width, printed.word + kSlack) : 0;
+        b.least = printed.word <= 0 ? 0
+                  : wholeWords      ? printed.word + kSlack
+                                    : std::min(b.width, printed.word + kSlack);
+        b.width = std::max(b.width, b.least);
     } else {
         b.least = printed.line > 0 ? printed.line + kSlack : 0;
         b.width = std::max(b.width, b.least);
@@ -124,15 +129,17 @@ bool Narrow(std::vector<std::vector<Box>>& boxes, double right, Shifts& s) {
     return narrowed;
 }
 
-// Trims boxes that still reach into their neighbour, down to no less than their text.
+// Trims boxes that still reach into their neighbour, down to no less than their text. A
+// wrapping box, whose lines may fill it to its edge, keeps the gap between texts too.
 void Trim(const std::vector<Pair>& pairs, const Shifts& s) {
     for (const Pair& p : pairs) {
         const Span a = p.a->At(s, p.a->width);
         const Span b = p.b->At(s, p.b->width);
-        if (a.right <= b.left) continue;
+        const double gap = p.a->control->canGrow && p.b->least > 0 ? kGap : 0;
+        if (a.right + gap <= b.left) continue;
         double aRight = a.right;
         if (p.a->hang == Hang::Left) {
-            aRight = std::max({p.a->At(s, p.a->least).right, b.left, a.left});
+            aRight = std::max({p.a->At(s, p.a->least).right, b.left - gap, a.left});
             p.a->width = aRight - a.left;
         }
         if (aRight > b.left && p.b->hang == Hang::Right)
@@ -140,10 +147,8 @@ void Trim(const std::vector<Pair>& pairs, const Shifts& s) {
     }
 }
 
-}  // namespace
-
-std::vector<Section> FitColumns(std::vector<Section> sections, const TextWidths& widths,
-                                double right) {
+// False when a text would still run past `right`.
+bool Fit(std::vector<Section>& sections, const TextWidths& widths, double right, bool wholeWords) {
     std::vector<std::vector<Box>> boxes(sections.size());
     std::vector<Pair> pairs;
     for (size_t s = 0; s < sections.size(); ++s) {
@@ -152,7 +157,8 @@ std::vector<Section> FitColumns(std::vector<Section> sections, const TextWidths&
         for (size_t c = 0; c < controls.size(); ++c) {
             if (controls[c].kind == Control::Line || !controls[c].visible) continue;
             const bool measured = s < widths.size() && c < widths[s].size();
-            boxes[s].push_back(MakeBox(controls[c], measured ? widths[s][c] : TextWidth()));
+            boxes[s].push_back(
+                MakeBox(controls[c], measured ? widths[s][c] : TextWidth(), wholeWords));
         }
         for (Box& a : boxes[s])
             for (Box& b : boxes[s])
@@ -165,9 +171,11 @@ std::vector<Section> FitColumns(std::vector<Section> sections, const TextWidths&
     for (int round = 0; round < 3 && Narrow(boxes, right, shifts); ++round) Separate(pairs, shifts);
     Trim(pairs, shifts);
 
+    bool inside = true;
     for (const std::vector<Box>& section : boxes)
         for (const Box& b : section) {
             const Span at = b.At(shifts, b.width);
+            if (b.least > 0 && at.right > right + 0.5) inside = false;
             b.control->left = qRound(at.left);
             b.control->width = qRound(at.right) - b.control->left;
         }
@@ -179,6 +187,17 @@ std::vector<Section> FitColumns(std::vector<Section> sections, const TextWidths&
             c.width = qRound(std::min(end + shifts(end), std::max(right, end))) - left;
             c.left = left;
         }
+    return inside;
+}
+
+}  // namespace
+
+std::vector<Section> FitColumns(std::vector<Section> sections, const TextWidths& widths,
+                                double right) {
+    std::vector<Section> fitted = sections;
+    if (Fit(fitted, widths, right, true)) return fitted;
+    // No room for every word whole: wrapping boxes keep to what they were designed with.
+    Fit(sections, widths, right, false);
     return sections;
 }
 

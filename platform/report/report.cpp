@@ -3,13 +3,14 @@
 #include <QLocale>
 #include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <algorithm>
-#include <map>
+#include <numeric>
 
+#include "pages.h"
 #include "platform/db/recordset.h"
+#include "preview.h"
+#include "print.h"
 #include "text.h"
 
 namespace report {
@@ -23,16 +24,16 @@ Shower& CurrentShower() {
     return shower;
 }
 
+bool IsAmount(const QVariant& value) {
+    if (value.metaType() == QMetaType::fromType<db::Currency>()) return true;
+    bool number = false;
+    value.toDouble(&number);
+    return number;
+}
+
 QString PoundText(const QVariant& value) {
-    std::optional<db::Currency> amount;
-    if (value.metaType() == QMetaType::fromType<db::Currency>()) {
-        amount = value.value<db::Currency>();
-    } else {
-        bool number = false;
-        const double d = value.toDouble(&number);
-        if (!number) return value.toString();  // a sum that overflowed says so
-        amount = db::Currency::fromDouble(d);
-    }
+    if (!IsAmount(value)) return value.toString();  // a sum that overflowed says so
+    const std::optional<db::Currency> amount = Report::PrintedPounds(value);
     if (!amount) return text::kOverflow;
     // Written from the amount's own digits, thousands separated by commas whatever the
     // user's settings.
@@ -41,20 +42,6 @@ QString PoundText(const QVariant& value) {
     for (qsizetype i = whole.size() - 3; i > 0; i -= 3) whole.insert(i, u',');
     return (p.negative ? QStringLiteral("-£") : QStringLiteral("£")) + whole + u'.' +
            QString::number(p.hundredths).rightJustified(2, u'0');
-}
-
-void PaintPages(const std::vector<Page>& pages, QPagedPaintDevice* device) {
-    QPainter painter(device);
-    const double scale = device->logicalDpiX() / 1440.0;
-    for (size_t i = 0; i < pages.size(); ++i) {
-        if (i > 0) device->newPage();
-        Report::Paint(pages[i], painter, scale);
-    }
-}
-
-bool DefaultShow(const Report& r, QWidget* owner, QString* error) {
-    QPrinter printer(QPrinter::HighResolution);
-    return r.Preview(printer, owner, error);
 }
 
 // A4, or US Letter where the locale's paper is Letter.
@@ -184,11 +171,64 @@ int Report::PageHeight() const {
     return Orientation == QPageLayout::Landscape ? PaperWidth : PaperHeight;
 }
 
-QPageLayout Report::PageLayout() const {
+Sheet Report::OwnSheet() const {
+    Sheet sheet;
     // A paper of a known size goes by its name, so that print dialogs offer it as it is.
-    const QPageSize paper(QSizeF(PaperWidth / 20.0, PaperHeight / 20.0), QPageSize::Point,
-                          QString(), QPageSize::FuzzyMatch);
-    return QPageLayout(paper, Orientation, QMarginsF(0, 0, 0, 0));
+    sheet.paper = QPageSize(QSizeF(PaperWidth / 20.0, PaperHeight / 20.0), QPageSize::Point,
+                            QString(), QPageSize::FuzzyMatch);
+    sheet.orientation = Orientation;
+    sheet.left = sheet.right = LeftMargin;
+    sheet.top = TopMargin;
+    sheet.bottom = BottomMargin;
+    return sheet;
+}
+
+namespace {
+
+QSize Twips(const QPageSize& paper) {
+    const QSizeF points = paper.size(QPageSize::Point);
+    return QSize(qRound(points.width() * 20), qRound(points.height() * 20));
+}
+
+}  // namespace
+
+int Sheet::Width() const {
+    const QSize twips = Twips(paper);
+    return orientation == QPageLayout::Landscape ? twips.height() : twips.width();
+}
+
+int Sheet::Height() const {
+    const QSize twips = Twips(paper);
+    return orientation == QPageLayout::Landscape ? twips.width() : twips.height();
+}
+
+QPageLayout Sheet::PrinterLayout() const {
+    QPageLayout layout(paper, orientation, QMarginsF(), QPageLayout::Point);
+    // A printer may not go as near the edge as the report does: its least margins give way.
+    layout.setMode(QPageLayout::FullPageMode);
+    layout.setMargins(QMarginsF(left / 20.0, top / 20.0, right / 20.0, bottom / 20.0));
+    return layout;
+}
+
+QPageLayout Sheet::PdfLayout() const {
+    return QPageLayout(paper, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+}
+
+Sheet Sheet::FromLayout(const QPageLayout& layout) {
+    Sheet sheet;
+    sheet.paper = layout.pageSize();
+    sheet.orientation = layout.orientation();
+    const QMarginsF m = layout.margins(QPageLayout::Point);
+    sheet.left = qRound(m.left() * 20);
+    sheet.right = qRound(m.right() * 20);
+    sheet.top = qRound(m.top() * 20);
+    sheet.bottom = qRound(m.bottom() * 20);
+    return sheet;
+}
+
+bool Sheet::operator==(const Sheet& o) const {
+    return paper.isEquivalentTo(o.paper) && orientation == o.orientation && left == o.left &&
+           right == o.right && top == o.top && bottom == o.bottom;
 }
 
 Section& Report::AddSection(const QString& name, Section::Kind kind, int height) {
@@ -214,52 +254,87 @@ Section* Report::section(int position) {
 void Report::Paint(const Page& page, QPainter& painter, double scale) {
     painter.save();
     // Drawn in twips, with the fonts the layout measured: every device breaks the lines alike.
+    scale *= page.scale;
     painter.scale(scale, scale);
     painter.setPen(QPen(Qt::black, std::max(15.0, 1 / scale)));
+    text::Glyphs glyphs;
     for (const Item& i : page.items) {
         if (i.kind == Item::Line)
             painter.drawLine(i.box.topLeft(), i.box.bottomRight());
         else if (!i.text.isEmpty())
-            text::Draw(painter, i.text, TwipFont(i.font), i.box, i.alignment);
+            glyphs.Add(i.text, i.face ? *i.face : text::Face::Of(i.font), i.box, i.alignment);
     }
+    glyphs.Draw(painter);
     painter.restore();
 }
 
-bool Report::WritePdf(const QString& path, QString* error) const {
-    std::vector<Page> pages;
-    if (!Layout(&pages, error)) return false;
-    QPdfWriter writer(path);
-    writer.setResolution(1200);
-    writer.setTitle(Title.isEmpty() ? Caption : Title);
-    writer.setPageLayout(PageLayout());
-    PaintPages(pages, &writer);
+bool Report::Layout(std::vector<Page>* pages, QString* error) const {
+    Pages laid(*this);
+    laid.Advance();
+    pages->clear();
+    if (!laid.Error().isEmpty()) {
+        if (error) *error = laid.Error();
+        return false;
+    }
+    for (int i = 0; i < laid.Count(); ++i) pages->push_back(laid.Make(i));
     return true;
 }
 
+bool Report::WritePdf(const QString& path, QString* error) const {
+    Pages laid(*this);
+    laid.Advance();
+    if (!laid.Error().isEmpty()) {
+        if (error) *error = laid.Error();
+        return false;
+    }
+    std::vector<int> all(static_cast<size_t>(laid.Count()));
+    std::iota(all.begin(), all.end(), 0);
+    return report::WritePdf(laid, all, path, error);
+}
+
 bool Report::Preview(QPrinter& printer, QWidget* owner, QString* error) const {
-    std::vector<Page> pages;
-    if (!Layout(&pages, error)) return false;
-    printer.setFullPage(true);
-    printer.setPageLayout(PageLayout());
-    QPrintPreviewDialog dialog(&printer, owner);
-    dialog.setWindowTitle(Caption);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&pages](QPrinter* p) { PaintPages(pages, p); });
-    dialog.resize(900, 700);
+    if (!SetUpError.isEmpty()) {
+        if (error) *error = SetUpError;
+        return false;
+    }
+    PreviewDialog dialog(*this, printer, owner);
     dialog.exec();
+    if (!dialog.Error().isEmpty()) {
+        if (error) *error = dialog.Error();
+        return false;
+    }
     return true;
 }
 
 bool Report::Show(QWidget* owner, QString* error) const {
-    return CurrentShower() ? CurrentShower()(*this, owner, error)
-                           : DefaultShow(*this, owner, error);
+    if (CurrentShower()) return CurrentShower()(*this, owner, error);
+    QPrinter printer(QPrinter::HighResolution);
+    return Preview(printer, owner, error);
 }
 
 void SetShower(Shower shower) { CurrentShower() = std::move(shower); }
 
+std::optional<db::Currency> Report::PrintedPounds(const QVariant& value) {
+    std::optional<db::Currency> amount;
+    if (value.metaType() == QMetaType::fromType<db::Currency>())
+        amount = value.value<db::Currency>();
+    else
+        amount = db::Currency::fromDouble(value.toDouble());
+    if (!amount) return std::nullopt;
+    // Whole pence, rounded as the text shows them (half away from zero).
+    const db::Currency::Pence p = amount->pence();
+    if (p.units >= static_cast<std::uint64_t>(INT64_MAX / db::Currency::kScale))
+        return std::nullopt;
+    const std::int64_t ticks =
+        static_cast<std::int64_t>(p.units) * db::Currency::kScale + p.hundredths * 100;
+    return db::Currency::fromTicks(p.negative ? -ticks : ticks);
+}
+
 QString Report::FormatValue(const QVariant& value, const QString& format) {
     if (db::IsNull(value)) return QString();
     if (format.startsWith(u'£')) return PoundText(value);
+    if (format.compare(QStringLiteral("General Date"), Qt::CaseInsensitive) == 0)
+        return db::ValueText(value);
     if (format.compare(QStringLiteral("percent"), Qt::CaseInsensitive) == 0)
         return QLocale::c().toString(value.toDouble() * 100, 'f', 2) + u'%';
     if (value.metaType().id() == QMetaType::QDateTime ||

@@ -2,16 +2,20 @@
 
 #include <QFont>
 #include <QPageLayout>
+#include <QPageSize>
 #include <QRectF>
 #include <QString>
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPainter;
 class QPrinter;
 class QWidget;
+#include "platform/db/currency.h"
+
 namespace db {
 class Recordset;
 }
@@ -20,6 +24,10 @@ class Recordset;
 // twips, given a record set at run time, laid out as pages of positioned items, and painted
 // to a preview, a printer or a PDF file.
 namespace report {
+
+namespace text {
+class Face;
+}
 
 struct Control {
     enum Kind { Label, TextBox, Function, Line };
@@ -86,7 +94,8 @@ struct Item {
     QString text;
     QFont font;
     Qt::Alignment alignment = Qt::AlignLeft;
-    QString control;  // the control it comes from
+    QString control;                   // the control it comes from
+    const text::Face* face = nullptr;  // how its text is measured and drawn; from `font` if null
 };
 
 // The font an item's text is measured and painted with, on every device: the face asked for
@@ -95,8 +104,29 @@ QFont TwipFont(const QFont& font);
 
 struct Page {
     std::vector<Item> items;
+    // Paper twips to a twip of the items: below 1 for a report shrunk to fit a small page.
+    double scale = 1;
     // The texts of the page from top to bottom, left to right.
     QStringList texts() const;
+};
+
+// The page a report is laid out on, in twips: the paper, which way it stands, its margins.
+struct Sheet {
+    QPageSize paper;
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    int left = 0, right = 0, top = 0, bottom = 0;
+
+    // The page as it stands, turned when landscape.
+    int Width() const;
+    int Height() const;
+    // For a printer: its page set-up shows these margins, while painting starts at the
+    // paper's corner (a full page).
+    QPageLayout PrinterLayout() const;
+    // For a PDF file, which starts painting inside its margins: none.
+    QPageLayout PdfLayout() const;
+    // What a printer's page set-up holds.
+    static Sheet FromLayout(const QPageLayout& layout);
+    bool operator==(const Sheet& other) const;
 };
 
 class Report {
@@ -113,8 +143,8 @@ class Report {
     // The page as the report is laid out on it, turned when landscape.
     int PageWidth() const;
     int PageHeight() const;
-    // The paper, its orientation and no margins, for a printer or a PDF file.
-    QPageLayout PageLayout() const;
+    // The paper, orientation and margins the report is designed for.
+    Sheet OwnSheet() const;
 
     // Why the report's rows could not be had; a report with one lays out nothing and says it.
     QString SetUpError;
@@ -130,18 +160,27 @@ class Report {
     Section* section(const QString& name);
     Section* section(int position);
 
-    // Lays the report out; false with `error` set when a control names no column of its rows.
+    // Lays the report out on its own sheet, every page at once; false with `error` set when a
+    // control names no column of its rows. (Pages lays it out a part at a time, on any sheet.)
     bool Layout(std::vector<Page>* pages, QString* error = nullptr) const;
     // Paints one page; `scale` is device units per twip.
     static void Paint(const Page& page, QPainter& painter, double scale);
+    // Writes every page to a PDF file, whole or not at all: a file that could not be written
+    // in full leaves the one before it, and `error` says why.
     bool WritePdf(const QString& path, QString* error = nullptr) const;
-    // A modal preview over `owner` with page navigation, zoom and printing (to paper or PDF).
+    // A modal preview over `owner` with page navigation, zoom, paper and orientation, and
+    // printing (to paper or PDF).
     bool Show(QWidget* owner, QString* error = nullptr) const;
-    // The same preview on `printer`: its page set up for the report, and printing through it.
+    // The same preview printing through `printer`, its page set up for the report to begin
+    // with.
     bool Preview(QPrinter& printer, QWidget* owner, QString* error = nullptr) const;
 
-    // A value in one of the report formats.
+    // A value in one of the report formats: "General Date" is a date with its time as the
+    // database's text join writes it.
     static QString FormatValue(const QVariant& value, const QString& format);
+    // A money value as it prints: rounded to pence (nullopt beyond the currency's range, or
+    // for what is not a number).
+    static std::optional<db::Currency> PrintedPounds(const QVariant& value);
 };
 
 // How reports are shown; tests replace it so that no window waits.

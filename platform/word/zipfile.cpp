@@ -3,9 +3,10 @@
 #include <zip.h>
 
 #include <QFile>
-#include <QSaveFile>
 #include <cstdio>
 #include <memory>
+
+#include "platform/files/savefile.h"
 
 namespace word::detail {
 
@@ -114,9 +115,9 @@ bool WriteZip(const QString& path, const ZipEntries& entries, QString* error) {
         *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, why);
         return false;
     };
-    // The archive is made in memory and written in one go through QSaveFile, whose temporary
-    // file has no name until it is complete: a kill leaves nothing behind, where libzip's own
-    // "name.XXXXXX" beside the file stayed.
+    // The archive is made in memory and written in one go through a temporary file that takes
+    // the document's name only once complete, where libzip's own "name.XXXXXX" beside the file
+    // stayed after a kill.
     zip_error_t ze;
     zip_error_init(&ze);
     zip_source_t* memory = zip_source_buffer_create(nullptr, 0, 0, &ze);
@@ -166,10 +167,10 @@ bool WriteZip(const QString& path, const ZipEntries& entries, QString* error) {
     zip_source_free(memory);
     if (!read) return fail(why);
 
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-        return fail(out.errorString());
-    return true;
+    // Flushed and its size on disk checked before it takes the old file's place: a disk that
+    // fills up leaves the old document, not an empty one.
+    QString reason;
+    return files::WriteWhole(path, bytes, &reason) || fail(reason);
 }
 
 }  // namespace word::detail

@@ -2,9 +2,11 @@
 // new-template commands and the template list, on a fixture database and real .docx files.
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -251,6 +253,60 @@ class TestInvoicePrint : public QObject {
         QCOMPARE(shown_, QStringList{});
         QCOMPARE(QFile::exists(Data("DataDoc.docx")), !lockFile.isEmpty());
         QCOMPARE(ReportRows(), 1);
+    }
+
+    // A print that cannot write the merged invoice whole, or would write over one a word
+    // processor has open, says so and leaves the earlier invoice as it was.
+    void anEarlierMergedInvoiceIsNeverLost_data() {
+        QTest::addColumn<QString>("lockFile");  // empty: the disk is full
+        QTest::addColumn<QString>("message");
+        QTest::newRow("full disk") << ""
+                                   << "File too large";
+        QTest::newRow("open in LibreOffice") << ".~lock.Invoice %1.docx#"
+                                             << "still open";
+        QTest::newRow("open in Word") << "~$voice %1.docx"
+                                      << "still open";
+    }
+    void anEarlierMergedInvoiceIsNeverLost() {
+        QFETCH(QString, lockFile);
+        QFETCH(QString, message);
+        const auto noise = [](int bytes) {
+            QByteArray random(bytes, 0);
+            for (char& b : random) b = char(QRandomGenerator::global()->generate());
+            return QString::fromLatin1(random.toBase64());
+        };
+        const int n = ThreeJobInvoice(false);
+        // A template that makes the merged invoice larger than the data document.
+        const QString templ = WriteTemplate("t.docx");
+        word::Document t;
+        QVERIFY(t.Open(templ));
+        t.TypeText(noise(15000));
+        QVERIFY(t.SaveAs(templ));
+        AddReport(templ);
+        OpenEditor(n);
+        Invoice_Print* p = Forms::get<Invoice_Print>();
+        p->bntPrint_Click();
+        const QString merged = Invoice_Print::MergedPath(n);
+        QFile earlier(merged);
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        const QByteArray before = earlier.readAll();
+        earlier.close();
+        if (!lockFile.isEmpty()) QVERIFY(QFile(Data(lockFile.arg(n))).open(QIODevice::WriteOnly));
+        // The merged invoice grows past what the disk has left.
+        QVERIFY(c().Execute(
+            QStringLiteral("UPDATE Companies SET CompanyName = '%1'").arg(noise(3000))));
+        shown_.clear();
+        env_->prompts().ExpectMsgBox(message);
+        {
+            std::optional<testsupport::FileSizeLimit> full;
+            if (lockFile.isEmpty()) full.emplace(before.size() + 1000);
+            p->bntPrint_Click();
+        }
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), before);
+        QCOMPARE(shown_, QStringList{});
+        QCOMPARE(QDir(Data()).entryList({"Invoice*"}, QDir::Files | QDir::Hidden),
+                 QStringList{QFileInfo(merged).fileName()});
     }
 
     void editShowsTheTemplateWithAFreshDataDoc() {
