@@ -199,9 +199,7 @@ int main(int argc, char** argv) {
     const auto folder = [&dir](const char* name) {
         return QDir(dir.path()).filePath(QString::fromLatin1(name));
     };
-    const bench::Sizes one;
-    const bench::Sizes sixteen{one.appointments * 16, one.invoices * 16, one.expenses * 16,
-                               one.customers * 16,    one.contacts,      0};
+    const bench::Sizes one = bench::Scaled(1), sixteen = bench::Scaled(16);
     // Appointments run on to a few months past a year from now: every month shown is full.
     const QDate today = QDate::currentDate().addMonths(12);
     if (!bench::Prepare(folder("x1"), parser.value(databases.db1), one, today) ||

@@ -185,10 +185,11 @@ std::vector<Job> MakeJobs(std::mt19937& rng, const Sizes& sizes, int* lastDay) {
         const double u = std::uniform_real_distribution<double>(0, 1)(rng);
         return 1 + std::min(sizes.customers - 1, static_cast<int>(sizes.customers * u * u));
     };
-    const double scale =
-        sizes.years > 0 ? std::max(1.0, sizes.appointments / (sizes.years * 365.25 * kMeanPerDay))
-                        : 1.0;
+    // The years asked for end today; the bookings ahead come on top of them.
+    const double days = sizes.years * 365.25 + kDaysAhead;
+    const double scale = sizes.years > 0 ? sizes.appointments / (days * kMeanPerDay) : 1.0;
     int day = 0;
+    int carried = 0;
     for (; static_cast<int>(jobs.size()) < sizes.appointments; ++day) {
         std::vector<Job> today;
         if (auto it = series.find(day); it != series.end()) {
@@ -201,8 +202,12 @@ std::vector<Job> MakeJobs(std::mt19937& rng, const Sizes& sizes, int* lastDay) {
             }
             series.erase(it);
         }
-        const int fresh =
-            std::max(0, NewOnDay(rng, day % 7, scale) - static_cast<int>(today.size()));
+        // A series' occurrences take the place of new work, on a later day when this one has
+        // too little, so that the years asked for are filled at the pace worked out.
+        const int owed = static_cast<int>(today.size()) + carried;
+        const int drawn = NewOnDay(rng, day % 7, scale);
+        const int fresh = std::max(0, drawn - owed);
+        carried = std::max(0, owed - drawn);
         int clock = 8 * 60 + 30 * Between(rng, 0, 3);
         for (int k = 0; k < fresh; ++k) {
             Job j;

@@ -146,9 +146,7 @@ int RunSideBySide(int argc, char** argv, const SideBySide& bench) {
     const auto folder = [&dir](const char* name) {
         return QDir(dir.path()).filePath(QString::fromLatin1(name));
     };
-    const Sizes one;
-    const Sizes sixteen{one.appointments * 16, one.invoices * 16, one.expenses * 16,
-                        one.customers * 16,    one.contacts,      0};
+    const Sizes one = Scaled(1), sixteen = Scaled(16);
     const QDate today = QDate::currentDate();
     if (!Prepare(folder("x1"), parser.value(databases.db1), one, today) ||
         !Prepare(folder("x16"), parser.value(databases.db16), sixteen, today))
