@@ -1,9 +1,9 @@
 #include "flexgrid.h"
 
 #include <QHeaderView>
+#include <QSignalBlocker>
 
 #include "core/globals.h"
-#include "platform/db/recordset.h"
 #include "platform/ui/prompts.h"
 
 FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
@@ -17,26 +17,96 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
 }
 
 void FlexGrid::Bind(db::Recordset& rs) {
-    clearContents();
-    const int cols = rs.FieldCount();
-    const int rows = rs.State() == db::adStateOpen ? rs.RecordCount() : 0;
-    setColumnCount(cols);
-    setRowCount(rows);
-    for (int c = 0; c < cols; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem(rs.Fields(c).Name()));
-    for (int row = 0; row < rows; ++row) {
-        for (int c = 0; c < cols; ++c) {
-            const QVariant v = rs.ValueAt(row, c);
-            auto* item = new QTableWidgetItem(db::ValueText(v));
-            item->setData(Qt::UserRole, v);
-            setItem(row, c, item);
-        }
+    disconnect(rowsChanged_);
+    disconnect(valuesChanged_);
+    // A clone of its own, so that the grid keeps these rows whatever the caller does with its
+    // record set's position, filter and sort afterwards.
+    source_ = rs.Clone();
+    if (source_.State() == db::adStateOpen) {
+        source_.SetFilter(rs.Filter());
+        source_.SetSort(rs.Sort());
     }
+    colText_.clear();
+    rowColour_ = nullptr;
+    const int cols = source_.FieldCount();
+    setColumnCount(cols);
+    for (int c = 0; c < cols; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem(source_.Fields(c).Name()));
+    Follow();
+    rowsChanged_ = connect(source_.notifier(), &db::RecordsetNotifier::rowsChanged, this, &FlexGrid::Follow);
+    valuesChanged_ = connect(source_.notifier(), &db::RecordsetNotifier::valuesChanged, this, &FlexGrid::Follow);
+}
+
+void FlexGrid::Follow() {
+    clearContents();
+    const int rows = source_.State() == db::adStateOpen ? std::max(0, source_.RecordCount()) : 0;
+    setRowCount(rows);
+    filled_ = QBitArray(rows);
+    if (rows <= kFilledAtOnce) Fill(0, rows - 1);
+}
+
+QString FlexGrid::TextOf(int row0, int col) const {
+    if (col < static_cast<int>(colText_.size()) && colText_[static_cast<size_t>(col)])
+        return colText_[static_cast<size_t>(col)](row0 + 1);
+    return db::ValueText(Value(row0 + 1, col));
+}
+
+void FlexGrid::ApplyRowColour(int row0) {
+    const std::optional<std::uint32_t> colour = rowColour_ ? rowColour_(row0 + 1) : std::nullopt;
+    for (int c = 0; c < columnCount(); ++c) {
+        if (QTableWidgetItem* i = item(row0, c)) i->setBackground(colour ? QBrush(ui::ToQColor(*colour)) : QBrush());
+    }
+}
+
+void FlexGrid::Fill(int first, int last) {
+    first = std::max(first, 0);
+    last = std::min(last, rowCount() - 1);
+    // Filling only gives cells the texts they already show: the view needs no news of it.
+    const QSignalBlocker quiet(model());
+    for (int r = first; r <= last; ++r) {
+        if (filled_.testBit(r)) continue;
+        filled_.setBit(r);
+        for (int c = 0; c < columnCount(); ++c) {
+            auto* i = new QTableWidgetItem(TextOf(r, c));
+            i->setData(Qt::UserRole, Value(r + 1, c));
+            setItem(r, c, i);
+        }
+        if (rowColour_) ApplyRowColour(r);
+    }
+}
+
+void FlexGrid::paintEvent(QPaintEvent* event) {
+    if (rowCount() > 0) {
+        const int first = rowAt(0);
+        const int last = rowAt(viewport()->height() - 1);
+        if (first >= 0) Fill(first, last < 0 ? rowCount() - 1 : last);
+    }
+    QTableWidget::paintEvent(event);
+}
+
+void FlexGrid::SetColText(int col, CellText text) {
+    if (col < 0) return;
+    if (col >= static_cast<int>(colText_.size())) colText_.resize(static_cast<size_t>(col) + 1);
+    colText_[static_cast<size_t>(col)] = std::move(text);
+    for (int r = 0; r < rowCount(); ++r)
+        if (filled_.testBit(r) && item(r, col)) item(r, col)->setText(TextOf(r, col));
+}
+
+void FlexGrid::SetRowBackColor(RowColour colour) {
+    rowColour_ = std::move(colour);
+    for (int r = 0; r < rowCount(); ++r)
+        if (filled_.testBit(r)) ApplyRowColour(r);
 }
 
 void FlexGrid::SetCols(int cols) {
     const int old = columnCount();
     setColumnCount(cols);
     for (int c = old; c < cols; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem());
+    // Rows already filled get cells in the new columns too.
+    for (int r = 0; r < rowCount(); ++r) {
+        if (!filled_.testBit(r)) continue;
+        for (int c = old; c < cols; ++c) setItem(r, c, new QTableWidgetItem(TextOf(r, c)));
+        if (rowColour_) ApplyRowColour(r);
+    }
 }
 
 QString FlexGrid::TextMatrix(int row, int col) const {
@@ -44,8 +114,9 @@ QString FlexGrid::TextMatrix(int row, int col) const {
         const QTableWidgetItem* h = horizontalHeaderItem(col);
         return h ? h->text() : QString();
     }
-    const QTableWidgetItem* i = item(row - 1, col);
-    return i ? i->text() : QString();
+    if (row < 1 || row - 1 >= rowCount() || col < 0 || col >= columnCount()) return QString();
+    if (const QTableWidgetItem* i = item(row - 1, col)) return i->text();
+    return filled_.testBit(row - 1) ? QString() : TextOf(row - 1, col);
 }
 
 void FlexGrid::SetTextMatrix(int row, int col, const QString& text) {
@@ -54,14 +125,15 @@ void FlexGrid::SetTextMatrix(int row, int col, const QString& text) {
         horizontalHeaderItem(col)->setText(text);
         return;
     }
-    if (row - 1 >= rowCount() || col >= columnCount()) return;
+    if (row < 1 || row - 1 >= rowCount() || col < 0 || col >= columnCount()) return;
+    Fill(row - 1, row - 1);
     if (!item(row - 1, col)) setItem(row - 1, col, new QTableWidgetItem());
     item(row - 1, col)->setText(text);
 }
 
 QVariant FlexGrid::Value(int row, int col) const {
-    const QTableWidgetItem* i = row > 0 ? item(row - 1, col) : nullptr;
-    return i ? i->data(Qt::UserRole) : QVariant();
+    if (row < 1 || row - 1 >= rowCount() || col < 0 || col >= source_.FieldCount()) return QVariant();
+    return source_.ValueAt(row - 1, col);
 }
 
 int FlexGrid::ColWidth(int col) const {
@@ -84,7 +156,8 @@ int FlexGrid::HeadingWidth(int col) const {
 }
 
 void FlexGrid::SetCellBackColor(int row, int col, std::uint32_t bgr) {
-    if (row < 1 || row - 1 >= rowCount() || col >= columnCount()) return;
+    if (row < 1 || row - 1 >= rowCount() || col < 0 || col >= columnCount()) return;
+    Fill(row - 1, row - 1);
     if (!item(row - 1, col)) setItem(row - 1, col, new QTableWidgetItem());
     item(row - 1, col)->setBackground(ui::ToQColor(bgr));
 }

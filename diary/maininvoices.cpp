@@ -45,22 +45,27 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
     }
     grid->SetColWidth(6, 0);
     grid->SetColWidth(pending ? 4 : 3, 0);
-    const uint overdue = StoredColour(catalogue::OverDueColour);
-    const QDateTime now = QDateTime::currentDateTime();
-    const int dateCols[2] = {2, pending ? 3 : 4};
-    for (int r = 1; r < grid->Rows(); ++r) {
-        for (int c : dateCols) {
+    // Each column formatted as a whole: a row's cells are worked out when it comes into view.
+    for (int c : {2, pending ? 3 : 4}) {
+        grid->SetColText(c, [grid, c](int r) {
             const auto d = ParseDbDate(grid->Value(r, c));
-            grid->SetTextMatrix(r, c, d ? QLocale().toString(*d, QLocale::ShortFormat) : QString());
-        }
-        const QVariant amount = grid->Value(r, 5);
-        grid->SetTextMatrix(r, 5, FormatMoney(amount));
-        if (vat) grid->SetTextMatrix(r, 7, FormatTotal(WithVat(AmountOf(amount), VatMultiplier)));
-        if (pending) {
+            return d ? QLocale().toString(*d, QLocale::ShortFormat) : QString();
+        });
+    }
+    grid->SetColText(5, [grid](int r) { return FormatMoney(grid->Value(r, 5)); });
+    if (vat) {
+        grid->SetColText(7, [grid, vatMultiplier = VatMultiplier](int r) {
+            return FormatTotal(WithVat(AmountOf(grid->Value(r, 5)), vatMultiplier));
+        });
+    }
+    if (pending) {
+        const uint overdue = StoredColour(catalogue::OverDueColour);
+        const QDateTime now = QDateTime::currentDateTime();
+        grid->SetRowBackColor([grid, overdue, now](int r) -> std::optional<std::uint32_t> {
             const auto due = db::ToDateTime(grid->Value(r, 3));
-            if (due && *due < now)
-                for (int c = 0; c < grid->Cols(); ++c) grid->SetCellBackColor(r, c, overdue);
-        }
+            if (due && *due < now) return overdue;
+            return std::nullopt;
+        });
     }
 }
 
