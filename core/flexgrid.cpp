@@ -28,6 +28,9 @@ void FlexGrid::Bind(db::Recordset& rs) {
     }
     colText_.clear();
     rowColour_ = nullptr;
+    // Columns change on an empty grid: a table's columns are stored row by row.
+    clearContents();
+    setRowCount(0);
     const int cols = source_.FieldCount();
     setColumnCount(cols);
     for (int c = 0; c < cols; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem(source_.Fields(c).Name()));
@@ -99,13 +102,29 @@ void FlexGrid::SetRowBackColor(RowColour colour) {
 
 void FlexGrid::SetCols(int cols) {
     const int old = columnCount();
-    setColumnCount(cols);
-    for (int c = old; c < cols; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem());
-    // Rows already filled get cells in the new columns too.
-    for (int r = 0; r < rowCount(); ++r) {
+    if (cols == old) return;
+    // A table's columns are stored row by row: the rows are taken out while the columns change,
+    // and put back with the cells they had.
+    const int rows = rowCount();
+    std::vector<std::pair<int, std::vector<QTableWidgetItem*>>> kept;
+    for (int r = 0; r < rows; ++r) {
         if (!filled_.testBit(r)) continue;
-        for (int c = old; c < cols; ++c) setItem(r, c, new QTableWidgetItem(TextOf(r, c)));
-        if (rowColour_) ApplyRowColour(r);
+        std::vector<QTableWidgetItem*> cells;
+        for (int c = 0; c < std::min(old, cols); ++c) cells.push_back(takeItem(r, c));
+        kept.emplace_back(r, std::move(cells));
+    }
+    clearContents();
+    setRowCount(0);
+    setColumnCount(cols);
+    setRowCount(rows);
+    for (int c = old; c < cols; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem());
+    const QSignalBlocker quiet(model());
+    for (auto& [r, cells] : kept) {
+        for (int c = 0; c < cols; ++c)
+            setItem(r, c, c < static_cast<int>(cells.size()) && cells[static_cast<size_t>(c)]
+                              ? cells[static_cast<size_t>(c)]
+                              : new QTableWidgetItem(TextOf(r, c)));
+        if (rowColour_ && cols > old) ApplyRowColour(r);
     }
 }
 
