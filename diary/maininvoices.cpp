@@ -17,6 +17,12 @@
 #include "platform/db/recordsetmodel.h"
 #include "platform/ui/prompts.h"
 
+namespace {
+// The invoice lists' key and amount.
+const QString kInvoiceKey = QStringLiteral("Invoice Number");
+const QString kInvoiceAmount = QStringLiteral("Amount");
+}  // namespace
+
 void frmMain::FillInvoiceGrids() {
     // Both filters are set before either list is read, so that only the invoices they show
     // are read.
@@ -27,6 +33,7 @@ void frmMain::FillInvoiceGrids() {
     PendingRecordset.SetSort(QStringLiteral("[StageID], [Invoice Date]"));
     PendInv->Bind(PendingRecordset);
     SetInv->Bind(BillingRecordset);
+    totalsCounted_ = false;
 }
 
 void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
@@ -74,23 +81,57 @@ void frmMain::FormatMainGrids() {
         AppGrid->setColumnWidth(
             i, std::max(1, static_cast<int>(StoredNumber(catalogue::CalendarColWidth(i))) / kTwipsPerPixel));
 
+    if (!totalsCounted_) {
+        pendingTotal_.Count(PendingRecordset, kInvoiceKey, kInvoiceAmount);
+        settledTotal_.Count(BillingRecordset, kInvoiceKey, kInvoiceAmount);
+        totalsCounted_ = true;
+    }
     FormatInvoiceGrid(PendInv, true);
-    const auto pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));
+    const auto pending = pendingTotal_.Sum();
     totPend->setText(PendingRecordset.RecordCount() > 0 ? FormatTotal(pending) : QStringLiteral("0"));
     totPendVAT->setText(FormatTotal(WithVat(pending, VatMultiplier)));
 
     FormatInvoiceGrid(SetInv, false);
-    const auto settled = SumAmounts(BillingRecordset, QStringLiteral("amount"));
+    const auto settled = settledTotal_.Sum();
     totSet->setText(BillingRecordset.RecordCount() > 0 ? FormatTotal(settled) : QStringLiteral("0"));
     totSetVat->setText(FormatTotal(WithVat(settled, VatMultiplier)));
     ShowTabControls();
 }
 
-void frmMain::RefreshInvoices() {
+bool frmMain::Written(const db::ChangeMark& mark, std::initializer_list<const char*> tables) {
+    for (const char* table : tables) {
+        const auto rows = DbConnection().ChangedRows(QString::fromLatin1(table), mark);
+        if (!rows || !rows->isEmpty()) return true;
+    }
+    return false;
+}
+
+bool frmMain::ResyncInvoices() {
+    // Another year, or names that may have changed in every row, are read whole.
+    if (BillingRecordset.State() != db::adStateOpen || !totalsCounted_ || FinYearStart != shownFinYearStart_ ||
+        Written(listsRead_, {"Companies"}))
+        return false;
+    const auto invoices = DbConnection().ChangedRows(QStringLiteral("Billing"), listsRead_);
+    if (!invoices) return false;
+    listsRead_ = DbConnection().Changes();
+    if (invoices->isEmpty()) return true;
+    // The two lists share their rows: both follow, and so do the grids showing them.
+    if (!BillingRecordset.Resync(kInvoiceKey, *invoices)) return false;
+    pendingTotal_.Recount(PendingRecordset, kInvoiceKey, kInvoiceAmount, *invoices);
+    settledTotal_.Recount(BillingRecordset, kInvoiceKey, kInvoiceAmount, *invoices);
+    return true;
+}
+
+void frmMain::ReadInvoicesAgain() {
+    if (ResyncInvoices()) return;
     PendingRecordset.Close();
     BillingRecordset.Close();
     OpenBillingRecordset();
     FillInvoiceGrids();
+}
+
+void frmMain::RefreshInvoices() {
+    ReadInvoicesAgain();
     FormatMainGrids();
 }
 
@@ -107,7 +148,8 @@ void frmMain::ShowInvoice() {
     // Each showing loads afresh from CurrentInvoiceNumber.
     Forms::unload<frmInvoice>();
     CurrentInvoiceNumber = 0;
-    RefreshInvoices();
+    // Work attached to the invoice is shown as invoiced, as after the appointment editor.
+    ShowEditedAppointments();
 }
 
 int frmMain::PendingInvoiceNumber() const {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QVariantList>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "jetsql.h"
 
@@ -43,6 +45,13 @@ QString ConnectionStringQuote(const QString& value);
 namespace detail {
 struct ConnectionState;
 }
+
+// A point in the file's history, to ask later which rows were written since.
+struct ChangeMark {
+    quint64 opening = 0;  // the connection's opening it was taken in
+    quint64 serial = 0;   // rows written through the connection until then
+    qint64 others = -1;   // the engine's count of other programs' commits until then
+};
 
 // Tests only: runs before every COMMIT; a text it returns fails that commit with the text, as
 // the engine's own failure would. An empty function removes the hook.
@@ -112,6 +121,14 @@ public:
     bool Savepoint(const QString& name);
     bool RollbackToSavepoint(const QString& name);
     bool ReleaseSavepoint(const QString& name);
+
+    // Where the file's history stands now.
+    ChangeMark Changes() const;
+    // The keys (rowids) of the rows of `table` written through this connection since `mark`,
+    // none when nothing was. nullopt when that cannot be told: the connection was closed or
+    // another program wrote to the file meanwhile, rows were written without being reported
+    // (a table emptied at once), or so many that they were no longer kept.
+    std::optional<QSet<qint64>> ChangedRows(const QString& table, const ChangeMark& mark) const;
 
     // How the open connection runs statements with RIGHT JOINs from the next one on, until it
     // closes (tests compare the two).

@@ -366,6 +366,14 @@ bool Recordset::Requery() {
     return true;
 }
 
+bool Recordset::Resync(const QString& keyField, const QSet<qint64>& keys) {
+    if (!Ready()) return false;
+    const int key = FieldIndex(keyField);
+    if (key < 0) return Fail(Field(this, key, keyField).NotFound());
+    QString error;
+    return ResyncRows(*view_->store, key, keys, &error) || Fail(error);
+}
+
 Recordset Recordset::Clone() const {
     Recordset copy;
     copy.view_ = std::make_shared<View>();
