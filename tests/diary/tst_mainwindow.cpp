@@ -496,6 +496,8 @@ private slots:
         QTest::newRow("invoice added")
             << true << QStringLiteral("INSERT INTO Billing (CompanyID, BillingDate, InvoiceAmount, Stage) VALUES (:acme, '2025-09-01', 5, 2)")
             << false << "No" << "Acme" << 3 << "£155.00" << "£200.00";
+        QTest::newRow("every invoice deleted at once")
+            << true << QStringLiteral("DELETE FROM Billing") << false << "No" << "Acme" << 0 << "0" << "0";
         QTest::newRow("invoice of another year")
             << true << QStringLiteral("UPDATE Billing SET InvoiceAmount = 1 WHERE InvoiceNumber = :other") << false << "No"
             << "Acme" << 2 << "£150.00" << "£200.00";
@@ -556,13 +558,13 @@ private slots:
         QTEST(w->AppGrid->model()->index(0, 7).data().toString(), "invoiced");
         QTEST(w->AppGrid->model()->index(0, 4).data().toString(), "customer");
         QTEST(w->PendInv->Rows() - 1, "pendingRows");
-        QTEST(w->PendInv->TextMatrix(1, 1), "customer");
+        if (w->PendInv->Rows() > 1) QTEST(w->PendInv->TextMatrix(1, 1), "customer");
         QTEST(w->totPend->text(), "pendingTotal");
         QTEST(w->totSet->text(), "settledTotal");
         // The totals are those of the rows listed.
         db::Currency listed;
         for (int r = 1; r < w->PendInv->Rows(); ++r) listed = *listed.plus(w->PendInv->Value(r, 5).value<db::Currency>());
-        QCOMPARE(w->totPend->text(), FormatTotal(listed));
+        if (w->PendInv->Rows() > 1) QCOMPARE(w->totPend->text(), FormatTotal(listed));
     }
 
     void worksWithoutTheCalendar() {
