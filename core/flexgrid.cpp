@@ -21,11 +21,7 @@ void FlexGrid::Bind(db::Recordset& rs) {
     disconnect(valuesChanged_);
     // A clone of its own, so that the grid keeps these rows whatever the caller does with its
     // record set's position, filter and sort afterwards.
-    source_ = rs.Clone();
-    if (source_.State() == db::adStateOpen) {
-        source_.SetFilter(rs.Filter());
-        source_.SetSort(rs.Sort());
-    }
+    source_ = rs.CloneShown();
     colText_.clear();
     rowColour_ = nullptr;
     // Columns change on an empty grid: a table's columns are stored row by row.

@@ -385,6 +385,24 @@ Recordset Recordset::Clone() const {
     return copy;
 }
 
+Recordset Recordset::CloneShown() const {
+    Recordset copy = Clone();
+    if (State() != adStateOpen || !view_->Sync()) return copy;
+    const View& v = *view_;
+    View& c = *copy.view_;
+    c.filter = v.filter;
+    c.filterText = v.filterText;
+    c.sort = v.sort;
+    c.sortText = v.sortText;
+    c.visible = v.visible;
+    c.seenVersion = v.seenVersion;
+    c.seenReads = v.seenReads;
+    c.refill = false;
+    c.fresh = false;
+    c.pos = 0;
+    return copy;
+}
+
 QString Recordset::GetString(const QString& columnDelimiter, const QString& rowDelimiter, const QString& nullExpr) {
     if (!ReadyToMove()) return QString();
     View& v = *view_;

@@ -132,6 +132,9 @@ public:
     void Cancel() {}
     // Shares the rows; has its own position, filter and sort.
     Recordset Clone() const;
+    // A clone that starts with this one's filter and sort, and the rows they show already
+    // worked out, on the first of them.
+    Recordset CloneShown() const;
 
     // Rows from the current one to the end as text; leaves the record set at EOF.
     QString GetString(const QString& columnDelimiter = QStringLiteral("\t"),
