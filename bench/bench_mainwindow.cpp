@@ -334,7 +334,8 @@ int main(int argc, char** argv) {
     }
 
     QTextStream out(stdout);
-    out << "1x: " << bench::SizesText(*x1) << "\n16x: " << bench::SizesText(*x16) << "\n";
+    out << "1x: " << bench::SizesText(*x1) << "\n  " << bench::YearText(*x1) << "\n16x: " << bench::SizesText(*x16)
+        << "\n  " << bench::YearText(*x16) << "\n";
     for (const auto& [name, f] : {std::pair{"1x", &*x1}, std::pair{"16x", &*x16}})
         out << "  " << name << ": the financial year from 1 April " << f->value(QStringLiteral("year-start"))
             << " lists " << f->value(QStringLiteral("year-pending")) << " pending and "
