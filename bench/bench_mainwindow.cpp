@@ -240,7 +240,7 @@ int Measure(const QString& folder, int runs, int monthChanges) {
     sqlite3* handle = nullptr;
     const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("ambrelle.mdb")));
     char* error = nullptr;
-    if (sqlite3_open_v2(path.constData(), &handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+    if (sqlite3_open_v2(path.constData(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK ||
         sqlite3_exec(handle,
                      "CREATE INDEX IF NOT EXISTS JobDetails_Finish ON JobDetails (Finish);"
                      "CREATE INDEX IF NOT EXISTS Billing_BillingDate ON Billing (BillingDate)",

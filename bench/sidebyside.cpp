@@ -43,8 +43,9 @@ double Count(sqlite3* handle, const char* table) {
 
 sqlite3* OpenBare(const QString& path) {
     sqlite3* handle = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, SQLITE_OPEN_READWRITE,
-                        nullptr) == SQLITE_OK)
+    // Without the engine's own locking, as the program opens the file.
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &handle,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK)
         return handle;
     QTextStream(stderr) << "cannot open " << path << ": " << sqlite3_errmsg(handle) << "\n";
     sqlite3_close(handle);

@@ -33,7 +33,8 @@ double TimeMedian(int runs, const std::function<void()>& step, bool warm = false
 double TimeRead(sqlite3* handle, const std::string& sql);
 // The rows of a table; -1 when it cannot be counted.
 double Count(sqlite3* handle, const char* table);
-// The file opened with nothing but SQLite; null, reported on standard error, when it fails.
+// The file opened with nothing but SQLite, as the program opens it; null, reported on
+// standard error, when it fails.
 sqlite3* OpenBare(const QString& path);
 // "N appointments, N invoices, N expenses, N customers" from the counts a child reported.
 QString SizesText(const Figures& f);
