@@ -2,6 +2,7 @@
 
 #include "value.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QTimeZone>
 
@@ -71,8 +72,15 @@ Parts Split(StoredDate v) {
 }  // namespace
 
 QDateTime FromStoredDate(StoredDate v) {
+    // A local time costs the C library a look at the zone's rules; a month's appointments
+    // share a few thousand start and finish times, read over and over by sorts, grids and the
+    // calendar, so the times made lately are kept.
+    constexpr qsizetype kKept = 16384;
+    thread_local QHash<qint64, QDateTime> made;
+    if (const auto it = made.constFind(v.key); it != made.cend()) return *it;
+    if (made.size() >= kKept) made.clear();
     const Parts p = Split(v);
-    return LocalDateTime(QDate(p.y, p.mo, p.d), QTime(p.h, p.mi, p.s));
+    return *made.insert(v.key, LocalDateTime(QDate(p.y, p.mo, p.d), QTime(p.h, p.mi, p.s)));
 }
 
 namespace {
