@@ -46,13 +46,6 @@ namespace detail {
 struct ConnectionState;
 }
 
-// A point in the file's history, to ask later which rows were written since.
-struct ChangeMark {
-    quint64 opening = 0;  // the connection's opening it was taken in
-    quint64 serial = 0;   // rows written through the connection until then
-    qint64 others = -1;   // the engine's count of other programs' commits until then
-};
-
 // Tests only: runs before every COMMIT; a text it returns fails that commit with the text, as
 // the engine's own failure would. An empty function removes the hook.
 void SetCommitHook(std::function<QString()> hook);
@@ -74,6 +67,13 @@ public:
 
 private:
     int fd_ = -1;
+};
+
+// A point in the file's history, to ask later which rows were written since.
+struct ChangeMark {
+    quint64 opening = 0;  // the connection's opening it was taken in
+    quint64 serial = 0;   // rows written through the connection until then
+    qint64 others = -1;   // the engine's count of other programs' commits until then
 };
 
 // The one connection to the database file. The connection string names the file with
