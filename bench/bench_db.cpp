@@ -1,21 +1,17 @@
-// ambrelle-bench-db [PATH]: times the main window's appointment record set against a plain
-// SQLite read of the same rows, and its month filter. Without PATH it generates a database
-// of the standard size in a temporary folder first.
+// Times the database layer on a 1x and a 16x database: the main window's appointment list and
+// the whole appointment table opened as record sets (every row read), a month filter and a
+// sort over the list held. Each is set against the bare SQLite read of the same rows.
 #include <sqlite3.h>
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDate>
-#include <QFile>
-#include <QTemporaryDir>
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <functional>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTextStream>
+#include <string>
 #include <vector>
 
-#include "bench/generator.h"
 #include "bench/plainread.h"
+#include "bench/sidebyside.h"
 #include "bench/timing.h"
 #include "diary/mainrules.h"
 #include "platform/db/connection.h"
@@ -23,163 +19,105 @@
 
 namespace {
 
-// The main window's appointment list.
+// The main window's appointment list, every row of it.
 const char* const kAppointments =
     "select JobID, Start, Finish, Description, CompanyName as Customer, Duration, PO_Number, "
     "iif(invoicenumber = 0, 'No', 'Yes') as 'Invoiced?' FROM JobDetails inner join companies on "
     "(jobdetails.customerid = companies.companyid) WHERE (((JobDetails.Cancelled)=False)) ORDER BY "
     "JobDetails.Start";
+const char* const kAppointmentsBare =
+    "select JobID, Start, Finish, Description, CompanyName as Customer, Duration, PO_Number, "
+    "iif(invoicenumber = 0, 'No', 'Yes') as 'Invoiced?' FROM JobDetails inner join companies on "
+    "(jobdetails.customerid = companies.companyid) WHERE JobDetails.Cancelled = 0 ORDER BY "
+    "JobDetails.Start";
 const char* const kAllJobs = "SELECT * FROM JobDetails";
 
-using Clock = std::chrono::steady_clock;
+QString Day(const QDate& d) { return d.toString(Qt::ISODate); }
 
-struct Timing {
-    std::vector<double> ms;
-    long long rows = -1;
-    double median() const { return bench::Median(ms); }
-    double min() const { return ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end()); }
-};
-
-double Time(const std::function<void()>& f) {
-    const auto t0 = Clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+// The list opened and every row read.
+double TimeOpen(db::Connection& c, const char* sql, int runs, db::Recordset* keep) {
+    return bench::TimeMedian(
+        runs,
+        [&] {
+            db::Recordset rs;
+            if (rs.Open(QString::fromUtf8(sql), c, db::adOpenDynamic, db::adLockOptimistic)) rs.RecordCount();
+            if (keep) *keep = std::move(rs);
+        },
+        true);
 }
 
-using bench::Cell;
-using bench::PlainRead;
+int Measure(const QString& folder, int runs, bench::Figures* f) {
+    const QString path = QDir(folder).filePath(QStringLiteral("ambrelle.mdb"));
+    db::Connection c;
+    if (!c.Open(QStringLiteral("DBQ=") + path)) {
+        QTextStream(stderr) << "could not open " << path << ": " << c.LastError() << "\n";
+        return 1;
+    }
+    sqlite3* handle = bench::OpenBare(path);
+    if (!handle) return 1;
+    // The month a year before the diary's last: a full one in any database.
+    std::vector<std::vector<bench::Cell>> last;
+    bench::PlainRead(handle, "SELECT MAX(Start) FROM JobDetails", last);
+    const QDate end = last.empty() ? QDate::currentDate()
+                                   : QDate::fromString(QString::fromStdString(std::get<std::string>(last[0][0])).left(10),
+                                                       Qt::ISODate);
+    const QDate month = QDate(end.year(), end.month(), 1).addYears(-1);
 
-void Line(const char* what, const Timing& t) {
-    std::printf("  %-44s %8lld %10.2f %10.2f\n", what, t.rows, t.median(), t.min());
+    db::Recordset list;
+    (*f)[QStringLiteral("list")] = TimeOpen(c, kAppointments, runs, &list);
+    (*f)[QStringLiteral("list-read")] = bench::TimeRead(handle, kAppointmentsBare);
+    (*f)[QStringLiteral("table")] = TimeOpen(c, kAllJobs, runs, nullptr);
+    (*f)[QStringLiteral("table-read")] = bench::TimeRead(handle, kAllJobs);
+
+    const QString filter = MonthAppointmentFilter(month);
+    std::vector<double> filters, sorts;
+    for (int i = 0; i < runs * 4; ++i) {
+        QElapsedTimer t;
+        t.start();
+        list.SetFilter(filter);
+        list.RecordCount();
+        filters.push_back(bench::Ms(t));
+        list.SetFilter(QString());
+    }
+    (*f)[QStringLiteral("filter")] = bench::Median(filters);
+    // Left alone, the planner walks the index on Start from the first appointment on.
+    (*f)[QStringLiteral("filter-read")] = bench::TimeRead(
+        handle, QString::fromUtf8(kAppointmentsBare)
+                    .replace(QStringLiteral("FROM JobDetails"), QStringLiteral("FROM JobDetails INDEXED BY JobDetails_Finish"))
+                    .replace(QStringLiteral("ORDER BY"), QStringLiteral("AND JobDetails.Finish >= '%1' AND "
+                                                                        "JobDetails.Start < '%2' ORDER BY")
+                                                             .arg(Day(month), Day(month.addMonths(1))))
+                    .toStdString());
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        list.SetSort(QStringLiteral("Finish DESC"));
+        list.RecordCount();
+        sorts.push_back(bench::Ms(t));
+        list.SetSort(QString());
+    }
+    (*f)[QStringLiteral("sort")] = bench::Median(sorts);
+    (*f)[QStringLiteral("sort-read")] = bench::TimeRead(
+        handle, QString::fromUtf8(kAppointmentsBare)
+                    .replace(QStringLiteral("ORDER BY JobDetails.Start"), QStringLiteral("ORDER BY JobDetails.Finish DESC"))
+                    .toStdString());
+    bench::AddCounts(handle, *f);
+    sqlite3_close(handle);
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCommandLineParser p;
-    p.setApplicationDescription(
-        QStringLiteral("Times the appointment record set of the main window."));
-    p.addHelpOption();
-    p.addPositionalArgument(QStringLiteral("PATH"),
-                            QStringLiteral("a generated database (default: generate one)"));
-    const QCommandLineOption runsOpt(QStringLiteral("runs"),
-                                     QStringLiteral("timed runs of each open (default 15)"),
-                                     QStringLiteral("N"), QStringLiteral("15"));
-    const QCommandLineOption filterRunsOpt(
-        QStringLiteral("filter-runs"),
-        QStringLiteral("timed runs of the month filter (default 100)"), QStringLiteral("N"),
-        QStringLiteral("100"));
-    const QCommandLineOption monthOpt(
-        QStringLiteral("month"), QStringLiteral("month to filter, yyyy-MM (default: this one)"),
-        QStringLiteral("yyyy-MM"));
-    p.addOptions({runsOpt, filterRunsOpt, monthOpt});
-    p.process(app);
-    const int runs = std::max(1, p.value(runsOpt).toInt());
-    const int filterRuns = std::max(1, p.value(filterRunsOpt).toInt());
-    QDate first = QDate::currentDate();
-    first = QDate(first.year(), first.month(), 1);
-    if (p.isSet(monthOpt)) {
-        first = QDate::fromString(p.value(monthOpt) + QStringLiteral("-01"), Qt::ISODate);
-        if (!first.isValid()) {
-            std::fprintf(stderr, "--month wants yyyy-MM\n");
-            return 2;
-        }
-    }
-
-    QTemporaryDir temp;
-    const QString path = bench::BenchmarkDatabase(
-        p.positionalArguments().isEmpty() ? QString() : p.positionalArguments().first(),
-        temp.path());
-    if (path.isEmpty()) return 1;
-
-    db::Connection connection;
-    if (!connection.Open(QStringLiteral("DBQ=") + path)) {
-        std::fprintf(stderr, "could not open %s: %s\n", qPrintable(path),
-                     qPrintable(connection.LastError()));
-        return 1;
-    }
-    sqlite3* plain = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &plain, SQLITE_OPEN_READONLY,
-                        nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "could not open %s with sqlite3\n", qPrintable(path));
-        return 1;
-    }
-
-    // Plain read and record set take turns, so that neither gets a warmer cache.
-    auto compare = [&](const char* sql, Timing& plainT, Timing& openT, db::Recordset* keep) {
-        std::vector<std::vector<Cell>> rows;
-        PlainRead(plain, sql, rows);  // warm-up
-        {
-            db::Recordset rs;
-            rs.Open(QString::fromUtf8(sql), connection, db::adOpenDynamic, db::adLockOptimistic);
-        }
-        for (int i = 0; i < runs; ++i) {
-            plainT.ms.push_back(Time([&] { plainT.rows = PlainRead(plain, sql, rows); }));
-            db::Recordset rs;
-            bool ok = false;
-            openT.ms.push_back(Time([&] {
-                // The rows are read when first needed: the count asks for all of them.
-                ok = rs.Open(QString::fromUtf8(sql), connection, db::adOpenDynamic,
-                             db::adLockOptimistic) &&
-                     rs.RecordCount() >= 0;
-            }));
-            if (!ok) {
-                std::fprintf(stderr, "Recordset::Open failed: %s\n", qPrintable(rs.LastError()));
-                std::exit(1);
-            }
-            openT.rows = rs.RecordCount();
-            if (keep && i == runs - 1) *keep = std::move(rs);
-        }
-    };
-
-    Timing plainS8, openS8, plainAll, openAll;
-    db::Recordset appointments;
-    compare(kAppointments, plainS8, openS8, &appointments);
-    compare(kAllJobs, plainAll, openAll, nullptr);
-
-    const QString monthFilter = MonthAppointmentFilter(first);
-    Timing filterT, clearT;
-    for (int i = 0; i < filterRuns; ++i) {
-        bool ok = false;
-        filterT.ms.push_back(Time([&] { ok = appointments.SetFilter(monthFilter); }));
-        if (!ok) {
-            std::fprintf(stderr, "SetFilter failed: %s\n", qPrintable(appointments.LastError()));
-            return 1;
-        }
-        filterT.rows = appointments.RecordCount();
-        clearT.ms.push_back(Time([&] { appointments.SetFilter(QString()); }));
-        clearT.rows = appointments.RecordCount();
-    }
-    // A date sort over every row, as the grids' column sorts do.
-    Timing sortT;
-    for (int i = 0; i < std::max(1, filterRuns / 20); ++i) {
-        sortT.ms.push_back(Time([&] { appointments.SetSort(QStringLiteral("Finish DESC")); }));
-        sortT.rows = appointments.RecordCount();
-        appointments.SetSort(QString());
-    }
-    sqlite3_close(plain);
-
-    std::printf("\nDatabase %s; %d timed runs of each open, %d of each filter\n", qPrintable(path),
-                runs, filterRuns);
-    std::printf("  %-44s %8s %10s %10s\n", "operation", "rows", "median ms", "min ms");
-    Line("appointment list: plain sqlite3 read", plainS8);
-    Line("appointment list: db::Recordset::Open", openS8);
-    Line("all JobDetails: plain sqlite3 read", plainAll);
-    Line("all JobDetails: db::Recordset::Open", openAll);
-    const QString label = QStringLiteral("month filter %1").arg(first.toString(u"yyyy-MM"));
-    Line(qPrintable(label), filterT);
-    Line("filter cleared", clearT);
-    Line("sort by Finish DESC", sortT);
-    std::printf("  filter text: %s\n\n", qPrintable(monthFilter));
-
-    const double ratioS8 = openS8.median() / std::max(1e-9, plainS8.median());
-    const double ratioAll = openAll.median() / std::max(1e-9, plainAll.median());
-    std::printf(
-        "  open / plain read (medians): appointment list %.2fx, all JobDetails %.2fx   aim: within "
-        "3x -> %s\n",
-        ratioS8, ratioAll, ratioS8 <= 3 && ratioAll <= 3 ? "met" : "MISSED");
-    std::printf("  month filter median %.2f ms   aim: under 10 ms -> %s\n", filterT.median(),
-                filterT.median() < 10 ? "met" : "MISSED");
-    return 0;
+    bench::SideBySide b;
+    b.description = QStringLiteral(
+        "Times the appointment record set, a month filter and a sort on a 1x and a 16x database.");
+    b.defaultRuns = 5;
+    b.measure = Measure;
+    b.lines = {{QStringLiteral("appointment list, all rows"), QStringLiteral("list"), QStringLiteral("list-read"), 0, 3},
+               {QStringLiteral("JobDetails, all rows"), QStringLiteral("table"), QStringLiteral("table-read"), 0, 3},
+               {QStringLiteral("month filter over the list"), QStringLiteral("filter"), QStringLiteral("filter-read"), 0,
+                2},
+               {QStringLiteral("sort by Finish DESC"), QStringLiteral("sort"), QStringLiteral("sort-read"), 0, 2}};
+    return bench::RunSideBySide(argc, argv, b);
 }

@@ -1,9 +1,8 @@
 // Times the invoice editor on a 1x and a 16x database: opening it on invoices spread over the
 // table (the editor loaded and shown) and on a new one, the main window's refresh after it
-// closes, and one
-// invoice printed through a template (the template opened, the invoice's merge source built
-// and its data document written, the merged invoice saved). Each is set against the bare
-// SQLite read of the rows it shows.
+// closes, and one invoice printed through a template (the template opened, the invoice's merge
+// source built and its data document written, the merged invoice saved). Each is set against
+// the bare SQLite read of the rows it reads.
 #include <QApplication>
 #include <QDir>
 #include <QTextStream>
@@ -30,6 +29,11 @@ namespace {
 using bench::Median;
 using bench::Ms;
 
+// The editor's customer list: every customer's key and name.
+double CustomersRead(sqlite3* handle) {
+    return bench::TimeRead(handle, "select companies.companyid, companies.companyname from companies");
+}
+
 // What the editor shows of invoice `number`: its row, its customer's name, the names of the
 // customer list and the attached work.
 double EditorRead(sqlite3* handle, int number) {
@@ -39,7 +43,7 @@ double EditorRead(sqlite3* handle, int number) {
                                     "PaymentDate, Stage FROM Billing WHERE InvoiceNumber = " +
                                     n)
                                        .toStdString()) +
-           bench::TimeRead(handle, "SELECT CompanyName FROM Companies") +
+           CustomersRead(handle) +
            bench::TimeRead(handle, ("SELECT invoicenumber, Start, Finish, Duration, Description, "
                                     "PO_Number, Fee FROM JobDetails WHERE InvoiceNumber = " +
                                     n)
@@ -57,6 +61,44 @@ double MergeRead(sqlite3* handle, int number) {
                                     "FROM JobDetails WHERE InvoiceNumber = " +
                                     n)
                                        .toStdString());
+}
+
+QString Day(const QDate& d) { return d.toString(Qt::ISODate); }
+
+// What the main window reads again after the editor: the shown month when appointments or
+// names were written, the invoices written (all of the year's when names were), as the
+// window's lists hold them.
+struct RefreshReads {
+    bool month = false;
+    bool year = false;
+    QSet<qint64> invoices;
+};
+
+double RefreshRead(sqlite3* handle, const RefreshReads& r, const QDate& month, const QDate& yearStart) {
+    double ms = 0;
+    if (r.month)
+        ms += bench::TimeRead(
+            handle, QStringLiteral("select JobID, Start, Finish, Description, CompanyName as Customer, Duration, "
+                                   "PO_Number, iif(invoicenumber = 0, 'No', 'Yes') as 'Invoiced?' FROM JobDetails "
+                                   "inner join companies on (jobdetails.customerid = companies.companyid) WHERE "
+                                   "JobDetails.Cancelled = 0 AND JobDetails.Finish >= '%1' AND JobDetails.Start < '%2' "
+                                   "ORDER BY JobDetails.Start")
+                        .arg(Day(month), Day(month.addMonths(1)))
+                        .toStdString());
+    if (!r.year && r.invoices.isEmpty()) return ms;
+    QStringList keys;
+    for (qint64 k : r.invoices) keys << QString::number(k);
+    return ms + bench::TimeRead(
+                    handle,
+                    QStringLiteral("SELECT Billing.InvoiceNumber, Companies.CompanyName, Billing.BillingDate, "
+                                   "Billing.PaymentDueDate, Billing.PaymentDate, Billing.InvoiceAmount, Billing.Stage "
+                                   "FROM Companies INNER JOIN Billing ON Companies.CompanyID = Billing.CompanyID "
+                                   "WHERE Billing.BillingDate >= '%1' AND Billing.BillingDate < '%2' %3 GROUP BY "
+                                   "Billing.InvoiceNumber, Companies.CompanyName, Billing.BillingDate, "
+                                   "Billing.InvoiceAmount, Billing.PaymentDueDate, Billing.PaymentDate, Billing.Stage")
+                        .arg(Day(yearStart), Day(yearStart.addYears(1)),
+                             r.year ? QString() : QStringLiteral("AND Billing.InvoiceNumber IN (%1)").arg(keys.join(u',')))
+                        .toStdString());
 }
 
 // A template holding every merge field.
@@ -107,8 +149,10 @@ int Measure(const QString& folder, int runs, bench::Figures* f) {
         bench::SpreadOver(DbConnection(), QStringLiteral("select InvoiceNumber from Billing"), count);
 
     std::vector<double> opens, refreshes, merges;
+    std::vector<RefreshReads> reads;
     bool merged = true;
     for (int number : numbers) {
+        const db::ChangeMark before = DbConnection().Changes();
         QElapsedTimer t;
         t.start();
         CurrentInvoiceNumber = number;
@@ -131,7 +175,14 @@ int Measure(const QString& folder, int runs, bench::Figures* f) {
         t.restart();
         Forms::unload<frmInvoice>();
         CurrentInvoiceNumber = 0;
-        main->RefreshInvoices();
+        RefreshReads r;
+        const auto written = [&](const char* table) { return DbConnection().ChangedRows(QString::fromLatin1(table), before); };
+        const auto jobs = written("JobDetails"), names = written("Companies"), invoices = written("Billing");
+        r.month = !jobs || !jobs->isEmpty() || !names || !names->isEmpty();
+        r.year = !names || !names->isEmpty() || !invoices;
+        if (invoices) r.invoices = *invoices;
+        reads.push_back(r);
+        main->ShowEditedAppointments();  // what the window does once the editor closes
         QApplication::processEvents();
         refreshes.push_back(Ms(t));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -148,6 +199,8 @@ int Measure(const QString& folder, int runs, bench::Figures* f) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     (*f)[QStringLiteral("new")] = Median(news);
+    const QDate shown(main->ViewDate.date().year(), main->ViewDate.date().month(), 1);
+    const QDate yearStart = FinYearStart;
     Forms::unload<frmMain>();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (!merged) {
@@ -165,7 +218,11 @@ int Measure(const QString& folder, int runs, bench::Figures* f) {
         editorReads.push_back(EditorRead(handle, numbers[i]));
         mergeReads.push_back(MergeRead(handle, numbers[i]));
     }
+    std::vector<double> refreshReads;
+    for (const RefreshReads& r : reads) refreshReads.push_back(RefreshRead(handle, r, shown, yearStart));
     (*f)[QStringLiteral("open-read")] = Median(editorReads);
+    (*f)[QStringLiteral("new-read")] = CustomersRead(handle);
+    (*f)[QStringLiteral("refresh-read")] = Median(refreshReads);
     (*f)[QStringLiteral("merge-read")] = Median(mergeReads);
     bench::AddCounts(handle, *f);
     sqlite3_close(handle);
@@ -183,8 +240,9 @@ int main(int argc, char** argv) {
     b.measure = Measure;
     b.lines = {{QStringLiteral("open invoice editor"), QStringLiteral("open"),
                 QStringLiteral("open-read"), 50},
-               {QStringLiteral("open it on a new invoice"), QStringLiteral("new"), QString(), 50},
-               {QStringLiteral("refresh after it"), QStringLiteral("refresh"), QString(), 50},
+               {QStringLiteral("open it on a new invoice"), QStringLiteral("new"), QStringLiteral("new-read"), 50},
+               {QStringLiteral("main window refresh after it"), QStringLiteral("refresh"),
+                QStringLiteral("refresh-read"), 150},
                {QStringLiteral("template merge, one invoice"), QStringLiteral("merge"),
                 QStringLiteral("merge-read"), 100}};
     return bench::RunSideBySide(argc, argv, b);

@@ -30,8 +30,9 @@ int main(int argc, char** argv) {
                                        QStringLiteral("500"));
     const QCommandLineOption years(
         QStringLiteral("years"),
-        QStringLiteral("years the appointments cover (default: as 0-4 a day need)"),
-        QStringLiteral("N"), QStringLiteral("0"));
+        QStringLiteral("years of business up to today (default 10; 0: as 0-4 appointments a "
+                       "day need)"),
+        QStringLiteral("N"), QStringLiteral("10"));
     p.addOptions({seed, appointments, invoices, expenses, customers, years});
     p.process(app);
     if (p.positionalArguments().size() != 1) {

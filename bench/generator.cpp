@@ -13,9 +13,12 @@
 #include "platform/db/connection.h"
 #include "platform/db/currency.h"
 #include "platform/db/schema.h"
+#include "bench/generatorwords.h"
 
 namespace bench {
 namespace {
+
+using namespace words;
 
 using db::Currency;
 
@@ -23,91 +26,6 @@ using db::Currency;
 constexpr int kDaysAhead = 120;
 // Work of the last days is not invoiced yet.
 constexpr int kInvoiceLagDays = 7;
-
-const char* const kNameFirst[] = {
-    "Abbey",    "Beacon",    "Castle",   "Dale",    "Elm",    "Fairway",   "Granite",  "Harbour",
-    "Ivy",      "Juniper",   "Kestrel",  "Lark",    "Meadow", "Northgate", "Oakfield", "Priory",
-    "Quayside", "Riverside", "Summit",   "Thistle", "Upland", "Vale",      "Willow",   "Yew",
-    "O'Brien",  "Zephyr",    "Ashcombe", "Bramble", "Cedar",  "Dunmore"};
-const char* const kNameSecond[] = {"Joinery",
-                                   "Dental Practice",
-                                   "Accountants",
-                                   "Motors",
-                                   "Bakery",
-                                   "Estates",
-                                   "Veterinary Surgery",
-                                   "Print",
-                                   "Logistics",
-                                   "Garden Centre",
-                                   "Solicitors",
-                                   "Hotel",
-                                   "Engineering",
-                                   "Pharmacy",
-                                   "Café",
-                                   "Architects",
-                                   "Surveyors",
-                                   "Florists",
-                                   "Opticians",
-                                   "Builders"};
-const char* const kNameThird[] = {"Ltd",         "Ltd", "Ltd", "plc", "& Sons",
-                                  "Partnership", "LLP", "",    "",    "Group"};
-const char* const kStreets[] = {"High Street",     "Station Road",  "Church Lane", "Mill Road",
-                                "Victoria Street", "The Green",     "Park Avenue", "Queen's Road",
-                                "Manor Way",       "Bridge Street", "Kingsway",    "London Road",
-                                "Orchard Close",   "School Lane",   "West End"};
-struct Town {
-    const char* town;
-    const char* county;
-    const char* postcode;
-};
-const Town kTowns[] = {
-    {"Harrogate", "North Yorkshire", "HG"},     {"Ripon", "North Yorkshire", "HG"},
-    {"York", "North Yorkshire", "YO"},          {"Leeds", "West Yorkshire", "LS"},
-    {"Otley", "West Yorkshire", "LS"},          {"Skipton", "North Yorkshire", "BD"},
-    {"Knaresborough", "North Yorkshire", "HG"}, {"Wetherby", "West Yorkshire", "LS"},
-    {"Thirsk", "North Yorkshire", "YO"},        {"Ilkley", "West Yorkshire", "LS"}};
-const char* const kFirstNames[] = {"Anne",   "Brian", "Claire", "David", "Emma", "Frank", "Grace",
-                                   "Harry",  "Isla",  "James",  "Karen", "Liam", "Mary",  "Niall",
-                                   "Olivia", "Peter", "Rachel", "Sean",  "Zoë",  "Tom"};
-const char* const kLastNames[] = {"Smith", "Jones",  "Taylor",  "Brown",  "O'Neill", "Wilson",
-                                  "Evans", "Thomas", "Roberts", "Walker", "Wright",  "Hughes",
-                                  "Green", "Hall",   "Wood",    "Clarke"};
-const char* const kPositions[] = {"Director",   "Office Manager", "Practice Manager", "Owner",
-                                  "Bookkeeper", "Partner",        "IT Lead",          ""};
-const char* const kWork[] = {"Quarterly accounts review",
-                             "Network installation",
-                             "Site survey",
-                             "Training session - spreadsheets",
-                             "Server maintenance",
-                             "Website update",
-                             "Payroll run",
-                             "Audit preparation",
-                             "Consultation",
-                             "Follow-up visit",
-                             "Staff training: O'Connor's procedures",
-                             "Replace router.\r\nCheck the backups and the UPS.",
-                             "Café refit survey – phase 2",
-                             "Year-end stock take",
-                             "Printer and scanner set-up",
-                             "VAT return",
-                             "Health and safety inspection",
-                             "Data migration (50% done)",
-                             "Monthly support visit",
-                             "Emergency call-out"};
-struct ExpenseType {
-    const char* name;
-    bool miles;
-};
-const ExpenseType kTypes[] = {{"Milage", true},     {"Parking", false},     {"Train fare", false},
-                              {"Materials", false}, {"Subsistence", false}, {"Postage", false},
-                              {"Telephone", false}};
-const char* const kExpenseText[] = {"",
-                                    "Return trip",
-                                    "Receipt in file",
-                                    "Cables and connectors",
-                                    "Lunch with client",
-                                    "Recorded delivery",
-                                    "Car park, 3 hours"};
 
 template <typename T, size_t N>
 const T& Pick(std::mt19937& rng, const T (&items)[N]) {
@@ -185,10 +103,11 @@ std::vector<Job> MakeJobs(std::mt19937& rng, const Sizes& sizes, int* lastDay) {
         const double u = std::uniform_real_distribution<double>(0, 1)(rng);
         return 1 + std::min(sizes.customers - 1, static_cast<int>(sizes.customers * u * u));
     };
-    const double scale =
-        sizes.years > 0 ? std::max(1.0, sizes.appointments / (sizes.years * 365.25 * kMeanPerDay))
-                        : 1.0;
+    // The years asked for end today; the bookings ahead come on top of them.
+    const double days = sizes.years * 365.25 + kDaysAhead;
+    const double scale = sizes.years > 0 ? sizes.appointments / (days * kMeanPerDay) : 1.0;
     int day = 0;
+    int carried = 0;
     for (; static_cast<int>(jobs.size()) < sizes.appointments; ++day) {
         std::vector<Job> today;
         if (auto it = series.find(day); it != series.end()) {
@@ -201,8 +120,12 @@ std::vector<Job> MakeJobs(std::mt19937& rng, const Sizes& sizes, int* lastDay) {
             }
             series.erase(it);
         }
-        const int fresh =
-            std::max(0, NewOnDay(rng, day % 7, scale) - static_cast<int>(today.size()));
+        // A series' occurrences take the place of new work, on a later day when this one has
+        // too little, so that the years asked for are filled at the pace worked out.
+        const int owed = static_cast<int>(today.size()) + carried;
+        const int drawn = NewOnDay(rng, day % 7, scale);
+        const int fresh = std::max(0, drawn - owed);
+        carried = std::max(0, owed - drawn);
         int clock = 8 * 60 + 30 * Between(rng, 0, 3);
         for (int k = 0; k < fresh; ++k) {
             Job j;

@@ -13,10 +13,22 @@ struct Sizes {
     int expenses = 20000;
     int customers = 500;
     int contacts = 120;
-    // Years the appointments cover. 0: as many as 0-4 a working day need (about 90 years for
-    // 50,000); otherwise each day gets proportionally more.
-    int years = 0;
+    // Years of business up to today that the rows are spread over, with the bookings already
+    // made for the months ahead on top. 0: as many years as 0-4 appointments a working day need
+    // (about 90 for 50,000).
+    int years = 10;
 };
+
+// The standard business `factor` times over, in the same years: every table but the contacts
+// that many times larger.
+inline Sizes Scaled(int factor) {
+    Sizes s;
+    s.appointments *= factor;
+    s.invoices *= factor;
+    s.expenses *= factor;
+    s.customers *= factor;
+    return s;
+}
 
 // What a generation run wrote, for the caller's report.
 struct Generated {
@@ -34,9 +46,9 @@ struct Generated {
 };
 
 // Writes a new database at `path` (which must not exist) and fills it with a business's
-// worth of rows: appointments at 0-4 a working day ending a few months after `today`,
-// invoices over the past work, expenses, customers with addresses, contacts and the
-// System rows. The same seed and today give the same rows. On failure returns false
+// worth of rows: appointments over `sizes.years` years up to `today` and a few months past it,
+// invoices over the past work, expenses over the same years, customers with addresses,
+// contacts and the System rows. The same seed and today give the same rows. On failure returns false
 // with `error` set; a half-filled file is removed.
 bool GenerateDatabase(const QString& path, const Sizes& sizes, std::uint32_t seed,
                       QString* error = nullptr, Generated* generated = nullptr,

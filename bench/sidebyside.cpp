@@ -43,8 +43,9 @@ double Count(sqlite3* handle, const char* table) {
 
 sqlite3* OpenBare(const QString& path) {
     sqlite3* handle = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, SQLITE_OPEN_READWRITE,
-                        nullptr) == SQLITE_OK)
+    // Without the engine's own locking, as the program opens the file.
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &handle,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK)
         return handle;
     QTextStream(stderr) << "cannot open " << path << ": " << sqlite3_errmsg(handle) << "\n";
     sqlite3_close(handle);
@@ -59,11 +60,46 @@ QString SizesText(const Figures& f) {
         .arg(static_cast<qlonglong>(f[QStringLiteral("customers")]));
 }
 
+namespace {
+double Number(sqlite3* handle, const QString& sql) {
+    std::vector<std::vector<Cell>> rows;
+    if (PlainRead(handle, sql.toUtf8().constData(), rows) != 1 || rows[0].empty()) return -1;
+    if (const auto* n = std::get_if<sqlite3_int64>(&rows[0][0])) return static_cast<double>(*n);
+    if (const auto* t = std::get_if<std::string>(&rows[0][0])) return QString::fromStdString(*t).toDouble();
+    return -1;
+}
+}  // namespace
+
 void AddCounts(sqlite3* handle, Figures& f) {
     f[QStringLiteral("appointments")] = Count(handle, "JobDetails");
     f[QStringLiteral("invoices")] = Count(handle, "Billing");
     f[QStringLiteral("expenses")] = Count(handle, "Outgoings");
     f[QStringLiteral("customers")] = Count(handle, "Companies");
+    // The last whole financial year before the current one, from 1 April.
+    const double current = Number(handle, QStringLiteral("SELECT Value FROM System WHERE FieldName = 'CurrentFnYear'"));
+    if (current < 0) return;
+    const int year = static_cast<int>(current) - 1;
+    const QString from = QStringLiteral("'%1-04-01'").arg(year), to = QStringLiteral("'%1-04-01'").arg(year + 1);
+    f[QStringLiteral("year")] = year;
+    f[QStringLiteral("year-appointments")] =
+        Number(handle, QStringLiteral("SELECT COUNT(*) FROM JobDetails WHERE Start >= %1 AND Start < %2").arg(from, to));
+    f[QStringLiteral("year-paid")] = Number(
+        handle, QStringLiteral("SELECT COUNT(*) FROM Billing WHERE Stage = 3 AND BillingDate >= %1 AND BillingDate < %2")
+                    .arg(from, to));
+    f[QStringLiteral("year-expenses")] =
+        Number(handle, QStringLiteral("SELECT COUNT(*) FROM Outgoings LEFT JOIN JobDetails ON Outgoings.ScheduleID = "
+                                      "JobDetails.JobID WHERE COALESCE(Outgoings.Date, JobDetails.Start) >= %1 AND "
+                                      "COALESCE(Outgoings.Date, JobDetails.Start) < %2")
+                           .arg(from, to));
+}
+
+QString YearText(const Figures& f) {
+    if (!f.contains(QStringLiteral("year"))) return QString();
+    return QStringLiteral("the financial year from 1 April %1 holds %2 appointments, %3 paid invoices, %4 expenses")
+        .arg(static_cast<int>(f[QStringLiteral("year")]))
+        .arg(static_cast<qlonglong>(f[QStringLiteral("year-appointments")]))
+        .arg(static_cast<qlonglong>(f[QStringLiteral("year-paid")]))
+        .arg(static_cast<qlonglong>(f[QStringLiteral("year-expenses")]));
 }
 
 std::vector<int> SpreadOver(db::Connection& connection, const QString& sql, int count) {
@@ -146,9 +182,7 @@ int RunSideBySide(int argc, char** argv, const SideBySide& bench) {
     const auto folder = [&dir](const char* name) {
         return QDir(dir.path()).filePath(QString::fromLatin1(name));
     };
-    const Sizes one;
-    const Sizes sixteen{one.appointments * 16, one.invoices * 16, one.expenses * 16,
-                        one.customers * 16,    one.contacts,      0};
+    const Sizes one = Scaled(1), sixteen = Scaled(16);
     const QDate today = QDate::currentDate();
     if (!Prepare(folder("x1"), parser.value(databases.db1), one, today) ||
         !Prepare(folder("x16"), parser.value(databases.db16), sixteen, today))
@@ -162,8 +196,8 @@ int RunSideBySide(int argc, char** argv, const SideBySide& bench) {
     }
 
     QTextStream out(stdout);
-    out << "1x: " << SizesText(*x1) << "\n16x: " << SizesText(*x16) << "\n" << n
-        << " timed runs each, medians in ms\n";
+    out << "1x: " << SizesText(*x1) << "\n  " << YearText(*x1) << "\n16x: " << SizesText(*x16) << "\n  "
+        << YearText(*x16) << "\n" << n << " timed runs each, medians in ms\n";
     out << QStringLiteral("  %1 %2 %3 %4 %5 %6 %7  %8\n")
                .arg(QStringLiteral("figure"), -28)
                .arg(QStringLiteral("1x"), 10)
@@ -179,11 +213,14 @@ int RunSideBySide(int argc, char** argv, const SideBySide& bench) {
     for (const Line& line : bench.lines) {
         const double a = x1->value(line.key), b = x16->value(line.key);
         const double bareA = x1->value(line.bareKey), bareB = x16->value(line.bareKey);
-        const QString aim = line.aim16 > 0 ? QStringLiteral("16x < %1 ms %2")
-                                                 .arg(line.aim16)
-                                                 .arg(b < line.aim16 ? QStringLiteral("met")
-                                                                     : QStringLiteral("missed"))
-                                           : QString();
+        QStringList aims;
+        if (line.aim16 > 0)
+            aims << QStringLiteral("16x < %1 ms %2").arg(line.aim16).arg(b < line.aim16 ? "met" : "missed");
+        if (line.aimRatio16 > 0)
+            aims << QStringLiteral("16x within %1x of its read %2")
+                        .arg(line.aimRatio16)
+                        .arg(bareB > 0 && b <= line.aimRatio16 * bareB ? "met" : "missed");
+        const QString aim = aims.join(QStringLiteral("; "));
         out << QStringLiteral("  %1 %2 %3 %4 %5 %6 %7  %8\n")
                    .arg(line.label, -28)
                    .arg(TimeText(a), 10)

@@ -33,19 +33,23 @@ double TimeMedian(int runs, const std::function<void()>& step, bool warm = false
 double TimeRead(sqlite3* handle, const std::string& sql);
 // The rows of a table; -1 when it cannot be counted.
 double Count(sqlite3* handle, const char* table);
-// The file opened with nothing but SQLite; null, reported on standard error, when it fails.
+// The file opened with nothing but SQLite, as the program opens it; null, reported on
+// standard error, when it fails.
 sqlite3* OpenBare(const QString& path);
 // "N appointments, N invoices, N expenses, N customers" from the counts a child reported.
 QString SizesText(const Figures& f);
-// The four table counts into `f`, under the names SizesText reads.
+// The four table counts into `f`, under the names SizesText reads, and those of the last
+// whole financial year, under the names YearText reads.
 void AddCounts(sqlite3* handle, Figures& f);
+// "the financial year from 1 April Y holds N appointments, ..." from a child's counts.
+QString YearText(const Figures& f);
 
 // The first column's whole numbers of `count` rows spread evenly over those `sql` reads (all
 // of them when there are fewer), so that timings cover the whole of a table.
 std::vector<int> SpreadOver(db::Connection& connection, const QString& sql, int count);
 
-// FOLDER/ambrelle.mdb: a copy of `given`, or generated at `sizes` up to a few months past
-// `today`.
+// FOLDER/ambrelle.mdb: a copy of `given`, or generated at `sizes` over the years up to
+// `today` and a few months past it.
 bool Prepare(const QString& folder, const QString& given, const Sizes& sizes, const QDate& today);
 // Runs this program with --measure FOLDER and the options passed on; its figures.
 std::optional<Figures> RunChild(const QString& folder, const QStringList& passOn);
@@ -67,6 +71,7 @@ struct Line {
     QString key;       // the figure a child reports
     QString bareKey;   // the bare read it is set against; empty for none
     double aim16 = 0;  // the most it may be at 16x; 0 for no aim
+    double aimRatio16 = 0;  // the most it may be at 16x over its bare read; 0 for no aim
 };
 struct SideBySide {
     QString description;

@@ -11,11 +11,16 @@ std::optional<db::Currency> AmountOf(const QVariant& value) {
 
 std::optional<db::Currency> SumAmounts(db::Recordset& rs, const QString& field) {
     std::optional<db::Currency> sum = db::Currency();
-    if (rs.State() != db::adStateOpen || rs.RecordCount() <= 0) return sum;
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-        const auto amount = AmountOf(rs.Value(field));
-        sum = sum && amount ? sum->plus(*amount) : std::nullopt;
+    const int rows = rs.State() == db::adStateOpen ? rs.RecordCount() : 0;
+    if (rows <= 0) return sum;
+    // Read in place: a long list is summed without moving through it row by row.
+    const int f = rs.FieldIndex(field);
+    for (int r = 0; r < rows && sum; ++r) {
+        const auto amount = AmountOf(rs.ValueAt(r, f));
+        sum = amount ? sum->plus(*amount) : std::nullopt;
     }
+    rs.MoveLast();
+    rs.MoveNext();
     return sum;
 }
 

@@ -4,14 +4,22 @@ QString CalendarColourMask(const QDate& firstOfMonth, int startPosition,
                            const std::vector<AppointmentSpan>& appointments) {
     QString mask(7, u'B');
     mask.reserve(49);
-    QDate cell = firstOfMonth.addDays(-startPosition);
+    // Each appointment's first and last day, worked out once rather than for every cell.
+    struct Days {
+        qint64 first, last;
+        const AppointmentSpan* a;
+    };
+    std::vector<Days> days;
+    days.reserve(appointments.size());
+    for (const AppointmentSpan& a : appointments)
+        if (a.finish.isValid() && a.start.isValid())
+            days.push_back({a.start.date().toJulianDay(), a.finish.date().toJulianDay(), &a});
+    const qint64 cell0 = firstOfMonth.addDays(-startPosition).toJulianDay();
     std::vector<const AppointmentSpan*> day;
-    for (int c = 0; c < 42; ++c, cell = cell.addDays(1)) {
+    for (qint64 c = 0, cell = cell0; c < 42; ++c, ++cell) {
         day.clear();
-        for (const AppointmentSpan& a : appointments) {
-            if (!a.finish.isValid() || !a.start.isValid()) continue;
-            if (a.start.date() <= cell && a.finish.date() >= cell) day.push_back(&a);
-        }
+        for (const Days& d : days)
+            if (d.first <= cell && d.last >= cell) day.push_back(d.a);
         QChar letter = u'A';
         if (day.size() == 1) letter = u'C';
         if (day.size() > 1) {

@@ -231,6 +231,7 @@ void frmMain::SetShownDateToToday() {
 }
 
 void frmMain::OpenAppointmentRecordset() {
+    monthRead_ = DbConnection().Changes();
     db::Recordset rs;
     rs.Open(QStringLiteral("select JobID, Start, Finish, Description, CompanyName as Customer, Duration, PO_Number, ") +
                 QStringLiteral("iif(invoicenumber = 0, 'No', 'Yes') as 'Invoiced?' FROM JobDetails inner join companies "
@@ -271,6 +272,7 @@ void frmMain::OpenBillingRecordset() {
     const QLocale loc;
     FnYearCbo->setToolTip(QStringLiteral("From ") + loc.toString(shownFinYearStart_, QLocale::ShortFormat) +
                           QStringLiteral(" to ") + loc.toString(shownFinYearEnd_, QLocale::ShortFormat));
+    listsRead_ = DbConnection().Changes();
     db::Recordset rs;
     rs.Open(QStringLiteral("SELECT Billing.InvoiceNumber AS [Invoice Number], Companies.CompanyName AS Company, "
                            "Billing.BillingDate AS [Invoice Date], Billing.PaymentDueDate AS [Payment Due On], "

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "diary/mainlayout.h"
+#include "diary/mainrules.h"
 #include "platform/db/recordset.h"
 #include "ui_frmMain.h"
 
@@ -83,9 +84,11 @@ public slots:
     void FormatMainGrids();
     void ShowMonth();
     void SaveLayout();
-    // Closes the two invoice record sets and builds the invoice views again.
+    // The invoice lists read again and formatted: only the invoices written since they were
+    // read, or the whole year when that cannot be told.
     void RefreshInvoices();
-    // After the appointment editor closed: the grid, the invoices and the calendar read again.
+    // After an editor closed: the grid, the invoices and the calendar, each read again where
+    // the editor wrote to what it shows.
     void ShowEditedAppointments();
 
     void MonthCbo_Click();
@@ -141,6 +144,14 @@ private:
     int PendingInvoiceNumber() const;
     // Mails the year-end files to the accountant and says how it went.
     void MailYearEndFiles(const QStringList& attachments);
+    // Whether rows of these tables were written since `mark`, or may have been.
+    static bool Written(const db::ChangeMark& mark, std::initializer_list<const char*> tables);
+    // Reads again the invoices written since the lists were read, the totals running on;
+    // false when the year has to be read whole.
+    bool ResyncInvoices();
+    // Closes the two invoice record sets and opens and fills them again, unless the invoices
+    // written meanwhile can be read alone.
+    void ReadInvoicesAgain();
     void SetCalendar(const char* property, const QVariant& value);
     void ApplyBoxes(const ControlBoxes& boxes);
     void ShowTabControls();
@@ -160,6 +171,11 @@ private:
     db::RecordsetModel* appModel_ = nullptr;
     QDate shownFinYearStart_;
     QDate shownFinYearEnd_;
+    // When the shown month's appointments and the invoice lists were read.
+    db::ChangeMark monthRead_, listsRead_;
+    // The lists' totals; not counted since the lists were last filled when not `totalsCounted_`.
+    RunningTotal pendingTotal_, settledTotal_;
+    bool totalsCounted_ = false;
     // Where the user put the splitter bar, in twips; the bar stands there as far as the
     // window's height allows. Below 0 until the user places it: the lists share the height.
     int wantedSplit_ = -1;

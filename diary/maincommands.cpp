@@ -29,9 +29,14 @@ void frmMain::ShowSchedule() {
 }
 
 void frmMain::ShowEditedAppointments() {
-    AppointmentRecordset.Requery();
-    RefreshInvoices();
+    // What the editor did not write to is not read again.
+    if (Written(monthRead_, {"JobDetails", "Companies"})) {
+        monthRead_ = DbConnection().Changes();
+        AppointmentRecordset.Requery();
+    }
+    ReadInvoicesAgain();
     ShowMonthAppointments();
+    FormatMainGrids();
 }
 
 void frmMain::AppGrid_DblClick() {
@@ -71,6 +76,7 @@ void frmMain::mnuSync_Click() {
     }
     // The grid keeps its rows while the run asks about conflicts; they are read again after.
     outlooksync::Synchroniser(Forms::get<frmInfo>(), this).Run(ids);
+    monthRead_ = DbConnection().Changes();
     AppointmentRecordset.Requery();
     ShowMonthAppointments();
 }

@@ -39,6 +39,10 @@ void ShowTotal(QLineEdit* box, const QString& total) {
     box->setToolTip(total);
 }
 
+// The invoice lists' key and amount.
+const QString kInvoiceKey = QStringLiteral("Invoice Number");
+const QString kInvoiceAmount = QStringLiteral("Amount");
+
 }  // namespace
 
 void frmMain::FillInvoiceGrids() {
@@ -51,6 +55,7 @@ void frmMain::FillInvoiceGrids() {
     PendingRecordset.SetSort(QStringLiteral("[StageID], [Invoice Date]"));
     PendInv->Bind(PendingRecordset);
     SetInv->Bind(BillingRecordset);
+    totalsCounted_ = false;
 }
 
 void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
@@ -59,22 +64,27 @@ void frmMain::FormatInvoiceGrid(FlexGrid* grid, bool pending) {
         grid->SetCols(8);
         grid->SetTextMatrix(0, 7, QStringLiteral("Inc VAT"));
     }
-    const uint overdue = StoredColour(catalogue::OverDueColour);
-    const QDateTime now = QDateTime::currentDateTime();
-    const int dateCols[2] = {2, pending ? 3 : 4};
-    for (int r = 1; r < grid->Rows(); ++r) {
-        for (int c : dateCols) {
+    // Each column formatted as a whole: a row's cells are worked out when it comes into view.
+    for (int c : {2, pending ? 3 : 4}) {
+        grid->SetColText(c, [grid, c](int r) {
             const auto d = ParseDbDate(grid->Value(r, c));
-            grid->SetTextMatrix(r, c, d ? QLocale().toString(*d, QLocale::ShortFormat) : QString());
-        }
-        const QVariant amount = grid->Value(r, 5);
-        grid->SetTextMatrix(r, 5, FormatMoney(amount));
-        if (vat) grid->SetTextMatrix(r, 7, FormatTotal(WithVat(AmountOf(amount), VatMultiplier)));
-        if (pending) {
+            return d ? QLocale().toString(*d, QLocale::ShortFormat) : QString();
+        });
+    }
+    grid->SetColText(5, [grid](int r) { return FormatMoney(grid->Value(r, 5)); });
+    if (vat) {
+        grid->SetColText(7, [grid, vatMultiplier = VatMultiplier](int r) {
+            return FormatTotal(WithVat(AmountOf(grid->Value(r, 5)), vatMultiplier));
+        });
+    }
+    if (pending) {
+        const uint overdue = StoredColour(catalogue::OverDueColour);
+        const QDateTime now = QDateTime::currentDateTime();
+        grid->SetRowBackColor([grid, overdue, now](int r) -> std::optional<std::uint32_t> {
             const auto due = db::ToDateTime(grid->Value(r, 3));
-            if (due && *due < now)
-                for (int c = 0; c < grid->Cols(); ++c) grid->SetCellBackColor(r, c, overdue);
-        }
+            if (due && *due < now) return overdue;
+            return std::nullopt;
+        });
     }
     // Every column's width is read back under the key it was saved under; one never saved
     // fits its formatted contents. The stage and the other list's date are not shown.
@@ -116,25 +126,57 @@ void frmMain::FormatMainGrids() {
                   static_cast<int>(StoredNumber(key) / kTwipsPerPixel));
     }
 
+    if (!totalsCounted_) {
+        pendingTotal_.Count(PendingRecordset, kInvoiceKey, kInvoiceAmount);
+        settledTotal_.Count(BillingRecordset, kInvoiceKey, kInvoiceAmount);
+        totalsCounted_ = true;
+    }
     FormatInvoiceGrid(PendInv, true);
-    const auto pending = SumAmounts(PendingRecordset, QStringLiteral("amount"));
-    ShowTotal(totPend,
-              PendingRecordset.RecordCount() > 0 ? FormatTotal(pending) : QStringLiteral("0"));
+    const auto pending = pendingTotal_.Sum();
+    ShowTotal(totPend, PendingRecordset.RecordCount() > 0 ? FormatTotal(pending) : QStringLiteral("0"));
     ShowTotal(totPendVAT, FormatTotal(WithVat(pending, VatMultiplier)));
 
     FormatInvoiceGrid(SetInv, false);
-    const auto settled = SumAmounts(BillingRecordset, QStringLiteral("amount"));
-    ShowTotal(totSet,
-              BillingRecordset.RecordCount() > 0 ? FormatTotal(settled) : QStringLiteral("0"));
+    const auto settled = settledTotal_.Sum();
+    ShowTotal(totSet, BillingRecordset.RecordCount() > 0 ? FormatTotal(settled) : QStringLiteral("0"));
     ShowTotal(totSetVat, FormatTotal(WithVat(settled, VatMultiplier)));
     ShowTabControls();
 }
 
-void frmMain::RefreshInvoices() {
+bool frmMain::Written(const db::ChangeMark& mark, std::initializer_list<const char*> tables) {
+    for (const char* table : tables) {
+        const auto rows = DbConnection().ChangedRows(QString::fromLatin1(table), mark);
+        if (!rows || !rows->isEmpty()) return true;
+    }
+    return false;
+}
+
+bool frmMain::ResyncInvoices() {
+    // Another year, or names that may have changed in every row, are read whole.
+    if (BillingRecordset.State() != db::adStateOpen || !totalsCounted_ || FinYearStart != shownFinYearStart_ ||
+        Written(listsRead_, {"Companies"}))
+        return false;
+    const auto invoices = DbConnection().ChangedRows(QStringLiteral("Billing"), listsRead_);
+    if (!invoices) return false;
+    listsRead_ = DbConnection().Changes();
+    if (invoices->isEmpty()) return true;
+    // The two lists share their rows: both follow, and so do the grids showing them.
+    if (!BillingRecordset.Resync(kInvoiceKey, *invoices)) return false;
+    pendingTotal_.Recount(PendingRecordset, kInvoiceKey, kInvoiceAmount, *invoices);
+    settledTotal_.Recount(BillingRecordset, kInvoiceKey, kInvoiceAmount, *invoices);
+    return true;
+}
+
+void frmMain::ReadInvoicesAgain() {
+    if (ResyncInvoices()) return;
     PendingRecordset.Close();
     BillingRecordset.Close();
     OpenBillingRecordset();
     FillInvoiceGrids();
+}
+
+void frmMain::RefreshInvoices() {
+    ReadInvoicesAgain();
     FormatMainGrids();
 }
 
@@ -151,7 +193,8 @@ void frmMain::ShowInvoice() {
     // Each showing loads afresh from CurrentInvoiceNumber.
     Forms::unload<frmInvoice>();
     CurrentInvoiceNumber = 0;
-    RefreshInvoices();
+    // Work attached to the invoice is shown as invoiced, as after the appointment editor.
+    ShowEditedAppointments();
 }
 
 int frmMain::PendingInvoiceNumber() const {

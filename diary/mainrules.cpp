@@ -73,3 +73,36 @@ QString PendingInvoiceFilter(const QDate& yearStart, bool allOutstanding) {
 }
 
 QString SettledInvoiceFilter(const QDate& yearStart) { return YearBounds(yearStart) + QStringLiteral(" and stageid = 3"); }
+
+void RunningTotal::Count(const db::Recordset& rs, const QString& key, const QString& amount) {
+    counted_.clear();
+    sum_ = db::Currency();
+    Add(rs, key, amount, nullptr);
+}
+
+void RunningTotal::Recount(const db::Recordset& rs, const QString& key, const QString& amount,
+                           const QSet<qint64>& keys) {
+    // A sum beyond the range has lost what it held: only adding up again brings it back.
+    if (!sum_) return Count(rs, key, amount);
+    for (const qint64 k : keys) {
+        const auto was = counted_.constFind(k);
+        if (was == counted_.cend()) continue;
+        sum_ = sum_->minus(*was);
+        counted_.erase(was);
+        if (!sum_) return Count(rs, key, amount);
+    }
+    Add(rs, key, amount, &keys);
+}
+
+void RunningTotal::Add(const db::Recordset& rs, const QString& key, const QString& amount,
+                       const QSet<qint64>* only) {
+    const int rows = rs.State() == db::adStateOpen ? rs.RecordCount() : 0;
+    const int k = rs.FieldIndex(key), a = rs.FieldIndex(amount);
+    for (int r = 0; r < rows; ++r) {
+        const qint64 id = rs.ValueAt(r, k).toLongLong();
+        if (only && !only->contains(id)) continue;
+        const auto value = AmountOf(rs.ValueAt(r, a));
+        if (value) counted_.insert(id, *value);
+        sum_ = sum_ && value ? sum_->plus(*value) : std::nullopt;
+    }
+}

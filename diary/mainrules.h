@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDate>
+#include <QHash>
 #include <QRect>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -38,3 +40,24 @@ QRect FitOnScreen(const QRect& frame, const QRect& available);
 QString MonthAppointmentFilter(const QDate& dayInMonth);
 QString PendingInvoiceFilter(const QDate& yearStart, bool allOutstanding);
 QString SettledInvoiceFilter(const QDate& yearStart);
+
+// A list's total kept as its rows change: what each row counted is remembered, so that rows
+// read again take back what they counted and count afresh, and the list is never added up
+// whole again.
+class RunningTotal {
+public:
+    // Adds up `amount` over every row `rs` shows, each row known by its `key`.
+    void Count(const db::Recordset& rs, const QString& key, const QString& amount);
+    // The rows with these keys: what they counted is taken back, and those `rs` shows now are
+    // counted.
+    void Recount(const db::Recordset& rs, const QString& key, const QString& amount, const QSet<qint64>& keys);
+    // nullopt: beyond the currency's range.
+    std::optional<db::Currency> Sum() const { return sum_; }
+
+private:
+    // Counts the rows `rs` shows, or only those with the keys given.
+    void Add(const db::Recordset& rs, const QString& key, const QString& amount, const QSet<qint64>* only);
+
+    QHash<qint64, db::Currency> counted_;
+    std::optional<db::Currency> sum_ = db::Currency();
+};

@@ -276,6 +276,7 @@ bool Connection::Open(const QString& connectionString) {
     QString lockError;
     if (!lock_.Acquire(path, DatabaseLock::Shared, &lockError)) return refuse(lockError);
     detail::AddMissingIndexes(handle);
+    detail::WatchChanges(*state);
     state_ = std::move(state);
     lastError_.clear();
     return true;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QVariantList>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "jetsql.h"
 
@@ -80,6 +82,13 @@ private:
     int fd_ = -1;
 };
 
+// A point in the file's history, to ask later which rows were written since.
+struct ChangeMark {
+    quint64 opening = 0;  // the connection's opening it was taken in
+    quint64 serial = 0;   // rows written through the connection until then
+    qint64 others = -1;   // the engine's count of other programs' commits until then
+};
+
 // The one connection to the database file. The connection string names the file with
 // DBQ= (or Data Source=); every other key is accepted and ignored. Open never creates a
 // file and refuses one that is not a database with the eight tables, or one whose lock
@@ -125,6 +134,14 @@ public:
     bool Savepoint(const QString& name);
     bool RollbackToSavepoint(const QString& name);
     bool ReleaseSavepoint(const QString& name);
+
+    // Where the file's history stands now.
+    ChangeMark Changes() const;
+    // The keys (rowids) of the rows of `table` written through this connection since `mark`,
+    // none when nothing was. nullopt when that cannot be told: the connection was closed or
+    // another program wrote to the file meanwhile, rows were written without being reported
+    // (a table emptied at once), or so many that they were no longer kept.
+    std::optional<QSet<qint64>> ChangedRows(const QString& table, const ChangeMark& mark) const;
 
     // How the open connection runs statements with RIGHT JOINs from the next one on, until it
     // closes (tests compare the two).

@@ -264,6 +264,16 @@ private:
 
 // Order of two cells of one field, Null first; text without case.
 int CompareCells(const QVariant& a, const QVariant& b, Kind kind) {
+    // The cells long lists are sorted by most often, compared without conversions.
+    const QMetaType type = a.metaType();
+    if (type == b.metaType()) {
+        if (type == QMetaType::fromType<detail::StoredDate>())
+            return Cmp(static_cast<const detail::StoredDate*>(a.constData())->key,
+                       static_cast<const detail::StoredDate*>(b.constData())->key);
+        if (type.id() == QMetaType::Int) return Cmp(*static_cast<const int*>(a.constData()), *static_cast<const int*>(b.constData()));
+        if (type.id() == QMetaType::LongLong)
+            return Cmp(*static_cast<const qlonglong*>(a.constData()), *static_cast<const qlonglong*>(b.constData()));
+    }
     const bool an = IsNull(a), bn = IsNull(b);
     if (an || bn) return an == bn ? 0 : (an ? -1 : 1);
     if (kind == Kind::DateTime) {

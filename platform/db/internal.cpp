@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "value.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QTimeZone>
 
@@ -11,21 +12,25 @@
 
 namespace db::detail {
 
-std::optional<StoredDate> StoredDateFromText(QStringView s) {
-    if (s.size() != 19 && s.size() != 16 && s.size() != 10) return std::nullopt;
-    if (s[4] != u'-' || s[7] != u'-') return std::nullopt;
-    if (s.size() > 10 && (s[10] != u' ' && s[10] != u'T')) return std::nullopt;
-    if (s.size() > 10 && s[13] != u':') return std::nullopt;
-    if (s.size() == 19 && s[16] != u':') return std::nullopt;
+namespace {
+
+// "yyyy-MM-dd[ HH:mm[:ss]]" in UTF-16 or in the engine's UTF-8, read alike.
+template <typename Char>
+std::optional<StoredDate> ParseStoredDate(const Char* s, qsizetype size) {
+    if (size != 19 && size != 16 && size != 10) return std::nullopt;
+    if (s[4] != '-' || s[7] != '-') return std::nullopt;
+    if (size > 10 && (s[10] != ' ' && s[10] != 'T')) return std::nullopt;
+    if (size > 10 && s[13] != ':') return std::nullopt;
+    if (size == 19 && s[16] != ':') return std::nullopt;
     int parts[6] = {0, 0, 0, 0, 0, 0};
     static constexpr int at[6] = {0, 5, 8, 11, 14, 17};
-    const int count = s.size() == 19 ? 6 : s.size() == 16 ? 5 : 3;
+    const int count = size == 19 ? 6 : size == 16 ? 5 : 3;
     for (int i = 0; i < count; ++i) {
         int value = 0;
         for (int k = at[i]; k < at[i] + (i == 0 ? 4 : 2); ++k) {
-            const char16_t c = s[k].unicode();
-            if (c < u'0' || c > u'9') return std::nullopt;
-            value = value * 10 + (c - u'0');
+            const auto c = s[k];
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + (c - '0');
         }
         parts[i] = value;
     }
@@ -34,6 +39,10 @@ std::optional<StoredDate> StoredDateFromText(QStringView s) {
     return StoredDate{((((qint64(parts[0]) * 100 + parts[1]) * 100 + parts[2]) * 100 + parts[3]) * 100 + parts[4]) * 100 +
                       parts[5]};
 }
+
+}  // namespace
+
+std::optional<StoredDate> StoredDateFromText(QStringView s) { return ParseStoredDate(s.utf16(), s.size()); }
 
 StoredDate ToStoredDate(const QDateTime& dt) {
     const QDate d = dt.date();
@@ -64,8 +73,15 @@ Parts Split(StoredDate v) {
 }  // namespace
 
 QDateTime FromStoredDate(StoredDate v) {
+    // A local time costs the C library a look at the zone's rules; a month's appointments
+    // share a few thousand start and finish times, read over and over by sorts, grids and the
+    // calendar, so the times made lately are kept.
+    constexpr qsizetype kKept = 16384;
+    thread_local QHash<qint64, QDateTime> made;
+    if (const auto it = made.constFind(v.key); it != made.cend()) return *it;
+    if (made.size() >= kKept) made.clear();
     const Parts p = Split(v);
-    return LocalDateTime(QDate(p.y, p.mo, p.d), QTime(p.h, p.mi, p.s));
+    return *made.insert(v.key, LocalDateTime(QDate(p.y, p.mo, p.d), QTime(p.h, p.mi, p.s)));
 }
 
 namespace {
@@ -166,9 +182,10 @@ QVariant ReadColumn(sqlite3_stmt* stmt, int column, Kind kind) {
         case Kind::DateTime: {
             // Kept as a number; turned into a QDateTime when a caller reads it. Text that is
             // no stored date stays as it is.
-            const QString text = ColumnText(stmt, column);
-            if (auto d = StoredDateFromText(text)) return QVariant::fromValue(*d);
-            return text;
+            // Read from the engine's own text: most of a long list's cells are dates.
+            const auto* utf8 = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+            if (auto d = ParseStoredDate(utf8, sqlite3_column_bytes(stmt, column))) return QVariant::fromValue(*d);
+            return ColumnText(stmt, column);
         }
         case Kind::Currency: {
             // An amount beyond the currency's range (written by another program) is read as

@@ -49,6 +49,22 @@ struct TableInfo {
 
 struct Store;
 
+// The rows written through a connection, so that a window can read again only what changed
+// since it read (see Connection::ChangedRows).
+struct ChangeLog {
+    quint64 opening = 0;  // tells this connection's marks from an earlier one's
+    quint64 serial = 0;   // one more for every row written
+    // Writes up to this serial went uncounted: marks taken before it can tell nothing.
+    quint64 blindUntil = 0;
+    qint64 hooked = 0;      // rows the engine reported one by one
+    qint64 uncounted = 0;   // the engine's total of rows written, less those it reported
+    struct Table {
+        QHash<qint64, quint64> rows;  // rowid -> serial of its last write
+        quint64 forgottenUntil = 0;   // the rows written up to this serial are no longer kept
+    };
+    QHash<QString, Table> tables;  // by lower-case name
+};
+
 struct ConnectionState {
     sqlite3* handle = nullptr;
     // Record sets whose rows are read when first needed; read before the connection closes.
@@ -57,12 +73,16 @@ struct ConnectionState {
     QHash<QString, TableInfo> tables;  // by lower-case name
     QSet<QString> columnNames;         // every column of every table, lower case
     OuterJoins outerJoins = OuterJoins::AsLeft;
+    ChangeLog changes;
 
     const TableInfo* table(const QString& name) const {
         auto it = tables.constFind(name.toLower());
         return it == tables.cend() ? nullptr : &*it;
     }
 };
+
+// Starts counting the rows written through the connection.
+void WatchChanges(ConnectionState& conn);
 
 // Creates the schema's indexes a file made by an earlier version lacks.
 void AddMissingIndexes(sqlite3* handle);

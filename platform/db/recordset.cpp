@@ -366,6 +366,14 @@ bool Recordset::Requery() {
     return true;
 }
 
+bool Recordset::Resync(const QString& keyField, const QSet<qint64>& keys) {
+    if (!Ready()) return false;
+    const int key = FieldIndex(keyField);
+    if (key < 0) return Fail(Field(this, key, keyField).NotFound());
+    QString error;
+    return ResyncRows(*view_->store, key, keys, &error) || Fail(error);
+}
+
 Recordset Recordset::Clone() const {
     Recordset copy;
     copy.view_ = std::make_shared<View>();
@@ -374,6 +382,24 @@ Recordset Recordset::Clone() const {
     c.store = view_->store;
     c.store->views.push_back(copy.view_);
     c.ShowFirstLater();
+    return copy;
+}
+
+Recordset Recordset::CloneShown() const {
+    Recordset copy = Clone();
+    if (State() != adStateOpen || !view_->Sync()) return copy;
+    const View& v = *view_;
+    View& c = *copy.view_;
+    c.filter = v.filter;
+    c.filterText = v.filterText;
+    c.sort = v.sort;
+    c.sortText = v.sortText;
+    c.visible = v.visible;
+    c.seenVersion = v.seenVersion;
+    c.seenReads = v.seenReads;
+    c.refill = false;
+    c.fresh = false;
+    c.pos = 0;
     return copy;
 }
 

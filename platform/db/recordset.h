@@ -2,6 +2,7 @@
 
 #include <QBitArray>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -122,9 +123,18 @@ public:
     bool Delete();
     // Reads the rows again, keeping the filter and sort.
     bool Requery();
+    // Reads again only the rows whose field `keyField` holds one of `keys` (a table's key), as
+    // a requery would find them: changed rows change in place, rows gone go, new ones come
+    // last. The other rows stay as read; every view of the rows follows. False, leaving the
+    // rows as they were, when the engine cannot be asked for the field or one of the rows is
+    // being edited.
+    bool Resync(const QString& keyField, const QSet<qint64>& keys);
     void Cancel() {}
     // Shares the rows; has its own position, filter and sort.
     Recordset Clone() const;
+    // A clone that starts with this one's filter and sort, and the rows they show already
+    // worked out, on the first of them.
+    Recordset CloneShown() const;
 
     // Rows from the current one to the end as text; leaves the record set at EOF.
     QString GetString(const QString& columnDelimiter = QStringLiteral("\t"),

@@ -221,6 +221,26 @@ bool Describe(Store& store, const QString& translated, QString* error, bool* ret
     return true;
 }
 
+// The rows a prepared statement of the store's gives, its fields in the store's order.
+bool StepRows(const Store& store, Statement& stmt, std::vector<std::shared_ptr<Row>>& rows, QString* error) {
+    const int offset = store.rowidField >= 0 ? 1 : 0;
+    const int total = static_cast<int>(store.fields.size());
+    int rc;
+    while ((rc = Step(stmt.get())) == SQLITE_ROW) {
+        auto row = std::make_shared<Row>();
+        row->values.resize(total);
+        for (int i = 0; i < store.publicCount; ++i)
+            row->values[i] = ReadColumn(stmt.get(), i + offset, store.fields[static_cast<size_t>(i)].kind);
+        if (offset == 1) row->values[store.rowidField] = ReadColumn(stmt.get(), 0, Kind::Integer);
+        rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        *error = EngineError(store.conn->handle);
+        return false;
+    }
+    return true;
+}
+
 // Reads the statement's rows meeting `condition` (all of them when it is empty) in place of
 // those held. Returns false with `error` set.
 bool ReadRows(Store& store, const QString& condition, QString* error) {
@@ -242,22 +262,8 @@ bool ReadRows(Store& store, const QString& condition, QString* error) {
         if (!PrepareOne(stmt, db, sql, error)) return false;
         for (int i = 0; i < store.params.size(); ++i) Bind(stmt.get(), i + 1, store.params[i]);
     }
-    const int offset = store.rowidField >= 0 ? 1 : 0;
     std::vector<std::shared_ptr<Row>> rows;
-    const int total = static_cast<int>(store.fields.size());
-    int rc;
-    while ((rc = Step(stmt.get())) == SQLITE_ROW) {
-        auto row = std::make_shared<Row>();
-        row->values.resize(total);
-        for (int i = 0; i < store.publicCount; ++i)
-            row->values[i] = ReadColumn(stmt.get(), i + offset, store.fields[static_cast<size_t>(i)].kind);
-        if (offset == 1) row->values[store.rowidField] = ReadColumn(stmt.get(), 0, Kind::Integer);
-        rows.push_back(std::move(row));
-    }
-    if (rc != SQLITE_DONE) {
-        *error = EngineError(db);
-        return false;
-    }
+    if (!StepRows(store, stmt, rows, error)) return false;
     store.rows = std::move(rows);
     return true;
 }
@@ -386,6 +392,66 @@ bool ReadNeededRows(Store& s, const View* actor) {
 }
 
 
+
+bool ResyncRows(Store& s, int keyField, const QSet<qint64>& keys, QString* error) {
+    if (!s.conn->handle) {
+        *error = kConnectionClosed;
+        return false;
+    }
+    for (const auto& w : s.views)
+        if (auto v = w.lock(); v && v->editRow) {
+            *error = QStringLiteral("A row is being edited.");
+            return false;
+        }
+    // Rows not read yet are read as they are when first needed.
+    if (s.read == Store::Read::None || keys.isEmpty()) return true;
+    LearnConditions(s);
+    const QString& name = s.sqlFields[static_cast<size_t>(keyField)].name;
+    if (name.isEmpty() || !s.sqlFields[static_cast<size_t>(keyField)].wholeNumbers) {
+        *error = QStringLiteral("The engine cannot find rows by field '%1'.").arg(s.fields[static_cast<size_t>(keyField)].name);
+        return false;
+    }
+    QStringList list;
+    for (const qint64 k : keys) list << QString::number(k);
+    QString sql = s.readSql;
+    while (sql.endsWith(u';') || (!sql.isEmpty() && sql.back().isSpace())) sql.chop(1);
+    // Only rows that the rows held were read for belong among them.
+    sql = QStringLiteral("SELECT * FROM (\n%1\n) WHERE %2 IN (%3)").arg(sql, name, list.join(u','));
+    if (s.read == Store::Read::Some) sql += QStringLiteral(" AND (%1)").arg(s.readCondition);
+    Statement stmt;
+    if (!PrepareOne(stmt, s.conn->handle, sql, error)) return false;
+    for (int i = 0; i < s.params.size(); ++i) Bind(stmt.get(), i + 1, s.params[i]);
+    std::vector<std::shared_ptr<Row>> fresh;
+    if (!StepRows(s, stmt, fresh, error)) return false;
+
+    QHash<qint64, std::shared_ptr<Row>> found;
+    for (const auto& r : fresh) found.insert(r->values[keyField].toLongLong(), r);
+    std::vector<std::shared_ptr<Row>> rows;
+    rows.reserve(s.rows.size() + fresh.size());
+    for (auto& r : s.rows) {
+        const qint64 key = r->values[keyField].toLongLong();
+        if (!keys.contains(key)) {
+            rows.push_back(std::move(r));
+        } else if (const std::shared_ptr<Row> again = found.take(key)) {
+            // The same object, so that the views stay on it.
+            r->values = again->values;
+            rows.push_back(std::move(r));
+        } else {
+            r->deleted = true;
+        }
+    }
+    // The rows new to the set, in the order read.
+    for (auto& r : fresh)
+        if (found.contains(r->values[keyField].toLongLong())) rows.push_back(std::move(r));
+    s.rows = std::move(rows);
+    ++s.version;
+    // Told from a list of their own: a view told may open others on the rows.
+    std::vector<std::shared_ptr<View>> told;
+    for (const auto& w : s.views)
+        if (auto v = w.lock()) told.push_back(std::move(v));
+    for (const auto& v : told) emit v->notifier.rowsChanged();
+    return true;
+}
 
 bool View::Sync() {
     if (!store) return false;

@@ -210,6 +210,8 @@ std::shared_ptr<Store> Query(const std::shared_ptr<ConnectionState>& conn, const
 // False when the rows could not be read (the rows held are kept; each view's last error
 // says why).
 bool ReadNeededRows(Store& s, const View* actor);
+// Reads again the rows whose field `keyField` holds one of `keys` (see Recordset::Resync).
+bool ResyncRows(Store& s, int keyField, const QSet<qint64>& keys, QString* error);
 
 }  // namespace detail
 }  // namespace db

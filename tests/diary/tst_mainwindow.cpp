@@ -11,11 +11,15 @@
 #include <QTimer>
 
 #include "accounts/Companies_with_Contacts.h"
+#include "accounts/frmInvoice.h"
+#include "core/amounts.h"
+#include "core/formatting.h"
 #include "core/flexgrid.h"
 #include "core/forms.h"
 #include "core/frmOptions.h"
 #include "core/globals.h"
 #include "core/settingscatalogue.h"
+#include "diary/Schedule.h"
 #include "diary/frmMain.h"
 #include "platform/com/com.h"
 #include "platform/settings/settings.h"
@@ -478,6 +482,103 @@ private slots:
         QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("Color_A")).toUInt(), 0x00FF00u);
         QCOMPARE(com::GetProperty(w->SchCal1, QStringLiteral("YearIN")).toInt(), QDate::currentDate().year());
         QCOMPARE(w->YearCbo->count(), 11);
+    }
+
+    // What an editor writes shows once it closes, whichever table it wrote and whoever else
+    // wrote meanwhile; the totals follow the invoices that changed.
+    void refreshAfterAnEditor_data() {
+        QTest::addColumn<bool>("invoiceEditor");
+        QTest::addColumn<QString>("write");  // run while the editor is open
+        QTest::addColumn<bool>("otherProgram");
+        QTest::addColumn<QString>("invoiced");  // "Invoiced?" of the appointment
+        QTest::addColumn<QString>("customer");  // its customer as the grid and the lists show it
+        QTest::addColumn<int>("pendingRows");
+        QTest::addColumn<QString>("pendingTotal");
+        QTest::addColumn<QString>("settledTotal");
+        const QString attach = QStringLiteral("UPDATE JobDetails SET InvoiceNumber = :pending WHERE JobID = :job");
+        QTest::newRow("work attached") << true << attach << false << "Yes" << "Acme" << 2 << "£150.00" << "£200.00";
+        QTest::newRow("nothing written") << true << QString() << false << "No" << "Acme" << 2 << "£150.00" << "£200.00";
+        QTest::newRow("invoice paid")
+            << true << QStringLiteral("UPDATE Billing SET Stage = 3, PaymentDate = '2025-07-01' WHERE InvoiceNumber = :pending")
+            << false << "No" << "Acme" << 1 << "£50.00" << "£300.00";
+        QTest::newRow("amount changed")
+            << true << QStringLiteral("UPDATE Billing SET InvoiceAmount = 70 WHERE InvoiceNumber = :pending") << false
+            << "No" << "Acme" << 2 << "£120.00" << "£200.00";
+        QTest::newRow("invoice deleted")
+            << true << QStringLiteral("DELETE FROM Billing WHERE InvoiceNumber = :settled") << false << "No" << "Acme" << 2
+            << "£150.00" << "0";
+        QTest::newRow("invoice added")
+            << true << QStringLiteral("INSERT INTO Billing (CompanyID, BillingDate, InvoiceAmount, Stage) VALUES (:acme, '2025-09-01', 5, 2)")
+            << false << "No" << "Acme" << 3 << "£155.00" << "£200.00";
+        QTest::newRow("every invoice deleted at once")
+            << true << QStringLiteral("DELETE FROM Billing") << false << "No" << "Acme" << 0 << "0" << "0";
+        QTest::newRow("invoice of another year")
+            << true << QStringLiteral("UPDATE Billing SET InvoiceAmount = 1 WHERE InvoiceNumber = :other") << false << "No"
+            << "Acme" << 2 << "£150.00" << "£200.00";
+        QTest::newRow("customer renamed")
+            << false << QStringLiteral("UPDATE Companies SET CompanyName = 'Acme Ltd' WHERE CompanyID = :acme") << false
+            << "No" << "Acme Ltd" << 2 << "£150.00" << "£200.00";
+        QTest::newRow("attached by another program") << false << attach << true << "Yes" << "Acme" << 2 << "£150.00" << "£200.00";
+        QTest::newRow("paid by another program")
+            << false << QStringLiteral("UPDATE Billing SET Stage = 3 WHERE InvoiceNumber = :pending") << true << "No"
+            << "Acme" << 1 << "£50.00" << "£300.00";
+    }
+    void refreshAfterAnEditor() {
+        QFETCH(bool, invoiceEditor);
+        QFETCH(QString, write);
+        QFETCH(bool, otherProgram);
+        db::Connection& c = env_->connection();
+        testsupport::SetSystemRow(c, QStringLiteral("CurrentFnYear"), QStringLiteral("2025"));
+        const int acme = testsupport::AddCompany(c, QStringLiteral("Acme"));
+        const int job = testsupport::AddJob(c, acme, At(2025, 6, 2, 9), At(2025, 6, 2, 10));
+        const int pending = testsupport::AddInvoice(c, acme, QDate(2025, 6, 1), Currency::fromUnits(100));
+        testsupport::AddInvoice(c, acme, QDate(2025, 6, 3), Currency::fromUnits(50), {{QStringLiteral("Stage"), 2}});
+        const int settled = testsupport::AddInvoice(c, acme, QDate(2025, 6, 4), Currency::fromUnits(200),
+                                                    {{QStringLiteral("Stage"), 3}, {QStringLiteral("PaymentDate"), At(2025, 7, 1)}});
+        const int other = testsupport::AddInvoice(c, acme, QDate(2024, 6, 1), Currency::fromUnits(30));
+        auto w = Open();
+        ShowMonth(*w, 2025, 6);
+        QCOMPARE(w->AppGrid->model()->index(0, 7).data().toString(), QStringLiteral("No"));
+        QCOMPARE(w->totPend->text(), QStringLiteral("£150.00"));
+
+        QString sql = write;
+        sql.replace(QStringLiteral(":pending"), QString::number(pending))
+            .replace(QStringLiteral(":settled"), QString::number(settled))
+            .replace(QStringLiteral(":other"), QString::number(other))
+            .replace(QStringLiteral(":acme"), QString::number(acme))
+            .replace(QStringLiteral(":job"), QString::number(job));
+        bool written = true;
+        QTimer::singleShot(0, [&] {
+            if (!sql.isEmpty()) {
+                if (otherProgram) {
+                    db::Connection second;
+                    written = second.Open(env_->connectionString()) && second.Execute(sql);
+                } else {
+                    written = DbConnection().Execute(sql);
+                }
+            }
+            QWidget* editor = invoiceEditor ? static_cast<QWidget*>(Forms::find<frmInvoice>())
+                                            : static_cast<QWidget*>(Forms::find<Schedule>());
+            QVERIFY(editor && editor->isVisible());
+            static_cast<QDialog*>(editor)->reject();
+        });
+        if (invoiceEditor) {
+            w->PendInv->setCurrentCell(0, 0);
+            w->PendInv_DblClick();
+        } else {
+            w->AppGrid_DblClick();
+        }
+        QVERIFY(written);
+        QTEST(w->AppGrid->model()->index(0, 7).data().toString(), "invoiced");
+        QTEST(w->AppGrid->model()->index(0, 4).data().toString(), "customer");
+        QTEST(w->PendInv->Rows() - 1, "pendingRows");
+        if (w->PendInv->Rows() > 1) QTEST(w->PendInv->TextMatrix(1, 1), "customer");
+        QTEST(w->totPend->text(), "pendingTotal");
+        QTEST(w->totSet->text(), "settledTotal");
+        // The totals are those of the rows listed.
+        db::Currency listed;
+        for (int r = 1; r < w->PendInv->Rows(); ++r) listed = *listed.plus(w->PendInv->Value(r, 5).value<db::Currency>());
+        if (w->PendInv->Rows() > 1) QCOMPARE(w->totPend->text(), FormatTotal(listed));
     }
 
     void worksWithoutTheCalendar() {
