@@ -110,23 +110,28 @@ bool CalendarStore::Load(QString* error) {
         }
     }
     QString split;
-    blank_ = why.isEmpty() && std::all_of(onDisk_.cbegin(), onDisk_.cend(), [](char c) {
-                 return QChar::isSpace(static_cast<uchar>(c));
-             });
-    sawContent_ = sawContent_ || (why.isEmpty() && !blank_);
-    if (why.isEmpty() && blank_) {
-        SplitCalendar(kNewCalendar, &file_, &split);
-    } else if (why.isEmpty() && !SplitCalendar(onDisk_, &file_, &split)) {
+    if (why.isEmpty() && !Took(onDisk_, &split))
         why = QStringLiteral("The file %1 is not an iCalendar file: %2").arg(path_, split);
-    }
+    sawContent_ = sawContent_ || (why.isEmpty() && !blank_);
     if (!why.isEmpty()) {
         *error = why;
+        blank_ = false;
         stamp_ = {};
         file_ = CalendarText();
         return false;
     }
-    Index();
     loaded_ = true;
+    return true;
+}
+
+bool CalendarStore::Took(const QByteArray& bytes, QString* error) {
+    onDisk_ = bytes;
+    blank_ = std::all_of(bytes.cbegin(), bytes.cend(),
+                         [](char c) { return QChar::isSpace(static_cast<uchar>(c)); });
+    // A blank file is read as a calendar holding nothing, so that what is added to it
+    // goes inside one.
+    if (!SplitCalendar(blank_ ? kNewCalendar : bytes, &file_, error)) return false;
+    Index();
     return true;
 }
 

@@ -65,6 +65,9 @@ class CalendarStore {
 
   private:
     bool Load(QString* error);
+    // The file now holds `bytes` (read, or written here): they become the version known.
+    // False, with the reason, when they are no calendar.
+    bool Took(const QByteArray& bytes, QString* error);
     bool WriteFile(QString* error);
     // The file on disk is still, byte for byte, the version last read or written.
     bool Unchanged();

@@ -140,10 +140,7 @@ bool CalendarStore::Rewrite(const std::vector<Change>& changes, const QString& z
         switch (Replace(out, error)) {
             case Put::Done: {
                 QString ignored;
-                SplitCalendar(out, &file_, &ignored);
-                onDisk_ = out;
-                blank_ = false;
-                Index();
+                Took(out, &ignored);
                 return true;
             }
             case Put::Failed:
@@ -207,9 +204,7 @@ bool CalendarStore::Restore(QString* error) {
             switch (Replace(r.bytes, error)) {
                 case Put::Done: {
                     QString ignored;
-                    SplitCalendar(r.bytes, &file_, &ignored);
-                    onDisk_ = r.bytes;
-                    Index();
+                    Took(r.bytes, &ignored);
                     return true;
                 }
                 case Put::Failed:

@@ -379,6 +379,32 @@ class TestOutlook : public QObject {
         }
         QVERIFY(text.contains(to));
     }
+
+    // A file that held nothing, or white space alone, is put back so; the next batch still
+    // writes a whole calendar into it.
+    void putBackBlankFile_data() {
+        QTest::addColumn<QByteArray>("blank");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("white space") << QByteArray("\r\n  \r\n");
+    }
+    void putBackBlankFile() {
+        QFETCH(QByteArray, blank);
+        QVERIFY(QDir().mkpath(QFileInfo(path_).absolutePath()));
+        QVERIFY(testsupport::WriteText(path_, blank));
+        {
+            WriteBatch batch;
+            QVERIFY(!SaveNew(QStringLiteral("Taken back")).isEmpty());
+            QVERIFY2(batch.Commit(), qPrintable(LastError()));
+            QVERIFY2(batch.Restore(), qPrintable(LastError()));
+        }
+        QCOMPARE(testsupport::ReadText(path_), blank);
+        WriteBatch batch;
+        const QString kept = SaveNew(QStringLiteral("Kept"), At(2026, 3, 3, 9));
+        QVERIFY2(!kept.isEmpty(), qPrintable(LastError()));
+        QVERIFY2(batch.Commit(), qPrintable(LastError()));
+        QVERIFY(testsupport::ReadText(path_).startsWith("BEGIN:VCALENDAR"));
+        QCOMPARE(FindEvent(path_, kept)->summary, QStringLiteral("Kept"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestOutlook)
