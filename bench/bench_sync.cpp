@@ -114,23 +114,8 @@ double BareRead(sqlite3* handle, const QList<int>& ids) {
     QStringList list;
     for (int id : ids) list << QString::number(id);
     const QString in = list.join(u',');
-    return bench::TimeRead(
-               handle,
-               QStringLiteral(
-                   "SELECT JobDetails.JobID, JobDetails.Start, JobDetails.Finish, "
-                   "JobDetails.Description, JobDetails.Outlook_REF, "
-                   "JobDetails.Outlook_LastUpdate, JobDetails.InvoiceNumber, "
-                   "Companies.CompanyName, Companies.Postal_AddressStreet, "
-                   "Companies.Postal_AddressTown, Companies.Postal_AddressCounty, "
-                   "Companies.Postal_AddressCountry, Companies.Postal_AddressPostcode FROM "
-                   "Companies JOIN JobDetails ON Companies.CompanyID = JobDetails.CustomerID "
-                   "WHERE JobDetails.JobID IN (%1)")
-                   .arg(in)
-                   .toStdString()) +
-           bench::TimeRead(handle, QStringLiteral("SELECT RecordID, LastSyncDate FROM sync WHERE "
-                                                  "RecordID IN (%1)")
-                                       .arg(in)
-                                       .toStdString());
+    return bench::TimeRead(handle, outlooksync::JobsReadSql().arg(in).toStdString()) +
+           bench::TimeRead(handle, outlooksync::SyncRowsReadSql().arg(in).toStdString());
 }
 
 QList<int> Ids(const QString& sql, const QVariantList& params = {}) {

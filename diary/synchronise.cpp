@@ -16,8 +16,6 @@ namespace {
 
 const QString kSchedule = QStringLiteral("schedule");
 
-QDateTime DateValue(const QVariant& v) { return db::ToDateTime(v).value_or(QDateTime()); }
-
 }  // namespace
 
 bool Synchroniser::SyncJob(int JobID) {
@@ -72,36 +70,15 @@ bool Synchroniser::OpenOutlook() {
 }
 
 bool Synchroniser::LoadJobForSync(int JobID) {
-    if (auto found = preloaded_.constFind(JobID); found != preloaded_.cend()) {
-        job_ = *found;
-        if (!job_.Start.isValid() || !job_.Finish.isValid())
-            return Failed(JobID, QStringLiteral("the appointment has no start or finish"));
-        return true;
+    auto found = preloaded_.constFind(JobID);
+    QHash<int, Job> read;
+    if (found == preloaded_.cend()) {
+        QString error;
+        if (!Preload({JobID}, &read, &error) || !read.contains(JobID))
+            return Failed(JobID, QStringLiteral("the appointment or its customer was not found"));
+        found = read.constFind(JobID);
     }
-    db::Recordset rs;
-    rs.OpenWith(
-        QStringLiteral(
-            "SELECT JobDetails.Start, JobDetails.Finish, JobDetails.Description, "
-            "JobDetails.Outlook_REF, JobDetails.Outlook_LastUpdate, JobDetails.InvoiceNumber, "
-            "Companies.CompanyName, Companies.Postal_AddressStreet, "
-            "Companies.Postal_AddressTown, Companies.Postal_AddressCounty, "
-            "Companies.Postal_AddressCountry, Companies.Postal_AddressPostcode ") +
-            QStringLiteral("FROM Companies INNER JOIN JobDetails ON Companies.CompanyID = "
-                           "JobDetails.CustomerID Where jobdetails.JobID = ?"),
-        DbConnection(), {JobID}, db::adOpenDynamic, db::adLockReadOnly);
-    if (rs.State() != db::adStateOpen || rs.Eof())
-        return Failed(JobID, QStringLiteral("the appointment or its customer was not found"));
-    job_.Start = DateValue(rs.Value(QStringLiteral("Start")));
-    job_.Finish = DateValue(rs.Value(QStringLiteral("Finish")));
-    job_.Description = rs.Fields(QStringLiteral("Description")).Text();
-    job_.OutlookRef = rs.Fields(QStringLiteral("Outlook_REF")).Text();
-    job_.OutlookLastUpdate = DateValue(rs.Value(QStringLiteral("Outlook_LastUpdate")));
-    job_.InvoiceNumber = rs.Value(QStringLiteral("InvoiceNumber")).toLongLong();
-    job_.CompanyName = rs.Fields(QStringLiteral("CompanyName")).Text();
-    QStringList address;
-    for (const char* part : {"Street", "Town", "County", "Country", "Postcode"})
-        address << rs.Fields(QStringLiteral("Postal_Address") + QLatin1String(part)).Text();
-    job_.Location = JoinLocation(address);
+    job_ = *found;
     if (!job_.Start.isValid() || !job_.Finish.isValid())
         return Failed(JobID, QStringLiteral("the appointment has no start or finish"));
     return true;
@@ -225,7 +202,7 @@ bool Synchroniser::RecordSync(const QString& syncType, const QString& recordType
     if (!Mark()) return false;
     // One row per appointment, whatever an earlier version left.
     int changed = 0;
-    bool ok = (job_.lastSyncRead && job_.syncRows == 0) ||
+    bool ok = job_.syncRows == 0 ||
               DbConnection().Execute(QStringLiteral("UPDATE sync SET RecordType = ?, "
                                                     "LastSyncDate = ?, synctype = ? WHERE "
                                                     "RecordID = ?"),
@@ -253,13 +230,8 @@ bool Synchroniser::StoreEntryRef(int JobID, const QString& ref) {
 }
 
 QDateTime Synchroniser::GetLastSyncDate(int JobID) {
-    if (job_.lastSyncRead) return job_.LastSync;
-    db::Recordset rs;
-    if (!rs.OpenWith(QStringLiteral("SELECT LastSyncDate FROM sync WHERE RecordID = ?"),
-                     DbConnection(), {JobID}, db::adOpenStatic, db::adLockReadOnly) ||
-        rs.Eof())
-        return {};
-    return DateValue(rs.Fields(0).Value());
+    Q_UNUSED(JobID);  // read with the appointment
+    return job_.LastSync;
 }
 
 void Synchroniser::ShowSyncConflict() {

@@ -21,6 +21,10 @@ namespace outlooksync {
 // The JobIDs of the rows a record set shows, in its order.
 QList<int> ShownJobIDs(const db::Recordset& appointments);
 
+// What a run reads of its appointments, and of their sync rows; %1 stands for the JobIDs.
+QString JobsReadSql();
+QString SyncRowsReadSql();
+
 // Two-way synchronisation of appointments with the calendar, reported line by line into the
 // progress log. One appointment's failure is logged with its reason, leaves nothing of it on
 // either side, and the run goes on. The run's changes reach the calendar file and the database
@@ -56,7 +60,6 @@ class Synchroniser {
         QDateTime Start, Finish, OutlookLastUpdate, LastSync;
         QString Description, OutlookRef, CompanyName, Location;
         qint64 InvoiceNumber = 0;
-        bool lastSyncRead = false;  // LastSync and syncRows were read with the appointment
         int syncRows = 0;
     };
 
@@ -70,9 +73,9 @@ class Synchroniser {
     // Goes back to before the run on both sides; `began` when it began the transaction
     // (another run's is never touched). Returns how many failed: all of them.
     int GiveUp(outlook::WriteBatch& batch, int total, bool began);
-    // Reads every appointment's values at once, so that one that did not change costs no
-    // query of its own.
-    bool Preload(const QList<int>& jobIds, QString* error);
+    // Reads every appointment's values and sync rows at once, so that one that did not
+    // change costs no query of its own; those not found are left out.
+    static bool Preload(const QList<int>& jobIds, QHash<int, Job>* into, QString* error);
     // Before the first database write of an appointment: the point its failure goes back
     // to. False, and the run is given up, when it cannot be made.
     bool Mark();

@@ -153,26 +153,29 @@ QString Marks(const QList<int>& ids, QVariantList* values) {
 
 }  // namespace
 
-bool Synchroniser::Preload(const QList<int>& jobIds, QString* error) {
-    preloaded_.clear();
+QString JobsReadSql() {
+    return QStringLiteral(
+        "SELECT JobDetails.JobID, JobDetails.Start, JobDetails.Finish, JobDetails.Description, "
+        "JobDetails.Outlook_REF, JobDetails.Outlook_LastUpdate, JobDetails.InvoiceNumber, "
+        "Companies.CompanyName, Companies.Postal_AddressStreet, Companies.Postal_AddressTown, "
+        "Companies.Postal_AddressCounty, Companies.Postal_AddressCountry, "
+        "Companies.Postal_AddressPostcode FROM Companies INNER JOIN JobDetails ON "
+        "Companies.CompanyID = JobDetails.CustomerID WHERE JobDetails.JobID IN (%1)");
+}
+
+QString SyncRowsReadSql() {
+    return QStringLiteral("SELECT RecordID, LastSyncDate FROM sync WHERE RecordID IN (%1)");
+}
+
+bool Synchroniser::Preload(const QList<int>& jobIds, QHash<int, Job>* into, QString* error) {
     // Each statement binds at most as many values as the engine takes.
     constexpr qsizetype kChunk = 10000;
     for (qsizetype from = 0; from < jobIds.size(); from += kChunk) {
         QVariantList ids;
         const QString in = Marks(jobIds.mid(from, kChunk), &ids);
         db::Recordset rs;
-        if (!rs.OpenWith(
-                QStringLiteral(
-                    "SELECT JobDetails.JobID, JobDetails.Start, JobDetails.Finish, "
-                    "JobDetails.Description, JobDetails.Outlook_REF, "
-                    "JobDetails.Outlook_LastUpdate, JobDetails.InvoiceNumber, "
-                    "Companies.CompanyName, Companies.Postal_AddressStreet, "
-                    "Companies.Postal_AddressTown, Companies.Postal_AddressCounty, "
-                    "Companies.Postal_AddressCountry, Companies.Postal_AddressPostcode FROM "
-                    "Companies INNER JOIN JobDetails ON Companies.CompanyID = "
-                    "JobDetails.CustomerID WHERE JobDetails.JobID IN (%1)")
-                    .arg(in),
-                DbConnection(), ids, db::adOpenStatic, db::adLockReadOnly)) {
+        if (!rs.OpenWith(JobsReadSql().arg(in), DbConnection(), ids, db::adOpenStatic,
+                         db::adLockReadOnly)) {
             *error = db::LastError();
             return false;
         }
@@ -189,21 +192,18 @@ bool Synchroniser::Preload(const QList<int>& jobIds, QString* error) {
             QStringList address;
             for (int f = 8; f < 13; ++f) address << at(f).toString();
             j.Location = JoinLocation(address);
-            j.lastSyncRead = true;
-            preloaded_.insert(at(0).toInt(), j);
+            into->insert(at(0).toInt(), j);
         }
         // The sync rows in one pass over the table, which has no index to find one by.
         db::Recordset sync;
-        if (!sync.OpenWith(
-                QStringLiteral("SELECT RecordID, LastSyncDate FROM sync WHERE RecordID IN (%1)")
-                    .arg(in),
-                DbConnection(), ids, db::adOpenStatic, db::adLockReadOnly)) {
+        if (!sync.OpenWith(SyncRowsReadSql().arg(in), DbConnection(), ids, db::adOpenStatic,
+                           db::adLockReadOnly)) {
             *error = db::LastError();
             return false;
         }
         for (int r = 0, n = sync.RecordCount(); r < n; ++r) {
-            const auto found = preloaded_.find(sync.ValueAt(r, 0).toInt());
-            if (found == preloaded_.end()) continue;
+            const auto found = into->find(sync.ValueAt(r, 0).toInt());
+            if (found == into->end()) continue;
             const QDateTime at = DateValue(sync.ValueAt(r, 1));
             // The first row read alone would be any of them: the earliest asks the most.
             if (found->syncRows++ == 0 || (at.isValid() && at < found->LastSync))
@@ -244,7 +244,8 @@ int Synchroniser::Run(const QList<int>& jobIds) {
         Log(DatabaseFailureLine(databaseId_.isEmpty() ? error : DbConnection().LastError()));
         return GiveUp(batch, total, false);
     }
-    if (!Preload(jobIds, &error)) {
+    preloaded_.clear();
+    if (!Preload(jobIds, &preloaded_, &error)) {
         Log(DatabaseFailureLine(error));
         return GiveUp(batch, total, true);
     }
