@@ -139,6 +139,7 @@ void CalendarStore::Index() {
     events_.clear();
     zones_.clear();
     resolved_.clear();
+    zoneCache_.Trim();  // no zone is held now
     for (qsizetype i = 0; i < file_.components.size(); ++i) {
         const RawComponent& c = file_.components[i];
         // A changed occurrence of a series shares the series' UID; the series is the item.

@@ -10,7 +10,7 @@ namespace outlook::detail {
 
 namespace {
 
-// A file names only a few zones; a process that meets more starts the cache afresh.
+// A file names only a few zones; once more were met, the cache starts afresh at the next read.
 constexpr qsizetype kZonesKept = 32;
 
 QDateTime ToLocal(icaltimetype t) {
@@ -49,8 +49,16 @@ QByteArray Folded(const QByteArray& line, const QByteArray& newline) {
 
 }  // namespace
 
-ZoneCache::~ZoneCache() {
-    for (icaltimezone* z : std::as_const(zones_)) icaltimezone_free(z, 1);
+ZoneCache::~ZoneCache() { Clear(); }
+
+void ZoneCache::Clear() {
+    for (icaltimezone* z : std::as_const(zones_))
+        if (z) icaltimezone_free(z, 1);  // null: a definition libical could not read
+    zones_.clear();
+}
+
+void ZoneCache::Trim() {
+    if (zones_.size() > kZonesKept) Clear();
 }
 
 icaltimezone* ZoneCache::FromDefinition(const QByteArray& text) {
@@ -72,10 +80,6 @@ icaltimezone* ZoneCache::FromDefinition(const QByteArray& text) {
         }
     }
     if (cal) icalcomponent_free(cal);
-    if (zones_.size() >= kZonesKept) {
-        for (icaltimezone* z : std::as_const(zones_)) icaltimezone_free(z, 1);
-        zones_.clear();
-    }
     // A definition libical cannot read is remembered too, so that it is not read again.
     zones_.insert(key, zone);
     return zone;

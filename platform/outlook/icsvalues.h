@@ -26,8 +26,11 @@ class ZoneCache {
     // The zone a VTIMEZONE text defines (the text holds that component alone, with its line
     // ends); null when libical cannot read it.
     _icaltimezone* FromDefinition(const QByteArray& text);
+    // Forgets every zone once more than a few were made; only while none made is in use.
+    void Trim();
 
   private:
+    void Clear();
     QHash<QByteArray, _icaltimezone*> zones_;  // by a digest of the definition
 };
 

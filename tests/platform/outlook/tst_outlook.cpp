@@ -405,6 +405,48 @@ class TestOutlook : public QObject {
         QVERIFY(testsupport::ReadText(path_).startsWith("BEGIN:VCALENDAR"));
         QCOMPARE(FindEvent(path_, kept)->summary, QStringLiteral("Kept"));
     }
+
+    // Files that define many zones, one of them left unfinished by another program: every
+    // entry still reads in the zone its file defines, however many were met before.
+    void manyZoneDefinitions_data() {
+        QTest::addColumn<int>("zones");
+        QTest::addColumn<bool>("unfinished");  // the first definition is never ended
+        QTest::newRow("more than are kept") << 40 << false;
+        QTest::newRow("one unfinished, then more") << 40 << true;
+    }
+    void manyZoneDefinitions() {
+        QFETCH(int, zones);
+        QFETCH(bool, unfinished);
+        QVERIFY(QDir().mkpath(QFileInfo(path_).absolutePath()));
+        QByteArray text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Elsewhere//EN\r\n";
+        for (int n = 0; n < zones; ++n) {
+            // Zone n is n minutes ahead of UTC all year.
+            const QByteArray offset = QByteArray::number(n / 60).rightJustified(2, '0') +
+                                      QByteArray::number(n % 60).rightJustified(2, '0');
+            text += "BEGIN:VTIMEZONE\r\nTZID:Zone-" + QByteArray::number(n) + "\r\n";
+            if (unfinished && n == 0) continue;
+            text += "BEGIN:STANDARD\r\nDTSTART:19700101T000000\r\nTZOFFSETFROM:+" + offset +
+                    "\r\nTZOFFSETTO:+" + offset + "\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
+        }
+        for (int n = 0; n < zones; ++n)
+            text += "BEGIN:VEVENT\r\nUID:z" + QByteArray::number(n) +
+                    "@elsewhere\r\nDTSTAMP:20260101T080000Z\r\nDTSTART;TZID=Zone-" +
+                    QByteArray::number(n) + ":20260301T120000\r\nEND:VEVENT\r\n";
+        QVERIFY(testsupport::WriteText(path_, text + "END:VCALENDAR\r\n"));
+        const std::optional<Namespace> ns = Application().GetNamespace(QStringLiteral("MAPI"));
+        QVERIFY2(ns, qPrintable(LastError()));
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int n = unfinished ? 1 : 0; n < zones; ++n) {
+                std::optional<AppointmentItem> item =
+                    ns->GetItemFromID(QStringLiteral("z%1@elsewhere").arg(n));
+                QVERIFY(item);
+                QCOMPARE(item->Start(),
+                         QDateTime(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC)
+                             .addSecs(-60 * n)
+                             .toLocalTime());
+            }
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestOutlook)
