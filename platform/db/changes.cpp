@@ -36,7 +36,7 @@ void Audit(ConnectionState& conn) {
 qint64 OthersCommits(sqlite3* handle) {
     Statement stmt;
     if (stmt.Prepare(handle, QStringLiteral("PRAGMA data_version")) != SQLITE_OK ||
-        sqlite3_step(stmt.get()) != SQLITE_ROW)
+        Step(stmt.get()) != SQLITE_ROW)
         return -1;
     return sqlite3_column_int64(stmt.get(), 0);
 }

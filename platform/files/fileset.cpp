@@ -46,6 +46,8 @@ FileSet::~FileSet() {
 
 QFile* FileSet::Add(const QString& target, QString* why) {
     QDir().mkpath(QFileInfo(target).absolutePath());
+    // What a killed run left beside the target goes now, or nothing ever clears it.
+    RemoveStaleTemporaries(target);
     auto file = std::make_unique<QTemporaryFile>(target + QStringLiteral(".XXXXXX"));
     errno = 0;
     if (!file->open()) {

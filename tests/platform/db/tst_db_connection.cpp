@@ -63,6 +63,8 @@ class TestDbConnection : public QObject {
     void olderFilesGetTheIndexes();
     void waitForAnotherWriter_data();
     void waitForAnotherWriter();
+    void changeMarksEndTheirWait_data();
+    void changeMarksEndTheirWait();
 };
 
 void TestDbConnection::connectionStrings_data() {
@@ -321,6 +323,45 @@ void TestDbConnection::waitForAnotherWriter() {
     QVERIFY(other.RollbackTrans());
     QVERIFY2(rs.Update(), qPrintable(rs.LastError()));
     QCOMPARE(testsupport::QueryValue(other, sql).toString(), QStringLiteral("Beta"));
+}
+
+// Asking where the file's history stands may itself meet another program's lock; the wait
+// it began ends with the call, not with whatever statement runs next.
+void TestDbConnection::changeMarksEndTheirWait_data() {
+    QTest::addColumn<bool>("rows");  // ChangedRows rather than Changes
+    QTest::addColumn<bool>("released");  // the other program finishes, rather than a give-up
+    QTest::newRow("mark, given up") << false << false;
+    QTest::newRow("mark, lock gone") << false << true;
+    QTest::newRow("changed rows, given up") << true << false;
+    QTest::newRow("changed rows, lock gone") << true << true;
+}
+
+void TestDbConnection::changeMarksEndTheirWait() {
+    QFETCH(bool, rows);
+    QFETCH(bool, released);
+    testsupport::TestEnv env;
+    db::Connection& c = env.connection();
+    testsupport::AddCompany(c, QStringLiteral("Acme"));
+    const db::ChangeMark before = c.Changes();
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(env.databasePath()).constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    int asked = 0, ended = 0;
+    db::SetBusyWait({[&](int waitedMs) {
+                         ++asked;
+                         if (waitedMs < 50) return true;
+                         if (released) return sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+                         return false;
+                     },
+                     [&] { ++ended; }});
+    const bool told = rows ? c.ChangedRows(QStringLiteral("Companies"), before).has_value()
+                           : c.Changes().others >= 0;
+    db::SetBusyWait({});
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    QVERIFY(asked > 0);
+    QCOMPARE(told, released);
+    QCOMPARE(ended, 1);
 }
 
 QTEST_GUILESS_MAIN(TestDbConnection)

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "platform/files/fileset.h"
 #include "platform/files/savefile.h"
 #include "tests/support/testenv.h"
 
@@ -26,6 +27,8 @@ private slots:
     void replacesOnlyWhenWritten_data();
     void replacesOnlyWhenWritten();
     void staleTemporariesGo();
+    void fileSetClearsLeftovers_data();
+    void fileSetClearsLeftovers();
 };
 
 void TestFiles::replacesOnlyWhenWritten_data() {
@@ -97,6 +100,41 @@ void TestFiles::staleTemporariesGo() {
     QCOMPARE(left, (QStringList{"calendar.ics", "calendar.ics.Backup", "calendar.ics.QwErTy",
                                 "calendar.ics.ZMNlWr1", "calendar.ics.backup", "calendar.ics.lock",
                                 "other.ics.ZMNlWr"}));
+}
+
+// What a killed set left beside its files goes with the next set written there.
+void TestFiles::fileSetClearsLeftovers_data() {
+    QTest::addColumn<QString>("leftover");
+    QTest::addColumn<bool>("old");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("a killed run's temporary") << "Expenses2025.csv.kQzRtW" << true << false;
+    QTest::newRow("the other file's temporary") << "Invoices2025.xml.PlMnBv" << true << false;
+    QTest::newRow("a run still writing") << "Expenses2025.csv.kQzRtW" << false << true;
+    QTest::newRow("the user's own copy") << "Expenses2025.csv.backup" << true << true;
+}
+
+void TestFiles::fileSetClearsLeftovers() {
+    QFETCH(QString, leftover);
+    QFETCH(bool, old);
+    QFETCH(bool, kept);
+    QTemporaryDir dir;
+    {
+        QFile f(dir.filePath(leftover));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("half");
+    }
+    const utimbuf times{1000000000, 1000000000};
+    if (old) QVERIFY(::utime(QFile::encodeName(dir.filePath(leftover)).constData(), &times) == 0);
+    files::FileSet set;
+    QString why;
+    for (const char* name : {"Expenses2025.csv", "Invoices2025.xml"}) {
+        QFile* file = set.Add(dir.filePath(QString::fromLatin1(name)), &why);
+        QVERIFY2(file, qPrintable(why));
+        file->write("data");
+    }
+    QVERIFY2(set.Commit(&why), qPrintable(why));
+    QCOMPARE(QFileInfo::exists(dir.filePath(leftover)), kept);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), kept ? 3 : 2);
 }
 
 QTEST_GUILESS_MAIN(TestFiles)
