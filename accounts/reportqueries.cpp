@@ -1,5 +1,6 @@
 #include "reportqueries.h"
 
+#include "accounts/invoicerules.h"
 #include "core/formatting.h"
 #include "core/globals.h"
 #include "platform/db/recordset.h"
@@ -25,7 +26,7 @@ const QString kInvoicesWithCustomers = QStringLiteral(
 // paid keeps its payment date, but is no income.
 QString PaidInYear(const QDate& start) {
     return kInvoicesWithCustomers + InYear(QStringLiteral("Billing.PaymentDate"), start) +
-           QStringLiteral(" AND Billing.Stage = 3;");
+           QStringLiteral(" AND Billing.Stage = %1;").arg(invoice::kStagePaid);
 }
 
 }  // namespace

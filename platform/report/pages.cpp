@@ -157,10 +157,7 @@ void Pages::Impl::StartPaging() {
             item.face = rows.faces[s][ci];
             item.alignment = c.alignment;
             items[s].push_back(std::move(item));
-            QString caption = c.caption;
-            caption.replace(QStringLiteral("%p"), QStringLiteral("99999"));
-            caption.replace(QStringLiteral("%i"), r.Title);
-            captionWidths[s].push_back(rows.faces[s][ci]->QuickWidth(caption));
+            captionWidths[s].push_back(rows.faces[s][ci]->QuickWidth(detail::Caption(c, r.Title)));
         }
         if (!fitted[s].visible) continue;
         if (fitted[s].kind == Section::PageHeader) freshTop += fitted[s].height;

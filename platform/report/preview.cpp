@@ -104,7 +104,7 @@ void PageView::paintEvent(QPaintEvent*) {
 // ---- the window -------------------------------------------------------------------------
 
 PreviewDialog::PreviewDialog(const Report& report, QPrinter& printer, QWidget* owner)
-    : QDialog(owner), report_(report), printer_(printer), pages_(report) {
+    : QDialog(owner), printer_(printer), pages_(report) {
     setWindowTitle(report.Caption);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);

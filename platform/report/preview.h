@@ -97,7 +97,6 @@ class PreviewDialog : public QDialog {
     QAction* AddAction(const QString& text, const QString& theme, const QString& own,
                        void (PreviewDialog::*slot)());
 
-    const Report& report_;
     QPrinter& printer_;
     Pages pages_;
     int current_ = 0;

@@ -318,7 +318,7 @@ std::optional<db::Currency> Report::PrintedPounds(const QVariant& value) {
     std::optional<db::Currency> amount;
     if (value.metaType() == QMetaType::fromType<db::Currency>())
         amount = value.value<db::Currency>();
-    else
+    else if (IsAmount(value))
         amount = db::Currency::fromDouble(value.toDouble());
     if (!amount) return std::nullopt;
     // Whole pence, rounded as the text shows them (half away from zero).

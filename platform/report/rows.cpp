@@ -11,7 +11,8 @@ namespace {
 
 bool IsMoneyFormat(const QString& format) { return format.startsWith(u'£'); }
 
-// The texts of a page number as wide as any the report will print.
+}  // namespace
+
 QString Caption(const Control& c, const QString& title) {
     QString text = c.caption;
     text.replace(QStringLiteral("%p"), QStringLiteral("99999"));
@@ -19,8 +20,6 @@ QString Caption(const Control& c, const QString& title) {
     text.replace(QStringLiteral("%i"), title);
     return text;
 }
-
-}  // namespace
 
 // Sums and counts of the detail rows of a group or of the whole report. A sum shown as money
 // adds the amounts as they print, each rounded to pence, so that a column adds up to its total.

@@ -13,6 +13,9 @@ class Face;
 
 namespace report::detail {
 
+// A label's text with its page numbers as wide as any the report will print.
+QString Caption(const Control& c, const QString& title);
+
 // One band the report prints once: a section with the texts of its controls.
 struct Entry {
     int section = 0;     // in the report's sections
