@@ -76,7 +76,8 @@ struct Line {
 struct SideBySide {
     QString description;
     int defaultRuns = 5;
-    // Measures FOLDER/ambrelle.mdb `runs` times; returns the exit code.
+    // Measures FOLDER/ambrelle.mdb `runs` times; returns the exit code. The tables are
+    // counted after it (AddCounts).
     std::function<int(const QString& folder, int runs, Figures* figures)> measure;
     std::vector<Line> lines;
 };
