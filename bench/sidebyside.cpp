@@ -60,7 +60,6 @@ QString SizesText(const Figures& f) {
         .arg(static_cast<qlonglong>(f[QStringLiteral("customers")]));
 }
 
-namespace {
 double Number(sqlite3* handle, const QString& sql) {
     std::vector<std::vector<Cell>> rows;
     if (PlainRead(handle, sql.toUtf8().constData(), rows) != 1 || rows[0].empty()) return -1;
@@ -68,7 +67,6 @@ double Number(sqlite3* handle, const QString& sql) {
     if (const auto* t = std::get_if<std::string>(&rows[0][0])) return QString::fromStdString(*t).toDouble();
     return -1;
 }
-}  // namespace
 
 void AddCounts(sqlite3* handle, Figures& f) {
     f[QStringLiteral("appointments")] = Count(handle, "JobDetails");

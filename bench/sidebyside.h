@@ -33,6 +33,8 @@ double TimeMedian(int runs, const std::function<void()>& step, bool warm = false
 double TimeRead(sqlite3* handle, const std::string& sql);
 // The rows of a table; -1 when it cannot be counted.
 double Count(sqlite3* handle, const char* table);
+// The number in the first column of the one row `sql` reads; -1 when there is none.
+double Number(sqlite3* handle, const QString& sql);
 // The file opened with nothing but SQLite, as the program opens it; null, reported on
 // standard error, when it fails.
 sqlite3* OpenBare(const QString& path);
