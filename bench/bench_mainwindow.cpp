@@ -89,13 +89,6 @@ std::string YearSql(const QDate& start, const QString& more = QString()) {
         .toStdString();
 }
 
-double Number(sqlite3* handle, const std::string& sql) {
-    std::vector<std::vector<bench::Cell>> rows;
-    if (bench::PlainRead(handle, sql.c_str(), rows) != 1 || rows[0].empty()) return -1;
-    const auto* n = std::get_if<sqlite3_int64>(&rows[0][0]);
-    return n ? static_cast<double>(*n) : -1;
-}
-
 // Where a measuring child keeps the program's files.
 void UseFolder(const QString& folder) {
     const QDir dir(folder);
@@ -270,16 +263,15 @@ int Measure(const QString& folder, int runs, int monthChanges) {
                     {QStringLiteral("year-read"), year},
                     {QStringLiteral("year-start"), yearStart.year()},
                     {QStringLiteral("year-pending"),
-                     Number(handle, QStringLiteral("SELECT COUNT(*) FROM Billing WHERE BillingDate >= '%1' AND "
-                                                   "BillingDate < '%2' AND Stage <= 2").arg(from, to).toStdString())},
+                     bench::Number(handle, QStringLiteral("SELECT COUNT(*) FROM Billing WHERE BillingDate >= '%1' AND "
+                                                          "BillingDate < '%2' AND Stage <= 2").arg(from, to))},
                     {QStringLiteral("year-settled"),
-                     Number(handle, QStringLiteral("SELECT COUNT(*) FROM Billing WHERE BillingDate >= '%1' AND "
-                                                   "BillingDate < '%2' AND Stage = 3").arg(from, to).toStdString())},
+                     bench::Number(handle, QStringLiteral("SELECT COUNT(*) FROM Billing WHERE BillingDate >= '%1' AND "
+                                                          "BillingDate < '%2' AND Stage = 3").arg(from, to))},
                     {QStringLiteral("month-rows"),
-                     Number(handle, QStringLiteral("SELECT COUNT(*) FROM JobDetails WHERE Cancelled = 0 AND Finish >= "
-                                                   "'%1' AND Start < '%2'")
-                                        .arg(Day(refreshed), Day(refreshed.addMonths(1)))
-                                        .toStdString())}};
+                     bench::Number(handle, QStringLiteral("SELECT COUNT(*) FROM JobDetails WHERE Cancelled = 0 AND Finish >= "
+                                                          "'%1' AND Start < '%2'")
+                                               .arg(Day(refreshed), Day(refreshed.addMonths(1))))}};
     bench::AddCounts(handle, figures);
     sqlite3_close(handle);
     bench::PrintFigures(figures);

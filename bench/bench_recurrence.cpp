@@ -119,7 +119,6 @@ int Measure(const QString& folder, int runs, bench::Figures* f) {
     (*f)[QStringLiteral("write-bare")] = Median(bareWrites);
     (*f)[QStringLiteral("delete-bare")] = Median(bareDeletes);
     (*f)[QStringLiteral("occurrences")] = static_cast<double>(series.dates.size() - 1);
-    bench::AddCounts(handle, *f);
     sqlite3_close(handle);
     return 0;
 }

@@ -101,7 +101,6 @@ int Measure(const QString& folder, int runs, bench::Figures* f) {
                                "AND Date < '%2'")
                     .arg(Day(FinYearStart), Day(FinYearStart.addYears(1)))
                     .toStdString());
-    bench::AddCounts(handle, *f);
     sqlite3_close(handle);
     return 0;
 }

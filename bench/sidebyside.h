@@ -33,6 +33,8 @@ double TimeMedian(int runs, const std::function<void()>& step, bool warm = false
 double TimeRead(sqlite3* handle, const std::string& sql);
 // The rows of a table; -1 when it cannot be counted.
 double Count(sqlite3* handle, const char* table);
+// The number in the first column of the one row `sql` reads; -1 when there is none.
+double Number(sqlite3* handle, const QString& sql);
 // The file opened with nothing but SQLite, as the program opens it; null, reported on
 // standard error, when it fails.
 sqlite3* OpenBare(const QString& path);
@@ -76,7 +78,8 @@ struct Line {
 struct SideBySide {
     QString description;
     int defaultRuns = 5;
-    // Measures FOLDER/ambrelle.mdb `runs` times; returns the exit code.
+    // Measures FOLDER/ambrelle.mdb `runs` times; returns the exit code. The tables are
+    // counted after it (AddCounts).
     std::function<int(const QString& folder, int runs, Figures* figures)> measure;
     std::vector<Line> lines;
 };

@@ -75,8 +75,10 @@ void FlexGrid::Fill(int first, int last) {
 }
 
 void FlexGrid::FillInView(int count) {
+    // The view measures `count` rows in a run through the first in view: on from it, and back
+    // before it where those after it run out or it is shown with fewer.
     const int first = std::max(0, rowAt(0));
-    Fill(first, first + count - 1);
+    Fill(first - count + 1, first + count - 1);
 }
 
 void FlexGrid::paintEvent(QPaintEvent* event) {

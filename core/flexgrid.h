@@ -49,7 +49,8 @@ public:
     using RowColour = std::function<std::optional<std::uint32_t>(int row)>;
     void SetRowBackColor(RowColour colour);
 
-    // Gives cells to `count` rows from the first in view, as painting them would.
+    // Gives cells to every row a measure of `count` rows through the first in view may read,
+    // as painting them would.
     void FillInView(int count);
 
     // Lists up to this many rows get all their cells when bound.
