@@ -123,14 +123,17 @@ void Invoice_Print::StepProgress(int step) {
 }
 
 bool Invoice_Print::ClearDataDoc() {
-    switch (merge::ClearDataDoc(merge::DataFolder())) {
+    QString why;
+    switch (merge::ClearDataDoc(merge::DataFolder(), &why)) {
         case merge::Clearance::Clear:
             return true;
         case merge::Clearance::HeldOpen:
             ui::MsgBox(merge::kStillOpen, ui::vbOKOnly, QString(), this);
             return false;
         case merge::Clearance::Failed:
-            break;
+            // Print, Edit and New would otherwise do nothing without a word.
+            ShowError(why);
+            return false;
     }
     return false;
 }

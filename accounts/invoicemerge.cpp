@@ -127,7 +127,7 @@ QString StillOpenText(const QString& path) {
         .arg(QDir::toNativeSeparators(path));
 }
 
-Clearance ClearDataDoc(const QString& folder) {
+Clearance ClearDataDoc(const QString& folder, QString* why) {
     const QDir dir(folder);
     if (HeldOpen(dir.filePath(kDataDocName))) return Clearance::HeldOpen;
     for (const QFileInfo& entry : dir.entryInfoList(QDir::Files)) {
@@ -135,9 +135,13 @@ Clearance ClearDataDoc(const QString& folder) {
         std::error_code error;
         if (std::filesystem::remove(QFile::encodeName(entry.filePath()).toStdString(), error))
             continue;
-        return error == std::errc::permission_denied || error == std::errc::operation_not_permitted
-                   ? Clearance::HeldOpen
-                   : Clearance::Failed;
+        if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted)
+            return Clearance::HeldOpen;
+        if (why)
+            *why = QStringLiteral("The old data document \"%1\" could not be removed: %2")
+                       .arg(QDir::toNativeSeparators(entry.filePath()),
+                            QString::fromLocal8Bit(error.message().c_str()));
+        return Clearance::Failed;
     }
     return Clearance::Clear;
 }

@@ -68,8 +68,8 @@ QString StillOpenText(const QString& path);
 // What clearing the way for a new data document found.
 enum class Clearance { Clear, HeldOpen, Failed };
 // Deletes a data document in `folder` (its name in any case), unless a word processor holds
-// it open.
-Clearance ClearDataDoc(const QString& folder);
+// it open. A failure says why in `why`.
+Clearance ClearDataDoc(const QString& folder, QString* why = nullptr);
 
 // The file a template chosen as `fileName` is saved to: with ".docx" when it has no suffix.
 QString TemplateFileName(const QString& fileName);

@@ -3,10 +3,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -253,6 +255,24 @@ class TestInvoicePrint : public QObject {
         QCOMPARE(shown_, QStringList{});
         QCOMPARE(QFile::exists(Data("DataDoc.docx")), !lockFile.isEmpty());
         QCOMPARE(ReportRows(), 1);
+    }
+
+    // An old data document that cannot be removed (a read-only disk) stops the command with
+    // the reason, rather than doing nothing.
+    void aDataDocThatCannotBeRemovedSaysWhy() {
+        AddReport(WriteTemplate("t.docx"));
+        QVERIFY(QDir().mkpath(Data()));
+        QFile old(Data("DataDoc.docx"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.close();
+        const auto mount = [](const QStringList& args) { return QProcess::execute("mount", args) == 0; };
+        if (!mount({"--bind", Data(), Data()})) QSKIP("a read-only folder needs mount here");
+        const auto unmount = qScopeGuard([this] { QProcess::execute("umount", {Data()}); });
+        if (!mount({"-o", "remount,ro,bind", Data()})) QSKIP("a read-only folder needs mount here");
+        env_->prompts().ExpectMsgBox("could not be removed: Read-only file system");
+        Forms::get<Invoice_Print>()->btnEdit_Click();
+        QCOMPARE(shown_, QStringList{});
+        QVERIFY(QFile::exists(Data("DataDoc.docx")));
     }
 
     // A print that cannot write the merged invoice whole, or would write over one a word
