@@ -12,6 +12,7 @@
 #include "core/globals.h"
 #include "core/optionsrules.h"
 #include "core/settingscatalogue.h"
+#include "core/typingfocus.h"
 #include "platform/ui/prompts.h"
 
 namespace {
@@ -413,16 +414,8 @@ void frmOptions::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     const int shown = tbsOptions->currentIndex();
     if (shown < 0 || shown >= static_cast<int>(picOptions.size())) return;
-    QWidget* page = picOptions[static_cast<size_t>(shown)];
-    // The first control on the page that Tab would reach; a page of swatches has none.
-    for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
-        if (w == this) break;
-        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
-            w->isVisibleTo(this)) {
-            w->setFocus(Qt::TabFocusReason);
-            return;
-        }
-    }
+    // Its first box; a page of swatches has none.
+    if (QWidget* box = FirstBox(picOptions[static_cast<size_t>(shown)])) box->setFocus(Qt::TabFocusReason);
 }
 
 bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
